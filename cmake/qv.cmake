@@ -1,0 +1,124 @@
+# Helpers shared by every subsystem's CMakeLists.txt.
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(QV_WINDOWS ON)
+else()
+  set(QV_WINDOWS OFF)
+endif()
+if(QV_CONFIG STREQUAL "win32" OR QV_CONFIG STREQUAL "fuzz")
+  set(QV_TESTS OFF)
+else()
+  set(QV_TESTS ON)
+endif()
+
+# Deliverables land here; scripts/build copies them to dist/<config>.
+set(QV_DIST ${CMAKE_BINARY_DIR}/dist)
+# Each test writes its GoogleTest XML here; scripts/test counts from it.
+set(QV_RESULTS ${CMAKE_BINARY_DIR}/results)
+
+if(QV_WINDOWS)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+  # Static C and C++ runtime: the deliverables need only Windows system DLLs.
+  set(QV_STATIC_LINK -static -static-libgcc -static-libstdc++)
+  if(NOT CMAKE_BUILD_TYPE)
+    set(CMAKE_BUILD_TYPE Release)
+  endif()
+else()
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -g -O1 -fno-omit-frame-pointer
+                      -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+function(qv_setup_gtest)
+  set(gtest_disable_pthreads ${QV_WINDOWS} CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endfunction()
+
+# qv_plugin(<target> OUTPUT <file name without .dll> DEF <def file>
+#           SOURCES ... [LIBS ...])
+# A deliverable DLL with exactly the export names of its .def file.
+function(qv_plugin target)
+  cmake_parse_arguments(A "" "OUTPUT;DEF" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${A_SOURCES} ${A_DEF})
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" OUTPUT_NAME ${A_OUTPUT} SUFFIX ".dll"
+    RUNTIME_OUTPUT_DIRECTORY ${QV_DIST}
+    LIBRARY_OUTPUT_DIRECTORY ${QV_DIST})
+  target_link_libraries(${target} PRIVATE ${A_LIBS})
+  target_link_options(${target} PRIVATE ${QV_STATIC_LINK})
+endfunction()
+
+# qv_program(<target> SOURCES ... [LIBS ...] [CONSOLE]): a deliverable EXE.
+function(qv_program target)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${A_SOURCES})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QV_DIST})
+  target_link_libraries(${target} PRIVATE ${A_LIBS})
+  target_link_options(${target} PRIVATE ${QV_STATIC_LINK})
+endfunction()
+
+# qv_test(<target> SOURCES ... [LIBS ...] [DEPENDS targets...] [WILL_FAIL]
+#         [DESKTOP] [TIMEOUT s])
+# One GoogleTest executable, run once by ctest (under Wine on Windows).
+# DESKTOP: the test uses focus, the clipboard or the screen; such tests never
+# run at the same time as each other.
+# DEPENDS names DLLs/EXEs the test loads at run time; their folder is passed
+# to the test as QV_DIST_DIR and built before the test.
+function(qv_test target)
+  cmake_parse_arguments(A "WILL_FAIL;NO_GTEST;DESKTOP" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  add_executable(${target} ${A_SOURCES})
+  if(NOT A_NO_GTEST)
+    target_link_libraries(${target} PRIVATE gtest gtest_main)
+  endif()
+  target_link_libraries(${target} PRIVATE ${A_LIBS})
+  if(QV_WINDOWS)
+    target_link_options(${target} PRIVATE ${QV_STATIC_LINK})
+  endif()
+  if(A_DEPENDS)
+    add_dependencies(${target} ${A_DEPENDS})
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(QV_WINDOWS)
+    set(out "xml:Z:${QV_RESULTS}/${target}.xml")
+    set(dist "Z:${QV_DIST}")
+    set(src "Z:${CMAKE_SOURCE_DIR}")
+  else()
+    set(out "xml:${QV_RESULTS}/${target}.xml")
+    set(dist "${QV_DIST}")
+    set(src "${CMAKE_SOURCE_DIR}")
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 600)
+  endif()
+  set_tests_properties(${target} PROPERTIES
+    ENVIRONMENT "GTEST_OUTPUT=${out};QV_DIST_DIR=${dist};QV_SOURCE_DIR=${src}"
+    TIMEOUT ${A_TIMEOUT})
+  if(A_WILL_FAIL)
+    set_tests_properties(${target} PROPERTIES WILL_FAIL TRUE)
+  endif()
+  if(A_DESKTOP)
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
+endfunction()
+
+# qv_fuzz(<target> SOURCES ... [LIBS ...]): a libFuzzer target, built only in
+# the clang "fuzz" configuration; scripts/test runs each for a bounded time
+# with the seeds in <source dir>/fuzz/<target> when that folder exists.
+function(qv_fuzz target)
+  if(NOT QV_CONFIG STREQUAL "fuzz")
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${A_SOURCES})
+  target_link_libraries(${target} PRIVATE ${A_LIBS})
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
+  file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.txt "${target} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${target}\n")
+endfunction()
+
+file(REMOVE ${CMAKE_BINARY_DIR}/fuzzers.txt)

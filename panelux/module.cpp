@@ -1,0 +1,6 @@
+#include "module.h"
+
+PxModule &px_module() {
+    static PxModule m;
+    return m;
+}

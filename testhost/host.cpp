@@ -1,0 +1,378 @@
+#include "host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace th {
+
+void trapped(const char *table, int slot) {
+    ADD_FAILURE() << table << " slot " << slot << " was called but the test did not enable it";
+}
+
+namespace {
+
+template <class T, size_t... I>
+void fillTraps(void **slots, std::index_sequence<I...>, T) {
+    ((slots[I] = reinterpret_cast<void *>(&T::template trap<static_cast<int>(I)>)), ...);
+}
+// A trap takes no arguments: the caller cleans the stack (cdecl), so any
+// slot may be called through it.
+struct ExtTraps {
+    template <int N> static int ZAMCB trap() { return trapped("ZamExtCallBacks", N), 0; }
+};
+struct AppTraps {
+    template <int N> static int ZAMCB trap() { return trapped("AppIntf", N), 0; }
+};
+
+constexpr int kAppSlots = sizeof(AppIntf) / sizeof(void *);
+
+Host &H() { return Host::get(); }
+
+std::string orEmpty(const char *s) { return s ? s : ""; }
+
+// Copies at most 260 bytes (terminator included); 0 when it does not fit.
+int putPath(char *out, const std::string &path) {
+    if (!out || path.size() >= kHostPathMax) return 0;
+    std::memcpy(out, path.c_str(), path.size() + 1);
+    return 1;
+}
+
+std::string joinPath(const std::string &dir, const std::string &name) {
+    if (dir.empty()) return name;
+    char last = dir.back();
+    if (last == '\\' || last == '/' || last == ':') return dir + name;
+    return dir + "\\" + name;
+}
+
+bool hasFolder(const std::string &p) { return p.find_first_of("\\/:") != std::string::npos; }
+
+std::string trim(const std::string &s) {
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+// ZamExtCallBacks stand-ins.
+int ZAMCB compareNames(const char *a, const char *b) { return _stricmp(orEmpty(a).c_str(), orEmpty(b).c_str()); }
+
+int ZAMCB composePath(char *out, const char *name, const char *dir, int) {
+    return putPath(out, joinPath(orEmpty(dir), orEmpty(name)));
+}
+
+int ZAMCB findFilePath(char *out, const char *name, const char *dir, int, int) {
+    std::string candidate = joinPath(orEmpty(dir), orEmpty(name));
+    if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    char full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameA(candidate.c_str(), sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) return 0;
+    return putPath(out, full);
+}
+
+int ZAMCB splitPath(const char *path, char *dir, char *name, int) {
+    std::string p = orEmpty(path);
+    size_t cut = p.find_last_of("\\/:");
+    std::string d = cut == std::string::npos ? "" : p.substr(0, cut + (p[cut] == ':' ? 1 : 0));
+    std::string n = cut == std::string::npos ? p : p.substr(cut + 1);
+    if (dir) putPath(dir, d);
+    if (name) putPath(name, n);
+    return 0;
+}
+
+int ZAMCB makePath(char *out, const char *dir, const char *name, const char *ext) {
+    std::string p = joinPath(orEmpty(dir), orEmpty(name));
+    if (ext && *ext) p += (*ext == '.' ? "" : ".") + std::string(ext);
+    return putPath(out, p);
+}
+
+int ZAMCB readIniFile(const char *file, ZamIniCallback cb, void *context) {
+    std::string f = orEmpty(file);
+    H().iniReads.push_back(f);
+    if (!H().iniDir.empty() && !hasFolder(f)) f = joinPath(H().iniDir, f);
+    std::unique_ptr<FILE, int (*)(FILE *)> fp(std::fopen(f.c_str(), "rb"), std::fclose);
+    if (!fp) return 0;
+    char line[4096];
+    while (std::fgets(line, sizeof line, fp.get())) {
+        std::string s(line);
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+        std::string t = trim(s);
+        if (t.empty() || t[0] == ';' || t[0] == '[') continue;
+        size_t eq = t.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = trim(t.substr(0, eq)), value = trim(t.substr(eq + 1));
+        int r = cb(key.c_str(), value.c_str(), context);
+        if (r != 0) return r;
+    }
+    return 0;
+}
+
+intptr_t ZAMCB redirectOutput(intptr_t a, intptr_t b, intptr_t c, intptr_t d, int n) {
+    H().redirects.push_back({a, b, c, d, n});
+    return H().redirectResult;
+}
+
+int ZAMCB showMessage(const char **lines, int count) {
+    std::vector<std::string> v;
+    for (int i = 0; lines && i < count && i < 16; ++i) v.push_back(orEmpty(lines[i]));
+    H().messages.push_back(v);
+    return 0;
+}
+
+ChannelCall channelCall(const void *req, int len, const char *channel, int op, int replySize) {
+    ChannelCall c;
+    if (req && len > 0) c.request.assign(static_cast<const unsigned char *>(req),
+                                         static_cast<const unsigned char *>(req) + len);
+    c.channel = orEmpty(channel);
+    c.op = op;
+    c.replySize = replySize;
+    return c;
+}
+
+int ZAMCB sendChannel(const void *req, int len, const char *channel, int op) {
+    if (!req && len == 0 && !channel && op == 0) {
+        ++H().userBreaks;
+        return 0;
+    }
+    H().channelSends.push_back(channelCall(req, len, channel, op, 0));
+    return 0;
+}
+
+int ZAMCB transactChannel(const void *req, int len, const char *channel, int op, void *reply,
+                          int replySize, unsigned *replyLength, int) {
+    ChannelCall c = channelCall(req, len, channel, op, replySize);
+    H().channelTransacts.push_back(c);
+    std::optional<ByteVec> answer;
+    if (H().channelResponder) answer = H().channelResponder(c);
+    if (!answer) {
+        if (replyLength) *replyLength = 0;
+        return 0;
+    }
+    size_t n = answer->size() < static_cast<size_t>(replySize > 0 ? replySize : 0)
+                   ? answer->size() : static_cast<size_t>(replySize > 0 ? replySize : 0);
+    if (n) std::memcpy(reply, answer->data(), n);
+    if (replyLength) *replyLength = static_cast<unsigned>(n);
+    return 1;
+}
+
+int ZAMCB getMaxBlockSize() {
+    ++H().maxBlockSizeCalls;
+    return H().maxBlockSize;
+}
+
+// AppIntf stand-ins.
+int ZAMCB appVersion(TAppObj *) { return H().version; }
+
+}  // namespace
+
+struct HostAccess {
+    static char *ZAMCB getSendBuff(TAppObj *, int size, const char *table, int code) {
+        if (size < 0) return nullptr;
+        H().pending_.push_back({orEmpty(table), code, ByteVec(static_cast<size_t>(size) + 1)});
+        return reinterpret_cast<char *>(H().pending_.back().buffer.data());
+    }
+    static Host::Pending *findPending(char *buff) {
+        for (auto &p : H().pending_)
+            if (reinterpret_cast<char *>(p.buffer.data()) == buff) return &p;
+        return nullptr;
+    }
+    static Upcall takePending(char *buff, int size, bool transact) {
+        Host::Pending *p = findPending(buff);
+        Upcall u{p ? p->table : "?", p ? p->code : -1, {}, transact};
+        if (p) {
+            size_t n = size < 0 ? p->buffer.size() - 1 : static_cast<size_t>(size);
+            if (n > p->buffer.size() - 1) n = p->buffer.size() - 1;
+            u.payload.assign(p->buffer.begin(), p->buffer.begin() + n);
+            H().pending_.erase(H().pending_.begin() + (p - H().pending_.data()));
+        } else {
+            ADD_FAILURE() << "AppIntf: a buffer that getSendBuff did not give was sent";
+        }
+        return u;
+    }
+    static int ZAMCB sendMessage(TAppObj *, char *buff) {
+        H().upcalls.push_back(takePending(buff, -1, false));
+        return 1;
+    }
+    static char *ZAMCB transactMessage(TAppObj *, char *buff, int *size) {
+        Upcall u = takePending(buff, size ? *size : -1, true);
+        H().upcalls.push_back(u);
+        auto it = H().responders_.find({u.table, u.code});
+        std::optional<ByteVec> answer;
+        if (it != H().responders_.end()) answer = it->second(u);
+        if (!answer) return nullptr;
+        H().lastReply_ = *answer;
+        H().lastReply_.push_back(0);
+        if (size) *size = static_cast<int>(answer->size());
+        return reinterpret_cast<char *>(H().lastReply_.data());
+    }
+    static int ZAMCB addFilterProc(TAppObj *, PxFilterProc f, int) {
+        H().filters.push_back(f);
+        return 1;
+    }
+    static int ZAMCB remFilterProc(TAppObj *, PxFilterProc f) {
+        auto &v = H().filters;
+        for (auto it = v.begin(); it != v.end(); ++it)
+            if (*it == f) return v.erase(it), 1;
+        H().listErrors.push_back("remFilterProc of a filter never added");
+        return 0;
+    }
+    static int ZAMCB addIdleProc(TAppObj *, PxIdleProc f, int) {
+        H().idles.push_back(f);
+        return 1;
+    }
+    static int ZAMCB remIdleProc(TAppObj *, PxIdleProc f) {
+        auto &v = H().idles;
+        for (auto it = v.begin(); it != v.end(); ++it)
+            if (*it == f) return v.erase(it), 1;
+        H().listErrors.push_back("remIdleProc of a procedure never added");
+        return 0;
+    }
+    static int ZAMCB getEvent(TAppObj *, PxEvent *out, int wait) {
+        Host &h = H();
+        ULONGLONG start = GetTickCount64();
+        for (;;) {
+            h.pump();
+            if (h.queue.empty())
+                for (PxIdleProc idle : std::vector<PxIdleProc>(h.idles)) idle();
+            if (!h.queue.empty()) {
+                *out = h.queue.front();
+                h.queue.pop_front();
+                return 1;
+            }
+            if (wait == 0) return 0;
+            if (!h.script.empty()) {
+                auto step = std::move(h.script.front());
+                h.script.pop_front();
+                step();
+                continue;
+            }
+            if (GetTickCount64() - start > h.watchdogMs) {
+                ++h.watchdogFired;
+                ADD_FAILURE() << "getEvent waited " << h.watchdogMs << " ms for an event; Esc fed";
+                *out = PxEvent{27, 0, 1, 0, 0, 0};
+                return 1;
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    static int ZAMCB addEvent(TAppObj *, const PxEvent *ev, int mode) {
+        if (!ev) return 0;
+        H().added.push_back({*ev, mode});
+        H().queue.push_back(*ev);
+        return 1;
+    }
+    static int ZAMCB stopSession(TAppObj *, unsigned char flag) {
+        H().stopSessions.push_back(flag);
+        return H().stopSessionResult;
+    }
+    static char *ZAMCB getReplyBuff(TAppObj *, int size) {
+        H().replyBuffAsks.push_back(size);
+        if (size < 0 || static_cast<size_t>(size) > H().currentReplySize) return nullptr;
+        return reinterpret_cast<char *>(H().currentReply);
+    }
+    static void ZAMCB flushInput(TAppObj *) { ++H().flushInputs; }
+    static void *ZAMCB getHostApp(TAppObj *) { return H().hostApp; }
+};
+
+Host &Host::get() {
+    static Host h;
+    return h;
+}
+
+Host::Host() { reset(); }
+
+void Host::reset() {
+    fillTraps(reinterpret_cast<void **>(&ext_), std::make_index_sequence<kZamExtSlots>(), ExtTraps());
+    fillTraps(reinterpret_cast<void **>(&intf_), std::make_index_sequence<kAppSlots>(), AppTraps());
+    intf_.version = appVersion;
+    intf_.getSendBuff = HostAccess::getSendBuff;
+    intf_.sendMessage = HostAccess::sendMessage;
+    intf_.transactMessage = HostAccess::transactMessage;
+    intf_.addFilterProc = HostAccess::addFilterProc;
+    intf_.remFilterProc = HostAccess::remFilterProc;
+    intf_.addIdleProc = HostAccess::addIdleProc;
+    intf_.remIdleProc = HostAccess::remIdleProc;
+    intf_.getEvent = HostAccess::getEvent;
+    intf_.addEvent = HostAccess::addEvent;
+    intf_.stopSession = HostAccess::stopSession;
+    intf_.getReplyBuff = HostAccess::getReplyBuff;
+    intf_.FlushInput = HostAccess::flushInput;
+    intf_.GetHostApp = HostAccess::getHostApp;
+    app_.fn = &intf_;
+
+    iniDir.clear();
+    iniReads.clear();
+    redirectResult = 0;
+    redirects.clear();
+    messages.clear();
+    channelSends.clear();
+    userBreaks = 0;
+    channelResponder = nullptr;
+    channelTransacts.clear();
+    maxBlockSize = 0x7ff0;
+    maxBlockSizeCalls = 0;
+    version = 12;
+    upcalls.clear();
+    responders_.clear();
+    filters.clear();
+    idles.clear();
+    listErrors.clear();
+    queue.clear();
+    added.clear();
+    script.clear();
+    watchdogMs = 10000;
+    watchdogFired = 0;
+    stopSessions.clear();
+    stopSessionResult = 0;
+    flushInputs = 0;
+    hostApp = nullptr;
+    replyBuffAsks.clear();
+    pending_.clear();
+    lastReply_.clear();
+}
+
+void Host::enableExt(std::initializer_list<int> slots) {
+    for (int s : slots) {
+        switch (s) {
+        case 1: ext_.CompareNames = compareNames; break;
+        case 8: ext_.ComposePath = composePath; break;
+        case 9: ext_.FindFilePath = findFilePath; break;
+        case 11: ext_.SplitPath = splitPath; break;
+        case 12: ext_.MakePath = makePath; break;
+        case 14: ext_.ReadIniFile = readIniFile; break;
+        case 15: ext_.RedirectOutput = redirectOutput; break;
+        case 16: ext_.ShowMessage = showMessage; break;
+        case 18: ext_.SendChannel = sendChannel; break;
+        case 19: ext_.TransactChannel = transactChannel; break;
+        case 26: ext_.GetMaxBlockSize = getMaxBlockSize; break;
+        default: ADD_FAILURE() << "the stand-in host has no ZamExtCallBacks slot " << s;
+        }
+    }
+}
+
+void Host::enableExtAll() { enableExt({1, 8, 9, 11, 12, 14, 15, 16, 18, 19, 26}); }
+
+void Host::respond(const std::string &table, int code, Responder r) {
+    responders_[{table, code}] = std::move(r);
+}
+
+void Host::pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        bool consumed = false;
+        for (PxFilterProc f : std::vector<PxFilterProc>(filters))
+            if (f(&msg)) {
+                consumed = true;
+                break;
+            }
+        if (!consumed) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+}  // namespace th
