@@ -1,0 +1,16 @@
+// The exports every registration module shares besides AddModuleObjects.
+#include "zamsdk.h"
+
+extern "C" {
+
+int __stdcall ZamSetCallBacks(void *table) {
+    ZamKeepCallBacks(static_cast<ZamCallBacks *>(table));
+    return kZamTableVersion;
+}
+
+void __stdcall InitExec() {}
+void __stdcall DoneExec() {}
+void __stdcall ZamAttach(intptr_t) {}
+int __stdcall DlmMain(intptr_t, intptr_t) { return 0; }
+
+}  // extern "C"

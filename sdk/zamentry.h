@@ -1,0 +1,37 @@
+// The entry skeleton the small message modules share: the kept terminal
+// table, an instance-data slot, the instance count and ZamDllMain, through
+// which a host may start the module's run-time library itself.
+#pragma once
+
+#include "zam_ext.h"
+
+// The terminal table given by ZamSetCallBacks; null before it.
+void zamKeepExtTable(ZamExtCallBacks *table);
+ZamExtCallBacks *ZamExtTable();
+
+void *ZamSetInstData(void *data);
+void *ZamGetInstData();
+// Always 1; the request handlers ask it first.
+int ZamGetInstCount();
+
+// Terminal services, forwarded unchanged. Without a table: CompareNames
+// answers "different" and ReadIniFile reads nothing.
+int CompareNames(const char *a, const char *b);
+int ReadIniFile(const char *file, ZamIniCallback callback, void *context);
+
+// ZamDllMain's decision. entryRan: the module's entry point has run;
+// started: ZamDllMain has started the module.
+struct ZamEntryFlags {
+    bool entryRan = false;
+    bool started = false;
+};
+typedef BOOL(WINAPI *ZamStartupFn)(HANDLE instance, DWORD reason, LPVOID reserved);
+
+// When the entry point ran and ZamDllMain has not started the module, 1 and
+// nothing done; otherwise the module counts as started and the start-up
+// runs with the three arguments, its result returned.
+BOOL zamDllMainStep(ZamEntryFlags &flags, ZamStartupFn startup, HANDLE instance, DWORD reason,
+                    LPVOID reserved);
+ZamEntryFlags &zamEntryFlags();
+
+extern "C" void _forceLinkZamDllMain();
