@@ -1,0 +1,281 @@
+#include "keyedlist.h"
+#include "locklist.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+struct Item {
+    int key;
+    LockNode node;
+};
+
+constexpr int32_t kOffset = offsetof(Item, node);
+
+std::vector<int> keys(LockList *l) {
+    std::vector<int> out;
+    for (void *p = LockListFirst(l); p; p = LockListNext(l, p)) out.push_back(static_cast<Item *>(p)->key);
+    return out;
+}
+
+int byKey(void *existing, void *item, void *) {
+    return static_cast<Item *>(existing)->key - static_cast<Item *>(item)->key;
+}
+
+int g_freed;
+int countFree(void *item) {
+    ++g_freed;
+    return static_cast<Item *>(item)->key;
+}
+
+intptr_t keyAbove(void *item, void *datum) {
+    int k = static_cast<Item *>(item)->key;
+    return k > *static_cast<int *>(datum) ? k * 10 : 0;
+}
+
+TEST(LockList, FrontFlagMakesAStackAndAtWraps) {
+    LockList l;
+    LockListInit(&l, kLockFront, kOffset);
+    Item it[3] = {{0, {}}, {1, {}}, {2, {}}};
+    for (Item &i : it) LockListAdd(&l, &i);
+    EXPECT_EQ(&it[2], LockListFirst(&l));
+    EXPECT_EQ(&it[0], LockListLast(&l));
+    EXPECT_EQ(&it[2], LockListAt(&l, 3));
+    EXPECT_EQ(&it[0], LockListAt(&l, -1));
+    EXPECT_EQ(3, LockListCount(&l));
+    EXPECT_EQ(&it[1], LockListPrev(&l, &it[0]));
+}
+
+TEST(LockList, CountIndexAndStrangers) {
+    LockList l;
+    LockListInit(&l, 0, kOffset);
+    Item a{1, {}}, b{2, {}};
+    EXPECT_EQ(0, LockListCount(&l));
+    EXPECT_EQ(nullptr, LockListAt(&l, 0));
+    LockListAdd(&l, &a);
+    EXPECT_EQ(1, LockListCount(&l));
+    EXPECT_EQ(-1, LockListIndexOf(&l, &b));
+    LockListRemove(&l, &b);
+    EXPECT_EQ(0, LockListDelete(&l, nullptr, countFree));
+    EXPECT_EQ(1, LockListCount(&l));
+    LockListInsertAt(&l, &b, 0);
+    EXPECT_EQ((std::vector<int>{2, 1}), keys(&l));
+    EXPECT_EQ(&b, LockListPopFirst(&l));
+    EXPECT_EQ(&a, LockListRemoveNext(&l, &a));
+    EXPECT_EQ(nullptr, LockListFirst(&l));
+}
+
+TEST(LockList, SortKeepsEqualKeysInOrder) {
+    LockList l;
+    LockListInit(&l, kLockNoFree, kOffset);
+    Item it[4] = {{2, {}}, {1, {}}, {2, {}}, {0, {}}};
+    for (Item &i : it) LockListAdd(&l, &i);
+    LockListSort(&l, byKey, nullptr);
+    std::vector<Item *> got;
+    for (void *p = LockListFirst(&l); p; p = LockListNext(&l, p)) got.push_back(static_cast<Item *>(p));
+    EXPECT_EQ((std::vector<Item *>{&it[3], &it[1], &it[0], &it[2]}), got);
+    Item one{1, {}}, big{9, {}};
+    LockListInsertSorted(&l, &one, byKey, nullptr);
+    LockListInsertSorted(&l, &big, byKey, nullptr);
+    EXPECT_EQ(&one, LockListNext(&l, &it[1]));
+    EXPECT_EQ(&big, LockListLast(&l));
+}
+
+TEST(LockList, DeleteAnswersTheCallbackOrTheFlagBit) {
+    Item it[3] = {{5, {}}, {6, {}}, {7, {}}};
+    LockList owning, borrowing;
+    LockListInit(&owning, 0, kOffset);
+    LockListInit(&borrowing, kLockNoFree, kOffset);
+    LockListAdd(&owning, &it[0]);
+    LockListAdd(&owning, &it[1]);
+    LockListAdd(&borrowing, &it[2]);
+    g_freed = 0;
+    EXPECT_EQ(5, LockListDelete(&owning, &it[0], countFree));
+    EXPECT_EQ(0, LockListDelete(&owning, &it[1], nullptr));
+    EXPECT_EQ(1, LockListDelete(&borrowing, &it[2], countFree));
+    EXPECT_EQ(1, g_freed);
+}
+
+TEST(LockList, WalksForwardAndBackReturnItemAndValue) {
+    LockList l;
+    LockListInit(&l, 0, kOffset);
+    Item it[4] = {{1, {}}, {5, {}}, {2, {}}, {7, {}}};
+    for (Item &i : it) LockListAdd(&l, &i);
+    int above = 4;
+    intptr_t v = 0;
+    EXPECT_EQ(&it[1], LockListWalk(&l, keyAbove, &above, &v));
+    EXPECT_EQ(50, v);
+    EXPECT_EQ(&it[3], LockListWalkBack(&l, keyAbove, &above, &v));
+    EXPECT_EQ(70, v);
+    EXPECT_EQ(&it[1], LockListFind(&l, keyAbove, &above));
+    EXPECT_EQ(70, LockListFindBackValue(&l, keyAbove, &above));
+    above = 7;
+    EXPECT_EQ(nullptr, LockListWalk(&l, keyAbove, &above, &v));
+    EXPECT_EQ(0, v);
+    EXPECT_EQ(0, LockListFindValue(&l, keyAbove, &above));
+    EXPECT_EQ(nullptr, LockListFindBack(&l, keyAbove, &above));
+}
+
+TEST(LockList, OwnerFlagMovesItemsAndNodeUnlinkUsesTheBackPointer) {
+    LockList a, b;
+    LockListInit(&a, kLockOwner, kOffset);
+    LockListInit(&b, kLockOwner, kOffset);
+    Item it[3] = {{0, {}}, {1, {}}, {2, {}}};
+    for (Item &i : it) {
+        LockNodeInit(&i.node);
+        LockListAdd(&a, &i);
+    }
+    LockListInsertBefore(&b, &it[1], nullptr);
+    EXPECT_EQ((std::vector<int>{0, 2}), keys(&a));
+    EXPECT_EQ((std::vector<int>{1}), keys(&b));
+    LockListInsertSorted(&b, &it[2], byKey, nullptr);
+    EXPECT_EQ((std::vector<int>{0}), keys(&a));
+    EXPECT_EQ((std::vector<int>{1, 2}), keys(&b));
+    LockNodeUnlink(&it[1].node);
+    EXPECT_EQ((std::vector<int>{2}), keys(&b));
+    EXPECT_EQ(nullptr, it[1].node.owner);
+    LockNodeUnlink(&it[1].node);  // on no list: nothing
+    LockListClear(&a, nullptr);
+    EXPECT_EQ(nullptr, it[0].node.owner);
+}
+
+TEST(LockList, RawNodeHelpers) {
+    LockList l;
+    LockListInit(&l, 0, kOffset);
+    Item it[2] = {{0, {}}, {1, {}}};
+    for (Item &i : it) LockListAdd(&l, &i);
+    LockNode *first = LockListFirstNode(&l);
+    EXPECT_EQ(&it[0], LockListNodeItem(&l, first));
+    EXPECT_EQ(&it[1].node, LockListNextNode(&l, first));
+    EXPECT_EQ(nullptr, LockListNextNode(&l, &it[1].node));
+    EXPECT_EQ(first, LockListPrevNode(&l, &it[1].node));
+    EXPECT_EQ(&it[1], LockListSetLast(&l, &it[0]));
+    EXPECT_EQ((std::vector<int>{1, 0}), keys(&l));
+}
+
+// A locked list shared by threads; each thread adds, moves and removes its
+// own items, the lists being shared.
+TEST(LockListLocked, ThreadsAddMoveAndRemoveWithoutLosingItems) {
+    LockListLock csA, csB;
+    LockList a, b;
+    LockListInitLocked(&a, kLockOwner, kOffset, &csA);
+    LockListInitLocked(&b, kLockOwner | kLockFront, kOffset, &csB);
+    constexpr int kThreads = 4, kPer = 200;
+    std::vector<Item> items(kThreads * kPer);
+    for (size_t i = 0; i < items.size(); ++i) items[i] = Item{static_cast<int>(i), {}};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            Item *mine = &items[t * kPer];
+            for (int round = 0; round < 5; ++round)
+                for (int i = 0; i < kPer; ++i) {
+                    LockList *to = (i + round) % 2 ? &a : &b;
+                    if (i % 3 == 0) LockListInsertSorted(to, &mine[i], byKey, nullptr);
+                    else LockListAdd(to, &mine[i]);
+                    if (i % 7 == 0) LockListRemove(to, &mine[i]);
+                }
+        });
+    for (auto &th : threads) th.join();
+    int onA = LockListCount(&a), onB = LockListCount(&b);
+    int expected = 0;
+    for (int i = 0; i < kPer; ++i)
+        if (i % 7) ++expected;
+    EXPECT_EQ(expected * kThreads, onA + onB);
+    for (Item &it : items) {
+        bool on = it.node.owner != nullptr;
+        EXPECT_EQ(it.key % kPer % 7 != 0, on) << it.key;
+        if (on) {
+            EXPECT_NE(-1, LockListIndexOf(reinterpret_cast<LockList *>(it.node.owner), &it));
+        }
+    }
+    LockListDone(&a, nullptr);
+    LockListDone(&b, nullptr);
+    EXPECT_EQ(nullptr, a.lock);
+}
+
+TEST(LockListLocked, WalkCallbacksRunInsideTheLock) {
+    LockListLock cs;
+    LockList l;
+    LockListInitLocked(&l, 0, kOffset, &cs);
+    Item first{1, {}}, late{2, {}};
+    LockListAdd(&l, &first);
+    std::atomic<bool> walking{false}, added{false};
+    std::thread other([&] {
+        while (!walking) std::this_thread::yield();
+        LockListAdd(&l, &late);
+        added = true;
+    });
+    struct Ctx {
+        std::atomic<bool> *walking, *added;
+        bool addedDuringWalk;
+    } ctx{&walking, &added, false};
+    LockListWalk(
+        &l,
+        [](void *, void *c) -> intptr_t {
+            Ctx *x = static_cast<Ctx *>(c);
+            *x->walking = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            x->addedDuringWalk = *x->added;
+            return 1;
+        },
+        &ctx, nullptr);
+    other.join();
+    EXPECT_FALSE(ctx.addedDuringWalk);
+    EXPECT_EQ(2, LockListCount(&l));
+    LockListDone(&l, nullptr);
+}
+
+TEST(KeyedList, FindsByNameAndPathWithoutRegardToCase) {
+    KeyedList k;
+    TakenFile *a = TakenFile::make("C:\\work\\a.zam", "srv/src/a.zam", "A.ZAM", 100);
+    TakenFile *b = TakenFile::make("C:\\work\\b.zam", "srv/src/b.zam", "b.zam", 200);
+    ASSERT_TRUE(a && b);
+    k.Add(a);
+    k.Add(b);
+    EXPECT_STREQ("srv/src/a.zam", a->serverPath);
+    EXPECT_EQ(100, a->modTime);
+    EXPECT_EQ(a, k.FindByName("a.zam"));
+    EXPECT_EQ(b, k.FindByName("B.Zam"));
+    EXPECT_EQ(b, k.FindByPath("c:\\WORK\\b.zam"));
+    EXPECT_EQ(nullptr, k.FindByName("a.za"));
+    EXPECT_EQ(nullptr, k.FindByName(""));
+    EXPECT_EQ(nullptr, k.FindByPath(nullptr));
+    EXPECT_EQ(a, k.First());
+    EXPECT_EQ(b, k.Next(a));
+    k.Delete(a);  // freed: the sanitizers would see a leak or a double free
+    EXPECT_EQ(1, k.Count());
+    EXPECT_EQ(nullptr, k.FindByName("a.zam"));
+}
+
+TEST(KeyedList, AnEntryMovedInFromAnotherListLeavesIt) {
+    KeyedList k1, k2;
+    TakenFile *e = TakenFile::make("l", "s", "n", 0);
+    ASSERT_TRUE(e);
+    k1.Add(e);
+    k2.Add(e);
+    EXPECT_EQ(0, k1.Count());
+    EXPECT_EQ(e, k2.FindByName("N"));
+}
+
+#ifdef _WIN32
+TEST(KeyedList, CyrillicNamesFoldInTheWindowsCodePage) {
+    KeyedList k;
+    // "Отчёт.zam" and "ОТЧЁТ.ZAM" in code page 1251.
+    TakenFile *e = TakenFile::make("l", "s", "\xce\xf2\xf7\xb8\xf2.zam", 0);
+    ASSERT_TRUE(e);
+    k.Add(e);
+    EXPECT_EQ(e, k.FindByName("\xce\xd2\xd7\xa8\xd2.ZAM"));
+}
+#endif
+
+}  // namespace
