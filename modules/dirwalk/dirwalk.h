@@ -1,0 +1,24 @@
+// dirwalk's script functions. Each reads its arguments with GetParm,
+// writes out-arguments with SetParm and sets its result with ReturnVal;
+// register.cpp hands them to the host behind a guard that stops exceptions.
+#pragma once
+
+#include "zamsdk.h"
+
+// Searches (search.cpp).
+int dw_fileFindFirst();
+int dw_fileFindNext();
+int dw_fileFindClose();
+
+// Files, directories, names (files.cpp).
+int dw_fileDelete();
+int dw_dirDelete();
+int dw_makeDir();
+int dw_fileRename();
+int dw_getCWD();
+int dw_getShortFileName();
+int dw_createGUID();
+
+// Result helpers shared by the functions.
+int dw_returnBool(bool value);
+int dw_returnText(const char *text);
