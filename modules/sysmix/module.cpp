@@ -1,0 +1,6 @@
+#include "module.h"
+
+SysmixModule &sysmix_module() {
+    static SysmixModule m;
+    return m;
+}
