@@ -58,3 +58,14 @@ const char *ZamParmText(int n) {
     std::memcpy(&text, &v->value, sizeof text);
     return text ? text : "";
 }
+
+int ZamReturnBool(bool value) {
+    uint8_t b = value ? 1 : 0;
+    ReturnVal(V_BOOL, &b);
+    return 0;
+}
+
+int ZamReturnText(const char *text) {
+    ReturnVal(V_STRING, text);
+    return 0;
+}

@@ -159,3 +159,27 @@ inline void *GetArrayObj(void *object) { return ZamSlot<176, void *, void *>(obj
 
 // Reading a parameter: the text of parameter n when it is a string.
 const char *ZamParmText(int n);
+
+// Results of script functions.
+int ZamReturnBool(bool value);
+int ZamReturnText(const char *text);
+
+// A script function as AddModuleObjects registers it.
+struct ZamFunction {
+    unsigned char kind;
+    const char *name;
+    ZamProc fn;
+};
+
+template <size_t N> void ZamAddFunctions(const ZamFunction (&functions)[N]) {
+    for (const ZamFunction &f : functions) AddStdProc(f.kind, f.name, f.fn, 0);
+}
+
+// The host calls script functions; nothing may unwind into it.
+template <int (*Fn)()> int ZAMCB ZamGuarded() {
+    try {
+        return Fn();
+    } catch (...) {
+        return 0;
+    }
+}

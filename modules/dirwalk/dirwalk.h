@@ -1,6 +1,6 @@
 // dirwalk's script functions. Each reads its arguments with GetParm,
 // writes out-arguments with SetParm and sets its result with ReturnVal;
-// register.cpp hands them to the host behind a guard that stops exceptions.
+// register.cpp hands them to the host behind ZamGuarded.
 #pragma once
 
 #include "zamsdk.h"
@@ -18,7 +18,3 @@ int dw_fileRename();
 int dw_getCWD();
 int dw_getShortFileName();
 int dw_createGUID();
-
-// Result helpers shared by the functions.
-int dw_returnBool(bool value);
-int dw_returnText(const char *text);

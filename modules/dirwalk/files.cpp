@@ -11,7 +11,7 @@ namespace {
 // A bool function of one path parameter; false when it is not a string.
 int pathOperation(BOOL (*operation)(const char *)) {
     const char *path = ZamParmText(0);
-    return dw_returnBool(path && operation(path));
+    return ZamReturnBool(path && operation(path));
 }
 
 BOOL deleteFile(const char *p) { return DeleteFileA(p); }
@@ -30,26 +30,26 @@ int dw_makeDir() { return pathOperation(makeDir); }
 int dw_fileRename() {
     const char *from = ZamParmText(0);
     const char *to = ZamParmText(1);
-    return dw_returnBool(from && to && MoveFileA(from, to));
+    return ZamReturnBool(from && to && MoveFileA(from, to));
 }
 
 int dw_getCWD() {
     char dir[MAX_PATH + 1];
     DWORD n = GetCurrentDirectoryA(sizeof dir, dir);
-    return dw_returnText(n > 0 && n <= MAX_PATH ? dir : "");
+    return ZamReturnText(n > 0 && n <= MAX_PATH ? dir : "");
 }
 
 // The system's short name of the last component, or the path itself.
 int dw_getShortFileName() {
     const char *path = ZamParmText(0);
-    if (!path) return dw_returnText("");
+    if (!path) return ZamReturnText("");
     WIN32_FIND_DATAA fd;
     HANDLE h = *path ? FindFirstFileA(path, &fd) : INVALID_HANDLE_VALUE;
     if (h != INVALID_HANDLE_VALUE) {
         FindClose(h);
-        if (fd.cAlternateFileName[0]) return dw_returnText(fd.cAlternateFileName);
+        if (fd.cAlternateFileName[0]) return ZamReturnText(fd.cAlternateFileName);
     }
-    return dw_returnText(std::string(path).substr(0, kShortNameCut).c_str());
+    return ZamReturnText(std::string(path).substr(0, kShortNameCut).c_str());
 }
 
 // 8-4-4-4-12 hexadecimal digits, no braces, in the OEM code page.
@@ -59,7 +59,7 @@ int dw_createGUID() {
     char text[40];
     if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, wide, 40) != 39 ||
         WideCharToMultiByte(CP_OEMCP, 0, wide + 1, 36, text, sizeof text, nullptr, nullptr) != 36)
-        return dw_returnText("");
+        return ZamReturnText("");
     text[36] = 0;
-    return dw_returnText(text);
+    return ZamReturnText(text);
 }

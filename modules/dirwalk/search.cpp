@@ -31,32 +31,32 @@ void reportEntry(int first, const WIN32_FIND_DATAA &fd) {
 
 int dw_fileFindFirst() {
     const char *mask = ZamParmText(0);
-    if (!mask) return dw_returnBool(false);
+    if (!mask) return ZamReturnBool(false);
     g_searches.push_back({});
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA(mask, &fd);
-    if (h == INVALID_HANDLE_VALUE) return dw_returnBool(false);
+    if (h == INVALID_HANDLE_VALUE) return ZamReturnBool(false);
     g_searches.back().find = h;
     while (isDots(fd.cFileName))
-        if (!FindNextFileA(h, &fd)) return dw_returnBool(false);
+        if (!FindNextFileA(h, &fd)) return ZamReturnBool(false);
     reportEntry(1, fd);
-    return dw_returnBool(true);
+    return ZamReturnBool(true);
 }
 
 int dw_fileFindNext() {
-    if (g_searches.empty() || !g_searches.back().find) return dw_returnBool(false);
+    if (g_searches.empty() || !g_searches.back().find) return ZamReturnBool(false);
     WIN32_FIND_DATAA fd;
-    if (!FindNextFileA(g_searches.back().find, &fd)) return dw_returnBool(false);
+    if (!FindNextFileA(g_searches.back().find, &fd)) return ZamReturnBool(false);
     reportEntry(0, fd);
-    return dw_returnBool(true);
+    return ZamReturnBool(true);
 }
 
 // The outer search becomes current again; the last node stays, emptied.
 int dw_fileFindClose() {
-    if (g_searches.empty()) return dw_returnBool(false);
+    if (g_searches.empty()) return ZamReturnBool(false);
     HANDLE h = g_searches.back().find;
     bool closed = h && FindClose(h);
     if (g_searches.size() > 1) g_searches.pop_back();
     else g_searches.back().find = nullptr;
-    return dw_returnBool(closed);
+    return ZamReturnBool(closed);
 }

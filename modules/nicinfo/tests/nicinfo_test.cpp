@@ -15,6 +15,7 @@
 #include <iphlpapi.h>
 #include <nb30.h>
 
+#include "child.h"
 #include "module.h"
 #include "netbios_standin.h"
 #include "wire.h"
@@ -49,17 +50,6 @@ NicReply ask(th::Module &m) {
 }
 
 const char kChildName[] = "nicinfo_netbios_child.exe";
-
-std::string exePath() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n);
-}
-
-std::string exeDir() {
-    std::string s = exePath();
-    return s.substr(0, s.find_last_of('\\') + 1);
-}
 
 TEST(Nicinfo, EntryExportsAnswerAsTheHostExpects) {
     th::Host::get().reset();
@@ -102,52 +92,30 @@ TEST(Nicinfo, AddressIsTheFirstAdapterOfTheIpHelper) {
     }
 }
 
-// Runs a copy of this test program beside the NETAPI32.DLL stand-in, with
-// the IP helper disabled for that program's name only, over the child cases
-// below; true when they all passed.
-bool runChild(const std::string &filter) {
-    const char *name = kChildName;
-    std::string child = exeDir() + "netbios\\" + name;
-    if (!CopyFileA(exePath().c_str(), child.c_str(), FALSE)) {
+// A copy of this test program beside the NETAPI32.DLL stand-in, with the IP
+// helper disabled for that program's name only.
+std::string prepareChild() {
+    std::string child = th::exeDir() + "netbios\\" + kChildName;
+    if (!CopyFileA(th::exePath().c_str(), child.c_str(), FALSE)) {
         ADD_FAILURE() << "cannot copy the test program to " << child;
-        return false;
+        return "";
     }
     HKEY key;
-    std::string path = std::string("Software\\Wine\\AppDefaults\\") + name + "\\DllOverrides";
+    std::string path = std::string("Software\\Wine\\AppDefaults\\") + kChildName + "\\DllOverrides";
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) {
         ADD_FAILURE() << "cannot write " << path;
-        return false;
+        return "";
     }
     RegSetValueExA(key, "iphlpapi", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
     RegSetValueExA(key, "netapi32", 0, REG_SZ, reinterpret_cast<const BYTE *>("native"), 7);
     RegCloseKey(key);
-
-    // The child's results go to the console, not over this program's file.
-    std::vector<char> env;
-    for (const char *e = GetEnvironmentStringsA(); *e; e += std::strlen(e) + 1) {
-        if (std::strncmp(e, "GTEST_OUTPUT=", 13) == 0) continue;
-        env.insert(env.end(), e, e + std::strlen(e) + 1);
-    }
-    env.push_back(0);
-
-    std::string cmd = "\"" + child + "\" --gtest_filter=" + filter;
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(child.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, env.data(), nullptr, &si, &pi)) {
-        ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
-        return false;
-    }
-    DWORD code = 1;
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code == 0;
+    return child;
 }
 
 TEST(Nicinfo, WithoutIpHelperTheAddressComesFromNetbios) {
-    EXPECT_TRUE(runChild("NetbiosChild.*"));
+    std::string child = prepareChild();
+    ASSERT_FALSE(child.empty());
+    EXPECT_TRUE(th::runChild("NetbiosChild", {}, child));
 }
 
 // The cases below exist only in the child (runChild), whose NETAPI32.DLL is
@@ -239,20 +207,13 @@ void AFailedAdapterStatusRepliesStatusOne::TestBody() {
     EXPECT_EQ(Mac{}, r.address);
 }
 
-template <class Case> void registerCase(const char *name) {
-    ::testing::RegisterTest("NetbiosChild", name, nullptr, nullptr, __FILE__, __LINE__,
-                            []() -> NetbiosChild * { return new Case; });
-}
-
-bool registerChildCases() {
-    std::string self = exePath();
-    if (self.substr(self.find_last_of('\\') + 1) != kChildName) return false;
-    registerCase<ResetThenAdapterStatusOfLanaZero>("ResetThenAdapterStatusOfLanaZero");
-    registerCase<ProtocolEightSkipsTheResetAndTheLastSettingCounts>("ProtocolEightSkipsTheResetAndTheLastSettingCounts");
-    registerCase<AFailedAdapterStatusRepliesStatusOne>("AFailedAdapterStatusRepliesStatusOne");
-    return true;
-}
-
-const bool kChildCases = registerChildCases();
+const bool kChildCases[] = {
+    th::registerChildCase<NetbiosChild, ResetThenAdapterStatusOfLanaZero>(
+        "NetbiosChild", "ResetThenAdapterStatusOfLanaZero"),
+    th::registerChildCase<NetbiosChild, ProtocolEightSkipsTheResetAndTheLastSettingCounts>(
+        "NetbiosChild", "ProtocolEightSkipsTheResetAndTheLastSettingCounts"),
+    th::registerChildCase<NetbiosChild, AFailedAdapterStatusRepliesStatusOne>(
+        "NetbiosChild", "AFailedAdapterStatusRepliesStatusOne"),
+};
 
 }  // namespace
