@@ -9,8 +9,8 @@ const CLSID CLSID_SysmixTestObject = {0x6d2a5c1e, 0x93b4, 0x4f0a, {0x8c, 0x61, 0
 
 namespace {
 
-const wchar_t *const kMembers[] = {L"Take", L"Give", L"Fill", L"Value", L"Quiet", L"Fail", L"Self"};
-enum { kTake = 1, kGive, kFill, kValue, kQuiet, kFail, kSelf };
+const wchar_t *const kMembers[] = {L"Take", L"Give", L"Fill", L"Value", L"Quiet", L"Self"};
+enum { kTake = 1, kGive, kFill, kValue, kQuiet, kSelf };
 
 std::string narrowName(DISPID id) {
     const wchar_t *w = kMembers[id - 1];
@@ -108,13 +108,6 @@ HRESULT TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *para
         if (result_) VariantCopy(result_, &value);
         return S_OK;
     case kQuiet: return result_ ? DISP_E_MEMBERNOTFOUND : S_OK;
-    case kFail:
-        if (ei) {
-            ei->scode = 0x800A01C9;
-            ei->bstrDescription = SysAllocString(L"refused");
-            ei->bstrSource = SysAllocString(L"TestObject");
-        }
-        return DISP_E_EXCEPTION;
     case kSelf:
         if (result_) {
             result_->vt = VT_DISPATCH;

@@ -2,7 +2,7 @@
 // gets and answers what the test sets up. Members: Take (records its
 // arguments), Give (returns `result`), Fill (writes `fills` into its
 // by-reference arguments), Value (property), Quiet (refuses to give a
-// result), Fail (raises an exception), Self (returns the object).
+// result), Self (returns the object).
 #pragma once
 
 #include <string>
