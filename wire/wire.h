@@ -110,7 +110,7 @@ public:
     // The text and its terminator, or nothing when both do not fit.
     void text(std::string_view s) {
         if (!room(s.size() + 1)) return;
-        std::memcpy(p_ + pos_, s.data(), s.size());
+        if (!s.empty()) std::memcpy(p_ + pos_, s.data(), s.size());
         p_[pos_ + s.size()] = 0;
         pos_ += s.size() + 1;
     }

@@ -55,6 +55,15 @@ TEST(WireWriter, NeverWritesPastItsCapacity) {
     EXPECT_EQ(0xAA, buf[6]);
 }
 
+TEST(WireWriter, EmptyTextIsJustItsTerminator) {
+    unsigned char buf[2] = {0xAA, 0xAA};
+    WireWriter w(buf, sizeof buf);
+    w.text(std::string_view());
+    EXPECT_TRUE(w.ok());
+    EXPECT_EQ(1u, w.size());
+    EXPECT_EQ(0, buf[0]);
+}
+
 TEST(WireWriter, PatchesAnEarlierField) {
     unsigned char buf[8] = {};
     WireWriter w(buf, sizeof buf);
