@@ -189,47 +189,6 @@ TEST_F(Wrappers, CheckedAllocationUnderAnOldHostReportsOutOfMemory) {
     EXPECT_EQ(1u, I().runErrors.size());
 }
 
-int ZAMCB scriptFunction() { return 0; }
-
-TEST_F(Wrappers, NamedWrappersForwardTheirArgumentsUnchanged) {
-    I().enableAll();
-    ZamSetCallBacks(I().table());
-    I().params = {I().str("first"), th::Interp::integer(-7)};
-    VALUE *v = nullptr;
-    ASSERT_TRUE(GetParm(1, &v));
-    EXPECT_EQ(&I().params[1], v);
-    EXPECT_FALSE(GetParm(2, &v));
-    EXPECT_STREQ("first", ZamParmText(0));
-    EXPECT_EQ(nullptr, ZamParmText(1));
-
-    int32_t n = 12345;
-    uint8_t yes = 1;
-    SetParm(2, V_STRING, "text");
-    SetParm(3, V_INTEGER, &n);
-    ReturnVal(V_BOOL, &yes);
-    ASSERT_EQ(2u, I().parmWrites.size());
-    EXPECT_EQ(2, I().parmWrites[0].n);
-    EXPECT_TRUE(I().parmWrites[0].v.isText("text"));
-    EXPECT_EQ(12345, I().parmWrites[1].v.i);
-    ASSERT_EQ(1u, I().returns.size());
-    EXPECT_TRUE(I().returns[0].b);
-
-    ZamSymbol s = AddStdVar(V_INTEGER, "CONST_A");
-    SetStdVar(s, V_INTEGER, &n);
-    EXPECT_EQ(12345, I().var("CONST_A").i);
-    AddStdProc(kZamProcString, "Fn", scriptFunction, 0);
-    ASSERT_NE(nullptr, I().proc("Fn"));
-    EXPECT_EQ(kZamProcString, I().proc("Fn")->kind);
-    EXPECT_EQ(scriptFunction, I().proc("Fn")->fn);
-
-    VALUE target{};
-    ValueSet(&target, V_INTEGER, &n);
-    EXPECT_EQ(12345, th::Interp::valOf(target).i);
-    ValueClear(&target);
-    EXPECT_EQ(V_UNDEF, target.v_type);
-    EXPECT_EQ(nullptr, FindStdSymbol("IsGUI", 0));
-}
-
 TEST_F(Wrappers, AnySlotOfTheFamilyTableIsCalledAsItsFamilySays) {
     I().record(50);
     I().record(222);
