@@ -21,9 +21,7 @@ uint32_t chunkValue(const char *digits, size_t n) {
 
 // Integer digits: mantissa := mantissa * 10 + digit, nine digits at a
 // step; false once the mantissa no longer fits.
-bool takeInteger(MPInt96 &m, const NmCString &digits) {
-    const char *d = digits.data();
-    size_t n = digits.length();
+bool takeInteger(MPInt96 &m, const char *d, size_t n) {
     for (size_t i = 0; i < n; i += kChunkDigits) {
         size_t c = n - i < kChunkDigits ? n - i : kChunkDigits;
         if (!MPInt96_mulAdd(m, kChunkPow10[c], chunkValue(d + i, c))) return false;
@@ -32,9 +30,8 @@ bool takeInteger(MPInt96 &m, const NmCString &digits) {
 }
 
 // Fraction digits, as many as fit; returns how many were taken.
-size_t takeFraction(MPInt96 &m, const NmCString &digits) {
-    const char *d = digits.data();
-    size_t n = digits.length(), taken = 0;
+size_t takeFraction(MPInt96 &m, const char *d, size_t n) {
+    size_t taken = 0;
     while (taken < n) {
         size_t c = n - taken < kChunkDigits ? n - taken : kChunkDigits;
         if (MPInt96_mulAdd(m, kChunkPow10[c], chunkValue(d + taken, c))) {
@@ -155,11 +152,12 @@ std::string Numeric96_toStdString(const Numeric96 &value) {
 NmDecimal NmDecimal_fromText(const char *text) {
     if (!text || !*text) return NmDecimal();
     const char *p = text, *end = text + std::strlen(text);
-    PortableDecimal portable;
-    if (!PortableDecimal_readText(p, end, portable)) return NmDecimal::ofState(NmDecimal_NaN);
+    PortableDigits digits;
+    if (!PortableDecimal_scanText(p, end, digits)) return NmDecimal::ofState(NmDecimal_NaN);
     while (p < end && NmDecimal_isSpace(static_cast<unsigned char>(*p))) ++p;
     if (p != end) return NmDecimal::ofState(NmDecimal_NaN);
-    return NmDecimal_fromPortable(portable);
+    return NmDecimal_fromDigits(digits.state, digits.negative, digits.integer.data(), digits.integer.size(),
+                                digits.fraction.data(), digits.fraction.size());
 }
 
 std::istream &NmDecimal_read(std::istream &stream, NmDecimal &value) {
@@ -171,20 +169,26 @@ std::istream &NmDecimal_read(std::istream &stream, NmDecimal &value) {
 }
 
 NmDecimal NmDecimal_fromPortable(const PortableDecimal &p) {
-    if (p.state != NmDecimal_normal) return NmDecimal::ofState(p.state);
+    return NmDecimal_fromDigits(p.state, p.negative, p.integerDigits.data(), p.integerDigits.length(),
+                                p.fractionDigits.data(), p.fractionDigits.length());
+}
+
+NmDecimal NmDecimal_fromDigits(int32_t state, bool negative, const char *integer, size_t integerLength,
+                               const char *fraction, size_t fractionLength) {
+    if (state != NmDecimal_normal) return NmDecimal::ofState(state);
     const NmDecimal none;
     MPInt96 m = MPInt96_zero;
-    if (!takeInteger(m, p.integerDigits)) {
+    if (!takeInteger(m, integer, integerLength)) {
         auto text = formatMessage(FROMPORTOVER, NmDecimal_name);
         NmDecimal_reportOverflow(Numeric96Op_conversion, none, none, text.get());
         return NmDecimal::ofState(NmDecimal_NaN);
     }
-    size_t taken = takeFraction(m, p.fractionDigits);
-    if (taken < p.fractionDigits.length()) {
+    size_t taken = takeFraction(m, fraction, fractionLength);
+    if (taken < fractionLength) {
         auto text = formatMessage(FROMPORTINEXACT, NmDecimal_name);
         NmDecimal_reportInexact(Numeric96Op_conversion, none, none, text.get());
     }
-    if (p.negative) m = MPInt96_negate(m);
+    if (negative) m = MPInt96_negate(m);
     return NmDecimal{NmDecimal_normal, static_cast<int32_t>(taken), m};
 }
 

@@ -84,6 +84,9 @@ NmDecimal NmDecimal_fromText(const char *text);
 std::istream &NmDecimal_read(std::istream &stream, NmDecimal &value);
 class PortableDecimal;
 NmDecimal NmDecimal_fromPortable(const PortableDecimal &p);
+// The same from the digit runs themselves.
+NmDecimal NmDecimal_fromDigits(int32_t state, bool negative, const char *integer, size_t integerLength,
+                               const char *fraction, size_t fractionLength);
 NmDecimal NmDecimal_round(const NmDecimal &x, int places, int mode, int threshold);
 NmCString asString(const NmDecimal &x);
 // The text of asString into buffer; the length, or -1 (buffer untouched)

@@ -16,11 +16,11 @@ const MessageRecord FROMPORTINEXACT = {
     kDecimalCatalog, 0x3805,
     "[FROMPORTINEXACT] %s: inexact result converting from portable decimal"};
 
-std::unique_ptr<char[]> formatMessage(const MessageRecord &record, ...) {
+std::unique_ptr<char[]> formatText(const char *format, ...) {
     char buffer[kMessageBuffer];
     va_list args;
-    va_start(args, record);
-    int n = std::vsnprintf(buffer, sizeof buffer, record.format, args);
+    va_start(args, format);
+    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
     size_t length = n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof buffer - 1);
     buffer[length] = '\0';

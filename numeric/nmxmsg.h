@@ -16,9 +16,15 @@ struct MessageRecord {
 extern const MessageRecord FROMPORTOVER;
 extern const MessageRecord FROMPORTINEXACT;
 
-// The record's format filled with the arguments (printf rules, at most 511
-// characters); arguments the format does not use are ignored.
-std::unique_ptr<char[]> formatMessage(const MessageRecord &record, ...);
+// A printf format filled with the arguments, at most 511 characters.
+std::unique_ptr<char[]> formatText(const char *format, ...);
+
+// The record's format filled with the arguments (printf rules); arguments
+// the format does not use are ignored.
+template <class... Args>
+std::unique_ptr<char[]> formatMessage(const MessageRecord &record, Args... args) {
+    return formatText(record.format, args...);
+}
 
 class Nmxmsg {
 public:

@@ -47,21 +47,15 @@ class Reader {
 public:
     Reader(Source &src, const PortableDecimalFormat &format) : src_(src), format_(format) {}
 
-    bool read(PortableDecimal &out) {
+    bool read(PortableDigits &out) {
         skipSpace();
         bool ok = number();
-        if (!ok) {
-            out.setState(NmDecimal_NaN);
-            return false;
-        }
-        if (state_ != NmDecimal_normal) {
-            out.setState(state_);
-            return true;
-        }
-        out.state = NmDecimal_normal;
+        out = PortableDigits();
+        out.state = ok ? state_ : NmDecimal_NaN;
+        if (out.state != NmDecimal_normal) return ok;
         out.negative = negative_;
-        out.integerDigits = NmCString(integer_.data(), integer_.size());
-        out.fractionDigits = NmCString(fraction_.data(), fraction_.size());
+        out.integer = integer_;
+        out.fraction = fraction_;
         return true;
     }
 
@@ -132,11 +126,11 @@ private:
     }
 
     // Rule 6, as a loop: digits, and a separator only between two digits.
-    bool digitGroup(std::string &part) {
+    bool digitGroup(DigitBuffer &part) {
         for (;;) {
             if (token_ != Token::Digit) return false;
             while (token_ == Token::Digit) {
-                part += digit_;
+                part.push(digit_);
                 next();
             }
             if (token_ != Token::Separator) return true;
@@ -146,9 +140,13 @@ private:
 
     // Divides by 100 by moving the last two integer digits to the fraction.
     void percent() {
-        integer_.insert(0, "00");
-        fraction_.insert(0, integer_, integer_.size() - 2, 2);
-        integer_.erase(integer_.size() - 2);
+        std::string integer = "00" + std::string(integer_.data(), integer_.size());
+        std::string fraction = integer.substr(integer.size() - 2) + std::string(fraction_.data(), fraction_.size());
+        integer.erase(integer.size() - 2);
+        integer_ = DigitBuffer();
+        fraction_ = DigitBuffer();
+        for (char c : integer) integer_.push(c);
+        for (char c : fraction) fraction_.push(c);
     }
 
     void skipSpace() {
@@ -228,10 +226,30 @@ private:
     int depth_ = 0;
     int32_t state_ = NmDecimal_normal;
     bool negative_ = false;
-    std::string integer_, fraction_;
+    DigitBuffer integer_, fraction_;
 };
 
+PortableDecimal toPortable(const PortableDigits &d) {
+    PortableDecimal p;
+    p.setState(d.state);
+    if (d.state != NmDecimal_normal) return p;
+    p.negative = d.negative;
+    p.integerDigits = NmCString(d.integer.data(), d.integer.size());
+    p.fractionDigits = NmCString(d.fraction.data(), d.fraction.size());
+    return p;
+}
+
 }  // namespace
+
+void DigitBuffer::push(char c) {
+    if (n_ < sizeof small_) {
+        small_[n_++] = c;
+        return;
+    }
+    if (big_.empty()) big_.assign(small_, n_);
+    big_ += c;
+    ++n_;
+}
 
 void PortableDecimal::setState(int32_t s) {
     state = s;
@@ -242,23 +260,31 @@ void PortableDecimal::setState(int32_t s) {
 }
 
 PortableDecimal PortableDecimal_reader(std::istream &stream, const PortableDecimalFormat &format) {
-    PortableDecimal result;
+    PortableDigits digits;
     StreamSource src(stream);
     Reader<StreamSource> reader(src, format);
-    if (!reader.read(result)) {
+    if (!reader.read(digits)) {
         stream.setstate(std::ios::badbit);
     } else if (src.peek() == kEnd) {
         stream.setstate(std::ios::eofbit);
     }
-    return result;
+    return toPortable(digits);
 }
 
-bool PortableDecimal_readText(const char *&cursor, const char *end, PortableDecimal &result,
+bool PortableDecimal_scanText(const char *&cursor, const char *end, PortableDigits &result,
                               const PortableDecimalFormat &format) {
     TextSource src(cursor, end);
     Reader<TextSource> reader(src, format);
     bool ok = reader.read(result);
     cursor = src.position();
+    return ok;
+}
+
+bool PortableDecimal_readText(const char *&cursor, const char *end, PortableDecimal &result,
+                              const PortableDecimalFormat &format) {
+    PortableDigits digits;
+    bool ok = PortableDecimal_scanText(cursor, end, digits, format);
+    result = toPortable(digits);
     return ok;
 }
 

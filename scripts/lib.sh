@@ -23,6 +23,7 @@ qv_packages=(
   "clang:/usr/bin/clang++"
   "fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
   "imagemagick:/usr/bin/import"
+  "libgmp-dev:/usr/include/x86_64-linux-gnu/gmp.h"
 )
 
 qv_install() {
