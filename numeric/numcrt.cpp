@@ -4,8 +4,6 @@
 // The printf family is MinGW's own (the toolchain's default), not msvcrt's:
 // it rounds an exactly representable tie to even, so "%.2f" of 0.125 is
 // 0.12 where msvcrt would print 0.13.
-#include <windows.h>
-
 #include <algorithm>
 #include <clocale>
 #include <cstdio>

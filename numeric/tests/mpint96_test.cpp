@@ -114,6 +114,9 @@ TEST(MPInt96, DivisionByEveryShapeOfDivisorIsExact) {
         for (int k = 0; k < 300; ++k) {
             u128 q0 = ((u128(rng()) << 64) | rng()) >> (rng() % 128);
             u128 r0 = ((u128(rng()) << 64) | rng()) % u128(d);
+            // Quotient digits of 0xFFFF and the largest remainder: the
+            // estimate's own remainder then passes 16 bits.
+            if (k % 3 == 0) q0 = (u128(1) << (16 * (1 + k % 4))) - 1 - (k % 2), r0 = u128(d) - 1;
             u128 x = q0 * u128(d) + r0;
             if (q0 != 0 && (x - r0) / q0 != u128(d)) continue;  // wrapped
             if (x > u128(kLimit)) x %= u128(kLimit);
