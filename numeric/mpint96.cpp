@@ -236,7 +236,7 @@ bool MPInt96_divideSigned(const MPInt96 &x, const MPInt96 &y, MPInt96 &quotient,
 
 MPInt96 MPInt96_shiftLeftDigits(const MPInt96 &x, int n) {
     if (n == 0) return x;
-    if (n < 0 || n > MPInt96_maxDigits) return MPInt96_invalid;
+    if (n < 0 || n > maxDigits) return MPInt96_invalid;
     MPInt96 r = x;
     MPInt96_multiply(r, MPInt96_pow10(n));
     return r;
@@ -244,7 +244,7 @@ MPInt96 MPInt96_shiftLeftDigits(const MPInt96 &x, int n) {
 
 MPInt96 MPInt96_shiftRightDigits(const MPInt96 &x, int n) {
     if (n == 0) return x;
-    if (n < 0 || n > MPInt96_maxDigits) return MPInt96_invalid;
+    if (n < 0 || n > maxDigits) return MPInt96_invalid;
     MPInt96 q, r;
     MPInt96_divideSigned(x, MPInt96_pow10(n), q, r);
     return q;

@@ -26,7 +26,7 @@ constexpr MPInt96DigitConstants MPInt96_digitConstants{16, 0xFFFF, 0xFFFF0000, 0
                                                        0xFFFFFFFF, 0x80000000, 1};
 
 // The integer part of log10(2^95): every mantissa of this many digits fits.
-constexpr int MPInt96_maxDigits = 28;
+constexpr int maxDigits = 28;
 
 namespace mpint96_detail {
 constexpr MPInt96 timesTen(MPInt96 x) {
@@ -37,10 +37,10 @@ constexpr MPInt96 timesTen(MPInt96 x) {
                    static_cast<uint32_t>(lo)};
 }
 struct Pow10Table {
-    MPInt96 p[MPInt96_maxDigits + 1];
+    MPInt96 p[maxDigits + 1];
     constexpr Pow10Table() : p() {
         p[0] = MPInt96{0, 0, 1};
-        for (int i = 1; i <= MPInt96_maxDigits; ++i) p[i] = timesTen(p[i - 1]);
+        for (int i = 1; i <= maxDigits; ++i) p[i] = timesTen(p[i - 1]);
     }
 };
 }  // namespace mpint96_detail

@@ -231,7 +231,7 @@ private:
 
 PortableDecimal toPortable(const PortableDigits &d) {
     PortableDecimal p;
-    p.setState(d.state);
+    PortableDecimal_setState(p, d.state);
     if (d.state != NmDecimal_normal) return p;
     p.negative = d.negative;
     p.integerDigits = NmCString(d.integer.data(), d.integer.size());
@@ -251,12 +251,12 @@ void DigitBuffer::push(char c) {
     ++n_;
 }
 
-void PortableDecimal::setState(int32_t s) {
-    state = s;
+void PortableDecimal_setState(PortableDecimal &p, int32_t s) {
+    p.state = s;
     if (s == NmDecimal_normal) return;
-    negative = false;
-    integerDigits = NmCString();
-    fractionDigits = NmCString();
+    p.negative = false;
+    p.integerDigits = NmCString();
+    p.fractionDigits = NmCString();
 }
 
 PortableDecimal PortableDecimal_reader(std::istream &stream, const PortableDecimalFormat &format) {

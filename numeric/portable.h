@@ -25,10 +25,10 @@ public:
     bool negative = false;
     NmCString integerDigits;
     NmCString fractionDigits;
-
-    // Any state but normal also empties both digit strings and the sign.
-    void setState(int32_t s);
 };
+
+// Any state but normal also empties both digit strings and the sign.
+void PortableDecimal_setState(PortableDecimal &p, int32_t s);
 
 // Digits of one part as the reader collects them; most numbers fit the
 // inline room and need no heap.

@@ -155,7 +155,7 @@ TEST(MPInt96, EdgesOfTheRange) {
     EXPECT_EQ(-1234, val(MPInt96_shiftRightDigits(of(-1234567), 3)));
     EXPECT_EQ(77, val(MPInt96_shiftLeftDigits(of(77), 0)));
     i128 p = 1;
-    for (int n = 0; n <= MPInt96_maxDigits; ++n, p *= 10) ASSERT_EQ(p, val(MPInt96_pow10(n))) << n;
+    for (int n = 0; n <= maxDigits; ++n, p *= 10) ASSERT_EQ(p, val(MPInt96_pow10(n))) << n;
 
     MPInt96 q, r;
     EXPECT_TRUE(MPInt96_divideSigned(of(-7), of(2), q, r));

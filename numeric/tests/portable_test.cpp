@@ -113,13 +113,13 @@ TEST(PortableDecimal, OtherSymbolsAndTheTextForm) {
     EXPECT_STREQ("0", PortableDecimal_asString(neg).c_str());
     neg.fractionDigits = "00";
     EXPECT_STREQ("-0.00", PortableDecimal_asString(neg).c_str());
-    neg.setState(NmDecimal_missing);
+    PortableDecimal_setState(neg, NmDecimal_missing);
     EXPECT_FALSE(neg.negative);
     EXPECT_TRUE(neg.fractionDigits.empty());
     EXPECT_STREQ("(missing)", PortableDecimal_asString(neg).c_str());
-    neg.setState(NmDecimal_ctorError);
+    PortableDecimal_setState(neg, NmDecimal_ctorError);
     EXPECT_STREQ("(ctorError)", PortableDecimal_asString(neg).c_str());
-    neg.setState(3);
+    PortableDecimal_setState(neg, 3);
     EXPECT_STREQ("(Impossible value)", PortableDecimal_asString(neg).c_str());
 }
 
