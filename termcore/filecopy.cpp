@@ -1,0 +1,43 @@
+#include "filecopy.h"
+
+#include <memory>
+#include <new>
+
+#include "winfile.h"
+
+namespace {
+
+constexpr size_t kChunk = 4096;
+
+// Every chunk read is written whole; false on any short read or write.
+bool copyData(HANDLE from, HANDLE to, unsigned char *buf, int64_t &copied) {
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(from, buf, kChunk, &got, nullptr)) return false;
+        if (got == 0) return true;
+        if (!file_writeAll(to, buf, got)) return false;
+        copied += got;
+    }
+}
+
+}  // namespace
+
+int64_t file_copy(const std::string &source, const std::string &destination) {
+    std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[kChunk]);
+    if (!buf || destination.empty()) return -1;
+    FileHandle from = file_openRead(source);
+    if (!from || file_same(from.get(), destination)) return -1;
+    bool created = false;
+    FileHandle to = file_create(destination, &created);
+    if (!to) return -1;
+    int64_t copied = 0;
+    FileInfo info;
+    bool ok = copyData(from.get(), to.get(), buf.get(), copied) && file_info(from.get(), info);
+    if (ok) file_setTimes(to.get(), info.access, info.modification);
+    ok = to.close() && ok;
+    if (!ok) {
+        if (created) file_delete(destination);
+        return -1;
+    }
+    return copied;
+}

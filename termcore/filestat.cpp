@@ -1,0 +1,2 @@
+#include "handlers.h"
+int tc_fileStat(const TcRequest &) { return 0; }

@@ -1,0 +1,9 @@
+// Texts from the server are in the OEM code page; the file system is asked
+// in UTF-16 so that every name the server can spell reaches the disk as is.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::wstring oem_toWide(std::string_view oem);
+std::string oem_fromWide(std::wstring_view wide);

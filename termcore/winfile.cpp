@@ -1,0 +1,99 @@
+#include "winfile.h"
+
+#include <climits>
+
+#include "filetime.h"
+#include "oemtext.h"
+
+namespace {
+
+// Both Win32 records carry these fields under the same names.
+template <class Record> FileInfo infoOf(const Record &d) {
+    FileInfo out;
+    out.directory = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    out.size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    out.access = time_fromFileTime(d.ftLastAccessTime);
+    out.modification = time_fromFileTime(d.ftLastWriteTime);
+    out.change = time_fromFileTime(d.ftCreationTime);
+    return out;
+}
+
+}  // namespace
+
+FileHandle file_openRead(const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    if (w.empty()) return FileHandle();
+    return FileHandle(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+FileHandle file_create(const std::string &path, bool *created) {
+    std::wstring w = oem_toWide(path);
+    if (w.empty()) return FileHandle();
+    FileHandle h(CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (created) *created = h && GetLastError() != ERROR_ALREADY_EXISTS;
+    return h;
+}
+
+bool file_delete(const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    return !w.empty() && DeleteFileW(w.c_str());
+}
+
+bool file_writeAll(HANDLE h, const void *data, size_t n) {
+    const char *p = static_cast<const char *>(data);
+    while (n > 0) {
+        DWORD chunk = n > 0x40000000u ? 0x40000000u : static_cast<DWORD>(n), done = 0;
+        if (!WriteFile(h, p, chunk, &done, nullptr) || done == 0) return false;
+        p += done;
+        n -= done;
+    }
+    return true;
+}
+
+int64_t file_readUpTo(HANDLE h, void *data, size_t n) {
+    char *p = static_cast<char *>(data);
+    size_t got = 0;
+    while (got < n) {
+        size_t left = n - got;
+        DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left), done = 0;
+        if (!ReadFile(h, p + got, chunk, &done, nullptr)) return -1;
+        if (done == 0) break;
+        got += done;
+    }
+    return static_cast<int64_t>(got);
+}
+
+bool file_setTimes(HANDLE h, int64_t access, int64_t modification) {
+    FILETIME a = time_toFileTime(access), m = time_toFileTime(modification);
+    return SetFileTime(h, nullptr, &a, &m) != FALSE;
+}
+
+bool file_info(HANDLE h, FileInfo &out) {
+    BY_HANDLE_FILE_INFORMATION bi;
+    if (!GetFileInformationByHandle(h, &bi)) return false;
+    out = infoOf(bi);
+    return true;
+}
+
+bool file_infoByPath(const std::string &path, FileInfo &out) {
+    std::wstring w = oem_toWide(path);
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (w.empty() || !GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &d)) return false;
+    out = infoOf(d);
+    return true;
+}
+
+bool file_same(HANDLE a, const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    if (w.empty()) return false;
+    FileHandle b(CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (!b || !GetFileInformationByHandle(a, &ia) || !GetFileInformationByHandle(b.get(), &ib))
+        return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
