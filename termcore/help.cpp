@@ -13,7 +13,7 @@ enum : int32_t { kKeyword = 0, kContents = 1, kQuit = 2, kContext = 3, kJumpKeyw
 
 struct HelpState {
     bool shown = false;  // the last help call succeeded
-    std::wstring file;   // the help file of the last call
+    std::string file;    // the help file of the last call (Windows code page)
 };
 
 HelpState &help() {
@@ -41,14 +41,15 @@ bool readHelp(WireReader &r, size_t fileAt, bool withKeyword, HelpRequest &h) {
     return r.ok();
 }
 
-BOOL call(const std::wstring &file, UINT command, ULONG_PTR data) {
-    return WinHelpW(nullptr, file.empty() ? nullptr : file.c_str(), command, data);
+// The ANSI entry: it is the one that hands keyword texts on as they are.
+BOOL call(const std::string &file, UINT command, ULONG_PTR data) {
+    return WinHelpA(nullptr, file.empty() ? nullptr : file.c_str(), command, data);
 }
 
 int32_t run(const HelpRequest &h) {
-    std::wstring file = oem_toWide(h.file);
-    std::wstring keyword = oem_toWide(h.keyword);
-    std::wstring macro;
+    std::string file = oem_toAnsi(h.file);
+    std::string keyword = oem_toAnsi(h.keyword);
+    std::string macro;
     BOOL ok = FALSE;
     switch (h.kind) {
     case kKeyword: ok = call(file, HELP_KEY, reinterpret_cast<ULONG_PTR>(keyword.c_str())); break;
@@ -56,14 +57,15 @@ int32_t run(const HelpRequest &h) {
     case kQuit:
         call(file, HELP_QUIT, 0);
         help().shown = false;
+        help().file.clear();
         return 1;
     case kContext: ok = call(file, HELP_CONTEXT, static_cast<ULONG_PTR>(static_cast<DWORD>(h.number))); break;
     case kJumpKeyword:
-        macro = L"JumpID(\"\",\"" + keyword + L"\")";
+        macro = "JumpID(\"\",\"" + keyword + "\")";
         ok = call(file, HELP_COMMAND, reinterpret_cast<ULONG_PTR>(macro.c_str()));
         break;
     case kJumpNumber:
-        macro = L"JumpID(\"\",\"T" + std::to_wstring(h.number) + L"\")";
+        macro = "JumpID(\"\",\"T" + std::to_string(h.number) + "\")";
         ok = call(file, HELP_COMMAND, reinterpret_cast<ULONG_PTR>(macro.c_str()));
         break;
     default: return 0;
@@ -98,8 +100,10 @@ int tc_helpEx(const TcRequest &req) {
     return tc_replyInt(req, ok ? run(h) : 0);
 }
 
+// Help that was never opened in this session has nothing to quit.
 void tc_helpQuit() {
     HelpState &h = help();
-    call(h.file, HELP_QUIT, 0);
+    if (!h.file.empty()) call(h.file, HELP_QUIT, 0);
     h.shown = false;
+    h.file.clear();
 }

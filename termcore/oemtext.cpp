@@ -22,3 +22,14 @@ std::string oem_fromWide(std::wstring_view wide) {
     WideCharToMultiByte(CP_OEMCP, 0, wide.data(), len, &s[0], n, nullptr, nullptr);
     return s;
 }
+
+std::string oem_toAnsi(std::string_view oem) {
+    std::wstring w = oem_toWide(oem);
+    if (w.empty()) return {};
+    int len = static_cast<int>(w.size());
+    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), len, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.data(), len, &s[0], n, nullptr, nullptr);
+    return s;
+}
