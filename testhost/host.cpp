@@ -50,6 +50,15 @@ std::string joinPath(const std::string &dir, const std::string &name) {
 
 bool hasFolder(const std::string &p) { return p.find_first_of("\\/:") != std::string::npos; }
 
+// A name with a drive or a leading separator names its own place.
+bool isAbsolute(const std::string &p) {
+    return (p.size() > 1 && p[1] == ':') || (!p.empty() && (p[0] == '\\' || p[0] == '/'));
+}
+
+std::string placed(const std::string &dir, const std::string &name) {
+    return isAbsolute(name) ? name : joinPath(dir, name);
+}
+
 std::string trim(const std::string &s) {
     size_t b = s.find_first_not_of(" \t");
     if (b == std::string::npos) return "";
@@ -61,11 +70,11 @@ std::string trim(const std::string &s) {
 int ZAMCB compareNames(const char *a, const char *b) { return _stricmp(orEmpty(a).c_str(), orEmpty(b).c_str()); }
 
 int ZAMCB composePath(char *out, const char *name, const char *dir, int) {
-    return putPath(out, joinPath(orEmpty(dir), orEmpty(name)));
+    return putPath(out, placed(orEmpty(dir), orEmpty(name)));
 }
 
 int ZAMCB findFilePath(char *out, const char *name, const char *dir, int, int) {
-    std::string candidate = joinPath(orEmpty(dir), orEmpty(name));
+    std::string candidate = placed(orEmpty(dir), orEmpty(name));
     if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
     char full[MAX_PATH * 2];
     DWORD n = GetFullPathNameA(candidate.c_str(), sizeof full, full, nullptr);

@@ -1,6 +1,6 @@
 // The program the process tests start: "exit N" ends at once with code N,
 // "sleep MS N" ends with code N after MS milliseconds, "wait" runs until it
-// is stopped, "args ..." writes its command line to the file named first.
+// is stopped (setting the named event first, when one is given), "args ..." writes its command line to the file named first.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +14,10 @@ int main(int argc, char **argv) {
         return std::atoi(argv[3]);
     }
     if (argc >= 2 && std::strcmp(argv[1], "wait") == 0) {
+        if (argc >= 3) {
+            HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
+            if (ready) SetEvent(ready);
+        }
         Sleep(INFINITE);
         return 0;
     }

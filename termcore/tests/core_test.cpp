@@ -39,3 +39,43 @@ TEST(HostProcs, SessionEndTakesBackEveryProcedureAdded) {
 }
 
 }  // namespace
+
+#include "filestat.h"
+
+namespace {
+
+std::string collapsed(std::string s) {
+    tc_collapseBackslashPairs(&s[0]);
+    return s.c_str();
+}
+
+TEST(FileMacros, PairsOfBackslashesLoseTheirSecond) {
+    EXPECT_EQ("a\\b", collapsed("a\\\\b"));
+    EXPECT_EQ("a\\\\b", collapsed("a\\\\\\\\b"));
+    EXPECT_EQ("a\\\\b", collapsed("a\\\\\\b"));
+    EXPECT_EQ("\\srv\\x", collapsed("\\\\srv\\x"));
+    EXPECT_EQ("a\\b\\c", collapsed("a\\b\\c"));
+    std::string s = "\\\\\\\\";
+    EXPECT_EQ(2u, tc_collapseBackslashPairs(&s[0]));
+}
+
+TEST(FileMacros, ExpandInOrderOrLeaveTheTextAlone) {
+    TcModule &m = tc_module();
+    m.settings[kSetDataPath] = "C:\\data\\";
+    m.settings[kSetUpDir] = "%DNDIR%";
+    m.settings[kSetDnDir] = "D:\\dn";
+    std::string t = "%DATAPATH%\\x\\%UPDIR%";
+    EXPECT_TRUE(tc_expandFileMacros(t, 260));
+    EXPECT_EQ("C:\\data\\x\\D:\\dn", t);
+    std::string reverse = "%DNDIR%";
+    m.settings[kSetDnDir] = "%UPDIR%";
+    EXPECT_TRUE(tc_expandFileMacros(reverse, 260));
+    EXPECT_EQ("%UPDIR%", reverse);
+    std::string tooLong = "%DATAPATH%%DATAPATH%";
+    m.settings[kSetDataPath] = std::string(150, 'p');
+    EXPECT_FALSE(tc_expandFileMacros(tooLong, 260));
+    EXPECT_EQ("%DATAPATH%%DATAPATH%", tooLong);
+    for (std::string &s : m.settings) s.clear();
+}
+
+}  // namespace

@@ -10,9 +10,7 @@ th::Host &H() { return th::Host::get(); }
 
 struct Entry {
     uint32_t size;
-    uint8_t day, month;
-    uint16_t year;
-    uint8_t hour, minute, second;
+    rq::Date date;
     uint8_t attr, deleted;
     std::string name;
 };
@@ -42,12 +40,7 @@ struct DirList : TermcoreTest {
         for (uint16_t i = 0; i < count; ++i) {
             Entry e;
             e.size = r.u32();
-            e.day = r.u8();
-            e.month = r.u8();
-            e.year = r.u16();
-            e.hour = r.u8();
-            e.minute = r.u8();
-            e.second = r.u8();
+            e.date = rq::readDate(r);
             e.attr = r.u8();
             e.deleted = r.u8();
             uint16_t len = r.u16();
@@ -101,7 +94,7 @@ TEST_F(DirList, PagesStayWithinTheOldBudgetAndListEveryFileOnce) {
             EXPECT_EQ(37u * (std::stoi(e.name.substr(5, 3)) - 100), e.size) << e.name;
             EXPECT_EQ(0, e.attr);
             EXPECT_EQ(0, e.deleted);
-            EXPECT_GE(e.year, 2020);
+            EXPECT_GE(e.date.year, 2020);
         }
     EXPECT_EQ(0, H().maxBlockSizeCalls);
 }

@@ -5,6 +5,17 @@
 
 namespace rq {
 
+Date readDate(WireReader &r) {
+    Date d;
+    d.day = r.u8();
+    d.month = r.u8();
+    d.year = r.u16();
+    d.hour = r.u8();
+    d.minute = r.u8();
+    d.second = r.u8();
+    return d;
+}
+
 th::Bytes recvOpen(const std::string &name, const Date &d, int32_t access, int32_t modification) {
     th::Bytes b;
     b.u32(0).u32(0).u8(0);

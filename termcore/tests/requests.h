@@ -26,6 +26,9 @@ struct Date {
     uint8_t hour, minute, second;
 };
 
+// The date block of a reply.
+Date readDate(WireReader &r);
+
 th::Bytes recvOpen(const std::string &name, const Date &d, int32_t access = 0, int32_t modification = 0);
 th::Bytes recvData(uint32_t block, const std::string &data, uint8_t stage);
 th::Bytes recvStage(uint8_t stage);
