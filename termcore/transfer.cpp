@@ -13,7 +13,7 @@ namespace {
 enum : uint8_t { kStageOpen = 0, kStageData = 1, kStageLast = 2, kStageAbort = 3 };
 
 struct ReceiveFile {
-    FileHandle file;
+    BufferedWriter file;
     std::string path;
     int64_t access = 0, modification = 0;
     bool stamp = false;
@@ -24,16 +24,16 @@ ReceiveFile &receiving() {
     return r;
 }
 
-FileHandle &sending() {
-    static FileHandle f;
+BufferedReader &sending() {
+    static BufferedReader f;
     return f;
 }
 
 // An incomplete file is never left behind looking like a received one.
 void dropReceive() {
     ReceiveFile &r = receiving();
-    if (r.file) {
-        r.file.close();
+    if (r.file.isOpen()) {
+        r.file.drop();
         file_delete(r.path);
     }
     r.path.clear();
@@ -65,8 +65,9 @@ int recvOpen(const TcRequest &req, WireReader &r) {
         f.stamp = time_fromDate(date, t);
         f.access = f.modification = t;
     }
-    f.file = file_create(path);
-    if (!f.file) return recvReply(req, 0, -1);
+    FileHandle h = file_create(path);
+    if (!h) return recvReply(req, 0, -1);
+    f.file.open(std::move(h));
     f.path = path;
     return recvReply(req, 1, 0);
 }
@@ -74,12 +75,13 @@ int recvOpen(const TcRequest &req, WireReader &r) {
 // Stages 1 and 2: the data bytes from +9; the last stage completes the file.
 int recvData(const TcRequest &req, WireReader &r, uint32_t block, uint32_t length, bool last) {
     ReceiveFile &f = receiving();
-    if (!f.file) return recvReply(req, block, -1);
+    if (!f.file.isOpen()) return recvReply(req, block, -1);
     const unsigned char *data = r.bytes(length);
-    bool ok = data && file_writeAll(f.file.get(), data, length);
+    bool ok = data && f.file.put(data, length);
     if (ok && last) {
-        if (f.stamp) file_setTimes(f.file.get(), f.access, f.modification);
-        ok = f.file.close();
+        ok = f.file.flush();
+        if (ok && f.stamp) file_setTimes(f.file.handle(), f.access, f.modification);
+        ok = f.file.close() && ok;
         if (ok) f.path.clear();
     }
     if (!ok) dropReceive();
@@ -97,7 +99,7 @@ int sendFail(const TcRequest &req) {
 // Stage 0: +9 the name, looked up in DNDIR.
 int sendOpen(const TcRequest &req, WireReader &r) {
     std::string name(r.text());
-    sending().reset();
+    sending().close();
     std::string path;
     if (!r.ok() || !host_findFilePath(path, name, tc_setting(kSetDnDir), 1)) return sendFail(req);
     FileHandle f = file_openRead(path);
@@ -112,24 +114,24 @@ int sendOpen(const TcRequest &req, WireReader &r) {
     w.i32(time_wire(info.modification));
     w.i32(time_wire(info.change));
     if (!w.ok()) return 0;
-    sending() = std::move(f);
+    sending().open(std::move(f));
     return tc_replyLength(w);
 }
 
 // Stage 1: one block of at most the requested length into +10.
 int sendData(const TcRequest &req, uint32_t block, uint32_t requested) {
     constexpr size_t kHeader = 10;
-    FileHandle &f = sending();
+    BufferedReader &f = sending();
     size_t room = req.replyCapacity > kHeader ? req.replyCapacity - kHeader : 0;
     size_t want = std::min<size_t>({requested, tc_dataBlock(kHeader), room});
-    if (!f) return sendFail(req);
-    int64_t got = file_readUpTo(f.get(), req.reply + kHeader, want);
+    if (!f.isOpen()) return sendFail(req);
+    int64_t got = f.read(req.reply + kHeader, want);
     if (got < 0) {
-        f.reset();
+        f.close();
         return sendFail(req);
     }
     bool end = static_cast<size_t>(got) < want;
-    if (end) f.reset();
+    if (end) f.close();
     WireWriter w = req.writer();
     w.u32(end ? 0 : block);
     w.i16(0);
@@ -162,12 +164,12 @@ int tc_fileSend(const TcRequest &req) {
     switch (stage) {
     case kStageOpen: return sendOpen(req, r);
     case kStageData: return sendData(req, block, requested);
-    case kStageAbort: sending().reset(); return 0;
+    case kStageAbort: sending().close(); return 0;
     default: return 0;
     }
 }
 
 void tc_closeTransfers() {
     dropReceive();
-    sending().reset();
+    sending().close();
 }

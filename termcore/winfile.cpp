@@ -1,6 +1,8 @@
 #include "winfile.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "filetime.h"
 #include "oemtext.h"
@@ -96,4 +98,70 @@ bool file_same(HANDLE a, const std::string &path) {
         return false;
     return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+namespace {
+constexpr size_t kTransferBuffer = 256 * 1024;
+}
+
+void BufferedWriter::open(FileHandle file) {
+    file_ = std::move(file);
+    buf_.clear();
+    buf_.reserve(kTransferBuffer);
+}
+
+bool BufferedWriter::put(const void *data, size_t n) {
+    if (buf_.size() + n > kTransferBuffer && !flush()) return false;
+    if (n >= kTransferBuffer) return file_writeAll(file_.get(), data, n);
+    const unsigned char *p = static_cast<const unsigned char *>(data);
+    buf_.insert(buf_.end(), p, p + n);
+    return true;
+}
+
+bool BufferedWriter::flush() {
+    bool ok = file_writeAll(file_.get(), buf_.data(), buf_.size());
+    buf_.clear();
+    return ok;
+}
+
+bool BufferedWriter::close() {
+    bool ok = flush();
+    return file_.close() && ok;
+}
+
+void BufferedWriter::drop() {
+    buf_.clear();
+    file_.close();
+}
+
+void BufferedReader::open(FileHandle file) {
+    file_ = std::move(file);
+    buf_.resize(kTransferBuffer);
+    at_ = end_ = 0;
+}
+
+int64_t BufferedReader::read(void *data, size_t n) {
+    unsigned char *out = static_cast<unsigned char *>(data);
+    size_t got = 0;
+    while (got < n) {
+        if (at_ == end_) {
+            int64_t r = file_readUpTo(file_.get(), buf_.data(), buf_.size());
+            if (r < 0) return -1;
+            if (r == 0) break;
+            at_ = 0;
+            end_ = static_cast<size_t>(r);
+        }
+        size_t take = std::min(n - got, end_ - at_);
+        std::memcpy(out + got, buf_.data() + at_, take);
+        at_ += take;
+        got += take;
+    }
+    return static_cast<int64_t>(got);
+}
+
+void BufferedReader::close() {
+    file_.close();
+    buf_.clear();
+    buf_.shrink_to_fit();
+    at_ = end_ = 0;
 }

@@ -114,9 +114,9 @@ void TermcoreTest::TearDown() {
     EXPECT_TRUE(th::Host::get().idles.empty());
 }
 
-void TermcoreTest::load(int protocol, const std::string &ini) {
+void TermcoreTest::load(int protocol, const std::string &ini, size_t replyCapacity) {
     spit(tmp.file("termcore.ini"), ini.empty() ? "UPDIR=" + up() + "\r\nDNDIR=" + dn() + "\r\n" : ini);
-    m = std::make_unique<th::Module>("termcore.d32");
+    m = std::make_unique<th::Module>("termcore.d32", replyCapacity);
     m->start(protocol);
 }
 

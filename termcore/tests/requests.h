@@ -64,7 +64,7 @@ struct TermcoreTest : ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // Loads termcore and starts it at the given protocol version.
-    void load(int protocol = 114, const std::string &ini = "");
+    void load(int protocol = 114, const std::string &ini = "", size_t replyCapacity = 65536);
     std::string up() const { return tmp.file("up"); }
     std::string dn() const { return tmp.file("dn"); }
 

@@ -261,4 +261,16 @@ TEST_F(Transfer, SendOfAMissingFileFails) {
     EXPECT_EQ(0, r.i32());
 }
 
+TEST_F(Transfer, LargeFilesRoundTripAtSmallAndLargeBlocks) {
+    for (int block : {0x7ff0, 300000}) {
+        load(114, "", 300064);
+        H().maxBlockSize = block;
+        std::string content = patterned(1500000 + static_cast<size_t>(block) % 977, static_cast<unsigned>(block));
+        receive("big.bin", content, static_cast<size_t>(block) - 9);
+        ASSERT_TRUE(CopyFileA((up() + "\\big.bin").c_str(), (dn() + "\\big.bin").c_str(), FALSE));
+        EXPECT_EQ(content, fetch("big.bin", static_cast<uint32_t>(block), static_cast<size_t>(block) - 10));
+        m.reset();
+    }
+}
+
 }  // namespace
