@@ -119,6 +119,17 @@ TEST_F(Process, SessionEndEmptiesTheTable) {
     wait(1, -1);
 }
 
+TEST_F(Process, TableIsReadyBeforeTheSessionStarts) {
+    spit(tmp.file("termcore.ini"), "");
+    m = std::make_unique<th::Module>("termcore.d32");
+    m->setCallBacks(th::Host::get().ext());
+    m->setup(th::Host::get().app());
+    EXPECT_EQ(1, start("exit 4"));
+    EXPECT_EQ(2, start("exit 5"));
+    EXPECT_EQ(4, wait(1, -1));
+    EXPECT_EQ(5, wait(2, -1));
+}
+
 TEST_F(Process, UnknownOperationsAndIdsAnswerFailure) {
     load();
     EXPECT_EQ(4, send(rq::kProcess, th::Bytes().u8(9).zeros(8)));

@@ -71,6 +71,15 @@ TEST_F(Stat, FoundFileReportsItsStatusTimesAndFullPath) {
     EXPECT_EQ(dn() + "\\f.txt", e.path);
 }
 
+TEST_F(Stat, AbsoluteNameIsLookedUpAsItStands) {
+    loadWithData();
+    spit(tmp.file("abs.txt"), "abcd");
+    std::vector<StatEntry> v = entries(send(rq::kStat, rq::stat(tmp.file("abs.txt"))));
+    ASSERT_EQ(1u, v.size());
+    EXPECT_EQ(4, v[0].size);
+    EXPECT_EQ(tmp.file("abs.txt"), v[0].path);
+}
+
 TEST_F(Stat, MissingFileGetsMinusOneTimesAndTheUpdirPath) {
     loadWithData();
     std::vector<StatEntry> v = entries(send(rq::kStat, rq::stat("gone.txt")));

@@ -163,8 +163,11 @@ TEST_F(Transfer, AbortAndSessionEndDeleteAnIncompleteReceive) {
     EXPECT_TRUE(m->replyUntouchedFrom(0));
 }
 
-TEST_F(Transfer, ReceiveIntoAMissingFolderFails) {
+TEST_F(Transfer, ReceiveIntoAMissingFolderOrAnOverlongPathFails) {
     load();
+    ASSERT_EQ(6, send(rq::kRecv, rq::recvOpen(std::string(300, 'n'), {1, 1, 2020, 0, 0, 255})));
+    EXPECT_EQ(0, i32At(0));
+    EXPECT_EQ(-1, i16At(4));
     ASSERT_EQ(6, send(rq::kRecv, rq::recvOpen("no\\such\\x.txt", {1, 1, 2020, 0, 0, 255})));
     WireReader r = reply(6);
     EXPECT_EQ(0u, r.u32());
