@@ -7,33 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zam_dates.h"
 // ZAMCB: the one calling convention of every host table and of every
 // callback handed to the host.
 #include "zam_ext.h"
 
 #pragma pack(push, 1)
 
-struct bdate {
-    uint8_t day;
-    uint8_t mon;
-    uint16_t year;
-};
-
-struct btime {
-    uint8_t hundr;
-    uint8_t sec;
-    uint8_t min;
-    uint8_t hour;
-};
-
-struct ZamDtTm {
-    bdate date;
-    btime time;
-};
-
-// The host's script value: a type byte and ten bytes of value. The 10-byte
-// real is a byte array because long double differs between compilers and
-// pointer sizes; pointers fit the ten bytes on both targets.
 struct VALUE {
     uint8_t v_type;
     union {
@@ -69,7 +49,6 @@ struct VALUE {
 
 #pragma pack(pop)
 
-static_assert(sizeof(bdate) == 4 && sizeof(btime) == 4 && sizeof(ZamDtTm) == 8, "date records");
 static_assert(sizeof(VALUE) == 11, "VALUE is 11 packed bytes on both targets");
 static_assert(offsetof(VALUE, value) == 1, "the value follows the type byte");
 

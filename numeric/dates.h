@@ -4,27 +4,8 @@
 
 #include <cstdint>
 
-// The host's date record; all zero is the empty date.
-struct bdate {
-    uint8_t day;
-    uint8_t mon;
-    uint16_t year;
-};
-
-// The host's time record; all zero is midnight and what a failed parse leaves.
-struct btime {
-    uint8_t hundr;
-    uint8_t sec;
-    uint8_t min;
-    uint8_t hour;
-};
-
-struct ZamDtTm {
-    bdate date;
-    btime time;
-};
-
-static_assert(sizeof(bdate) == 4 && sizeof(btime) == 4 && sizeof(ZamDtTm) == 8, "host record sizes");
+// bdate, btime and ZamDtTm: the host's records, shared with the host header.
+#include "zam_dates.h"
 
 // Results of the parsers.
 constexpr int kDateOk = 0;
