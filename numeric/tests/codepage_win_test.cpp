@@ -24,12 +24,8 @@ unsigned char systemUpper(UINT codePage, unsigned char c) {
     return static_cast<unsigned char>(out);
 }
 
-TEST(CodePages, TheTestRunsUnderTheRussianCodePages) {
-    EXPECT_EQ(1251u, GetACP());
-    EXPECT_EQ(866u, GetOEMCP());
-}
-
 TEST(CodePages, Cp866TableMatchesUnicodeUpperCasingForAllBytes) {
+    ASSERT_EQ(866u, GetOEMCP());
     int checked = 0;
     for (int c = 1; c < 256; ++c) {
         EXPECT_EQ(systemUpper(866, c), cp866_upper(c)) << "byte " << c;
@@ -39,12 +35,12 @@ TEST(CodePages, Cp866TableMatchesUnicodeUpperCasingForAllBytes) {
 }
 
 TEST(CodePages, WindowsUpperOfOneCharacterIsCharUpper) {
+    ASSERT_EQ(1251u, GetACP());
     for (int c = 1; c < 256; ++c) {
         char buf[2] = {static_cast<char>(c), 0};
         CharUpperBuffA(buf, 1);
         EXPECT_EQ(static_cast<unsigned char>(buf[0]), win_upperChar(c)) << "byte " << c;
     }
-    EXPECT_EQ(0xc0, win_upperChar(0xe0));  // а in 1251
 }
 
 TEST(CodePages, WindowsSearchFoldsCyrillicOfCodePage1251) {
@@ -61,18 +57,13 @@ int count(const char *, const char *, void *ctx) {
     return 0;
 }
 
-TEST(SettingsOnWindows, AFolderWithTheFilesNameCannotBeOpened) {
+TEST(SettingsOnWindows, AFolderOfTheFilesNameCannotBeOpenedAndTextModeStopsAtCtrlZ) {
     scratch::Dir d;
     CreateDirectoryA(d.file("s.ini").c_str(), nullptr);
     int calls = 0;
     EXPECT_EQ(-1, cfg_readFile(d.file("s.ini").c_str(), count, &calls, nullptr));
     EXPECT_EQ(0, calls);
-}
-
-TEST(SettingsOnWindows, TextModeStopsAtCtrlZ) {
-    scratch::Dir d;
     d.write("z.ini", "a=1\r\nb=2\r\n\x1a" "c=3\r\n");
-    int calls = 0;
     EXPECT_EQ(0, cfg_readFile(d.file("z.ini").c_str(), count, &calls, nullptr));
     EXPECT_EQ(2, calls);
 }

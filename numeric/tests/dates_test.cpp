@@ -81,7 +81,7 @@ TEST_F(Dates, ParsedTextGivesTheDateOrWhyNot) {
     EXPECT_EQ(-1, date_parse(nullptr, d));
 }
 
-TEST_F(Dates, SettingsReturnTheirPreviousValues) {
+TEST_F(Dates, TheYearPivotDecidesTheCenturyAndSettingsReturnTheirPreviousValues) {
     EXPECT_EQ(10, date_setYearPivot(50));
     EXPECT_EQ(1, date_setYearEndDays(0));
     bdate d{};
@@ -90,7 +90,6 @@ TEST_F(Dates, SettingsReturnTheirPreviousValues) {
     EXPECT_EQ(0, date_parse("1.1.50", d));
     EXPECT_EQ(1950, d.year);
     EXPECT_EQ(50, date_setYearPivot(10));
-    EXPECT_EQ(0, date_setYearEndDays(1));
 }
 
 TEST_F(Dates, TimesParseAndValidate) {
@@ -115,17 +114,17 @@ TEST_F(Dates, TimesParseAndValidate) {
         EXPECT_EQ(c.sec, t.sec) << c.text;
         EXPECT_EQ(c.hundr, t.hundr) << c.text;
     }
-    btime t{};
-    EXPECT_EQ(0, time_parseShort("1230", t));
-    EXPECT_EQ(12, t.hour);
-    EXPECT_EQ(30, t.min);
-    EXPECT_EQ(1, time_parseShort("123", t));
-    EXPECT_EQ(-1, time_parseShort("12:30:00", t));
-    EXPECT_EQ(0, t.hour);
-    EXPECT_EQ(-1, time_parseShort("12.30", t));
-    EXPECT_EQ(1, time_parseShort("23:60", t));
-    EXPECT_EQ(60, t.min);
-    EXPECT_EQ(-1, time_parseShort("12345", t));
+    const struct {
+        const char *text;
+        int result, hour, min;
+    } shortCases[] = {{"1230", 0, 12, 30}, {"123", 1, 0, 0},        {"12:30:00", -1, 0, 0},
+                      {"12.30", -1, 0, 0}, {"23:60", 1, 23, 60},    {"12345", -1, 0, 0}};
+    for (const auto &c : shortCases) {
+        btime t{7, 7, 7, 7};
+        EXPECT_EQ(c.result, time_parseShort(c.text, t)) << c.text;
+        EXPECT_EQ(c.hour, t.hour) << c.text;
+        EXPECT_EQ(c.min, t.min) << c.text;
+    }
 }
 
 }  // namespace

@@ -9,17 +9,7 @@ namespace {
 const char kHello866[] = "\x8f\xe0\xa8\xa2\xa5\xe2, \x8c\xa8\xe0";
 const char kMirSmall866[] = "\xac\xa8\xe0";
 
-TEST(Cp866, SmallLettersMapOntoCapitalsAndNothingElseMoves) {
-    EXPECT_EQ('A', cp866_upper('a'));
-    EXPECT_EQ(0x80, cp866_upper(0xa0));  // а
-    EXPECT_EQ(0x8f, cp866_upper(0xaf));  // п
-    EXPECT_EQ(0x90, cp866_upper(0xe0));  // р
-    EXPECT_EQ(0x9f, cp866_upper(0xef));  // я
-    EXPECT_EQ(0xf0, cp866_upper(0xf1));  // ё
-    EXPECT_EQ(0xf6, cp866_upper(0xf7));
-    for (int c : {0, 0x40, 0x5b, 0x7b, 0x80, 0xb0, 0xdf, 0xf0, 0xf8, 0xff}) EXPECT_EQ(c, cp866_upper(c)) << c;
-}
-
+// cp866_upper is checked byte by byte against the system in codepage_win_test.
 TEST(OemCompare, IgnoresCaseAndGivesTheByteDifferenceOtherwise) {
     EXPECT_EQ(0, oem_compareNoCase("\xf1", "\xf0"));
     EXPECT_EQ(0, oem_compareNoCase("abc", "ABC"));
@@ -53,9 +43,9 @@ TEST(FindNoCase, Cp866FindsAcrossCaseAndIo) {
 }
 
 TEST(FindNoCase, WindowsFlagFoldsAsciiToo) {
+    EXPECT_EQ(nullptr, cp_findNoCase("Open File", "files", true));
     const char t[] = "Open File";
     EXPECT_EQ(t + 5, cp_findNoCase(t, "fILE", true));
-    EXPECT_EQ(nullptr, cp_findNoCase(t, "files", true));
 }
 
 }  // namespace

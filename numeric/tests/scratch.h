@@ -23,14 +23,15 @@ class Dir {
 public:
     Dir() {
         static unsigned serial;
-        fs::path base = fs::temp_directory_path();
-        for (;;) {
-            fs::path p = base / ("qvtx" + std::to_string(pid()) + "_" + std::to_string(serial++));
-            if (fs::create_directory(p)) {
-                path_ = p.string();
-                break;
-            }
-        }
+#ifdef _WIN32
+        unsigned long pid = GetCurrentProcessId();
+#else
+        unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+        fs::path p;
+        do p = fs::temp_directory_path() / ("qvtx" + std::to_string(pid) + "_" + std::to_string(serial++));
+        while (!fs::create_directory(p));
+        path_ = p.string();
     }
     ~Dir() {
         std::error_code ec;
@@ -43,19 +44,11 @@ public:
     std::string file(const std::string &name) const { return (fs::path(path_) / name).string(); }
     void write(const std::string &name, const std::string &content) const {
         fs::create_directories(fs::path(file(name)).parent_path());
-        std::ofstream f(file(name), std::ios::binary);
-        f << content;
+        std::ofstream(file(name), std::ios::binary) << content;
     }
     void remove(const std::string &name) const { fs::remove(file(name)); }
 
 private:
-    static unsigned long pid() {
-#ifdef _WIN32
-        return GetCurrentProcessId();
-#else
-        return static_cast<unsigned long>(getpid());
-#endif
-    }
     std::string path_;
 };
 
@@ -68,12 +61,11 @@ public:
         char old[32768];
         DWORD n = GetEnvironmentVariableA(name, old, sizeof old);
         had_ = n > 0 && n < sizeof old;
-        if (had_) old_.assign(old, n);
 #else
         const char *old = std::getenv(name);
         had_ = old != nullptr;
-        if (old) old_ = old;
 #endif
+        if (had_) old_ = old;
         set(value);
     }
     ~Env() { set(had_ ? old_.c_str() : nullptr); }
@@ -98,8 +90,6 @@ class Cwd {
 public:
     explicit Cwd(const std::string &dir) : old_(fs::current_path()) { fs::current_path(dir); }
     ~Cwd() { fs::current_path(old_); }
-    Cwd(const Cwd &) = delete;
-    Cwd &operator=(const Cwd &) = delete;
 
 private:
     fs::path old_;

@@ -26,11 +26,6 @@ struct Sink {
     }
 };
 
-std::string exeDir() {
-    char buf[kQvMaxPath] = "";
-    return sys_exeDirPath(buf) ? buf : "";
-}
-
 // Each test reads from its own folder, made current, with the executable
 // directory and QVCNFG moved out of the way.
 struct Settings : ::testing::Test {
@@ -45,6 +40,11 @@ struct Settings : ::testing::Test {
         sink.pairs.clear();
         return cfg_readFile(name, Sink::take, &sink, list);
     }
+    // The value of the one pair the file found holds, or the result.
+    std::string where(const char *name, const char *list) {
+        int r = read(name, list);
+        return r == 0 && sink.pairs.size() == 1 ? sink.pairs[0].second : "r=" + std::to_string(r);
+    }
     Pairs readText(const std::string &text, const char *list = ".") {
         dir.write("t.ini", text);
         EXPECT_EQ(0, read("t.ini", list));
@@ -53,36 +53,20 @@ struct Settings : ::testing::Test {
 };
 
 TEST_F(Settings, LinesSplitIntoUpperCaseNamesAndValues) {
-    Pairs got = readText(
-        "  stepx = 8\n"
-        "; a comment\n"
-        "\n"
-        "   \t \n"
-        "Name===value\n"
-        "name value\n"
-        "onlyname\n"
-        "\tTab=\tinner  blanks kept \t \n"
-        "[sec]\n"
-        "$x_1[2]=y\n"
-        "=no name\n"
-        "a.b=c\n");
-    Pairs want = {{"STEPX", "8"},   {"NAME", "value"}, {"NAME", "value"},
-                  {"ONLYNAME", ""}, {"TAB", "inner  blanks kept"},
-                  {"[SEC]", ""},    {"$X_1[2]", "y"},  {"", "no name"},
-                  {"A", ".b=c"}};
-    EXPECT_EQ(want, got);
-}
-
-TEST_F(Settings, KeysLongerThanNineteenCharactersStartTheValue) {
-    Pairs got = readText("key_longer_than_nineteen = 1\nabcdefghijklmnopqrs=2\n");
-    Pairs want = {{"KEY_LONGER_THAN_NIN", "eteen = 1"}, {"ABCDEFGHIJKLMNOPQRS", "2"}};
-    EXPECT_EQ(want, got);
-}
-
-TEST_F(Settings, CrLfLinesLoseTheirCarriageReturn) {
-    Pairs got = readText("a=1\r\nb = 2 \r\n\r\n;c\r\nd=\r\n");
-    Pairs want = {{"A", "1"}, {"B", "2"}, {"D", ""}};
-    EXPECT_EQ(want, got);
+    const struct {
+        const char *text;
+        Pairs want;
+    } cases[] = {
+        {"  stepx = 8\n; a comment\n\n   \t \nName===value\nname value\nonlyname\n"
+         "\tTab=\tinner  blanks kept \t \n[sec]\n$x_1[2]=y\n=no name\na.b=c\n",
+         {{"STEPX", "8"}, {"NAME", "value"}, {"NAME", "value"}, {"ONLYNAME", ""}, {"TAB", "inner  blanks kept"},
+          {"[SEC]", ""}, {"$X_1[2]", "y"}, {"", "no name"}, {"A", ".b=c"}}},
+        // Names longer than nineteen characters run on into the value.
+        {"key_longer_than_nineteen = 1\nabcdefghijklmnopqrs=2\n",
+         {{"KEY_LONGER_THAN_NIN", "eteen = 1"}, {"ABCDEFGHIJKLMNOPQRS", "2"}}},
+        {"a=1\r\nb = 2 \r\n\r\n;c\r\nd=\r\n", {{"A", "1"}, {"B", "2"}, {"D", ""}}},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.want, readText(c.text)) << c.text;
 }
 
 TEST_F(Settings, OverLongLinesAreCutAndTheirRestSkipped) {
@@ -93,21 +77,12 @@ TEST_F(Settings, OverLongLinesAreCutAndTheirRestSkipped) {
     EXPECT_EQ("LONG", got[0].first);
     EXPECT_EQ(std::string(kCfgLineMax - 1 - 5, 'x'), got[0].second);
     EXPECT_EQ(exact, got[1].second);
-    EXPECT_EQ((std::pair<std::string, std::string>{"NEXT", "1"}), got[2]);
-    EXPECT_EQ((std::pair<std::string, std::string>{"LAST", "2"}), got[3]);
+    EXPECT_EQ((Pairs{{"NEXT", "1"}, {"LAST", "2"}}), Pairs(got.begin() + 2, got.end()));
 }
 
 TEST_F(Settings, PlaceholdersExpandWithBackslashesCollapsed) {
-    Pairs got = readText(
-        "h=%HOME%\\sub\n"
-        "e=%EXEDIR%\\\\x\n"
-        "u=\\\\srv\\\\share\n"
-        "l=%home% %EXEDIR\n");
-    std::string exeDirText = exe.path() + "\\";
-    Pairs want = {{"H", ".\\sub"},
-                  {"E", exeDirText + "x"},
-                  {"U", "\\\\srv\\share"},
-                  {"L", "%home% %EXEDIR"}};
+    Pairs got = readText("h=%HOME%\\sub\ne=%EXEDIR%\\\\x\nu=\\\\srv\\\\share\nl=%home% %EXEDIR\n");
+    Pairs want = {{"H", ".\\sub"}, {"E", exe.path() + "\\x"}, {"U", "\\\\srv\\share"}, {"L", "%home% %EXEDIR"}};
     EXPECT_EQ(want, got);
     dir.write("n.ini", "h=%HOME%");
     ASSERT_EQ(0, read("n.ini", nullptr));
@@ -127,18 +102,15 @@ TEST_F(Settings, ExpansionGrowsTheLineBuffer) {
     EXPECT_EQ(list + "|", got[1].second);
 }
 
-TEST_F(Settings, ANonZeroCallbackResultStopsTheReading) {
+TEST_F(Settings, ANonZeroCallbackResultStopsTheReadingAMissingFileCallsNothing) {
     dir.write("t.ini", "a=1\nb=2\nc=3\n");
     sink.stopAt = 1;
     EXPECT_EQ(7, cfg_readFile("t.ini", Sink::take, &sink, "."));
     EXPECT_EQ(2u, sink.pairs.size());
-}
-
-TEST_F(Settings, AMissingFileGivesMinusOneAndNoCall) {
     EXPECT_EQ(-1, read("absent.ini"));
     EXPECT_EQ(-1, read("absent.ini", nullptr));
-    EXPECT_TRUE(sink.pairs.empty());
     EXPECT_EQ(-1, cfg_readFile(nullptr, Sink::take, &sink, "."));
+    EXPECT_TRUE(sink.pairs.empty());
 }
 
 TEST_F(Settings, SearchOrderListThenNameThenExecutableDirectoryThenQvcnfg) {
@@ -150,11 +122,6 @@ TEST_F(Settings, SearchOrderListThenNameThenExecutableDirectoryThenQvcnfg) {
     dir.write("s.ini", "where=cwd");
     exe.write("s.ini", "where=exe");
     cnfgDir.write("s.ini", "where=cnfg");
-    auto where = [&](const char *name, const char *l) {
-        sink.pairs.clear();
-        int r = cfg_readFile(name, Sink::take, &sink, l);
-        return r == 0 && sink.pairs.size() == 1 ? sink.pairs[0].second : "r=" + std::to_string(r);
-    };
     EXPECT_EQ("list", where("s", list.c_str()));  // ".ini" added along the list
     EXPECT_EQ("cwd", where("s.ini", nullptr));
     listDir.remove("s.ini");
@@ -173,64 +140,45 @@ TEST_F(Settings, ANameWithASlashIgnoresTheDirectoryLists) {
     scratch::Dir listDir;
     listDir.write("sub/s.ini", "where=list");
     scratch::Env cnfgSet("QVCNFG", listDir.path().c_str());
-    EXPECT_EQ(-1, read("sub/s.ini", listDir.path().c_str()));
+    EXPECT_EQ("r=-1", where("sub/s.ini", listDir.path().c_str()));
     dir.write("sub/s.ini", "where=cwd");
-    EXPECT_EQ(0, read("sub/s.ini", listDir.path().c_str()));
-    EXPECT_EQ("cwd", sink.pairs.at(0).second);
+    EXPECT_EQ("cwd", where("sub/s.ini", listDir.path().c_str()));
 }
 
-TEST_F(Settings, TheRealExecutableDirectoryIsSearchedWithoutQvexedir) {
-    scratch::Env noExe("QVEXEDIR", "");
+TEST_F(Settings, WithAnEmptyOrUnsetQvexedirTheExecutablesOwnDirectoryIsSearched) {
+    std::string module = sys_modulePath();
+    ASSERT_TRUE(path_exists(module.c_str()));
     std::string name = "qvtext_test_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".ini";
-    std::string path = exeDir() + name;
-    {
-        std::ofstream f(path, std::ios::binary);
-        f << "where=beside";
-    }
-    int r = read(name.c_str());
-    std::remove(path.c_str());
-    EXPECT_EQ(0, r);
-    EXPECT_EQ("beside", sink.pairs.at(0).second);
-}
-
-TEST(ExeDir, QvexedirGetsExactlyOneSeparatorBeforeTheName) {
-    char buf[kQvMaxPath];
-    {
-        scratch::Env e("QVEXEDIR", "C:\\apps\\term");
-        std::strcpy(buf, "a.ini");
-        EXPECT_STREQ("C:\\apps\\term\\a.ini", sys_exeDirPath(buf));
-    }
-    {
-        scratch::Env e("QVEXEDIR", "C:\\apps\\term\\");
-        std::strcpy(buf, "a.ini");
-        EXPECT_STREQ("C:\\apps\\term\\a.ini", sys_exeDirPath(buf));
-        buf[0] = '\0';
-        EXPECT_STREQ("C:\\apps\\term\\", sys_exeDirPath(buf));
-    }
-    {
-        scratch::Env e("QVEXEDIR", "/opt/term/");
-        std::strcpy(buf, "a.ini");
-        EXPECT_STREQ("/opt/term/a.ini", sys_exeDirPath(buf));
-    }
-    std::string longDir(kQvMaxPath - 5, 'd');  // with its backslash, 256
-    scratch::Env e("QVEXEDIR", longDir.c_str());
-    std::strcpy(buf, "abcd");
-    EXPECT_EQ(nullptr, sys_exeDirPath(buf));
-    EXPECT_STREQ("abcd", buf);
-    std::strcpy(buf, "abc");
-    EXPECT_EQ(kQvMaxPath - 1, std::strlen(sys_exeDirPath(buf)));
-}
-
-TEST(ExeDir, EmptyOrUnsetQvexedirGivesTheExecutablesDirectory) {
-    std::string exe = sys_modulePath();
-    ASSERT_FALSE(exe.empty());
-    EXPECT_TRUE(path_exists(exe.c_str()));
-    std::string dir = exe.substr(0, path_lastSep(exe.c_str()) - exe.c_str() + 1);
+    std::string exeDir = module.substr(0, path_lastSep(module.c_str()) - module.c_str() + 1), path = exeDir + name;
+    std::ofstream(path, std::ios::binary) << "where=beside";
     for (const char *value : {"", static_cast<const char *>(nullptr)}) {
         scratch::Env e("QVEXEDIR", value);
         char buf[kQvMaxPath] = "b.ini";
-        EXPECT_EQ(dir + "b.ini", sys_exeDirPath(buf));
+        EXPECT_EQ(exeDir + "b.ini", sys_exeDirPath(buf));
+        EXPECT_EQ("beside", where(name.c_str(), "."));
     }
+    std::remove(path.c_str());
+}
+
+TEST(ExeDir, QvexedirGetsExactlyOneSeparatorBeforeTheNameAndTheResultMustFit) {
+    const std::string longDir(kQvMaxPath - 5, 'd');  // with its backslash, 256
+    const struct {
+        const char *dir, *name, *want;
+    } cases[] = {
+        {"C:\\apps\\term", "a.ini", "C:\\apps\\term\\a.ini"}, {"C:\\apps\\term\\", "a.ini", "C:\\apps\\term\\a.ini"},
+        {"C:\\apps\\term\\", "", "C:\\apps\\term\\"},         {"/opt/term/", "a.ini", "/opt/term/a.ini"},
+        {longDir.c_str(), "abcd", nullptr},
+    };
+    char buf[kQvMaxPath];
+    for (const auto &c : cases) {
+        scratch::Env e("QVEXEDIR", c.dir);
+        std::strcpy(buf, c.name);
+        EXPECT_STREQ(c.want, sys_exeDirPath(buf)) << c.dir;
+        EXPECT_STREQ(c.want ? c.want : c.name, buf);
+    }
+    scratch::Env e("QVEXEDIR", longDir.c_str());
+    std::strcpy(buf, "abc");
+    EXPECT_EQ(kQvMaxPath - 1, std::strlen(sys_exeDirPath(buf)));
 }
 
 }  // namespace
