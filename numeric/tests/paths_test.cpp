@@ -27,7 +27,8 @@ TEST(PathSplit, GivesDirectoryNameAndExtensionOrForBtrvTheFileParameter) {
         const char *path, *dir, *name, *ext;  // dir null: nothing found, nothing written
     } cases[] = {
         {"C:/dir/sub\\file.tar.gz", "C:\\dir\\sub\\", "file.tar", ".gz"}, {"file", "", "file", ""},
-        {"dir.d/.profile", "dir.d\\", "", ".profile"}, {"dir\\", "dir\\", "", ""}, {"btrv://host/db", "btrv://host/db", "", ""},
+        {"dir.d/.profile", "dir.d\\", "", ".profile"}, {"dir\\", "dir\\", "", ""},
+        {"btrv://host/db", "btrv://host/db", "", ""},
         {"BTRV:/db?mode=r&file = orders.btr.bak&x=1", "BTRV:/db?mode=r&file = %NAME%&x=1", "orders", ".btr.bak"},
         // Without a dot the rest of the location is kept behind the token.
         {"btrv:/db?file==orders&x=1", "btrv:/db?file==%NAME%&x=1", "orders", ""},
@@ -100,7 +101,9 @@ TEST(CollapseBackslashes, KeepsTheLeadingOnesAndShortensEveryRun) {
     const struct {
         const char *in, *out;
         size_t removed;
-    } cases[] = {{"\\\\srv\\\\share\\\\\\x", "\\\\srv\\share\\x", 3}, {" \t\\\\\\a\\\\", " \t\\\\\\a\\", 1}, {"no runs", "no runs", 0}};
+    } cases[] = {{"\\\\srv\\\\share\\\\\\x", "\\\\srv\\share\\x", 3},
+                 {" \t\\\\\\a\\\\", " \t\\\\\\a\\", 1},
+                 {"no runs", "no runs", 0}};
     for (const auto &c : cases) {
         std::string s = c.in;
         EXPECT_EQ(c.removed, path_collapseBackslashes(&s[0])) << c.in;

@@ -175,7 +175,8 @@ struct Model {
         RingList &l = lists[k];
         const Seq &want = model[k];
         Seq got;
-        for (void *p = ring_first(&l); p && got.size() <= kItems; p = ring_next(&l, p)) got.push_back(static_cast<Item *>(p));
+        for (void *p = ring_first(&l); p && got.size() <= kItems; p = ring_next(&l, p))
+            got.push_back(static_cast<Item *>(p));
         ASSERT_EQ(want, got) << "list " << k;
         int n = static_cast<int>(want.size());
         ASSERT_EQ(n, ring_count(&l));

@@ -44,17 +44,24 @@ TEST(Batch, ReturnsTheLastEntrysReplyLength) {
     EXPECT_EQ(1, calls[1].depth);
 }
 
-TEST(Batch, CountZeroOrNegativeRunsNothing) {
-    EXPECT_EQ(0, run(th::Bytes().i16(0)));
-    EXPECT_EQ(0, run(th::Bytes().i16(-3).raw(entry(3, th::Bytes()))));
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST(Batch, NegativeLengthEndsTheBatch) {
-    th::Bytes b;
-    b.i16(3).raw(entry(5, th::Bytes())).i16(6).i16(-1).raw(entry(7, th::Bytes()));
-    EXPECT_EQ(50, run(b));
-    EXPECT_EQ(1u, calls.size());
+TEST(Batch, CountsOfZeroOrLessNegativeLengthsAndTheRecordsEndStopIt) {
+    th::Bytes beyond = th::Bytes().i16(100).raw(entry(3, th::Bytes())).raw(entry(4, th::Bytes()));
+    const struct {
+        th::Bytes record;
+        size_t length;
+        int result;
+        size_t calls;
+    } cases[] = {
+        {th::Bytes().i16(0), kWireUnbounded, 0, 0},
+        {th::Bytes().i16(-3).raw(entry(3, th::Bytes())), kWireUnbounded, 0, 0},
+        // A negative length ends the batch.
+        {th::Bytes().i16(3).raw(entry(5, th::Bytes())).i16(6).i16(-1).raw(entry(7, {})), kWireUnbounded, 50, 1},
+        {beyond, beyond.size(), 40, 2},  // the count claims more than the bounded record holds
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(c.result, run(c.record, c.length));
+        EXPECT_EQ(c.calls, calls.size());
+    }
 }
 
 TEST(Batch, EntryRunningPastItsEnclosingEntryEndsTheBatch) {
@@ -67,13 +74,6 @@ TEST(Batch, EntryRunningPastItsEnclosingEntryEndsTheBatch) {
     ASSERT_EQ(3u, calls.size());
     EXPECT_EQ(3, calls[1].code);
     EXPECT_EQ(8, calls[2].code);
-}
-
-TEST(Batch, CountBeyondABoundedRecordStopsAtItsEnd) {
-    th::Bytes b;
-    b.i16(100).raw(entry(3, th::Bytes())).raw(entry(4, th::Bytes()));
-    EXPECT_EQ(40, run(b, b.size()));
-    EXPECT_EQ(2u, calls.size());
 }
 
 TEST(Batch, NestingIsLimited) {

@@ -14,12 +14,6 @@ struct Formkit : ::testing::Test {
     }
 };
 
-TEST_F(Formkit, ExportsAnswerAsTheHostExpects) {
-    th::Module m("formkit.dll");
-    EXPECT_EQ(309, m.setCallBacks(th::Host::get().ext()));
-    EXPECT_EQ(th::Host::get().app(), m.setup(th::Host::get().app()));
-}
-
 TEST_F(Formkit, UnknownCodesAnswerNothingAndLeaveTheReplyAlone) {
     th::Module m("formkit.dll");
     m.start();
@@ -30,9 +24,11 @@ TEST_F(Formkit, UnknownCodesAnswerNothingAndLeaveTheReplyAlone) {
     m.message(kMsgUnload);
 }
 
-TEST_F(Formkit, LifeCycleMessagesMayRepeat) {
+TEST_F(Formkit, ExportsAnswerAsTheHostExpectsAndLifeCycleMessagesMayRepeat) {
     th::Module m("formkit.dll");
-    m.start(114);
+    EXPECT_EQ(309, m.setCallBacks(th::Host::get().ext()));
+    EXPECT_EQ(th::Host::get().app(), m.setup(th::Host::get().app()));
+    EXPECT_EQ(0, m.hostVersion(114));
     EXPECT_EQ(0, m.hostVersion(113));
     EXPECT_EQ(0, m.message(kMsgLoad));
     EXPECT_EQ(0, m.message(kMsgLoad));

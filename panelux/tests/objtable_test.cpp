@@ -45,23 +45,19 @@ TEST_F(Table, CountShrinksOnlyFromTheTopAndFreedEntriesAreReused) {
     EXPECT_EQ(0, t.count);
 }
 
-TEST_F(Table, DuplicateHandleIsFoundAtItsLowestEntry) {
+TEST_F(Table, LookupsFindTheLowestEntryOfTheKindAskedForAndNeverHandleZero) {
     objtab_add(&t, 5, PxObjKind::Test, obj(1));
     objtab_add(&t, 5, PxObjKind::Test, obj(2));
     EXPECT_EQ(obj(1), objtab_find(&t, 5, PxObjKind::Test));
     EXPECT_EQ(5, objtab_removeObject(&t, obj(1)));
     EXPECT_EQ(obj(2), objtab_find(&t, 5, PxObjKind::Test));
-}
-
-TEST_F(Table, HandleZeroAndWrongKindsAreUnknown) {
     EXPECT_EQ(-1, objtab_add(&t, 0, PxObjKind::Test, obj(1)));
-    EXPECT_EQ(0, t.count);
     EXPECT_EQ(nullptr, objtab_find(&t, 0, PxObjKind::Any));
-    objtab_add(&t, 9, PxObjKind::Menu, obj(1));
+    objtab_add(&t, 9, PxObjKind::Menu, obj(3));
     EXPECT_EQ(nullptr, objtab_find(&t, 9, PxObjKind::Dialog));
     EXPECT_EQ(nullptr, objtab_removeHandle(&t, 9, PxObjKind::Dialog));
-    EXPECT_EQ(obj(1), objtab_find(&t, 9, PxObjKind::Any));
-    EXPECT_EQ(0, objtab_removeObject(&t, obj(2)));
+    EXPECT_EQ(obj(3), objtab_find(&t, 9, PxObjKind::Any));
+    EXPECT_EQ(0, objtab_removeObject(&t, obj(4)));
 }
 
 TEST_F(Table, NothingIsAddedOrFoundBeforeCreateOrAfterFree) {

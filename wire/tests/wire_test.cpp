@@ -25,7 +25,7 @@ TEST(WireReader, TextMustEndInsideTheRecord) {
     EXPECT_FALSE(r.ok());
 }
 
-TEST(WireReader, CountsAreCheckedAgainstTheBytesLeft) {
+TEST(WireReader, CountsAreCheckedAgainstTheBytesLeftAndANullRecordHoldsNone) {
     unsigned char rec[10] = {};
     WireReader r(rec, sizeof rec);
     r.i16();
@@ -34,12 +34,9 @@ TEST(WireReader, CountsAreCheckedAgainstTheBytesLeft) {
     EXPECT_FALSE(r.canHold(static_cast<size_t>(-1), 8));
     EXPECT_EQ(nullptr, r.bytes(static_cast<size_t>(-1)));
     EXPECT_FALSE(r.seek(11));
-}
-
-TEST(WireReader, NullRecordReadsNothing) {
-    WireReader r(nullptr, 100);
-    EXPECT_EQ(0, r.i32());
-    EXPECT_FALSE(r.ok());
+    WireReader none(nullptr, 100);
+    EXPECT_EQ(0, none.i32());
+    EXPECT_FALSE(none.ok());
 }
 
 TEST(WireWriter, NeverWritesPastItsCapacity) {
