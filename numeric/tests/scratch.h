@@ -2,6 +2,7 @@
 // native build and under Wine alike.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -9,8 +10,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <unistd.h>
-
 #include <cstdlib>
 #endif
 
@@ -22,14 +21,10 @@ namespace fs = std::filesystem;
 class Dir {
 public:
     Dir() {
-        static unsigned serial;
-#ifdef _WIN32
-        unsigned long pid = GetCurrentProcessId();
-#else
-        unsigned long pid = static_cast<unsigned long>(getpid());
-#endif
+        // Test programs run side by side: a name taken by another is skipped.
+        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         fs::path p;
-        do p = fs::temp_directory_path() / ("qvtx" + std::to_string(pid) + "_" + std::to_string(serial++));
+        do p = fs::temp_directory_path() / ("qvtx" + std::to_string(stamp++));
         while (!fs::create_directory(p));
         path_ = p.string();
     }
