@@ -1,16 +1,15 @@
-// dirwalk.dll registered with the stand-in interpreter; its functions run
-// on a temporary tree and are compared with the system's own answers.
+// dirwalk.dll registered with the stand-in interpreter, run on a temporary
+// tree and compared with the system's own answers.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <windows.h>
-#include <objbase.h>
 
 #include "regmodule.h"
 
@@ -18,15 +17,7 @@ namespace {
 
 th::Interp &I() { return th::Interp::get(); }
 
-struct Entry {
-    std::string name;
-    int32_t attributes;
-    int32_t size;
-    bool operator<(const Entry &o) const { return name < o.name; }
-    bool operator==(const Entry &o) const {
-        return name == o.name && attributes == o.attributes && size == o.size;
-    }
-};
+using Entry = std::tuple<std::string, int32_t, int32_t>;  // name, attributes, size
 
 struct Dirwalk : ::testing::Test {
     void SetUp() override {
@@ -37,46 +28,38 @@ struct Dirwalk : ::testing::Test {
     void TearDown() override { EXPECT_TRUE(I().trapsHit.empty()); }
 
     VALUE s(const std::string &text) { return I().str(text); }
-    bool boolCall(const std::string &name, const std::vector<VALUE> &args = {}) {
-        th::Val v = dw->call(name, args);
+    th::Val call(const std::string &name, const std::vector<VALUE> &args = {}) { return dw->call(name, args); }
+    bool ok(const std::string &name, const std::vector<VALUE> &args = {}) {
+        th::Val v = call(name, args);
         EXPECT_EQ(V_BOOL, v.type) << name;
         return v.b;
     }
-    std::string textCall(const std::string &name, const std::vector<VALUE> &args = {}) {
-        th::Val v = dw->call(name, args);
-        EXPECT_EQ(V_STRING, v.type) << name;
-        return v.s;
-    }
-    // The entry the last search call wrote into parameters first..first+2.
-    Entry written(int first) {
-        Entry e{"", -1, -1};
-        for (const th::ParmWrite &w : I().parmWrites) {
-            if (w.n == first && w.v.type == V_STRING) e.name = w.v.s;
-            if (w.n == first + 1 && w.v.type == V_INTEGER) e.attributes = w.v.i;
-            if (w.n == first + 2 && w.v.type == V_INTEGER) e.size = w.v.i;
+    // A found entry is written to parameters first..first+2; a miss writes nothing.
+    bool found(bool hit, int first, Entry *e) {
+        if (!hit) {
+            EXPECT_TRUE(I().parmWrites.empty());
+            return false;
         }
         EXPECT_EQ(3u, I().parmWrites.size());
-        return e;
-    }
-    bool findFirst(const std::string &mask, Entry *e = nullptr) {
-        bool found = boolCall("FileFindFirst", {s(mask), th::Interp::undef(), th::Interp::undef(), th::Interp::undef()});
-        if (found && e) *e = written(1);
-        if (!found) {
-            EXPECT_TRUE(I().parmWrites.empty());
+        for (const th::ParmWrite &w : I().parmWrites) {
+            if (w.n == first) std::get<0>(*e) = w.v.s;
+            if (w.n == first + 1) std::get<1>(*e) = w.v.i;
+            if (w.n == first + 2) std::get<2>(*e) = w.v.i;
         }
-        return found;
+        return true;
     }
-    bool findNext(Entry *e = nullptr) {
-        bool found = boolCall("FileFindNext", {th::Interp::undef(), th::Interp::undef(), th::Interp::undef()});
-        if (found && e) *e = written(0);
-        if (!found) {
-            EXPECT_TRUE(I().parmWrites.empty());
-        }
-        return found;
+    bool findFirst(const std::string &mask, Entry *e) {
+        VALUE u = th::Interp::undef();
+        return found(ok("FileFindFirst", {s(mask), u, u, u}), 1, e);
+    }
+    bool findNext(Entry *e) {
+        VALUE u = th::Interp::undef();
+        return found(ok("FileFindNext", {u, u, u}), 0, e);
     }
 
     std::unique_ptr<th::RegModule> dw;
     th::TempDir dir;
+    Entry e;
 };
 
 // The system's own listing, without "." and "..".
@@ -87,190 +70,127 @@ std::set<Entry> systemListing(const std::string &mask) {
     if (h == INVALID_HANDLE_VALUE) return out;
     do {
         std::string n = fd.cFileName;
-        if (n == "." || n == "..") continue;
         int32_t attr = fd.dwFileAttributes == FILE_ATTRIBUTE_NORMAL ? 0 : static_cast<int32_t>(fd.dwFileAttributes);
-        out.insert({n, attr, static_cast<int32_t>(fd.nFileSizeLow)});
+        if (n != "." && n != "..") out.insert({n, attr, static_cast<int32_t>(fd.nFileSizeLow)});
     } while (FindNextFileA(h, &fd));
     FindClose(h);
     return out;
 }
 
 TEST_F(Dirwalk, RegistersTheAttributeConstantsAndTheFunctions) {
-    const std::map<std::string, int> constants{
-        {"DIRWALK_A_NORMAL", 0}, {"DIRWALK_A_RDONLY", 1}, {"DIRWALK_A_HIDDEN", 2},
-        {"DIRWALK_A_SYSTEM", 4}, {"DIRWALK_A_SUBDIR", 16}, {"DIRWALK_A_ARCH", 32},
-    };
-    ASSERT_EQ(constants.size(), I().vars.size());
+    std::vector<std::string> got;
     for (const th::VarReg &v : I().vars) {
-        ASSERT_TRUE(constants.count(v.name)) << v.name;
-        EXPECT_EQ(V_INTEGER, v.type) << v.name;
         th::Val set = I().var(v.name);
-        EXPECT_EQ(V_INTEGER, set.type) << v.name;
-        EXPECT_EQ(constants.at(v.name), set.i) << v.name;
+        got.push_back(v.name + "=" + (v.type == V_INTEGER && set.type == V_INTEGER ? std::to_string(set.i) : "?"));
     }
-    const std::map<std::string, int> kinds{
-        {"FileFindFirst", 7}, {"FileFindNext", 7}, {"FileFindClose", 7}, {"FileDelete", 7},
-        {"DirDelete", 7},     {"MakeDir", 7},      {"FileRename", 7},    {"GetCWD", 6},
-        {"GetShortFileName", 6}, {"CreateGUID", 6},
-    };
-    ASSERT_EQ(kinds.size(), I().procs.size());
-    for (const th::ProcReg &p : I().procs) {
-        ASSERT_TRUE(kinds.count(p.name)) << p.name;
-        EXPECT_EQ(kinds.at(p.name), p.kind) << p.name;
-        EXPECT_EQ(0, p.zero) << p.name;
-    }
-}
-
-TEST_F(Dirwalk, OtherExportsDoNothingTheHostCanSee) {
-    I().calls.clear();
-    th::Module &m = dw->module();
-    reinterpret_cast<ZamInitExecFn>(m.proc("_InitExec@0"))();
-    reinterpret_cast<ZamDoneExecFn>(m.proc("_DoneExec@0"))();
-    reinterpret_cast<ZamAttachFn>(m.proc("_ZamAttach@4"))(1);
-    EXPECT_EQ(0, reinterpret_cast<ZamDlmMainFn>(m.proc("_DlmMain@8"))(1, 2));
-    EXPECT_TRUE(I().calls.empty());
+    for (const th::ProcReg &p : I().procs) got.push_back(p.name + ":" + std::to_string(p.kind));
+    EXPECT_EQ((std::vector<std::string>{"DIRWALK_A_NORMAL=0", "DIRWALK_A_RDONLY=1", "DIRWALK_A_HIDDEN=2",
+                                        "DIRWALK_A_SYSTEM=4", "DIRWALK_A_SUBDIR=16", "DIRWALK_A_ARCH=32",
+                                        "FileFindFirst:7", "FileFindNext:7", "FileFindClose:7",
+                                        "FileDelete:7", "DirDelete:7", "MakeDir:7", "FileRename:7",
+                                        "GetCWD:6", "GetShortFileName:6", "CreateGUID:6"}),
+              got);
 }
 
 TEST_F(Dirwalk, NestedSearchesReturnToTheOuterSearchWhereItStopped) {
     dir.write("a.txt", "abc");
-    dir.write("b.dat", "12345");
     dir.write("c.txt", "");
     CreateDirectoryA(dir.file("sub").c_str(), nullptr);
+    CreateDirectoryA(dir.file("sub\\empty").c_str(), nullptr);
     dir.write("sub\\x.txt", "xx");
-    dir.write("sub\\y.txt", "yyyy");
     SetFileAttributesA(dir.file("c.txt").c_str(), FILE_ATTRIBUTE_READONLY);
 
     std::set<Entry> outer, inner;
-    Entry e;
     ASSERT_TRUE(findFirst(dir.file("*"), &e));
-    for (;;) {
+    do {
         outer.insert(e);
-        if (e.name == "sub") {
-            EXPECT_EQ(16, e.attributes & 16);
-            ASSERT_TRUE(findFirst(dir.file("sub\\*"), &e));
-            do inner.insert(e);
-            while (findNext(&e));
-            EXPECT_TRUE(boolCall("FileFindClose"));
-        }
-        if (!findNext(&e)) break;
-    }
-    EXPECT_TRUE(boolCall("FileFindClose"));
+        if (std::get<0>(e) != "sub") continue;
+        ASSERT_TRUE(findFirst(dir.file("sub\\*"), &e));
+        do inner.insert(e);
+        while (findNext(&e));
+        // Only "." and "..", or nothing: not found, yet a search to close.
+        EXPECT_FALSE(findFirst(dir.file("sub\\empty\\*"), &e));
+        EXPECT_TRUE(ok("FileFindClose"));
+        EXPECT_FALSE(findFirst(dir.file("sub\\none*.xyz"), &e));
+        EXPECT_FALSE(ok("FileFindClose"));
+        EXPECT_TRUE(ok("FileFindClose"));
+    } while (findNext(&e));
+    EXPECT_TRUE(ok("FileFindClose"));
+    EXPECT_EQ(3u, outer.size());
     EXPECT_EQ(systemListing(dir.file("*")), outer);
-    EXPECT_EQ(systemListing(dir.file("sub\\*")), inner);
-    EXPECT_EQ(4u, outer.size());
-    for (const Entry &x : outer) {
-        if (x.name == "c.txt") {
-            EXPECT_EQ(1, x.attributes & 1);
-        }
-    }
     SetFileAttributesA(dir.file("c.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(Dirwalk, AMaskMatchingOnlyDotsOrNothingFindsNothing) {
-    CreateDirectoryA(dir.file("empty").c_str(), nullptr);
-    EXPECT_FALSE(findFirst(dir.file("empty\\*")));
-    EXPECT_FALSE(findNext());
-    EXPECT_TRUE(boolCall("FileFindClose"));
-    EXPECT_FALSE(findFirst(dir.file("none*.xyz")));
-    EXPECT_FALSE(boolCall("FileFindClose"));
-    EXPECT_FALSE(boolCall("FileFindFirst", {th::Interp::integer(5)}));
+    EXPECT_EQ(systemListing(dir.file("sub\\*")), inner);
+    EXPECT_EQ(2u, inner.size());
+    EXPECT_FALSE(ok("FileFindFirst", {th::Interp::integer(5)}));
 }
 
 TEST_F(Dirwalk, AfterTheLastSearchIsClosedTheSearchFunctionsFailCleanly) {
-    EXPECT_FALSE(findNext());
-    EXPECT_FALSE(boolCall("FileFindClose"));
+    EXPECT_FALSE(findNext(&e));
+    EXPECT_FALSE(ok("FileFindClose"));
     dir.write("one.txt", "1");
     dir.write("two.txt", "2");
-    ASSERT_TRUE(findFirst(dir.file("*.txt")));
-    EXPECT_TRUE(boolCall("FileFindClose"));
+    ASSERT_TRUE(findFirst(dir.file("*.txt"), &e));
+    EXPECT_TRUE(ok("FileFindClose"));
     // A search of someone else's may now sit where the closed one was.
     WIN32_FIND_DATAA fd;
     HANDLE other = FindFirstFileA(dir.file("*").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    EXPECT_FALSE(findNext());
-    EXPECT_FALSE(boolCall("FileFindClose"));
+    EXPECT_FALSE(findNext(&e));
+    EXPECT_FALSE(ok("FileFindClose"));
     int rest = 0;
     while (FindNextFileA(other, &fd)) ++rest;
     EXPECT_EQ(3, rest);  // "..", one.txt, two.txt after "."
     EXPECT_TRUE(FindClose(other));
-    // A new search works as the first did.
-    Entry e;
     ASSERT_TRUE(findFirst(dir.file("one.*"), &e));
-    EXPECT_EQ("one.txt", e.name);
-    EXPECT_EQ(1, e.size);
-    EXPECT_FALSE(findNext());
-    EXPECT_TRUE(boolCall("FileFindClose"));
-    EXPECT_FALSE(findNext());
+    EXPECT_EQ("one.txt", std::get<0>(e));
+    EXPECT_EQ(1, std::get<2>(e));
+    EXPECT_FALSE(findNext(&e));
+    EXPECT_TRUE(ok("FileFindClose"));
 }
-
-bool exists(const std::string &p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST_F(Dirwalk, FileAndDirectoryOperationsAnswerWhetherTheyWorked) {
     std::string d = dir.file("made"), f = dir.file("made\\f.txt"), g = dir.file("made\\g.txt");
-    EXPECT_TRUE(boolCall("MakeDir", {s(d)}));
-    EXPECT_TRUE(exists(d));
-    EXPECT_FALSE(boolCall("MakeDir", {s(d)}));
+    EXPECT_TRUE(ok("MakeDir", {s(d)}));
+    EXPECT_FALSE(ok("MakeDir", {s(d)}));
     dir.write("made\\f.txt", "data");
-    EXPECT_TRUE(boolCall("FileRename", {s(f), s(g)}));
-    EXPECT_FALSE(exists(f));
+    EXPECT_TRUE(ok("FileRename", {s(f), s(g)}));
     EXPECT_EQ("data", dir.read("made\\g.txt"));
-    EXPECT_FALSE(boolCall("FileRename", {s(f), s(g)}));
-    EXPECT_FALSE(boolCall("DirDelete", {s(d)}));
-    EXPECT_TRUE(boolCall("FileDelete", {s(g)}));
-    EXPECT_FALSE(exists(g));
-    EXPECT_FALSE(boolCall("FileDelete", {s(g)}));
-    EXPECT_TRUE(boolCall("DirDelete", {s(d)}));
-    EXPECT_FALSE(exists(d));
-    // Parameters that are not strings.
+    EXPECT_FALSE(ok("FileRename", {s(f), s(g)}));
+    EXPECT_FALSE(ok("DirDelete", {s(d)}));
+    EXPECT_TRUE(ok("FileDelete", {s(g)}));
+    EXPECT_FALSE(ok("FileDelete", {s(g)}));
+    EXPECT_TRUE(ok("DirDelete", {s(d)}));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.c_str()));
     VALUE n = th::Interp::integer(1);
-    for (const char *fn : {"MakeDir", "DirDelete", "FileDelete"}) EXPECT_FALSE(boolCall(fn, {n})) << fn;
-    EXPECT_FALSE(boolCall("FileRename", {s(f), n}));
-    EXPECT_FALSE(boolCall("FileRename", {}));
+    for (const char *fn : {"MakeDir", "DirDelete", "FileDelete"}) EXPECT_FALSE(ok(fn, {n})) << fn;
+    EXPECT_FALSE(ok("FileRename", {s(f), n}));
+    EXPECT_FALSE(ok("FileRename"));
 }
 
-TEST_F(Dirwalk, CurrentDirectoryIsTheProcesses) {
-    char saved[MAX_PATH + 1], expected[MAX_PATH + 1];
-    GetCurrentDirectoryA(sizeof saved, saved);
-    SetCurrentDirectoryA(dir.path().c_str());
-    GetCurrentDirectoryA(sizeof expected, expected);
-    EXPECT_EQ(expected, textCall("GetCWD"));
-    SetCurrentDirectoryA(saved);
-}
+TEST_F(Dirwalk, NamesAreTheSystemsAndOverlongPathsAreCut) {
+    char cwd[MAX_PATH + 1];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    EXPECT_TRUE(call("GetCWD").isText(cwd));
 
-TEST_F(Dirwalk, ShortNamesAreTheSystemsAlternateNames) {
     const char *longName = "A rather long file name.text";
     dir.write(longName, "x");
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA(dir.file(longName).c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     FindClose(h);
-    std::string alternate = fd.cAlternateFileName;
-    ASSERT_FALSE(alternate.empty()) << "the system records no short name here";
-    EXPECT_EQ(alternate, textCall("GetShortFileName", {s(dir.file(longName))}));
+    ASSERT_NE(0, fd.cAlternateFileName[0]) << "the system records no short name here";
+    EXPECT_TRUE(call("GetShortFileName", {s(dir.file(longName))}).isText(fd.cAlternateFileName));
+    // No short name: the path itself, cut to 259 characters.
+    std::string missing = dir.file("missing name.txt"), longPath = "C:\\" + std::string(300, 'p');
+    EXPECT_TRUE(call("GetShortFileName", {s(missing)}).isText(missing));
+    EXPECT_TRUE(call("GetShortFileName", {s(longPath)}).isText(longPath.substr(0, 259)));
+    EXPECT_TRUE(call("GetShortFileName", {s("")}).isText(""));
+    EXPECT_TRUE(call("GetShortFileName", {th::Interp::integer(3)}).isText(""));
 
-    // No short name: the path itself.
-    dir.write("SHORT.TXT", "x");
-    h = FindFirstFileA(dir.file("SHORT.TXT").c_str(), &fd);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    FindClose(h);
-    std::string expectShort = fd.cAlternateFileName[0] ? fd.cAlternateFileName : dir.file("SHORT.TXT");
-    EXPECT_EQ(expectShort, textCall("GetShortFileName", {s(dir.file("SHORT.TXT"))}));
-    EXPECT_EQ(dir.file("missing name.txt"), textCall("GetShortFileName", {s(dir.file("missing name.txt"))}));
-    EXPECT_EQ("", textCall("GetShortFileName", {s("")}));
-    std::string longPath = "C:\\" + std::string(300, 'p');
-    EXPECT_EQ(longPath.substr(0, 259), textCall("GetShortFileName", {s(longPath)}));
-    EXPECT_EQ("", textCall("GetShortFileName", {th::Interp::integer(3)}));
-}
-
-TEST_F(Dirwalk, NewGuidsAreHexadecimalGroupsWithoutBraces) {
-    std::string a = textCall("CreateGUID"), b = textCall("CreateGUID");
+    std::string a = call("CreateGUID").s, b = call("CreateGUID").s;
     const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
     EXPECT_TRUE(std::regex_match(a, form)) << a;
-    EXPECT_TRUE(std::regex_match(b, form)) << b;
     EXPECT_NE(a, b);
-    std::wstring braced = L"{" + std::wstring(a.begin(), a.end()) + L"}";
-    CLSID parsed;
-    EXPECT_EQ(S_OK, CLSIDFromString(braced.c_str(), &parsed));
 }
 
 }  // namespace

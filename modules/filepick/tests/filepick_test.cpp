@@ -2,7 +2,6 @@
 // drives the real file dialog that TrmSelectFile shows.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,67 +21,49 @@ th::Interp &I() { return th::Interp::get(); }
 const char kAllFilesOem[] = "\x82\xe1\xa5 \xe4\xa0\xa9\xab\xeb (*.*)";
 const char kTitleOem[] = "\x82\xeb\xa1\xae\xe0 \xe4\xa0\xa9\xab\xa0";
 
-std::string oemToAnsi(const std::string &oem) {
-    std::string ansi(oem);
-    OemToCharBuffA(oem.data(), &ansi[0], static_cast<DWORD>(oem.size()));
-    return ansi;
+std::string oemToAnsi(std::string s) {
+    OemToCharBuffA(s.data(), &s[0], static_cast<DWORD>(s.size()));
+    return s;
 }
 
 std::string windowText(HWND h) {
-    std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(h)) + 2, 0);
-    GetWindowTextA(h, text.data(), static_cast<int>(text.size()));
-    return text.data();
+    char text[9000] = "";
+    GetWindowTextA(h, text, sizeof text);
+    return text;
+}
+
+BOOL CALLBACK findDialog(HWND h, LPARAM found) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    char cls[32] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    if (pid != GetCurrentProcessId() || std::string(cls) != "#32770" || !IsWindowVisible(h)) return TRUE;
+    *reinterpret_cast<HWND *>(found) = h;
+    return FALSE;
 }
 
 // What the driver saw of the dialog before it answered.
 struct Seen {
     bool shown = false;
-    std::string title;
-    std::string name;
-    std::string okText;
+    std::string title, name, okText;
     std::vector<std::string> filters;
 };
-
-HWND findDialog() {
-    struct Search {
-        HWND found;
-    } s{nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            char cls[32] = "";
-            GetClassNameA(h, cls, sizeof cls);
-            if (pid != GetCurrentProcessId() || std::string(cls) != "#32770" || !IsWindowVisible(h)) return TRUE;
-            reinterpret_cast<Search *>(p)->found = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
 
 // Waits for the dialog, notes what it shows, types `name` (unless null)
 // and presses OK, or Cancel when `ok` is false.
 class Driver {
 public:
-    Driver(const char *name, bool ok) : name_(name ? name : ""), typeName_(name != nullptr), ok_(ok) {
-        thread_ = std::thread([this] { run(); });
-    }
-    ~Driver() {
-        if (thread_.joinable()) thread_.join();
-    }
+    Driver(const char *name, bool ok) : thread_([=] { run(name ? name : "", name != nullptr, ok); }) {}
+    ~Driver() { seen(); }
     const Seen &seen() {
         if (thread_.joinable()) thread_.join();
         return seen_;
     }
 
 private:
-    void run() {
+    void run(std::string name, bool typeName, bool ok) {
         HWND dlg = nullptr;
-        for (int i = 0; i < 500 && !dlg; ++i) {
-            Sleep(20);
-            dlg = findDialog();
-        }
+        for (int i = 0; i < 500 && !dlg; ++i, Sleep(20)) EnumWindows(findDialog, reinterpret_cast<LPARAM>(&dlg));
         if (!dlg) return;
         Sleep(100);  // let the dialog finish filling its controls
         seen_.shown = true;
@@ -90,19 +71,15 @@ private:
         seen_.name = windowText(GetDlgItem(dlg, cmb13));
         seen_.okText = windowText(GetDlgItem(dlg, IDOK));
         HWND types = GetDlgItem(dlg, cmb1);
-        LRESULT n = SendMessageA(types, CB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < n; ++i) {
+        for (LRESULT i = 0, n = SendMessageA(types, CB_GETCOUNT, 0, 0); i < n; ++i) {
             char item[512] = "";
             SendMessageA(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
             seen_.filters.push_back(item);
         }
-        if (typeName_) SendMessageA(dlg, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(name_.c_str()));
-        PostMessageA(dlg, WM_COMMAND, ok_ ? IDOK : IDCANCEL, 0);
+        if (typeName) SendMessageA(dlg, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(name.c_str()));
+        PostMessageA(dlg, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
     }
 
-    std::string name_;
-    bool typeName_;
-    bool ok_;
     Seen seen_;
     std::thread thread_;
 };
@@ -121,114 +98,85 @@ struct Filepick : ::testing::Test {
         I().options[kZamOptionAnsiStrings] = ansiStrings ? 1 : 0;
         fp->module().setCallBacks(I().table());
     }
-    std::vector<VALUE> args(const VALUE &first, const char *filter, const char *dir, const char *title, bool save) {
-        return {th::Interp::undef(), first, filter ? I().str(filter) : th::Interp::undef(),
-                dir ? I().str(dir) : th::Interp::undef(), title ? I().str(title) : th::Interp::undef(),
-                th::Interp::boolean(save)};
-    }
-    bool result() {
+    // TrmSelectFile(first, filter, dir, title, save); true when it answered true.
+    bool select(const VALUE &first, const char *filter = nullptr, const char *title = nullptr, bool save = false) {
+        VALUE u = th::Interp::undef();
+        I().call("TrmSelectFile", {u, first, filter ? I().str(filter) : u, I().str(dir.path()),
+                                   title ? I().str(title) : u, th::Interp::boolean(save)});
         EXPECT_EQ(1u, I().returns.size());
         return !I().returns.empty() && I().returns[0].type == V_BOOL && I().returns[0].b;
+    }
+    void expectWritten(const std::string &name) {
+        ASSERT_EQ(1u, I().parmWrites.size());
+        EXPECT_EQ(1, I().parmWrites[0].n);
+        EXPECT_TRUE(I().parmWrites[0].v.isText(dir.file(name))) << I().parmWrites[0].v.s;
     }
 
     std::unique_ptr<th::RegModule> fp;
     th::TempDir dir;
 };
 
-TEST_F(Filepick, RegistersTrmSelectFile) {
+TEST_F(Filepick, OpenAndSaveDialogsHandTheChosenPathBackInTheFirstArgument) {
     ASSERT_EQ(1u, I().procs.size());
     EXPECT_EQ("TrmSelectFile", I().procs[0].name);
     EXPECT_EQ(1, I().procs[0].kind);
-}
-
-TEST_F(Filepick, OpenDialogHandsTheChosenPathBackInTheFirstArgument) {
     dir.write("pick.txt", "x");
-    std::string title(kTitleOem);
-    Driver d("pick.txt", true);
-    I().call("TrmSelectFile", args(I().str("start.txt"), "Text (*.txt)|*.txt", dir.path().c_str(), title.c_str(), false));
-    const Seen &seen = d.seen();
-    ASSERT_TRUE(seen.shown);
-    EXPECT_TRUE(result());
-    ASSERT_EQ(1u, I().parmWrites.size());
-    EXPECT_EQ(1, I().parmWrites[0].n);
-    EXPECT_TRUE(I().parmWrites[0].v.isText(dir.file("pick.txt"))) << I().parmWrites[0].v.s;
+    Driver open("pick.txt", true);
+    EXPECT_TRUE(select(I().str("start.txt"), "Text (*.txt)|*.txt", kTitleOem));
+    ASSERT_TRUE(open.seen().shown);
+    expectWritten("pick.txt");
     // An old-style host: title and filter came in the OEM code page.
-    EXPECT_EQ(oemToAnsi(title), seen.title);
-    EXPECT_EQ("start.txt", seen.name);
-    EXPECT_EQ((std::vector<std::string>{"Text (*.txt)", oemToAnsi(kAllFilesOem)}), seen.filters);
+    EXPECT_EQ(oemToAnsi(kTitleOem), open.seen().title);
+    EXPECT_EQ("start.txt", open.seen().name);
+    EXPECT_EQ((std::vector<std::string>{"Text (*.txt)", oemToAnsi(kAllFilesOem)}), open.seen().filters);
+
+    Driver save("new file.dat", true);
+    EXPECT_TRUE(select(I().str(""), nullptr, nullptr, true));
+    expectWritten("new file.dat");
+    EXPECT_NE(open.seen().okText, save.seen().okText) << "the open and the save dialog look alike";
 }
 
-TEST_F(Filepick, AnsiScriptStringsAreShownAsTheyCome) {
+TEST_F(Filepick, AnsiScriptStringsAreShownAsTheyComeAndCancelWritesNothing) {
     newHost(true);
     std::string title = oemToAnsi(kTitleOem);
     Driver d(nullptr, false);
-    I().call("TrmSelectFile", args(th::Interp::undef(), nullptr, dir.path().c_str(), title.c_str(), false));
-    const Seen &seen = d.seen();
-    ASSERT_TRUE(seen.shown);
-    EXPECT_EQ(title, seen.title);
-    EXPECT_EQ(std::vector<std::string>{oemToAnsi(kAllFilesOem)}, seen.filters);
-    EXPECT_FALSE(result());
+    EXPECT_FALSE(select(th::Interp::undef(), nullptr, title.c_str()));
+    ASSERT_TRUE(d.seen().shown);
+    EXPECT_EQ(title, d.seen().title);
+    // The all-files entry is converted whatever the script's strings are.
+    EXPECT_EQ(std::vector<std::string>{oemToAnsi(kAllFilesOem)}, d.seen().filters);
     EXPECT_TRUE(I().parmWrites.empty());
-}
-
-TEST_F(Filepick, SaveDialogTakesANewNameAndCancelWritesNothing) {
-    std::string openOk, saveOk;
-    {
-        Driver d(nullptr, false);
-        I().call("TrmSelectFile", args(I().str("a.txt"), nullptr, dir.path().c_str(), nullptr, false));
-        openOk = d.seen().okText;
-        EXPECT_FALSE(result());
-        EXPECT_TRUE(I().parmWrites.empty());
-    }
-    Driver d("new file.dat", true);
-    I().call("TrmSelectFile", args(I().str(""), nullptr, dir.path().c_str(), nullptr, true));
-    saveOk = d.seen().okText;
-    EXPECT_TRUE(result());
-    ASSERT_EQ(1u, I().parmWrites.size());
-    EXPECT_TRUE(I().parmWrites[0].v.isText(dir.file("new file.dat"))) << I().parmWrites[0].v.s;
-    EXPECT_NE(openOk, saveOk) << "the open and the save dialog look alike";
 }
 
 TEST_F(Filepick, MultiSelectionEmptiesTheArrayAndFillsItWithTheChosenFiles) {
     newHost(false);
-    dir.write("a.txt", "a");
-    dir.write("b.txt", "b");
-    VALUE array = I().array({I().str("first.txt"), I().str("old 2"), I().str("old 3")});
-    Driver d("\"a.txt\" \"b.txt\"", true);
-    I().call("TrmSelectFile", args(array, nullptr, dir.path().c_str(), nullptr, false));
-    const Seen &seen = d.seen();
-    ASSERT_TRUE(seen.shown);
-    EXPECT_EQ("first.txt", seen.name);
-    EXPECT_TRUE(result());
-    EXPECT_EQ(std::vector<int>{0}, I().arrayOf(array)->sizeSets);
-    std::vector<th::Val> got = I().elements(array);
-    ASSERT_EQ(2u, got.size());
-    EXPECT_TRUE(got[0].isText(dir.file("a.txt"))) << got[0].s;
-    EXPECT_TRUE(got[1].isText(dir.file("b.txt"))) << got[1].s;
-    EXPECT_TRUE(I().parmWrites.empty());
-}
-
-TEST_F(Filepick, OneFileOfAMultiSelectionIsElementZero) {
-    newHost(false);
-    dir.write("only.txt", "o");
-    VALUE array = I().array({th::Interp::integer(5)});
-    Driver d("only.txt", true);
-    I().call("TrmSelectFile", args(array, nullptr, dir.path().c_str(), nullptr, false));
-    EXPECT_EQ("", d.seen().name);
-    EXPECT_TRUE(result());
-    std::vector<th::Val> got = I().elements(array);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_TRUE(got[0].isText(dir.file("only.txt"))) << got[0].s;
+    for (const char *name : {"a.txt", "b.txt"}) dir.write(name, "x");
+    struct Case {
+        VALUE array;
+        const char *typed, *shown;
+        std::vector<std::string> chosen;
+    } cases[] = {
+        {I().array({I().str("first.txt"), I().str("old 2"), I().str("old 3")}), "\"a.txt\" \"b.txt\"", "first.txt",
+         {"a.txt", "b.txt"}},
+        {I().array({th::Interp::integer(5)}), "b.txt", "", {"b.txt"}},
+    };
+    for (const Case &c : cases) {
+        Driver d(c.typed, true);
+        EXPECT_TRUE(select(c.array));
+        EXPECT_EQ(c.shown, d.seen().name);
+        EXPECT_EQ(std::vector<int>{0}, I().arrayOf(c.array)->sizeSets);
+        std::vector<th::Val> got = I().elements(c.array);
+        ASSERT_EQ(c.chosen.size(), got.size()) << c.typed;
+        for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(got[i].isText(dir.file(c.chosen[i]))) << got[i].s;
+        EXPECT_TRUE(I().parmWrites.empty());
+    }
 }
 
 TEST_F(Filepick, AnInitialNameLongerThanTheBufferIsCut) {
-    std::string huge(9000, 'n');
     Driver d(nullptr, false);
-    I().call("TrmSelectFile", args(I().str(huge), nullptr, dir.path().c_str(), nullptr, false));
-    const Seen &seen = d.seen();
-    ASSERT_TRUE(seen.shown);
-    EXPECT_FALSE(result());
-    EXPECT_EQ(std::string(8195, 'n'), seen.name);
+    EXPECT_FALSE(select(I().str(std::string(9000, 'n'))));
+    ASSERT_TRUE(d.seen().shown);
+    EXPECT_EQ(std::string(8195, 'n'), d.seen().name);
 }
 
 }  // namespace
