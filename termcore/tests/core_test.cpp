@@ -1,6 +1,7 @@
 // termcore's inner helpers, linked directly.
 #include <gtest/gtest.h>
 
+#include "filestat.h"
 #include "host.h"
 #include "module.h"
 #include "oemtext.h"
@@ -9,9 +10,8 @@ namespace {
 
 TEST(OemText, CyrillicRoundTripsThroughUtf16) {
     const std::string oem = "\x8F\xE0\xA8\xA2\xA5\xE2 \xF1";  // "Привет ё" in 866
-    std::wstring w = oem_toWide(oem);
-    EXPECT_EQ(L"\x041F\x0440\x0438\x0432\x0435\x0442 \x0451", w);
-    EXPECT_EQ(oem, oem_fromWide(w));
+    EXPECT_EQ(L"\x041F\x0440\x0438\x0432\x0435\x0442 \x0451", oem_toWide(oem));
+    EXPECT_EQ(oem, oem_fromWide(oem_toWide(oem)));
     EXPECT_EQ("\xCF\xF0\xE8\xE2\xE5\xF2 \xB8", oem_toAnsi(oem));
     EXPECT_EQ(L"", oem_toWide(""));
 }
@@ -23,38 +23,23 @@ TEST(HostProcs, SessionEndTakesBackEveryProcedureAdded) {
     th::Host &h = th::Host::get();
     h.reset();
     tc_module().app = h.app();
-    EXPECT_TRUE(tc_addFilterProc(someFilter));
-    EXPECT_TRUE(tc_addIdleProc(someIdle));
-    EXPECT_TRUE(tc_addIdleProc(someIdle));
+    EXPECT_TRUE(tc_addFilterProc(someFilter) && tc_addIdleProc(someIdle) && tc_addIdleProc(someIdle));
     EXPECT_EQ(1u, h.filters.size());
     EXPECT_EQ(2u, h.idles.size());
     tc_removeHostProcs();
-    EXPECT_TRUE(h.filters.empty());
-    EXPECT_TRUE(h.idles.empty());
-    EXPECT_TRUE(h.listErrors.empty());
+    EXPECT_TRUE(h.filters.empty() && h.idles.empty());
     // Removing one that is no longer there asks nothing of the host.
     tc_remFilterProc(someFilter);
     EXPECT_TRUE(h.listErrors.empty());
     tc_module().app = nullptr;
 }
 
-}  // namespace
-
-#include "filestat.h"
-
-namespace {
-
-std::string collapsed(std::string s) {
-    tc_collapseBackslashPairs(&s[0]);
-    return s.c_str();
-}
-
 TEST(FileMacros, PairsOfBackslashesLoseTheirSecond) {
-    EXPECT_EQ("a\\b", collapsed("a\\\\b"));
-    EXPECT_EQ("a\\\\b", collapsed("a\\\\\\\\b"));
-    EXPECT_EQ("a\\\\b", collapsed("a\\\\\\b"));
-    EXPECT_EQ("\\srv\\x", collapsed("\\\\srv\\x"));
-    EXPECT_EQ("a\\b\\c", collapsed("a\\b\\c"));
+    for (auto [text, want] : {std::pair<std::string, std::string>{"a\\\\b", "a\\b"}, {"a\\\\\\\\b", "a\\\\b"},
+                              {"a\\\\\\b", "a\\\\b"}, {"\\\\srv\\x", "\\srv\\x"}, {"a\\b\\c", "a\\b\\c"}}) {
+        tc_collapseBackslashPairs(&text[0]);
+        EXPECT_EQ(want, text.c_str());
+    }
     std::string s = "\\\\\\\\";
     EXPECT_EQ(2u, tc_collapseBackslashPairs(&s[0]));
 }

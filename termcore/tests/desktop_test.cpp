@@ -1,6 +1,7 @@
 // Clipboard (204, 205) and help (50, 51): both touch what the whole desktop
 // shares, so they run apart from other such tests.
 #include <cstring>
+#include <tuple>
 
 #include "requests.h"
 
@@ -10,155 +11,102 @@ namespace {
 const std::string kOem = "\x8F\xE0\xA8\xA2\xA5\xE2";
 const std::string kAnsi = "\xCF\xF0\xE8\xE2\xE5\xF2";
 
-std::string clipboardText(UINT format) {
-    std::string s;
+th::Bytes clipSet(uint8_t mode, uint8_t kind, const std::string &text) {
+    return th::Bytes().u8(mode).u8(kind).i32(static_cast<int32_t>(text.size())).raw(text.data(), text.size());
+}
+
+// What another program sees on the clipboard in a format, raw.
+std::string clipboardBytes(UINT format) {
+    std::string s = "<none>";
     if (!OpenClipboard(nullptr)) return "<not opened>";
     HANDLE h = GetClipboardData(format);
     if (const char *p = h ? static_cast<const char *>(GlobalLock(h)) : nullptr) {
-        s = std::string(p, strnlen(p, GlobalSize(h)));
+        s.assign(p, GlobalSize(h));
         GlobalUnlock(h);
-    } else {
-        s = "<none>";
     }
     CloseClipboard();
     return s;
 }
 
 // Puts bytes on the clipboard as another program would, terminated or not.
-void putForeign(UINT format, const std::string &bytes) {
+void putForeign(const std::string &bytes) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    std::memcpy(GlobalLock(g), bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(GlobalLock(g), bytes.data(), bytes.size());
     GlobalUnlock(g);
-    SetClipboardData(format, g);
+    SetClipboardData(CF_TEXT, g);
     CloseClipboard();
 }
 
 struct Clipboard : TermcoreTest {
-    struct Got {
-        int32_t status, length;
-        uint8_t mode;
-        std::string text;
-    };
-    Got get(uint8_t kind) {
-        int n = send(rq::kClipGet, rq::clipGet(kind));
-        Got g{};
+    // Status, editor mode and text of request 205; the length must match.
+    std::tuple<int32_t, uint8_t, std::string> get(uint8_t kind) {
+        int n = send(rq::kClipGet, th::Bytes().u8(kind));
         WireReader r = reply(n);
-        g.status = r.i32();
-        g.length = r.i32();
-        g.mode = r.u8();
-        EXPECT_EQ(n, 9 + g.length);
-        if (g.length > 0) g.text = std::string(r.text());
-        EXPECT_TRUE(r.ok());
-        return g;
+        int32_t status = r.i32(), length = r.i32();
+        uint8_t mode = r.u8();
+        std::string text = length > 0 ? std::string(r.text()) : "";
+        EXPECT_TRUE(r.ok() && n == 9 + length && (length == 0 || length == int32_t(text.size() + 1)));
+        return {status, mode, text};
+    }
+    int32_t set(const th::Bytes &b) {
+        EXPECT_EQ(4, send(rq::kClipSet, b));
+        return i32At(0);
     }
 };
 
-TEST_F(Clipboard, OemTextRoundTripsAndOtherReadersSeeItInTheWindowsCodePage) {
+TEST_F(Clipboard, TextRoundTripsInBothCodePagesWithTheEditorModeAndTheUsersLocale) {
     load();
-    ASSERT_EQ(4, send(rq::kClipSet, rq::clipSet(2, 0, kOem)));
-    EXPECT_EQ(0, i32At(0));
-    EXPECT_EQ(kAnsi, clipboardText(CF_TEXT));
-    Got g = get(0);
-    EXPECT_EQ(0, g.status);
-    EXPECT_EQ(static_cast<int32_t>(kOem.size() + 1), g.length);
-    EXPECT_EQ(2, g.mode);
-    EXPECT_EQ(kOem, g.text);
-}
-
-TEST_F(Clipboard, WindowsTextRoundTripsAndCarriesTheUsersLocale) {
-    load();
-    ASSERT_EQ(4, send(rq::kClipSet, rq::clipSet(7, 1, kAnsi)));
-    EXPECT_EQ(0, i32At(0));
-    Got g = get(1);
-    EXPECT_EQ(kAnsi, g.text);
-    EXPECT_EQ(7, g.mode);
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HANDLE h = GetClipboardData(CF_LOCALE);
-    ASSERT_NE(nullptr, h);
-    EXPECT_EQ(GetUserDefaultLCID(), *static_cast<const LCID *>(GlobalLock(h)));
-    GlobalUnlock(h);
-    CloseClipboard();
-}
-
-TEST_F(Clipboard, ModesOneAndFourLeaveNoEditorMark) {
-    load();
-    for (uint8_t mode : {1, 4}) {
-        send(rq::kClipSet, rq::clipSet(mode, 1, "plain"));
-        EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("QvEditor")));
-        EXPECT_EQ(1, get(1).mode);
+    ASSERT_EQ(0, set(clipSet(2, 0, kOem)));
+    EXPECT_EQ(kAnsi, clipboardBytes(CF_TEXT).c_str()) << "other readers see the Windows code page, terminated";
+    EXPECT_EQ(std::make_tuple(0, uint8_t(2), kOem), get(0));
+    ASSERT_EQ(0, set(clipSet(7, 1, kAnsi)));
+    EXPECT_EQ(std::make_tuple(0, uint8_t(7), kAnsi), get(1));
+    LCID lcid = GetUserDefaultLCID();
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(&lcid), 4), clipboardBytes(CF_LOCALE).substr(0, 4));
+    // Modes 1 and 4 leave no editor mark, and foreign text has none.
+    for (uint8_t mode : {1, 4, 0}) {
+        set(clipSet(mode, 1, "plain"));
+        EXPECT_EQ(mode == 0, IsClipboardFormatAvailable(RegisterClipboardFormatA("QvEditor")) != FALSE);
+        EXPECT_EQ(mode == 0 ? 0 : 1, std::get<1>(get(1)));
     }
-    send(rq::kClipSet, rq::clipSet(0, 1, "zero"));
-    EXPECT_EQ(0, get(1).mode);
-    putForeign(CF_TEXT, std::string("foreign", 8));
-    EXPECT_EQ(1, get(1).mode);
-}
-
-TEST_F(Clipboard, TextOf8192BytesIsReturnedAndLongerIsRefused) {
-    load();
-    std::string text(8192, 'x');
-    send(rq::kClipSet, rq::clipSet(2, 1, text));
-    Got g = get(1);
-    EXPECT_EQ(0, g.status);
-    EXPECT_EQ(text, g.text);
-    send(rq::kClipSet, rq::clipSet(2, 1, text + "y"));
-    g = get(1);
-    EXPECT_EQ(-2, g.status);
-    EXPECT_EQ(0, g.length);
-}
-
-TEST_F(Clipboard, LongTextIsRefusedWhenTheHostsBlockCannotHoldIt) {
-    load(114);
-    th::Host::get().maxBlockSize = 1000;
-    send(rq::kClipSet, rq::clipSet(2, 1, std::string(990, 'a')));
-    EXPECT_EQ(0, get(1).status);
-    send(rq::kClipSet, rq::clipSet(2, 1, std::string(991, 'a')));
-    EXPECT_EQ(-2, get(1).status);
-}
-
-TEST_F(Clipboard, ForeignTextIsReadNoFurtherThanItsBlock) {
-    load();
-    putForeign(CF_TEXT, std::string(24, 'A'));
-    Got g = get(1);
-    EXPECT_EQ(0, g.status);
-    // Wine itself may give up the last byte for a terminator.
-    EXPECT_GE(g.text.size(), 23u);
-    EXPECT_LE(g.text.size(), 24u);
-    EXPECT_EQ(std::string(g.text.size(), 'A'), g.text);
-}
-
-TEST_F(Clipboard, SetTextIsTerminatedAndEmptyClipboardAnswersNone) {
-    load();
-    send(rq::kClipSet, rq::clipSet(2, 1, "abc"));
-    EXPECT_EQ("abc", clipboardText(CF_TEXT));
+    // Another program's text is read no further than its block; Wine itself
+    // may give up the last byte for a terminator.
+    putForeign(std::string(24, 'A'));
+    auto [status, mode, text] = get(1);
+    EXPECT_TRUE(status == 0 && mode == 1 && text == std::string(text.size(), 'A') && (text.size() == 23 || text.size() == 24)) << text;
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     CloseClipboard();
-    Got g = get(1);
-    EXPECT_EQ(-1, g.status);
-    EXPECT_EQ(0, g.length);
+    EXPECT_EQ(std::make_tuple(-1, uint8_t(0), std::string()), get(1));
 }
 
-TEST_F(Clipboard, CountBeyondTheBlockIsRefused) {
+TEST_F(Clipboard, RepliesAndRecordsAreBoundedByTheLimitAndTheHostsBlock) {
     load(114);
+    std::string text(8192, 'x');
+    set(clipSet(2, 1, text));
+    EXPECT_EQ(std::make_tuple(0, uint8_t(2), text), get(1));
+    set(clipSet(2, 1, text + "y"));
+    EXPECT_EQ(std::make_tuple(-2, uint8_t(0), std::string()), get(1));
+    th::Host::get().maxBlockSize = 1000;
+    set(clipSet(2, 1, std::string(990, 'a')));
+    EXPECT_EQ(0, std::get<0>(get(1)));
+    set(clipSet(2, 1, std::string(991, 'a')));
+    EXPECT_EQ(-2, std::get<0>(get(1)));
+    // A count beyond the record or below zero is refused.
     th::Host::get().maxBlockSize = 100;
-    th::Bytes b = rq::clipSet(2, 1, std::string(95, 'z'));
-    ASSERT_EQ(4, send(rq::kClipSet, b));
-    EXPECT_EQ(-1, i32At(0));
-    th::Bytes negative;
-    negative.u8(2).u8(1).i32(-5).zeros(4);
-    ASSERT_EQ(4, send(rq::kClipSet, negative));
-    EXPECT_EQ(-1, i32At(0));
+    EXPECT_EQ(-1, set(clipSet(2, 1, std::string(95, 'z'))));
+    EXPECT_EQ(-1, set(th::Bytes().u8(2).u8(1).i32(-5).zeros(4)));
+}
+
+// How the help program saw a call: command, file and keyword, macro or number.
+std::string helpCall(UINT command, const std::string &file, const std::string &argument = "") {
+    return std::to_string(command) + " " + file + " " + argument;
 }
 
 // A hidden window of the help program's class: WinHelp hands it every call.
-struct HelpCall {
-    UINT command;
-    LONG data;
-    std::string file, text;
-};
-std::vector<HelpCall> gHelpCalls;
+std::vector<std::string> gHelpCalls;
 LRESULT gHelpAnswer = TRUE;
 
 LRESULT CALLBACK helpWindow(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -166,15 +114,13 @@ LRESULT CALLBACK helpWindow(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     auto *cds = reinterpret_cast<const COPYDATASTRUCT *>(lp);
     const char *p = static_cast<const char *>(cds->lpData);
     WireReader r(p, cds->cbData);
-    HelpCall c{};
     r.u16();
-    c.command = r.u16();
-    c.data = r.i32();
+    UINT command = r.u16();
+    int32_t data = r.i32();
     r.i32();
     uint16_t ofsFile = r.u16(), ofsData = r.u16();
-    if (ofsFile) c.file = p + ofsFile;
-    if (ofsData) c.text = p + ofsData;
-    gHelpCalls.push_back(c);
+    std::string argument = command == HELP_CONTEXT ? std::to_string(data) : ofsData ? p + ofsData : "";
+    gHelpCalls.push_back(helpCall(command, ofsFile ? p + ofsFile : "", argument));
     return gHelpAnswer;
 }
 
@@ -190,77 +136,52 @@ struct Help : TermcoreTest {
         window = CreateWindowA("MS_WINHELP", "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
         gHelpCalls.clear();
         gHelpAnswer = TRUE;
+        load();
     }
     void TearDown() override {
         TermcoreTest::TearDown();
         DestroyWindow(window);
     }
+    // Request 50 (number < 0) or 51; its answer.
+    int32_t help(int32_t kind, const std::string &file, const std::string &keyword = "", int32_t number = -1,
+                 int32_t length = -2) {
+        th::Bytes b = th::Bytes().i32(kind).i32(length == -2 ? static_cast<int32_t>(file.size()) : length).zeros(4);
+        if (number >= 0) b.i32(number);
+        EXPECT_EQ(4, send(number < 0 ? rq::kHelp : rq::kHelpEx, b.text(file).text(keyword)));
+        return i32At(0);
+    }
 };
 
-TEST_F(Help, KeywordContentsAndQuitReachTheHelpProgram) {
-    load();
-    ASSERT_EQ(4, send(rq::kHelp, rq::help(0, "app.hlp", "Index")));
-    EXPECT_EQ(1, i32At(0));
-    send(rq::kHelp, rq::help(1, "app.hlp"));
-    EXPECT_EQ(1, i32At(0));
-    send(rq::kHelp, rq::help(2, "app.hlp"));
-    EXPECT_EQ(1, i32At(0));
-    send(rq::kHelp, rq::help(3, "app.hlp"));
-    EXPECT_EQ(0, i32At(0));
-    ASSERT_EQ(3u, gHelpCalls.size());
-    EXPECT_EQ(static_cast<UINT>(HELP_KEY), gHelpCalls[0].command);
-    EXPECT_EQ("app.hlp", gHelpCalls[0].file);
-    EXPECT_EQ("Index", gHelpCalls[0].text);
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTENTS), gHelpCalls[1].command);
-    EXPECT_EQ(static_cast<UINT>(HELP_QUIT), gHelpCalls[2].command);
+TEST_F(Help, EachKindReachesTheHelpProgramAsItsCommand) {
+    EXPECT_EQ(1, help(0, "app.hlp", "Index"));
+    EXPECT_EQ(1, help(1, "app.hlp"));
+    EXPECT_EQ(1, help(2, "app.hlp"));
+    EXPECT_EQ(0, help(3, "app.hlp"));
+    EXPECT_EQ(1, help(3, "x.hlp", "", 4711));
+    EXPECT_EQ(1, help(4, "x.hlp", "topic_" + kOem, 0));
+    EXPECT_EQ(1, help(5, "x.hlp", "", 42));
+    EXPECT_EQ(1, help(0, "x.hlp", "key", 0));
+    EXPECT_EQ(0, help(6, "x.hlp", "", 0));
+    EXPECT_EQ((std::vector<std::string>{
+                  helpCall(HELP_KEY, "app.hlp", "Index"), helpCall(HELP_CONTENTS, "app.hlp"),
+                  helpCall(HELP_QUIT, "app.hlp"), helpCall(HELP_CONTEXT, "x.hlp", "4711"),
+                  helpCall(HELP_COMMAND, "x.hlp", "JumpID(\"\",\"topic_" + kAnsi + "\")"),
+                  helpCall(HELP_COMMAND, "x.hlp", "JumpID(\"\",\"T42\")"), helpCall(HELP_KEY, "x.hlp", "key")}),
+              gHelpCalls);
 }
 
-TEST_F(Help, ExtendedKindsSendContextsAndJumpMacros) {
-    load();
-    send(rq::kHelpEx, rq::helpEx(3, "x.hlp", 4711));
-    EXPECT_EQ(1, i32At(0));
-    send(rq::kHelpEx, rq::helpEx(4, "x.hlp", 0, "topic_" + kOem));
-    EXPECT_EQ(1, i32At(0));
-    send(rq::kHelpEx, rq::helpEx(5, "x.hlp", 42));
-    EXPECT_EQ(1, i32At(0));
-    send(rq::kHelpEx, rq::helpEx(0, "x.hlp", 0, "key"));
-    send(rq::kHelpEx, rq::helpEx(6, "x.hlp", 0));
-    EXPECT_EQ(0, i32At(0));
-    ASSERT_EQ(4u, gHelpCalls.size());
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTEXT), gHelpCalls[0].command);
-    EXPECT_EQ(4711, gHelpCalls[0].data);
-    EXPECT_EQ(static_cast<UINT>(HELP_COMMAND), gHelpCalls[1].command);
-    EXPECT_EQ("JumpID(\"\",\"topic_" + kAnsi + "\")", gHelpCalls[1].text);
-    EXPECT_EQ("JumpID(\"\",\"T42\")", gHelpCalls[2].text);
-    EXPECT_EQ("key", gHelpCalls[3].text);
-}
-
-TEST_F(Help, FailedCallAnswersZeroAndTheSessionEndQuitsOpenHelp) {
-    load();
-    gHelpAnswer = FALSE;
-    send(rq::kHelp, rq::help(1, "f.hlp"));
-    EXPECT_EQ(0, i32At(0));
-    gHelpAnswer = TRUE;
-    send(rq::kHelp, rq::help(1, "g.hlp"));
-    EXPECT_EQ(1, i32At(0));
+TEST_F(Help, FileLengthsCutTheNameAndTheSessionEndQuitsOnlyOpenHelp) {
+    EXPECT_EQ(0, help(1, "abc.hlp", "", -1, -1));
     lifeCycle(kMsgUnload, false);
-    ASSERT_EQ(3u, gHelpCalls.size());
-    EXPECT_EQ(static_cast<UINT>(HELP_QUIT), gHelpCalls[2].command);
-    EXPECT_EQ("g.hlp", gHelpCalls[2].file);
-}
-
-TEST_F(Help, FileNameLengthCutsTheNameAndBadLengthsAnswerZero) {
-    load();
-    th::Bytes b;
-    b.i32(1).i32(3).zeros(4).text("abc.hlp");
-    send(rq::kHelp, b);
-    EXPECT_EQ(1, i32At(0));
-    th::Bytes bad;
-    bad.i32(1).i32(-1).zeros(4).text("abc.hlp");
-    send(rq::kHelp, bad);
-    EXPECT_EQ(0, i32At(0));
-    ASSERT_EQ(1u, gHelpCalls.size());
-    EXPECT_EQ("abc", gHelpCalls[0].file);
+    EXPECT_TRUE(gHelpCalls.empty()) << "help never opened has nothing to quit";
+    gHelpAnswer = FALSE;
+    EXPECT_EQ(0, help(1, "f.hlp"));
+    gHelpAnswer = TRUE;
+    EXPECT_EQ(1, help(1, "abc.hlp", "", -1, 3));
+    lifeCycle(kMsgUnload, false);
+    EXPECT_EQ((std::vector<std::string>{helpCall(HELP_CONTENTS, "f.hlp"), helpCall(HELP_CONTENTS, "abc"),
+                                        helpCall(HELP_QUIT, "abc")}),
+              gHelpCalls);
 }
 
 }  // namespace

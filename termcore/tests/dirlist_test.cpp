@@ -8,9 +8,10 @@ namespace {
 
 th::Host &H() { return th::Host::get(); }
 
+enum : int16_t { kList = 0, kDelete = 1, kCopy = 2, kMove = 3 };
+
 struct Entry {
     uint32_t size;
-    rq::Date date;
     uint8_t attr, deleted;
     std::string name;
 };
@@ -19,6 +20,8 @@ struct Page {
     int32_t more = -1;
     std::vector<Entry> entries;
 };
+
+th::Bytes stage(uint8_t stage) { return th::Bytes().zeros(4).u8(stage); }
 
 struct DirList : TermcoreTest {
     std::string src() const { return tmp.file("src"); }
@@ -30,17 +33,16 @@ struct DirList : TermcoreTest {
         CreateDirectoryA(dst().c_str(), nullptr);
     }
 
+    // A page of at most `budget` bytes of entries, its length matching them.
     Page readPage(int n, size_t budget) {
         Page p;
         EXPECT_GE(n, 6);
         EXPECT_LE(static_cast<size_t>(n), budget + 6);
         WireReader r = reply(n);
         p.more = r.i32();
-        uint16_t count = r.u16();
-        for (uint16_t i = 0; i < count; ++i) {
-            Entry e;
-            e.size = r.u32();
-            e.date = rq::readDate(r);
+        for (uint16_t i = 0, count = r.u16(); i < count; ++i) {
+            Entry e{r.u32(), 0, 0, ""};
+            EXPECT_GE(rq::readDate(r).year, 2020);
             e.attr = r.u8();
             e.deleted = r.u8();
             uint16_t len = r.u16();
@@ -48,176 +50,131 @@ struct DirList : TermcoreTest {
             EXPECT_EQ(e.name.size() + 1, len);
             p.entries.push_back(e);
         }
-        EXPECT_TRUE(r.ok());
-        EXPECT_EQ(0u, r.left()) << "reply length matches its entries";
+        EXPECT_TRUE(r.ok() && r.left() == 0);
         return p;
     }
 
     // Every page of a listing, from stage 0 to the page with more = 0.
-    std::vector<Page> listAll(int32_t flags, int16_t action, const std::string &pattern,
-                              const std::string &dest, size_t budget) {
-        std::vector<Page> pages;
-        pages.push_back(readPage(send(rq::kDirList, rq::dirList(0, flags, action, pattern, dest)), budget));
+    std::vector<Page> listAll(int32_t flags, int16_t action, const std::string &pattern, const std::string &dest = "",
+                              size_t budget = 0x7ff0) {
+        std::string full = src() + "\\" + pattern;
+        th::Bytes first = stage(0).i32(flags).i32(static_cast<int32_t>(full.size() + 1)).i16(action);
+        std::vector<Page> pages{readPage(send(rq::kDirList, first.text(full).text(dest)), budget)};
         while (pages.back().more == 1 && pages.size() < 1000)
-            pages.push_back(readPage(send(rq::kDirList, rq::dirList(1)), budget));
+            pages.push_back(readPage(send(rq::kDirList, stage(1)), budget));
         EXPECT_EQ(0, pages.back().more);
         return pages;
     }
 
-    static std::vector<std::string> names(const std::vector<Page> &pages) {
-        std::vector<std::string> v;
-        for (const Page &p : pages)
-            for (const Entry &e : p.entries) v.push_back(e.name);
+    static std::vector<Entry> entries(const std::vector<Page> &pages) {
+        std::vector<Entry> v;
+        for (const Page &p : pages) v.insert(v.end(), p.entries.begin(), p.entries.end());
         return v;
     }
+    static std::set<std::string> names(const std::vector<Page> &pages) {
+        std::set<std::string> s;
+        for (const Entry &e : entries(pages)) s.insert(e.name);
+        return s;
+    }
 
+    // file_100<ext> ... with 0, 37, 74, ... bytes.
     void makeFiles(int count, const std::string &ext) {
         for (int i = 0; i < count; ++i)
             spit(src() + "\\file_" + std::to_string(100 + i) + ext, patterned(static_cast<size_t>(i * 37), i));
     }
+    static std::string content(const std::string &name) {
+        int i = std::stoi(name.substr(5, 3)) - 100;
+        return patterned(static_cast<size_t>(i * 37), i);
+    }
 };
 
-TEST_F(DirList, PagesStayWithinTheOldBudgetAndListEveryFileOnce) {
-    load(88);
-    makeFiles(40, ".txt");
-    std::vector<Page> pages = listAll(1, 0, src() + "\\*.txt", "", 400);
-    // 14 entries of 28 bytes each fit under 400 bytes.
-    ASSERT_EQ(3u, pages.size());
-    EXPECT_EQ(14u, pages[0].entries.size());
-    std::vector<std::string> got = names(pages);
-    std::sort(got.begin(), got.end());
-    ASSERT_EQ(40u, got.size());
-    EXPECT_EQ("file_100.txt", got.front());
-    EXPECT_EQ("file_139.txt", got.back());
-    for (const Page &p : pages)
-        for (const Entry &e : p.entries) {
-            EXPECT_EQ(37u * (std::stoi(e.name.substr(5, 3)) - 100), e.size) << e.name;
-            EXPECT_EQ(0, e.attr);
-            EXPECT_EQ(0, e.deleted);
-            EXPECT_GE(e.date.year, 2020);
-        }
-    EXPECT_EQ(0, H().maxBlockSizeCalls);
+TEST_F(DirList, PagesStayWithinTheBudgetOfTheProtocolAndListEveryFileOnce) {
+    // Entries take 28 bytes: 14 fit under the old 400 bytes, 3 under the
+    // newer protocol's 100 of a 106-byte block.
+    struct Case {
+        int protocol, files;
+        const char *ext;
+        size_t budget, firstPage, pages;
+    } cases[] = {{88, 40, ".txt", 400, 14, 3}, {89, 7, ".dat", 100, 3, 3}};
+    for (const Case &c : cases) {
+        load(c.protocol);
+        H().maxBlockSize = 106;
+        makeFiles(c.files, c.ext);
+        std::vector<Page> pages = listAll(1, kList, std::string("*") + c.ext, "", c.budget);
+        ASSERT_EQ(c.pages, pages.size());
+        EXPECT_EQ(c.firstPage, pages[0].entries.size());
+        std::vector<Entry> all = entries(pages);
+        EXPECT_EQ(static_cast<size_t>(c.files), all.size());
+        EXPECT_EQ(all.size(), names(pages).size());
+        for (const Entry &e : all) EXPECT_TRUE(e.size == content(e.name).size() && e.attr == 0 && e.deleted == 0);
+        EXPECT_EQ(c.protocol > 88, H().maxBlockSizeCalls > 0);
+        m.reset();
+    }
 }
 
-TEST_F(DirList, NewerProtocolPagesFollowTheHostsBlock) {
-    load(89);
-    H().maxBlockSize = 106;
-    makeFiles(7, ".dat");
-    // Each entry takes 28 bytes; under 100 bytes of budget three fit.
-    std::vector<Page> pages = listAll(1, 0, src() + "\\*.dat", "", 100);
-    ASSERT_EQ(3u, pages.size());
-    EXPECT_EQ(3u, pages[0].entries.size());
-    EXPECT_EQ(3u, pages[1].entries.size());
-    EXPECT_EQ(1u, pages[2].entries.size());
-}
-
-TEST_F(DirList, FilesAndDirectoriesListThePatternsFilesThenEveryDirectory) {
+TEST_F(DirList, FlagsChooseFilesDirectoriesOrTheFilesThenEveryDirectory) {
     load();
     makeFiles(3, ".txt");
     spit(src() + "\\other.bin", "x");
     CreateDirectoryA((src() + "\\sub1").c_str(), nullptr);
     CreateDirectoryA((src() + "\\sub2.txt").c_str(), nullptr);
-    std::vector<Page> pages = listAll(3, 0, src() + "\\*.txt", "", 0x7ff0);
-    ASSERT_EQ(2u, pages.size());
-    std::set<std::string> files, dirs;
-    for (const Entry &e : pages[0].entries) {
-        EXPECT_EQ(0, e.attr);
-        files.insert(e.name);
-    }
-    for (const Entry &e : pages[1].entries) {
-        EXPECT_EQ(0x10, e.attr);
-        dirs.insert(e.name);
-    }
-    EXPECT_EQ((std::set<std::string>{"file_100.txt", "file_101.txt", "file_102.txt"}), files);
-    EXPECT_EQ((std::set<std::string>{".", "..", "sub1", "sub2.txt"}), dirs);
+    std::vector<Page> both = listAll(3, kList, "*.txt");
+    ASSERT_EQ(2u, both.size());
+    for (const Entry &e : both[0].entries) EXPECT_EQ(0, e.attr) << e.name;
+    for (const Entry &e : both[1].entries) EXPECT_EQ(0x10, e.attr) << e.name;
+    EXPECT_EQ((std::set<std::string>{"file_100.txt", "file_101.txt", "file_102.txt"}), names({both[0]}));
+    EXPECT_EQ((std::set<std::string>{".", "..", "sub1", "sub2.txt"}), names({both[1]}));
+    EXPECT_EQ((std::set<std::string>{"sub2.txt"}), names(listAll(2, kList, "*.txt")));
+    EXPECT_EQ(3u, names(listAll(1, kList, "*.txt")).size());
+    EXPECT_TRUE(names(listAll(0, kList, "*.txt")).empty());
+    // A pattern without files goes straight to the directories.
+    EXPECT_EQ(4u, names(listAll(3, kList, "*.none")).size());
 }
 
-TEST_F(DirList, PatternWithoutFilesGoesStraightToTheDirectories) {
-    load();
-    CreateDirectoryA((src() + "\\only").c_str(), nullptr);
-    std::vector<Page> pages = listAll(3, 0, src() + "\\*.none", "", 0x7ff0);
-    ASSERT_EQ(1u, pages.size());
-    std::vector<std::string> got = names(pages);
-    EXPECT_NE(got.end(), std::find(got.begin(), got.end(), "only"));
-}
-
-TEST_F(DirList, FlagsChooseFilesOrDirectories) {
-    load();
-    makeFiles(2, ".txt");
-    CreateDirectoryA((src() + "\\d.txt").c_str(), nullptr);
-    EXPECT_EQ((std::vector<std::string>{"d.txt"}), names(listAll(2, 0, src() + "\\*.txt", "", 0x7ff0)));
-    EXPECT_EQ(2u, names(listAll(1, 0, src() + "\\*.txt", "", 0x7ff0)).size());
-    EXPECT_TRUE(names(listAll(0, 0, src() + "\\*.txt", "", 0x7ff0)).empty());
-}
-
-TEST_F(DirList, DeleteRemovesEveryListedFile) {
+TEST_F(DirList, DeleteCopyAndMoveActOnEveryListedFile) {
     load();
     makeFiles(5, ".tmp");
-    spit(src() + "\\keep.txt", "k");
-    std::vector<Page> pages = listAll(1, 1, src() + "\\*.tmp", "", 0x7ff0);
-    ASSERT_EQ(5u, names(pages).size());
-    for (const Entry &e : pages[0].entries) {
-        EXPECT_EQ(1, e.deleted) << e.name;
-        EXPECT_FALSE(exists(src() + "\\" + e.name));
-    }
-    EXPECT_TRUE(exists(src() + "\\keep.txt"));
-}
-
-TEST_F(DirList, CopyAndMoveCarryEveryFileWithItsTimes) {
-    load();
     makeFiles(4, ".a");
     makeFiles(3, ".b");
-    std::vector<Page> copied = listAll(1, 2, src() + "\\*.a", dst() + "\\*.*", 0x7ff0);
-    for (const Entry &e : copied[0].entries) {
-        EXPECT_EQ(1, e.attr) << e.name;
-        EXPECT_EQ(0, e.deleted);
-        EXPECT_EQ(slurp(src() + "\\" + e.name), slurp(dst() + "\\" + e.name));
+    std::vector<Entry> deleted = entries(listAll(1, kDelete, "*.tmp"));
+    EXPECT_EQ(5u, deleted.size());
+    for (const Entry &e : deleted) EXPECT_TRUE(e.deleted == 1 && !exists(src() + "\\" + e.name)) << e.name;
+    EXPECT_TRUE(exists(src() + "\\file_100.a"));
+    for (int16_t action : {kCopy, kMove}) {
+        std::vector<Entry> done = entries(listAll(1, action, action == kCopy ? "*.a" : "*.b", dst() + "\\*.*"));
+        EXPECT_EQ(action == kCopy ? 4u : 3u, done.size());
+        for (const Entry &e : done) {
+            EXPECT_EQ(1, e.attr) << e.name;
+            EXPECT_EQ(action == kMove, e.deleted == 1) << e.name;
+            EXPECT_EQ(action == kCopy, exists(src() + "\\" + e.name)) << e.name;
+            EXPECT_EQ(content(e.name), slurp(dst() + "\\" + e.name)) << e.name;
+        }
     }
-    std::vector<Page> moved = listAll(1, 3, src() + "\\*.b", dst() + "\\*.*", 0x7ff0);
-    ASSERT_EQ(3u, names(moved).size());
-    for (const Entry &e : moved[0].entries) {
-        EXPECT_EQ(1, e.attr);
-        EXPECT_EQ(1, e.deleted);
-        EXPECT_FALSE(exists(src() + "\\" + e.name));
-        EXPECT_EQ(patterned(37u * (std::stoi(e.name.substr(5, 3)) - 100), std::stoi(e.name.substr(5, 3)) - 100),
-                  slurp(dst() + "\\" + e.name));
+    // A move onto itself copies nothing and keeps the source.
+    std::vector<Entry> same = entries(listAll(1, kMove, "*.a", src() + "\\*.*"));
+    EXPECT_EQ(4u, same.size());
+    for (const Entry &e : same) {
+        EXPECT_TRUE(e.attr == 0 && e.deleted == 0) << e.name;
+        EXPECT_EQ(content(e.name), slurp(src() + "\\" + e.name)) << e.name;
     }
 }
 
-TEST_F(DirList, MoveOntoItselfKeepsTheSource) {
-    load();
-    makeFiles(3, ".c");
-    std::vector<Page> pages = listAll(1, 3, src() + "\\*.c", src() + "\\*.*", 0x7ff0);
-    for (const Entry &e : pages[0].entries) {
-        EXPECT_EQ(0, e.attr) << e.name;
-        EXPECT_EQ(0, e.deleted);
-        EXPECT_EQ(e.size, slurp(src() + "\\" + e.name).size());
-    }
-    EXPECT_EQ(3u, names(pages).size());
-}
-
-TEST_F(DirList, CloseEndsTheListingAndANextPageIsEmpty) {
+TEST_F(DirList, CloseEndsTheListingAndADestinationInsideThePatternIsRefused) {
     load(88);
     makeFiles(40, ".txt");
-    Page first = readPage(send(rq::kDirList, rq::dirList(0, 1, 0, src() + "\\*.txt")), 400);
-    EXPECT_EQ(1, first.more);
-    EXPECT_EQ(0, send(rq::kDirList, rq::dirList(3)));
-    Page next = readPage(send(rq::kDirList, rq::dirList(1)), 400);
+    th::Bytes b = stage(0).i32(1).i32(0).i16(kList).text(src() + "\\*.txt");
+    EXPECT_EQ(1, readPage(send(rq::kDirList, b), 400).more);
+    EXPECT_EQ(0, send(rq::kDirList, stage(3)));
+    Page next = readPage(send(rq::kDirList, stage(1)), 400);
     EXPECT_EQ(0, next.more);
     EXPECT_TRUE(next.entries.empty());
-    EXPECT_EQ(0, send(rq::kDirList, rq::dirList(7)));
-}
+    EXPECT_EQ(0, send(rq::kDirList, stage(7)));
 
-TEST_F(DirList, DestinationOffsetInsideThePatternIsRefused) {
-    load();
-    makeFiles(2, ".m");
-    th::Bytes b;
-    std::string pattern = src() + "\\*.m";
-    b.zeros(4).u8(0).i32(1).i32(3).i16(3).text(pattern).text(dst() + "\\*.*");
-    Page p = readPage(send(rq::kDirList, b), 0x7ff0);
+    th::Bytes inside = stage(0).i32(1).i32(3).i16(kMove).text(src() + "\\*.txt").text(dst() + "\\*.*");
+    Page p = readPage(send(rq::kDirList, inside), 400);
     EXPECT_EQ(0, p.more);
     EXPECT_TRUE(p.entries.empty());
-    EXPECT_TRUE(exists(src() + "\\file_100.m"));
+    EXPECT_TRUE(exists(src() + "\\file_100.txt"));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// termcore's exports, the dispatch of request codes and termcore.ini.
+// termcore's exports, the dispatch of request codes, termcore.ini and the
+// locale requests 206 and 207.
 #include "requests.h"
 
 namespace {
@@ -7,14 +8,23 @@ th::Host &H() { return th::Host::get(); }
 
 using Dispatch = TermcoreTest;
 
-TEST_F(Dispatch, ExportsAnswerAsTheHostExpects) {
+th::Bytes receiveOpen(const std::string &name) {
+    return th::Bytes().zeros(9).u8(1).u8(1).u16(2020).zeros(2).u8(255).zeros(12).text(name);
+}
+
+TEST_F(Dispatch, ExportsAndLifeCycleCodesAnswerAsTheHostExpects) {
     m = std::make_unique<th::Module>("termcore.d32");
     EXPECT_EQ(309, m->setCallBacks(H().ext()));
     EXPECT_EQ(H().app(), m->setup(H().app()));
     // The ordinals the host may bind by.
-    EXPECT_EQ(GetProcAddress(m->handle(), "ZamExtMessageProc"), GetProcAddress(m->handle(), MAKEINTRESOURCEA(1)));
-    EXPECT_EQ(GetProcAddress(m->handle(), "ZamExtSetupProc"), GetProcAddress(m->handle(), MAKEINTRESOURCEA(2)));
-    EXPECT_EQ(GetProcAddress(m->handle(), "_ZamSetCallBacks@4"), GetProcAddress(m->handle(), MAKEINTRESOURCEA(3)));
+    const char *names[] = {"ZamExtMessageProc", "ZamExtSetupProc", "_ZamSetCallBacks@4"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(GetProcAddress(m->handle(), names[i]), GetProcAddress(m->handle(), MAKEINTRESOURCEA(i + 1)));
+    load();
+    EXPECT_EQ(0, m->hostVersion(113));
+    for (auto [code, flag] : {std::pair{kMsgLoad, true}, {kMsgLoad, false}, {kMsgUnload, false}, {kMsgUnload, true},
+                              {kMsgUnload, true}})
+        EXPECT_EQ(0, lifeCycle(code, flag));
 }
 
 TEST_F(Dispatch, CodesWithoutAHandlerAnswerNothingAndLeaveTheReplyAlone) {
@@ -26,24 +36,14 @@ TEST_F(Dispatch, CodesWithoutAHandlerAnswerNothingAndLeaveTheReplyAlone) {
     }
 }
 
-TEST_F(Dispatch, LifeCycleCodesAnswerZeroAndMayRepeat) {
-    load();
-    EXPECT_EQ(0, m->hostVersion(113));
-    EXPECT_EQ(0, lifeCycle(kMsgLoad, true));
-    EXPECT_EQ(0, lifeCycle(kMsgLoad, false));
-    EXPECT_EQ(0, lifeCycle(kMsgUnload, false));
-    EXPECT_EQ(0, lifeCycle(kMsgUnload, true));
-    EXPECT_EQ(0, lifeCycle(kMsgUnload, true));
-}
-
 TEST_F(Dispatch, SettingsAreReadOnceAndOnlyByRequestsThatUseThem) {
     load(114, "updir=" + tmp.path() + "\r\nUPDIR=" + up() + "\r\nDnDir=x\r\nOTHER=1\r\n");
     send(rq::kGetCwd, th::Bytes());
-    send(rq::kLangIds, rq::langIds(0));
-    send(rq::kPut2, rq::put2(1, 2, tmp.file("p.bin")));
+    send(rq::kLangIds, th::Bytes().i32(0));
+    send(rq::kPut2, th::Bytes().zeros(10).text(tmp.file("p.bin")));
     EXPECT_TRUE(H().iniReads.empty());
-    send(rq::kRecv, rq::recvOpen("one.txt", {1, 1, 2020, 0, 0, 255}));
-    send(rq::kRecv, rq::recvOpen("two.txt", {1, 1, 2020, 0, 0, 255}));
+    send(rq::kRecv, receiveOpen("one.txt"));
+    send(rq::kRecv, receiveOpen("two.txt"));
     EXPECT_EQ(std::vector<std::string>{"termcore.ini"}, H().iniReads);
     // Keys match exactly: "updir" is not UPDIR.
     EXPECT_TRUE(exists(up() + "\\two.txt"));
@@ -52,9 +52,33 @@ TEST_F(Dispatch, SettingsAreReadOnceAndOnlyByRequestsThatUseThem) {
 
 TEST_F(Dispatch, OverlongSettingIsIgnored) {
     load(114, "UPDIR=" + std::string(2000, 'q') + "\r\n");
-    ASSERT_EQ(6, send(rq::kRecv, rq::recvOpen("x.txt", {1, 1, 2020, 0, 0, 255})));
+    ASSERT_EQ(6, send(rq::kRecv, receiveOpen("x.txt")));
     EXPECT_EQ(1, i32At(0));
-    send(rq::kRecv, rq::recvStage(3));
+    send(rq::kRecv, th::Bytes().zeros(8).u8(3));
+}
+
+TEST_F(Dispatch, LocaleInfoIsTheSystemsAnswerForEachSelector) {
+    load();
+    const LCID locales[] = {GetUserDefaultLCID(), GetSystemDefaultLCID(), 1049, 1049};
+    const int32_t selectors[] = {0, 1, 7, -3};
+    for (int i = 0; i < 4; ++i)
+        for (LCTYPE type : {LOCALE_SLANGUAGE, LOCALE_SENGLANGUAGE, LOCALE_SSHORTDATE, LOCALE_IDEFAULTANSICODEPAGE}) {
+            char want[128];
+            int len = GetLocaleInfoA(locales[i], type, want, 127);
+            ASSERT_GT(len, 0);
+            int n = send(rq::kLocaleInfo, th::Bytes().i32(selectors[i]).i32(static_cast<int32_t>(type)));
+            ASSERT_EQ(4 + len, n) << selectors[i] << " " << type;
+            WireReader r = reply(n);
+            EXPECT_EQ(len, r.i32());
+            EXPECT_EQ(std::string(want), r.text());
+        }
+    ASSERT_EQ(4, send(rq::kLocaleInfo, th::Bytes().i32(0).i32(0x7fff)));
+    EXPECT_EQ(0, i32At(0));
+    // Language ids: the user's (Russian in the test run), the system's, Russian.
+    for (auto [selector, want] : {std::pair<int32_t, int32_t>{0, 1049}, {1, GetSystemDefaultLangID()}, {9, 1049}}) {
+        ASSERT_EQ(4, send(rq::kLangIds, th::Bytes().i32(selector)));
+        EXPECT_EQ(want, i32At(0)) << selector;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The test side's encoder of termcore's request records, and the fixture
-// that loads termcore through the stand-in host.
+// The fixture that loads termcore through the stand-in host, and what the
+// request tests share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "module.h"
 #include "wire.h"
@@ -29,30 +28,6 @@ struct Date {
 // The date block of a reply.
 Date readDate(WireReader &r);
 
-th::Bytes recvOpen(const std::string &name, const Date &d, int32_t access = 0, int32_t modification = 0);
-th::Bytes recvData(uint32_t block, const std::string &data, uint8_t stage);
-th::Bytes recvStage(uint8_t stage);
-th::Bytes sendOpen(const std::string &name);
-th::Bytes sendData(uint32_t block, uint32_t length);
-th::Bytes sendStage(uint8_t stage);
-th::Bytes dirList(uint8_t stage, int32_t flags = 0, int16_t action = 0, const std::string &pattern = "",
-                  const std::string &dest = "");
-th::Bytes copy(const std::string &source, const std::string &dest);
-th::Bytes rename(const std::string &from, const std::string &to);
-th::Bytes dirOp(int16_t op, const std::string &path);
-th::Bytes stat(const std::string &name);
-th::Bytes statList(const std::string &base, const std::vector<std::string> &names);
-th::Bytes put2(int32_t a, int32_t b, const std::string &name);
-th::Bytes help(int32_t kind, const std::string &file, const std::string &keyword = "");
-th::Bytes helpEx(int32_t kind, const std::string &file, int32_t number, const std::string &keyword = "");
-th::Bytes clipSet(uint8_t mode, uint8_t kind, const std::string &text);
-th::Bytes clipGet(uint8_t kind);
-th::Bytes localeInfo(int32_t selector, int32_t type);
-th::Bytes langIds(int32_t selector);
-th::Bytes procStart(int16_t untracked, const std::string &program, const std::string &args);
-th::Bytes procTerminate(int32_t id, int16_t code);
-th::Bytes procWait(int32_t id, int16_t timeout);
-
 }  // namespace rq
 
 // termcore.d32 with the stand-in host, a temporary folder, and termcore.ini
@@ -70,16 +45,7 @@ struct TermcoreTest : ::testing::Test {
 
     int send(int code, const th::Bytes &b) { return m->message(code, b); }
     WireReader reply(int length) const { return WireReader(m->reply(), static_cast<size_t>(length)); }
-    int32_t i32At(size_t offset) const {
-        WireReader r(m->reply(), offset + 4);
-        r.skip(offset);
-        return r.i32();
-    }
-    int16_t i16At(size_t offset) const {
-        WireReader r(m->reply(), offset + 2);
-        r.skip(offset);
-        return r.i16();
-    }
+    int32_t i32At(size_t offset) const { return WireReader(m->reply() + offset, 4).i32(); }
     // Codes -1 and -2 with their flag in place of the record.
     int lifeCycle(int code, bool flag);
 };
@@ -88,3 +54,6 @@ std::string slurp(const std::string &path);
 void spit(const std::string &path, const std::string &content);
 bool exists(const std::string &path);
 std::string patterned(size_t size, unsigned seed);
+// A file's last access and last write times in seconds since 1970.
+void setUnixTimes(const std::string &path, int64_t access, int64_t modification);
+std::pair<int64_t, int64_t> unixTimes(const std::string &path);
