@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "module.h"
-#include "testobject.h"
+#include "wire.h"
 #include "zam_interp.h"
 
 namespace {
@@ -34,25 +34,22 @@ std::string inCodePage(const char *utf8, UINT cp = 866) {
     return std::string(out, m > 0 ? m - 1 : 0);
 }
 
+// The bytes of a value as they stand in a reply.
+template <class T> std::string bytesOf(T v) { return std::string(reinterpret_cast<const char *>(&v), sizeof v); }
 uint64_t bitsOf(double d) {
     uint64_t u;
     std::memcpy(&u, &d, sizeof u);
     return u;
 }
 
-// The 8 bytes of a value as they stand in a reply.
-template <class T> std::string bytesOf(T v) { return std::string(reinterpret_cast<const char *>(&v), sizeof v); }
-
-// The by-reference mark of a tag byte.
-constexpr uint8_t kSysmixByRef = 0x40;
-
-// Tagged argument values.
+// Tagged argument values; 0x40 marks one passed by reference.
+constexpr uint8_t kByRef = 0x40;
 th::Bytes tagInt(int32_t v, uint8_t extra = 0) { return th::Bytes().u8(V_INTEGER | extra).i32(v); }
-th::Bytes tagReal(double v) { return th::Bytes().u8(V_DOUBLE).u64(bitsOf(v)); }
 th::Bytes tagText(const std::string &s, uint8_t extra = 0) { return th::Bytes().u8(V_STRING | extra).text(s); }
-th::Bytes tagBool(bool b) { return th::Bytes().u8(V_BOOL).u8(b ? 1 : 0); }
-th::Bytes tagEmpty() { return th::Bytes().u8(V_UNDEF); }
 th::Bytes tagObject(uint32_t field) { return th::Bytes().u8(V_OBJECT).u32(field); }
+th::Bytes tagMoney(double hundredths, uint8_t type = V_MONEY) { return th::Bytes().u8(type).u64(bitsOf(hundredths)); }
+
+const uint16_t kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT;
 
 class Sysmix {
 public:
@@ -68,32 +65,25 @@ public:
     const unsigned char *reply() const { return m_.reply(); }
     std::string replyBytes() const { return std::string(reinterpret_cast<const char *>(m_.reply()), n_ > 0 ? n_ : 0); }
     bool untouchedFrom(size_t at) const { return m_.replyUntouchedFrom(at); }
-    std::string text(const std::string &s) const { return s + std::string(1, '\0'); }
+    int32_t i32() const { return WireReader(m_.reply(), 4).i32(); }
 
     uint32_t create(const char *progId, int code = 10) {
         EXPECT_EQ(5, send(code, th::Bytes().text(progId))) << replyBytes();
         EXPECT_EQ('1', reply()[0]);
-        uint32_t field;
-        std::memcpy(&field, reply() + 1, 4);
-        return field;
+        return WireReader(reply() + 1, 4).u32();
     }
-
-    // Request 3; the reply is left in reply().
-    int call(uint32_t object, uint16_t flags, const char *member, const std::vector<th::Bytes> &args,
-             int byRefCount = 0) {
+    // Request 3; the reply is left in replyBytes().
+    std::string call(uint32_t object, uint16_t flags, const char *member, const std::vector<th::Bytes> &args,
+                     int byRefCount = 0) {
         th::Bytes b;
         b.u32(object).u16(flags).text(member).i32(static_cast<int32_t>(args.size())).i32(byRefCount);
         for (const th::Bytes &a : args) b.raw(a);
-        return send(3, b);
+        send(3, b);
+        return replyBytes();
     }
-
     void mode(int code, uint8_t value) {
         ASSERT_EQ(1, send(code, th::Bytes().u8(value)));
         ASSERT_EQ('1', reply()[0]);
-    }
-
-    std::string error(const char *utf8Message, const char *name) {
-        return "0" + inCodePage(utf8Message) + " " + name + std::string(1, '\0');
     }
 
 private:
@@ -101,13 +91,12 @@ private:
     int n_ = 0;
 };
 
-const uint16_t kMethod = DISPATCH_METHOD, kGet = DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT;
-
-int32_t i32At(const unsigned char *p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
+// A reply's text value and an error reply.
+std::string text(const std::string &s) { return "1\x06" + s + std::string(1, '\0'); }
+std::string error(const char *utf8Message, const char *name) {
+    return "0" + inCodePage(utf8Message) + " " + name + std::string(1, '\0');
 }
+const char *const kInvokeError = u8": Invoke, ошибка вызова свойства/метода";
 
 TEST(SysmixRequests, UnservedCodesAnswerNothingAndModeRequestsAnswerOne) {
     Sysmix s;
@@ -115,16 +104,12 @@ TEST(SysmixRequests, UnservedCodesAnswerNothingAndModeRequestsAnswerOne) {
         EXPECT_EQ(0, s.send(code, th::Bytes().zeros(32))) << code;
         EXPECT_TRUE(s.untouchedFrom(0)) << code;
     }
-    for (int code : {12, 13, 12, 14, 15, 16}) {
-        EXPECT_EQ(1, s.send(code, th::Bytes().u8(1))) << code;
-        EXPECT_EQ('1', s.reply()[0]);
-    }
+    for (int code : {12, 13, 12, 14, 15, 16}) s.mode(code, 1);
 }
 
 // Runs f on a thread of its own and waits for it.
 template <class F> void onThread(F f) {
-    HANDLE t = CreateThread(
-        nullptr, 0, [](void *p) -> DWORD { return (*static_cast<F *>(p))(), 0; }, &f, 0, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, [](void *p) -> DWORD { return (*static_cast<F *>(p))(), 0; }, &f, 0, nullptr);
     ASSERT_NE(nullptr, t);
     WaitForSingleObject(t, 30000);
     CloseHandle(t);
@@ -146,7 +131,7 @@ TEST(SysmixRequests, OleIsEndedOnlyWhereSysmixStartedIt) {
     onThread([&] {
         if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return;
         s.send(12);
-        created = s.send(10, th::Bytes().u8('S').text("cripting.Dictionary"));
+        created = s.send(10, th::Bytes().text("Scripting.Dictionary"));
         s.send(2, th::Bytes().raw(s.reply() + 1, 4));
         s.send(13);
         mta = probeCom(COINIT_MULTITHREADED);
@@ -167,119 +152,183 @@ TEST(SysmixRequests, OleIsEndedOnlyWhereSysmixStartedIt) {
 TEST(SysmixDictionary, CallsStoreAndGiveBackValuesInTheServersForms) {
     Sysmix s;
     uint32_t d = s.create("Scripting.Dictionary");
-    ASSERT_EQ(2, s.call(d, kMethod, "Add", {tagText("a"), tagInt(5)})) << s.replyBytes();
-    EXPECT_EQ(std::string("1\x01\x01\0\0\0", 6), (s.call(d, kGet, "Count", {}), s.replyBytes()));
-    EXPECT_EQ(std::string("1\x07\0", 3), (s.call(d, kMethod, "Exists", {tagText("zz")}), s.replyBytes()));
+    EXPECT_EQ(std::string("1\0", 2), s.call(d, kMethod, "Add", {tagText("a"), tagInt(5)}));
+    EXPECT_EQ(std::string("1\x01\x01\0\0\0", 6), s.call(d, kGet, "Count", {}));
+    EXPECT_EQ(std::string("1\x07\0", 3), s.call(d, kMethod, "Exists", {tagText("zz")}));
     // A text put in the DOS code page comes back in it, or in the Windows one.
-    std::string text = inCodePage(u8"Привет, мир");
-    EXPECT_EQ(1, s.call(d, kPut, "Item", {tagText("t"), tagText(text)}));
-    EXPECT_EQ("2", s.replyBytes());
-    s.call(d, kGet, "Item", {tagText("t")});
-    EXPECT_EQ("1\x06" + s.text(text), s.replyBytes());
+    std::string hello = inCodePage(u8"Привет, мир");
+    EXPECT_EQ("2", s.call(d, kPut, "Item", {tagText("t"), tagText(hello)}));
+    EXPECT_EQ(text(hello), s.call(d, kGet, "Item", {tagText("t")}));
     s.mode(16, 1);
-    s.call(d, kGet, "Item", {tagText("t")});
-    EXPECT_EQ("1\x06" + s.text(inCodePage(u8"Привет, мир", 1251)), s.replyBytes());
+    EXPECT_EQ(text(inCodePage(u8"Привет, мир", 1251)), s.call(d, kGet, "Item", {tagText("t")}));
     // Money in hundredths is 123.45 to the object, and back in either form.
-    s.call(d, kMethod, "Add", {tagText("m"), th::Bytes().u8(V_MONEY).u64(bitsOf(12345.0))});
-    s.call(d, kGet, "Item", {tagText("m")});
-    EXPECT_EQ("1\x02" + bytesOf(12345.0), s.replyBytes());
+    s.call(d, kMethod, "Add", {tagText("m"), tagMoney(12345.0)});
+    EXPECT_EQ("1\x02" + bytesOf(12345.0), s.call(d, kGet, "Item", {tagText("m")}));
     s.mode(14, 1);
-    s.call(d, kGet, "Item", {tagText("m")});
-    EXPECT_EQ("1\x02" + bytesOf(int64_t{1234500}), s.replyBytes());
+    EXPECT_EQ("1\x02" + bytesOf(int64_t{1234500}), s.call(d, kGet, "Item", {tagText("m")}));
     th::Bytes when = th::Bytes().u8(V_DTTM).u8(31).u8(12).i16(1999).u8(0).u8(15).u8(30).u8(12);
     s.call(d, kMethod, "Add", {tagText("d"), when});
-    s.call(d, kGet, "Item", {tagText("d")});
-    EXPECT_EQ(std::string("1\x17\x1f\x0c\xcf\x07\x00\x0f\x1e\x0c", 10), s.replyBytes());
-    EXPECT_EQ(0, s.send(2, th::Bytes().u32(d)));
-}
-
-TEST(SysmixDictionary, ByReferenceAndMissingArguments) {
-    Sysmix s;
-    uint32_t d = s.create("Scripting.Dictionary");
-    ASSERT_EQ(5, s.call(d, kMethod, "Add", {tagText("k", kSysmixByRef), tagInt(7)}, 1)) << s.replyBytes();
-    EXPECT_EQ(std::string("1\0\x06k\0", 5), s.replyBytes());
-    s.call(d, kGet, "Item", {tagText("k")});
-    EXPECT_EQ(std::string("1\x01\x07\0\0\0", 6), s.replyBytes());
+    EXPECT_EQ(std::string("1\x17\x1f\x0c\xcf\x07\x00\x0f\x1e\x0c", 10), s.call(d, kGet, "Item", {tagText("d")}));
+    // A by-reference key comes back after the (empty) result.
+    EXPECT_EQ(std::string("1\0\x06k\0", 5), s.call(d, kMethod, "Add", {tagText("k", kByRef), tagInt(7)}, 1));
+    EXPECT_EQ(std::string("1\x01\x07\0\0\0", 6), s.call(d, kGet, "Item", {tagText("k")}));
+    // Empty arguments in every mode, missing ones too, are taken.
     for (uint8_t mode : {0, 1, 2}) {
         s.mode(15, mode);
         std::string key = "e" + std::to_string(mode);
-        EXPECT_EQ(2, s.call(d, kMethod, "Add", {tagText(key), tagEmpty()})) << s.replyBytes();
-        s.call(d, kGet, "Item", {tagText(key)});
-        EXPECT_EQ(std::string("1\0", 2), s.replyBytes());
+        EXPECT_EQ(std::string("1\0", 2), s.call(d, kMethod, "Add", {tagText(key), th::Bytes().u8(V_UNDEF)}));
+        EXPECT_EQ(std::string("1\0", 2), s.call(d, kGet, "Item", {tagText(key)}));
     }
+    EXPECT_EQ(0, s.send(2, th::Bytes().u32(d)));
 }
 
 TEST(SysmixDictionary, FailuresAnswerTheirErrorTexts) {
     Sysmix s;
     uint32_t d = s.create("Scripting.Dictionary");
     s.call(d, kMethod, "Add", {tagText("a"), tagInt(1)});
-    s.call(d, kMethod, "Add", {tagText("a"), tagInt(2)});
-    EXPECT_EQ(s.error(u8": Invoke, ошибка вызова свойства/метода", "DISP_E_EXCEPTION"), s.replyBytes());
-    int n = s.call(d, kMethod, "NoSuchMember", {});
-    EXPECT_EQ(s.error(u8": нет такого свойства/метода!", "DISP_E_UNKNOWNNAME"), s.replyBytes());
-    EXPECT_EQ(static_cast<int>(s.replyBytes().size()), n);
-    s.call(d, kPut, "Item", {});
-    EXPECT_EQ(s.error(u8": Set, не задано новое значение свойства!", ""), s.replyBytes());
-    s.send(10, th::Bytes().u8('N').text("o.Such.ProgId"));
-    EXPECT_EQ(s.error(u8": не могу получить CLSID!", ""), s.replyBytes());
+    EXPECT_EQ(error(kInvokeError, "DISP_E_EXCEPTION"), s.call(d, kMethod, "Add", {tagText("a"), tagInt(2)}));
+    EXPECT_EQ(error(u8": нет такого свойства/метода!", "DISP_E_UNKNOWNNAME"), s.call(d, kMethod, "NoSuchMember", {}));
+    EXPECT_EQ(error(u8": Set, не задано новое значение свойства!", ""), s.call(d, kPut, "Item", {}));
+    s.send(10, th::Bytes().text("No.Such.ProgId"));
+    EXPECT_EQ(error(u8": не могу получить CLSID!", ""), s.replyBytes());
 }
 
 TEST(SysmixDictionary, AttachesToTheRunningInstanceAndFindsItInTheTable) {
     Sysmix s;
     CLSID clsid;
     ASSERT_EQ(S_OK, CLSIDFromProgID(L"Scripting.Dictionary", &clsid));
-    IDispatch *mine = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                     reinterpret_cast<void **>(&mine)));
+    IUnknown *mine = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void **>(&mine)));
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, RegisterActiveObject(mine, clsid, ACTIVEOBJECT_STRONG, &cookie));
-    uint32_t attached = s.create("Scripting.Dictionary", 11);
-    uint32_t fresh = s.create("Scripting.Dictionary", 10);
+    uint32_t attached = s.create("Scripting.Dictionary", 11), fresh = s.create("Scripting.Dictionary", 10);
     EXPECT_NE(attached, fresh);
-    // What is added through sysmix is in the test's own instance.
-    s.call(attached, kMethod, "Add", {tagText("seen"), tagBool(true)});
-    DISPID id;
-    LPOLESTR name = const_cast<LPOLESTR>(L"Count");
-    VARIANT count;
-    VariantInit(&count);
-    DISPPARAMS none{};
-    ASSERT_EQ(S_OK, mine->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, &id));
-    ASSERT_EQ(S_OK, mine->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &count, nullptr, nullptr));
-    EXPECT_EQ(1, count.lVal);
     for (auto [object, want] : {std::pair<uint32_t, int32_t>{attached, 1}, {fresh, 0}, {0x7777, 0}}) {
         EXPECT_EQ(4, s.send(22, th::Bytes().u32(object)));
-        EXPECT_EQ(want, i32At(s.reply())) << object;
+        EXPECT_EQ(want, s.i32()) << object;
     }
     RevokeActiveObject(cookie, nullptr);
-    EXPECT_EQ(0, s.send(2, th::Bytes().u32(attached)));
     mine->Release();
     // With none running, request 11 makes one.
     uint32_t made = s.create("Scripting.Dictionary", 11);
-    s.call(made, kGet, "Count", {});
-    EXPECT_EQ(std::string("1\x01\0\0\0\0", 6), s.replyBytes());
+    EXPECT_EQ(std::string("1\x01\0\0\0\0", 6), s.call(made, kGet, "Count", {}));
 }
 
-// The test object, registered for the test's lifetime.
+// {6D2A5C1E-93B4-4F0A-8C61-2E7B9D4F1A35}
+const CLSID kTestClsid = {0x6d2a5c1e, 0x93b4, 0x4f0a, {0x8c, 0x61, 0x2e, 0x7b, 0x9d, 0x4f, 0x1a, 0x35}};
+const wchar_t *const kMembers[] = {L"Take", L"Fill", L"Quiet"};
+enum : DISPID { kTake = 1, kFill, kQuiet };
+
+// An automation object that records the calls it gets. Every member gives
+// `result` when asked for one, except Quiet, which refuses; Fill also stores
+// `fills` into its by-reference arguments. It is its own class object,
+// registered as "Sysmix.TestObject" while it lives; the test owns it, and
+// its count only shows whether references balance.
+class TestObject : public IDispatch, public IClassFactory {
+public:
+    struct Call {
+        std::vector<VARIANT> args;   // in the script's order, copies
+        std::vector<VARTYPE> types;  // as passed, with VT_BYREF
+        std::vector<DISPID> named;
+        bool withResult;
+    };
+
+    TestObject() {
+        VariantInit(&result);
+        wchar_t guid[40];
+        StringFromGUID2(kTestClsid, guid, 40);
+        RegSetValueW(HKEY_CLASSES_ROOT, L"Sysmix.TestObject\\CLSID", REG_SZ, guid, 0);
+        if (FAILED(CoRegisterClassObject(kTestClsid, static_cast<IClassFactory *>(this), CLSCTX_INPROC_SERVER,
+                                         REGCLS_MULTIPLEUSE, &cookie)))
+            cookie = 0;
+    }
+    ~TestObject() {
+        reset();
+        if (cookie) CoRevokeClassObject(cookie);
+    }
+    void reset() {
+        for (Call &c : calls)
+            for (VARIANT &v : c.args) VariantClear(&v);
+        calls.clear();
+        VariantClear(&result);
+        for (VARIANT &v : fills) VariantClear(&v);
+        fills.clear();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override {
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) *out = static_cast<IDispatch *>(this);
+        if (iid == IID_IClassFactory) *out = static_cast<IClassFactory *>(this);
+        if (*out) AddRef();
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT, LCID, DISPID *ids) override {
+        ids[0] = DISPID_UNKNOWN;
+        for (DISPID id : {kTake, kFill, kQuiet})
+            if (_wcsicmp(names[0], kMembers[id - 1]) == 0) ids[0] = id;
+        return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *p, VARIANT *out, EXCEPINFO *,
+                                     UINT *) override {
+        Call call{{}, {}, {p->rgdispidNamedArgs, p->rgdispidNamedArgs + p->cNamedArgs}, out != nullptr};
+        size_t filled = 0;
+        for (UINT i = p->cArgs; i-- > 0;) {
+            VARIANT &a = p->rgvarg[i];
+            call.types.push_back(a.vt);
+            call.args.emplace_back();
+            VariantInit(&call.args.back());
+            VariantCopyInd(&call.args.back(), &a);
+            if (id == kFill && a.vt == (VT_BYREF | VT_VARIANT) && filled < fills.size()) {
+                VariantClear(a.pvarVal);
+                VariantCopy(a.pvarVal, &fills[filled++]);
+            }
+        }
+        calls.push_back(call);
+        if (id == kQuiet && out) return DISP_E_MEMBERNOTFOUND;
+        return out ? VariantCopy(out, &result) : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **out) override {
+        return outer ? CLASS_E_NOAGGREGATION : QueryInterface(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+    LONG refs = 1;
+    DWORD cookie = 0;
+    std::vector<Call> calls;
+    VARIANT result;
+    std::vector<VARIANT> fills;  // one per by-reference argument
+};
+
 class SysmixObject : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(reg.ok());
-        base = obj.refs();
-        field = s.create(kTestProgId);
-        ASSERT_EQ(base + 1, obj.refs());
+        ASSERT_NE(0u, obj.cookie);
+        base = obj.refs;
+        field = s.create("Sysmix.TestObject");
+        ASSERT_EQ(base + 1, obj.refs);
     }
     void TearDown() override { obj.reset(); }
 
-    const TestCall &last() {
-        static TestCall none;
+    const TestObject::Call &last() {
+        static TestObject::Call none;
         return obj.calls.empty() ? none : obj.calls.back();
     }
     // The type and value the object got as argument i of the last call.
     VARTYPE typeOf(size_t i) { return i < last().types.size() ? last().types[i] : VARTYPE(VT_ILLEGAL); }
     const VARIANT &argOf(size_t i) { return last().args.at(i); }
+    void setResult(VARTYPE vt) {
+        VariantClear(&obj.result);
+        obj.result.vt = vt;
+    }
 
     TestObject obj;
-    TestClassRegistration reg{&obj};
     Sysmix s;
     LONG base = 0;
     uint32_t field = 0;
@@ -289,14 +338,13 @@ TEST_F(SysmixObject, ArgumentsArriveInOrderWithTheirTypes) {
     th::Bytes date = th::Bytes().u8(V_DATE).u8(1).u8(1).i16(2000);
     th::Bytes time = th::Bytes().u8(V_TIME).u8(0).u8(0).u8(0).u8(18);
     th::Bytes both = th::Bytes().u8(V_DTTM).u8(31).u8(12).i16(1899).u8(0).u8(0).u8(0).u8(12);
-    th::Bytes longReal = th::Bytes().u8(V_DOUBLEL).u64(bitsOf(-0.5));
+    th::Bytes real = th::Bytes().u8(V_DOUBLE).u64(bitsOf(2.5)), longReal = th::Bytes().u8(V_DOUBLEL).u64(bitsOf(-0.5));
     s.call(field, kMethod, "Take",
-           {tagInt(-3), tagReal(2.5), tagText(inCodePage(u8"ёж")), tagBool(true), date, time, both, longReal});
+           {tagInt(-3), real, tagText(inCodePage(u8"ёж")), th::Bytes().u8(V_BOOL).u8(1), date, time, both, longReal});
     ASSERT_EQ(1u, obj.calls.size());
     EXPECT_TRUE(last().withResult);
     EXPECT_TRUE(last().named.empty());
-    const VARTYPE types[] = {VT_I4, VT_R8, VT_BSTR, VT_BOOL, VT_DATE, VT_DATE, VT_DATE, VT_R8};
-    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(types[i], typeOf(i)) << i;
+    EXPECT_EQ((std::vector<VARTYPE>{VT_I4, VT_R8, VT_BSTR, VT_BOOL, VT_DATE, VT_DATE, VT_DATE, VT_R8}), last().types);
     EXPECT_EQ(-3, argOf(0).lVal);
     EXPECT_EQ(2.5, argOf(1).dblVal);
     EXPECT_STREQ(L"ёж", argOf(2).bstrVal);
@@ -311,15 +359,14 @@ TEST_F(SysmixObject, EmptyAndMoneyArgumentsFollowTheModes) {
     const VARTYPE empties[] = {VT_EMPTY, VT_NULL, VT_ERROR, VT_EMPTY};
     for (uint8_t mode : {0, 1, 2, 7}) {
         s.mode(15, mode);
-        s.call(field, kMethod, "Take", {tagEmpty()});
+        s.call(field, kMethod, "Take", {th::Bytes().u8(V_UNDEF)});
         EXPECT_EQ(empties[mode > 2 ? 3 : mode], typeOf(0)) << int(mode);
     }
     EXPECT_EQ(DISP_E_PARAMNOTFOUND, obj.calls[2].args[0].scode);
-    s.call(field, kMethod, "Take", {th::Bytes().u8(V_MONEY).u64(bitsOf(12345.0))});
+    s.call(field, kMethod, "Take", {tagMoney(12345.0)});
     EXPECT_EQ(VT_CY, typeOf(0));
     EXPECT_EQ(1234500, argOf(0).cyVal.int64);
-    s.call(field, kMethod, "Take", {th::Bytes().u8(V_MONEYL).u64(bitsOf(1e300))});
-    EXPECT_EQ(s.error(u8": Invoke, ошибка вызова свойства/метода", "DISP_E_OVERFLOW"), s.replyBytes());
+    EXPECT_EQ(error(kInvokeError, "DISP_E_OVERFLOW"), s.call(field, kMethod, "Take", {tagMoney(1e300, V_MONEYL)}));
     s.mode(14, 1);
     s.call(field, kMethod, "Take", {th::Bytes().u8(V_MONEY).i64(987654321)});
     EXPECT_EQ(987654321, argOf(0).cyVal.int64);
@@ -332,26 +379,19 @@ TEST_F(SysmixObject, ByReferenceSlotsComeBackWithWhatTheObjectStored) {
     obj.fills[0].lVal = 42;
     obj.fills[1].vt = VT_BSTR;
     obj.fills[1].bstrVal = SysAllocString(L"да");
-    s.call(field, kMethod, "Fill", {tagInt(1, kSysmixByRef), tagInt(2), tagText("x", kSysmixByRef)}, 3);
-    EXPECT_EQ(VT_BYREF | VT_VARIANT, typeOf(0));
-    EXPECT_EQ(VT_I4, typeOf(1));
-    EXPECT_EQ(VT_BYREF | VT_VARIANT, typeOf(2));
+    std::string reply = s.call(field, kMethod, "Fill", {tagInt(1, kByRef), tagInt(2), tagText("x", kByRef)}, 3);
+    EXPECT_EQ((std::vector<VARTYPE>{VT_BYREF | VT_VARIANT, VT_I4, VT_BYREF | VT_VARIANT}), last().types);
     EXPECT_EQ(1, argOf(0).lVal);
     // The result, then every declared slot; the third was never used.
-    EXPECT_EQ(std::string("1\0\x01\x2a\0\0\0\x06", 8) + s.text(inCodePage(u8"да")) + std::string(1, '\0'),
-              s.replyBytes());
+    EXPECT_EQ(std::string("1\0\x01\x2a\0\0\0", 7) + text(inCodePage(u8"да")).substr(1) + std::string(1, '\0'), reply);
 }
 
 TEST_F(SysmixObject, BadArgumentsStopTheCall) {
-    std::string invokeError = u8": Invoke, ошибка вызова свойства/метода";
-    s.call(field, kMethod, "Take", {tagInt(1, kSysmixByRef), tagInt(2, kSysmixByRef)}, 1);
-    EXPECT_EQ(s.error(invokeError.c_str(), "DISP_E_BADPARAMCOUNT"), s.replyBytes());
-    s.call(field, kMethod, "Take", {tagInt(1), th::Bytes().u8(8).i32(0)});
-    EXPECT_EQ(s.error(invokeError.c_str(), "DISP_E_BADVARTYPE"), s.replyBytes());
-    s.call(field, kMethod, "Take", {tagObject(field + 99)});
-    EXPECT_EQ(s.error(u8": не могу получить IID_IDispatch!", ""), s.replyBytes());
-    s.call(field + 99, kMethod, "Take", {});
-    EXPECT_EQ(s.error(u8": не могу получить IID_IDispatch!", ""), s.replyBytes());
+    EXPECT_EQ(error(kInvokeError, "DISP_E_BADPARAMCOUNT"),
+              s.call(field, kMethod, "Take", {tagInt(1, kByRef), tagInt(2, kByRef)}, 1));
+    EXPECT_EQ(error(kInvokeError, "DISP_E_BADVARTYPE"), s.call(field, kMethod, "Take", {tagInt(1), th::Bytes().u8(8).i32(0)}));
+    EXPECT_EQ(error(u8": не могу получить IID_IDispatch!", ""), s.call(field, kMethod, "Take", {tagObject(field + 99)}));
+    EXPECT_EQ(error(u8": не могу получить IID_IDispatch!", ""), s.call(field + 99, kMethod, "Take", {}));
     EXPECT_TRUE(obj.calls.empty());
 }
 
@@ -379,11 +419,9 @@ TEST_F(SysmixObject, ResultsOfEveryTypeAreTagged) {
         {VT_DISPATCH, [](VARIANT &v) { v.pdispVal = nullptr; }, std::string("1\0", 2)},
     };
     for (const Case &c : cases) {
-        VariantClear(&obj.result);
-        obj.result.vt = c.vt;
+        setResult(c.vt);
         c.set(obj.result);
-        s.call(field, kGet, "Give", {});
-        EXPECT_EQ(c.want, s.replyBytes()) << c.vt;
+        EXPECT_EQ(c.want, s.call(field, kGet, "Take", {})) << c.vt;
     }
 }
 
@@ -393,32 +431,31 @@ TEST_F(SysmixObject, ObjectsTravelWithBalancedReferences) {
     EXPECT_EQ(VT_DISPATCH, typeOf(1));
     EXPECT_EQ(nullptr, argOf(1).pdispVal);
     obj.reset();
-    EXPECT_EQ(base + 1, obj.refs());
+    EXPECT_EQ(base + 1, obj.refs);
     // A result object is the same field, with one more reference.
-    s.call(field, kGet, "Self", {});
-    EXPECT_EQ("1\x13" + bytesOf(field), s.replyBytes());
-    EXPECT_EQ(base + 2, obj.refs());
+    setResult(VT_DISPATCH);
+    obj.result.pdispVal = &obj;
+    obj.AddRef();
+    EXPECT_EQ("1\x13" + bytesOf(field), s.call(field, kGet, "Take", {}));
+    EXPECT_EQ(base + 3, obj.refs);
     s.send(2, th::Bytes().u32(field));
-    EXPECT_EQ(base + 1, obj.refs());
-    s.call(field, kGet, "Self", {});
+    EXPECT_EQ(base + 2, obj.refs);
+    s.call(field, kGet, "Take", {});
+    obj.reset();
     s.send(kMsgUnload);  // gives back what the server still holds
-    EXPECT_EQ(base, obj.refs());
+    EXPECT_EQ(base, obj.refs);
     s.send(2, th::Bytes().u32(field));  // a field given back names nothing
-    EXPECT_EQ(base, obj.refs());
+    EXPECT_EQ(base, obj.refs);
 }
 
 TEST_F(SysmixObject, PutsNameTheValueAndResultlessMembersAreCalledAgain) {
-    EXPECT_EQ(1, s.call(field, kPut, "Value", {tagInt(17)}));
-    EXPECT_EQ("2", s.replyBytes());
-    EXPECT_FALSE(last().withResult);
-    EXPECT_EQ(std::vector<DISPID>{DISPID_PROPERTYPUT}, last().named);
-    s.call(field, kGet, "Value", {});
-    EXPECT_EQ(std::string("1\x01\x11\0\0\0", 6), s.replyBytes());
-    EXPECT_EQ(1, s.call(field, DISPATCH_PROPERTYPUTREF, "Value", {tagObject(field)}));
-    EXPECT_EQ(std::vector<DISPID>{DISPID_PROPERTYPUT}, last().named);
+    for (uint16_t put : {kPut, uint16_t(DISPATCH_PROPERTYPUTREF)}) {
+        EXPECT_EQ("2", s.call(field, put, "Take", {tagObject(field)}));
+        EXPECT_FALSE(last().withResult);
+        EXPECT_EQ(std::vector<DISPID>{DISPID_PROPERTYPUT}, last().named);
+    }
     obj.reset();
-    EXPECT_EQ(1, s.call(field, kMethod, "Quiet", {tagInt(3)}));
-    EXPECT_EQ("2", s.replyBytes());
+    EXPECT_EQ("2", s.call(field, kMethod, "Quiet", {tagInt(3)}));
     ASSERT_EQ(2u, obj.calls.size());
     EXPECT_TRUE(obj.calls[0].withResult);
     EXPECT_FALSE(obj.calls[1].withResult);
@@ -431,31 +468,10 @@ TEST_F(SysmixObject, AReplyTooLongIsAnErrorAndHandsNoObjectOver) {
     obj.fills[0].pdispVal = &obj;
     obj.AddRef();
     obj.fills[1].vt = VT_BSTR;
-    obj.fills[1].bstrVal = SysAllocStringLen(nullptr, 70000);
-    for (UINT i = 0; i < 70000; ++i) obj.fills[1].bstrVal[i] = L'a';
-    s.call(field, kMethod, "Fill", {tagInt(0, kSysmixByRef), tagInt(0, kSysmixByRef)}, 2);
-    EXPECT_EQ(s.error(u8": нет памяти!", ""), s.replyBytes());
+    obj.fills[1].bstrVal = SysAllocString(std::wstring(70000, L'a').c_str());
+    EXPECT_EQ(error(u8": нет памяти!", ""), s.call(field, kMethod, "Fill", {tagInt(0, kByRef), tagInt(0, kByRef)}, 2));
     obj.reset();
-    EXPECT_EQ(base + 1, obj.refs());
-}
-
-TEST(SysmixWorkstation, HostNameAndAddressesAreTheResolversAnswer) {
-    Sysmix s;
-    int n = s.send(17);
-    WSADATA wsa;
-    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
-    char name[17];
-    DWORD len = sizeof name;
-    ASSERT_TRUE(GetComputerNameA(name, &len));
-    const hostent *h = gethostbyname(name);
-    ASSERT_NE(nullptr, h);
-    size_t count = 0;
-    while (h->h_addr_list[count]) ++count;
-    std::string want = std::string(1, static_cast<char>(count)) + s.text(h->h_name) + bytesOf(int16_t(h->h_length));
-    for (size_t i = 0; i < count; ++i) want.append(h->h_addr_list[i], h->h_length);
-    WSACleanup();
-    EXPECT_EQ(static_cast<int>(want.size()), n);
-    EXPECT_EQ(want, s.replyBytes());
+    EXPECT_EQ(base + 1, obj.refs);
 }
 
 // Ends every start of Winsock in the process; returns how many there were.
@@ -465,17 +481,28 @@ int stopWinsock() {
     return n;
 }
 
-TEST(SysmixWorkstation, LookupStartsWinsockItselfAndEndsIt) {
+TEST(SysmixWorkstation, HostNameAndAddressesAreTheResolversAnswerWithWinsockStartedAndEnded) {
     Sysmix s;
     // Other DLLs of the process may have started Winsock; stop it for now.
     int started = stopWinsock();
     int n = s.send(17);
-    int left = stopWinsock();
+    EXPECT_EQ(0, stopWinsock());
     WSADATA wsa;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+    char name[17];
+    DWORD len = sizeof name;
+    ASSERT_TRUE(GetComputerNameA(name, &len));
+    const hostent *h = gethostbyname(name);
+    ASSERT_NE(nullptr, h);
+    size_t count = 0;
+    while (h->h_addr_list[count]) ++count;
+    std::string want = std::string(1, static_cast<char>(count)) + h->h_name + '\0' + bytesOf(int16_t(h->h_length));
+    for (size_t i = 0; i < count; ++i) want.append(h->h_addr_list[i], h->h_length);
+    WSACleanup();
     for (int i = 0; i < started; ++i) WSAStartup(MAKEWORD(2, 2), &wsa);
-    EXPECT_EQ(0, left);
-    ASSERT_GT(n, 4);
-    EXPECT_GT(s.reply()[0], 0) << "no address without Winsock started";
+    EXPECT_GT(count, 0u);
+    EXPECT_EQ(static_cast<int>(want.size()), n);
+    EXPECT_EQ(want, s.replyBytes());
 }
 
 TEST(SysmixWorkstation, AdapterAddressAndUserNameAreTheSystemsAnswers) {
@@ -490,18 +517,12 @@ TEST(SysmixWorkstation, AdapterAddressAndUserNameAreTheSystemsAnswers) {
     std::memcpy(ncb.ncb_callname, "*               ", NCBNAMSZ);
     ncb.ncb_buffer = status;
     ncb.ncb_length = sizeof status;
-    if (Netbios(&ncb) == NRC_GOODRET)
-        EXPECT_EQ(std::string(1, '\0') + std::string(reinterpret_cast<char *>(status), 6), s.replyBytes());
-    else
-        EXPECT_EQ(std::string(1, '\1'), s.replyBytes());
-
+    bool found = Netbios(&ncb) == NRC_GOODRET;
+    EXPECT_EQ(found ? std::string(1, '\0') + std::string(reinterpret_cast<char *>(status), 6) : "\1", s.replyBytes());
     s.send(19);
     char name[17];
     DWORD len = sizeof name;
-    if (GetUserNameA(name, &len))
-        EXPECT_EQ(std::string(1, '\0') + s.text(name), s.replyBytes());
-    else
-        EXPECT_EQ(std::string("\1\0", 2), s.replyBytes());
+    EXPECT_EQ(GetUserNameA(name, &len) ? std::string(1, '\0') + name + '\0' : std::string("\1\0", 2), s.replyBytes());
 }
 
 }  // namespace
