@@ -28,7 +28,8 @@ public:
     StdoutCapture() {
         std::fflush(stdout);
         saved_ = _dup(1);
-        int fd = _sopen(dir_.file("stdout.txt").c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        int fd = _sopen(dir_.file("stdout.txt").c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYNO,
+                        _S_IREAD | _S_IWRITE);
         _dup2(fd, 1);
         _close(fd);
     }
@@ -80,7 +81,8 @@ Handle connected(HANDLE *writer, const char *early = nullptr) {
 TEST(ConsoleHandler, OnlyCtrlCAndCtrlBreakStopTheMonitor) {
     HANDLE stop = createStopEvent();
     ASSERT_NE(nullptr, stop);
-    const DWORD events[] = {CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT, 7};
+    const DWORD events[] = {CTRL_C_EVENT,      CTRL_BREAK_EVENT,    CTRL_CLOSE_EVENT,
+                            CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT, 7};
     for (DWORD e : events) {
         ResetEvent(stop);
         StdoutCapture out;

@@ -33,7 +33,7 @@ void putForeign(const std::string &bytes) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!bytes.empty()) std::memcpy(GlobalLock(g), bytes.data(), bytes.size());
+    std::memcpy(GlobalLock(g), bytes.data(), bytes.size());
     GlobalUnlock(g);
     SetClipboardData(CF_TEXT, g);
     CloseClipboard();
@@ -75,7 +75,8 @@ TEST_F(Clipboard, TextRoundTripsInBothCodePagesWithTheEditorModeAndTheUsersLocal
     // may give up the last byte for a terminator.
     putForeign(std::string(24, 'A'));
     auto [status, mode, text] = get(1);
-    EXPECT_TRUE(status == 0 && mode == 1 && text == std::string(text.size(), 'A') && (text.size() == 23 || text.size() == 24)) << text;
+    EXPECT_TRUE(status == 0 && mode == 1) << status;
+    EXPECT_TRUE(text == std::string(24, 'A') || text == std::string(23, 'A')) << text;
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     CloseClipboard();

@@ -6,7 +6,6 @@
 #include <regex>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <windows.h>
@@ -17,7 +16,23 @@ namespace {
 
 th::Interp &I() { return th::Interp::get(); }
 
-using Entry = std::tuple<std::string, int32_t, int32_t>;  // name, attributes, size
+// "name attributes size" of a found file, as dirwalk or the system reports it.
+std::string entry(const std::string &name, DWORD attributes, DWORD size) {
+    DWORD shown = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
+    return name + " " + std::to_string(shown) + " " + std::to_string(size);
+}
+
+// The system's own listing, without "." and "..".
+std::set<std::string> systemListing(const std::string &mask) {
+    std::set<std::string> out;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(mask.c_str(), &fd);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd))
+        if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
+            out.insert(entry(fd.cFileName, fd.dwFileAttributes, fd.nFileSizeLow));
+    FindClose(h);
+    return out;
+}
 
 struct Dirwalk : ::testing::Test {
     void SetUp() override {
@@ -34,48 +49,28 @@ struct Dirwalk : ::testing::Test {
         EXPECT_EQ(V_BOOL, v.type) << name;
         return v.b;
     }
-    // A found entry is written to parameters first..first+2; a miss writes nothing.
-    bool found(bool hit, int first, Entry *e) {
-        if (!hit) {
-            EXPECT_TRUE(I().parmWrites.empty());
-            return false;
-        }
-        EXPECT_EQ(3u, I().parmWrites.size());
-        for (const th::ParmWrite &w : I().parmWrites) {
-            if (w.n == first) std::get<0>(*e) = w.v.s;
-            if (w.n == first + 1) std::get<1>(*e) = w.v.i;
-            if (w.n == first + 2) std::get<2>(*e) = w.v.i;
-        }
-        return true;
+    // A search step: a found entry is written to parameters first..first+2
+    // (into `found`), a miss writes nothing.
+    bool search(bool hit, int first) {
+        const std::vector<th::ParmWrite> &w = I().parmWrites;
+        EXPECT_EQ(hit ? 3u : 0u, w.size());
+        if (hit && w.size() == 3 && w[0].n == first && w[1].n == first + 1 && w[2].n == first + 2)
+            found = entry(w[0].v.s, static_cast<DWORD>(w[1].v.i), static_cast<DWORD>(w[2].v.i));
+        return hit;
     }
-    bool findFirst(const std::string &mask, Entry *e) {
+    bool findFirst(const std::string &mask) {
         VALUE u = th::Interp::undef();
-        return found(ok("FileFindFirst", {s(mask), u, u, u}), 1, e);
+        return search(ok("FileFindFirst", {s(dir.file(mask)), u, u, u}), 1);
     }
-    bool findNext(Entry *e) {
+    bool findNext() {
         VALUE u = th::Interp::undef();
-        return found(ok("FileFindNext", {u, u, u}), 0, e);
+        return search(ok("FileFindNext", {u, u, u}), 0);
     }
 
     std::unique_ptr<th::RegModule> dw;
     th::TempDir dir;
-    Entry e;
+    std::string found;
 };
-
-// The system's own listing, without "." and "..".
-std::set<Entry> systemListing(const std::string &mask) {
-    std::set<Entry> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(mask.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        std::string n = fd.cFileName;
-        int32_t attr = fd.dwFileAttributes == FILE_ATTRIBUTE_NORMAL ? 0 : static_cast<int32_t>(fd.dwFileAttributes);
-        if (n != "." && n != "..") out.insert({n, attr, static_cast<int32_t>(fd.nFileSizeLow)});
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return out;
-}
 
 TEST_F(Dirwalk, RegistersTheAttributeConstantsAndTheFunctions) {
     std::vector<std::string> got;
@@ -86,9 +81,9 @@ TEST_F(Dirwalk, RegistersTheAttributeConstantsAndTheFunctions) {
     for (const th::ProcReg &p : I().procs) got.push_back(p.name + ":" + std::to_string(p.kind));
     EXPECT_EQ((std::vector<std::string>{"DIRWALK_A_NORMAL=0", "DIRWALK_A_RDONLY=1", "DIRWALK_A_HIDDEN=2",
                                         "DIRWALK_A_SYSTEM=4", "DIRWALK_A_SUBDIR=16", "DIRWALK_A_ARCH=32",
-                                        "FileFindFirst:7", "FileFindNext:7", "FileFindClose:7",
-                                        "FileDelete:7", "DirDelete:7", "MakeDir:7", "FileRename:7",
-                                        "GetCWD:6", "GetShortFileName:6", "CreateGUID:6"}),
+                                        "FileFindFirst:7", "FileFindNext:7", "FileFindClose:7", "FileDelete:7",
+                                        "DirDelete:7", "MakeDir:7", "FileRename:7", "GetCWD:6",
+                                        "GetShortFileName:6", "CreateGUID:6"}),
               got);
 }
 
@@ -99,52 +94,49 @@ TEST_F(Dirwalk, NestedSearchesReturnToTheOuterSearchWhereItStopped) {
     CreateDirectoryA(dir.file("sub\\empty").c_str(), nullptr);
     dir.write("sub\\x.txt", "xx");
     SetFileAttributesA(dir.file("c.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-
-    std::set<Entry> outer, inner;
-    ASSERT_TRUE(findFirst(dir.file("*"), &e));
+    std::set<std::string> outer, inner;
+    ASSERT_TRUE(findFirst("*"));
     do {
-        outer.insert(e);
-        if (std::get<0>(e) != "sub") continue;
-        ASSERT_TRUE(findFirst(dir.file("sub\\*"), &e));
-        do inner.insert(e);
-        while (findNext(&e));
+        outer.insert(found);
+        if (found.rfind("sub ", 0) != 0) continue;
+        ASSERT_TRUE(findFirst("sub\\*"));
+        do inner.insert(found);
+        while (findNext());
         // Only "." and "..", or nothing: not found, yet a search to close.
-        EXPECT_FALSE(findFirst(dir.file("sub\\empty\\*"), &e));
+        EXPECT_FALSE(findFirst("sub\\empty\\*"));
         EXPECT_TRUE(ok("FileFindClose"));
-        EXPECT_FALSE(findFirst(dir.file("sub\\none*.xyz"), &e));
+        EXPECT_FALSE(findFirst("sub\\none*.xyz"));
         EXPECT_FALSE(ok("FileFindClose"));
         EXPECT_TRUE(ok("FileFindClose"));
-    } while (findNext(&e));
+    } while (findNext());
     EXPECT_TRUE(ok("FileFindClose"));
     EXPECT_EQ(3u, outer.size());
     EXPECT_EQ(systemListing(dir.file("*")), outer);
-    SetFileAttributesA(dir.file("c.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(systemListing(dir.file("sub\\*")), inner);
-    EXPECT_EQ(2u, inner.size());
+    SetFileAttributesA(dir.file("c.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_FALSE(ok("FileFindFirst", {th::Interp::integer(5)}));
 }
 
 TEST_F(Dirwalk, AfterTheLastSearchIsClosedTheSearchFunctionsFailCleanly) {
-    EXPECT_FALSE(findNext(&e));
+    EXPECT_FALSE(findNext());
     EXPECT_FALSE(ok("FileFindClose"));
     dir.write("one.txt", "1");
     dir.write("two.txt", "2");
-    ASSERT_TRUE(findFirst(dir.file("*.txt"), &e));
+    ASSERT_TRUE(findFirst("*.txt"));
     EXPECT_TRUE(ok("FileFindClose"));
     // A search of someone else's may now sit where the closed one was.
     WIN32_FIND_DATAA fd;
     HANDLE other = FindFirstFileA(dir.file("*").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    EXPECT_FALSE(findNext(&e));
+    EXPECT_FALSE(findNext());
     EXPECT_FALSE(ok("FileFindClose"));
     int rest = 0;
     while (FindNextFileA(other, &fd)) ++rest;
     EXPECT_EQ(3, rest);  // "..", one.txt, two.txt after "."
     EXPECT_TRUE(FindClose(other));
-    ASSERT_TRUE(findFirst(dir.file("one.*"), &e));
-    EXPECT_EQ("one.txt", std::get<0>(e));
-    EXPECT_EQ(1, std::get<2>(e));
-    EXPECT_FALSE(findNext(&e));
+    ASSERT_TRUE(findFirst("one.*"));
+    EXPECT_EQ(0u, found.rfind("one.txt ", 0));
+    EXPECT_FALSE(findNext());
     EXPECT_TRUE(ok("FileFindClose"));
 }
 
@@ -171,25 +163,20 @@ TEST_F(Dirwalk, NamesAreTheSystemsAndOverlongPathsAreCut) {
     char cwd[MAX_PATH + 1];
     GetCurrentDirectoryA(sizeof cwd, cwd);
     EXPECT_TRUE(call("GetCWD").isText(cwd));
-
-    const char *longName = "A rather long file name.text";
-    dir.write(longName, "x");
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(dir.file(longName).c_str(), &fd);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    FindClose(h);
+    std::string longName = dir.file("A rather long file name.text");
+    dir.write("A rather long file name.text", "x");
+    WIN32_FIND_DATAA fd{};
+    FindClose(FindFirstFileA(longName.c_str(), &fd));
     ASSERT_NE(0, fd.cAlternateFileName[0]) << "the system records no short name here";
-    EXPECT_TRUE(call("GetShortFileName", {s(dir.file(longName))}).isText(fd.cAlternateFileName));
+    EXPECT_TRUE(call("GetShortFileName", {s(longName)}).isText(fd.cAlternateFileName));
     // No short name: the path itself, cut to 259 characters.
     std::string missing = dir.file("missing name.txt"), longPath = "C:\\" + std::string(300, 'p');
     EXPECT_TRUE(call("GetShortFileName", {s(missing)}).isText(missing));
     EXPECT_TRUE(call("GetShortFileName", {s(longPath)}).isText(longPath.substr(0, 259)));
     EXPECT_TRUE(call("GetShortFileName", {s("")}).isText(""));
     EXPECT_TRUE(call("GetShortFileName", {th::Interp::integer(3)}).isText(""));
-
     std::string a = call("CreateGUID").s, b = call("CreateGUID").s;
-    const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
-    EXPECT_TRUE(std::regex_match(a, form)) << a;
+    EXPECT_TRUE(std::regex_match(a, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"))) << a;
     EXPECT_NE(a, b);
 }
 

@@ -93,7 +93,8 @@ void NetbiosChild::TestBody() {
     ASSERT_EQ(nullptr, LoadLibraryA("IPHLPAPI.DLL")) << "the IP helper should be disabled here";
     HMODULE netapi = LoadLibraryA("NETAPI32.DLL");
     ASSERT_NE(nullptr, netapi);
-    auto stateOf = reinterpret_cast<NetbiosStandInFn>(reinterpret_cast<void *>(GetProcAddress(netapi, "NetbiosStandIn")));
+    auto stateOf =
+        reinterpret_cast<NetbiosStandInFn>(reinterpret_cast<void *>(GetProcAddress(netapi, "NetbiosStandIn")));
     ASSERT_NE(nullptr, stateOf) << "NETAPI32.DLL is not the stand-in";
     NetbiosStandIn *state = stateOf();
     th::TempDir dir;

@@ -21,8 +21,11 @@ TEST(SysmixCalendar, DayNumbersCountLikeAutomationDatesAndClampBadFields) {
     EXPECT_EQ(36585, day(29, 2, 2000));
     EXPECT_EQ(kSysmixLastDay, day(31, 12, 9999));
     EXPECT_EQ(kSysmixFirstDay, day(1, 1, 100));
-    for (auto [bad, good] : {std::pair{SysmixDate{5, 0, 2001}, SysmixDate{5, 1, 2001}}, {{5, 255, 2001}, {5, 12, 2001}},
-                             {{31, 2, 2001}, {28, 2, 2001}}, {{29, 2, 2100}, {28, 2, 2100}}, {{31, 4, 2001}, {30, 4, 2001}}})
+    for (auto [bad, good] : {std::pair{SysmixDate{5, 0, 2001}, SysmixDate{5, 1, 2001}},
+                             {{5, 255, 2001}, {5, 12, 2001}},
+                             {{31, 2, 2001}, {28, 2, 2001}},
+                             {{29, 2, 2100}, {28, 2, 2100}},
+                             {{31, 4, 2001}, {30, 4, 2001}}})
         EXPECT_EQ(sysmix_dayNumber(good), sysmix_dayNumber(bad)) << bad.day << "." << bad.mon << "." << bad.year;
 }
 
@@ -40,7 +43,8 @@ TEST(SysmixCalendar, EveryDayAndEveryWholeSecondRoundTrip) {
     for (int32_t d : {kSysmixFirstDay, -3, 0, day(29, 2, 2024), kSysmixLastDay}) {
         for (int s = 0; s < 86400; s += 7) {
             SysmixDateTime dt;
-            ASSERT_TRUE(sysmix_splitOleDate(sysmix_oleDate(d, sysmix_dayFraction({0, s % 60, s / 60 % 60, s / 3600})), dt));
+            double fraction = sysmix_dayFraction({0, s % 60, s / 60 % 60, s / 3600});
+            ASSERT_TRUE(sysmix_splitOleDate(sysmix_oleDate(d, fraction), dt));
             ASSERT_EQ(d, sysmix_dayNumber(dt.date)) << d << " " << s;
             ASSERT_EQ(s, dt.time.hour * 3600 + dt.time.min * 60 + dt.time.sec) << d;
         }
@@ -101,7 +105,8 @@ TEST(SysmixCallRecord, BadCountsUnknownTypesShortRecordsAndExtraByReferenceTagsA
         {callHeader(2, 0).u8(kSysmixInteger).i32(1), F::truncated},
         {callHeader(1, 0).u8(kSysmixString).u8('a'), F::truncated},
         {th::Bytes().u32(1).u16(1).text("M").i32(0), F::truncated},
-        {callHeader(3, 1).u8(kSysmixInteger | kSysmixByRef).i32(1).u8(kSysmixInteger).i32(2).u8(kSysmixBool | kSysmixByRef).u8(1),
+        {callHeader(3, 1).u8(kSysmixInteger | kSysmixByRef).i32(1).u8(kSysmixInteger).i32(2)
+             .u8(kSysmixBool | kSysmixByRef).u8(1),
          F::byRefOverflow},
         {callHeader(1, 0).u8(kSysmixBool | kSysmixByRef).u8(1), F::byRefOverflow},
         {callHeader(1, 2).u8(kSysmixBool | kSysmixByRef).u8(1), F::none},
