@@ -143,10 +143,13 @@ struct Help : TermcoreTest {
         TermcoreTest::TearDown();
         DestroyWindow(window);
     }
-    // Request 50 (number < 0) or 51; its answer.
+    // Request 50 (no number) or 51 (a number from 0 up) and its answer; the
+    // file name's length field is the name's own unless one is given.
+    static constexpr int32_t kOwnLength = INT32_MIN;
     int32_t help(int32_t kind, const std::string &file, const std::string &keyword = "", int32_t number = -1,
-                 int32_t length = -2) {
-        th::Bytes b = th::Bytes().i32(kind).i32(length == -2 ? static_cast<int32_t>(file.size()) : length).zeros(4);
+                 int32_t length = kOwnLength) {
+        if (length == kOwnLength) length = static_cast<int32_t>(file.size());
+        th::Bytes b = th::Bytes().i32(kind).i32(length).zeros(4);
         if (number >= 0) b.i32(number);
         EXPECT_EQ(4, send(number < 0 ? rq::kHelp : rq::kHelpEx, b.text(file).text(keyword)));
         return i32At(0);

@@ -8,6 +8,7 @@ th::Host &H() { return th::Host::get(); }
 
 using Dispatch = TermcoreTest;
 
+// Stage 0 of request 100: a file into UPDIR, dated 1 January 2020.
 th::Bytes receiveOpen(const std::string &name) {
     return th::Bytes().zeros(9).u8(1).u8(1).u16(2020).zeros(2).u8(255).zeros(12).text(name);
 }
