@@ -53,7 +53,7 @@ function(qv_plugin target)
   target_link_options(${target} PRIVATE ${QV_STATIC_LINK})
 endfunction()
 
-# qv_program(<target> SOURCES ... [LIBS ...] [CONSOLE]): a deliverable EXE.
+# qv_program(<target> SOURCES ... [LIBS ...]): a deliverable EXE.
 function(qv_program target)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${A_SOURCES})
