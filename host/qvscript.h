@@ -1,0 +1,304 @@
+// The interpreter library QVScript.dll as termcore, comscript and its
+// stand-in see it: the exported functions, the interpreter table with its
+// instances and host record, and the QVCOM object runtime (owner, runtime
+// link, parameter lists, value converter) that object modules call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "zam_interp.h"
+
+// Calling convention of every export and every table slot of the library.
+#define QVSCB __cdecl
+
+// One machine word: the runtime's tables pass every argument as a word.
+typedef intptr_t QvWord;
+
+struct ZamInstance;
+struct ZamHostRecord;
+
+// --- exports -------------------------------------------------------------
+
+// Message callback of Std_Execute: answer, or 0 for a code not handled.
+typedef int(QVSCB *QvsMessageFn)(int code, void *data, int value);
+// Start callback of Std_Execute with the caller's record: non-zero = success.
+typedef int(QVSCB *QvsStartFn)(void *user);
+
+extern "C" {
+typedef void(QVSCB *FreeAutoInstanceFn)(void);
+typedef const char *(QVSCB *GetErrMesExFn)(int code, int flag);
+typedef int(QVSCB *GetParmFn)(int n, VALUE **out);
+typedef void(QVSCB *InitRubToStrFn)(int zero);
+typedef int(QVSCB *ZamCallInstSymbolFn)(void *symbol, int kind, int count, VALUE *cells, VALUE *result);
+typedef void *(QVSCB *ZamGetDbgFn)(ZamInstance *instance);
+typedef void *(QVSCB *ZamGetDbgInterfaceFn)(void);
+typedef ZamInstance *(QVSCB *ZamGetInstanceFn)(void);
+typedef void *(QVSCB *ZamGetInstSymbolFn)(const char *name);
+typedef int(QVSCB *ZamSendMesFn)(int code, void *data, int value);
+typedef int(QVSCB *ZamSetAxInfoFn)(void *record);
+typedef void *(QVSCB *ZamSetDbgFn)(void *debugger);
+typedef int(QVSCB *ZamSetDbgFlagFn)(int flag);
+typedef ZamInstance *(QVSCB *ZamSetInstanceFn)(ZamInstance *instance);
+typedef int(QVSCB *ZamSetTraceFlagFn)(int value);
+typedef int(QVSCB *Std_ExecuteFn)(const char *macro, QvsMessageFn message, QvsStartFn start, void *user);
+typedef void(QVSCB *ValueClearFn)(VALUE *cell);
+typedef void(QVSCB *ValueMakeFn)(VALUE *cell);
+// data: the text for V_STRING, else a pointer to the value.
+typedef int(QVSCB *ValueSetFn)(VALUE *cell, unsigned char type, const void *data);
+}
+
+// The names termcore resolves, in the order of its entry table.
+constexpr const char *kQvsEntryNames[] = {
+    "FreeAutoInstance", "GetErrMesEx", "GetParm", "InitRubToStr", "ZamCallInstSymbol",
+    "ZamGetDbg", "ZamGetDbgInterface", "ZamGetInstance", "ZamGetInstSymbol", "ZamSendMes",
+    "ZamSetAxInfo", "ZamSetDbg", "ZamSetDbgFlag", "ZamSetInstance", "ZamSetTraceFlag",
+    "Std_Execute", "ValueClear", "ValueMake", "ValueSet",
+};
+constexpr int kQvsEntryCount = sizeof kQvsEntryNames / sizeof kQvsEntryNames[0];
+static_assert(kQvsEntryCount == 19, "termcore's entry table has 19 slots");
+
+// ZamCallInstSymbol kind of a local macro's procedure call.
+enum : int { kQvsCallProc = 3 };
+
+// Error record of messages 4, 14 and 49.
+struct QvsErrorRecord {
+    int32_t code;
+    int32_t line;  // -1: no position
+    int32_t column;
+    const char *module;
+    const char *message;
+};
+
+// ActiveX error record of message 52.
+struct QvsAxError {
+    const char *description;  // null: none
+    QvWord reserved;
+    int32_t code;
+};
+
+// Redirection record of message 20: four words, the third the target text.
+struct QvsRedirect {
+    QvWord w[4];
+};
+
+// Path record of message 111 (termcore fills 0-4 and the word after them).
+enum : int { kQvsPathDataDic, kQvsPathDataPath, kQvsPathIncPath, kQvsPathTxtPath, kQvsPathDbfPath,
+             kQvsPathSpare, kQvsPathQvmPath, kQvsPathSlots };
+struct QvsPathRecord {
+    const char *path[kQvsPathSlots];
+};
+
+// Record of message 8: word 1 receives the print hook.
+typedef int(QVSCB *QvsPrintHook)(const char *text);
+struct QvsPrintRecord {
+    QvWord w0;
+    QvsPrintHook hook;
+};
+
+// Host messages relayed by the instance (those the modules name).
+enum : int {
+    kQvsMsgError = 4, kQvsMsgPrintHook = 8, kQvsMsgRunEnd9 = 9, kQvsMsgError14 = 14,
+    kQvsMsgOutputOpen = 17, kQvsMsgOutputClose = 18, kQvsMsgRedirect = 20, kQvsMsgMessage = 26,
+    kQvsMsgDbgSetFlag = 38, kQvsMsgMsgBox = 44, kQvsMsgSixWords = 46, kQvsMsgGuiMode = 48,
+    kQvsMsgError49 = 49, kQvsMsgAxError = 52, kQvsMsgDbgAttach = 60, kQvsMsgDbgFlagOn = 62,
+    kQvsMsgPcodeMode = 72, kQvsMsgDebugFlag = 76, kQvsMsgDbgSend = 77, kQvsMsgDbgClearFlag = 78,
+    kQvsMsgDbgFlagOff = 81, kQvsMsgPrint = 82, kQvsMsgOuterRecord = 87, kQvsMsgDbgCall = 88,
+    kQvsMsgDbgDetach = 99, kQvsMsgErrPrint = 101, kQvsMsgPaths = 111, kQvsMsgBtrieve = 116,
+    kQvsMsgObjects = 121, kQvsMsgOptions124 = 124, kQvsMsgSixWordsOut = 128, kQvsMsgContext = 131,
+    kQvsMsgSqlMode = 138, kQvsMsgQvcomError = 139, kQvsMsgMoneyMode = 151, kQvsMsgBrk2Dbg = 157,
+};
+
+// --- interpreter table and instances ------------------------------------
+
+// Host record handed to an instance at creation; the instance calls it for
+// every host message.
+typedef int(QVSCB *ZamHostCallback)(ZamHostRecord *record, ZamInstance *instance, int code, void *data);
+struct ZamHostRecord {
+    ZamHostRecord *next;
+    QvWord word;
+    ZamHostCallback callback;  // answers 0 when not handled
+    ZamInstance *instance;     // of the last call
+    QvWord code;               // of the last call, -1 before the first
+    void *data;                // of the last call
+};
+
+struct ZamInstanceOps {
+    int(QVSCB *AddModule)(ZamInstance *self, const char *name);  // 0
+    void *slot1_2[2];
+    int(QVSCB *Execute)(ZamInstance *self);  // 3
+    void(QVSCB *Stop)(ZamInstance *self);    // 4
+    int(QVSCB *State)(ZamInstance *self);    // 5: 3 once executed
+    void *(QVSCB *FindSymbol)(ZamInstance *self, const char *name, int zero);  // 6
+    // kind: 0 call, 1 read, 2 write, 3 member call.
+    int(QVSCB *CallSymbol)(ZamInstance *self, void *symbol, int kind, int argc, VALUE *args, VALUE *result);  // 7
+    void *slot8_9[2];
+    int(QVSCB *TestExist)(ZamInstance *self, const char *name);  // 10
+    void *slot11_13[3];
+    int(QVSCB *Query)(ZamInstance *self, int what, QvWord *out);  // 14
+    void *slot15_22[8];
+    int(QVSCB *LastError)(ZamInstance *self);  // 23
+};
+static_assert(offsetof(ZamInstanceOps, CallSymbol) == 7 * sizeof(void *), "slot 7");
+static_assert(offsetof(ZamInstanceOps, Query) == 14 * sizeof(void *), "slot 14");
+static_assert(offsetof(ZamInstanceOps, LastError) == 23 * sizeof(void *), "slot 23");
+
+struct ZamInstance {
+    const ZamInstanceOps *fn;
+};
+enum : int { kZamStateExecuted = 3, kZamQueryConverter = 122 };
+
+struct QvsInterpreter {
+    void *slot0_5[6];
+    ZamInstance *(QVSCB *create)(const char *name, int zero, ZamHostRecord *host, int zero2);  // 6
+    void(QVSCB *destroy)(ZamInstance *instance);                                              // 7
+};
+static_assert(offsetof(QvsInterpreter, create) == 6 * sizeof(void *), "slot 6");
+
+// --- QVCOM objects and the object runtime -------------------------------
+
+// An interface: a pointer to a table of operations taking the interface
+// first. Every argument and result travels as a word.
+struct QvIntf {
+    void *const *fn;
+};
+
+template <typename T>
+using QvAsWord = QvWord;
+template <typename T>
+inline QvWord qv_word(T v) {
+    if constexpr (std::is_same_v<T, std::nullptr_t>)
+        return 0;
+    else if constexpr (std::is_pointer_v<T>)
+        return reinterpret_cast<QvWord>(v);
+    else
+        return static_cast<QvWord>(v);
+}
+
+template <typename... A>
+inline QvWord qv_call(const QvIntf *i, int slot, A... args) {
+    using Fn = QvWord(QVSCB *)(const QvIntf *, QvAsWord<A>...);
+    return reinterpret_cast<Fn>(i->fn[slot])(i, qv_word(args)...);
+}
+template <typename T>
+inline T *qv_ptr(QvWord w) { return reinterpret_cast<T *>(w); }
+
+// The five operations every interface begins with.
+enum : int { kQvAddRef, kQvRelease, kQvQueryInterface, kQvClassName, kQvOwner, kQvBaseSlots };
+
+// Interface numbers.
+enum : int {
+    kQvIidMain1 = 1, kQvIidMain2 = 2, kQvIidMain4 = 4, kQvIidDispatch6 = 6, kQvIidLifecycle = 15,
+    kQvIidModule = 16, kQvIidDispatch17 = 17, kQvIidDispatchExt = 18, kQvIidMain24 = 24,
+    kQvIidComgateService = 100, kQvIidComgateWrapper = 101, kQvIidComscript = 1000,
+};
+
+// Slots of IQvLifecycle and IQvDispatch after the base five.
+enum : int { kQvClose = 5, kQvInit = 6 };
+enum : int { kQvInvoke = 5, kQvGetMemberId = 6 };
+// Invoke flags.
+enum : int { kQvCall = 1, kQvGet = 2, kQvPut = 0xC, kQvExtended = 0x10 };
+
+// Host codes of the object-model entries.
+enum : int {
+    kQvOk = 0, kQvNoMemory = -1, kQvFailed = 1, kQvDispidUnknown = 4, kQvNoInterface = 5,
+    kQvNoClass = 7, kQvTypeMismatch = 13, kQvException = 12,
+};
+
+// Type codes of parameter entries and member tables.
+enum : unsigned char {
+    kQvtNone = 0, kQvtInt = 5, kQvtString = 8, kQvtObject = 9, kQvtBool = 10, kQvtObject16 = 16,
+    kQvtHostPtr = 17, kQvtClass = 31,
+};
+
+// Owner slots.
+enum : int {
+    kOwnVersion = 0, kOwnGetSix = 8, kOwnPutSix = 9, kOwnRuntime = 11, kOwnState = 22,
+    kOwnFormatError = 24, kOwnDirectory = 27, kOwnAddDropHook = 29, kOwnRemoveDropHook = 30,
+    kOwnStamp = 32, kOwnModuleAddRef = 44, kOwnModuleRelease = 45, kOwnSlots = 48,
+};
+// Runtime link slots.
+enum : int {
+    kRtOwner = 4, kRtUnregister = 5, kRtForward19 = 19, kRtNewParms = 25, kRtInvokeOld = 37,
+    kRtClassInfo = 39, kRtPutErrors = 40, kRtAddError = 41, kRtErrorSize = 45, kRtCopyErrors = 46,
+    kRtGetMemberId = 48, kRtInvoke = 49, kRtMember7 = 50, kRtMember8 = 53, kRtMember9 = 54,
+    kRtExt5 = 58, kRtExt6 = 60, kRtInvokeNew = 62, kRtErrorEntry = 71, kRtForward76 = 76,
+    kRtModuleRelease = 79, kRtSlots = 80,
+};
+// Parameter interface slots: (context, index, ...).
+enum : int {
+    kPmSet = 6, kPmText = 14, kPmSetText = 15, kPmValue = 22, kPmType = 24, kPmReadAs = 25, kPmSlots = 26,
+};
+// Value converter slots.
+enum : int { kCvToCells = 13, kCvWriteBack = 14, kCvFree = 15, kCvSlots = 16 };
+
+// Version thresholds of the owner.
+enum : int { kOwnVersionDropHooks = 5, kOwnVersionExtended = 7 };
+
+// Value record of a parameter entry (parameter slot 22).
+struct QvValue {
+    QvWord type;
+    QvWord value;
+};
+
+// Entry of the runtime's error list as slot 71 reads it: kind 2 is formatted
+// by the owner from its code.
+struct QvErrorEntry {
+    int32_t kind;
+    int32_t code;
+    const char *text;
+};
+
+// Drop hook of owner slots 29/30: called with (context, object).
+typedef void(QVSCB *QvDropHook)(void *context, QvIntf *object);
+
+// Class records and member tables.
+struct QvMemberEntry;
+struct QvClassRecord;
+typedef const QvClassRecord *(QVSCB *QvClassGetter)(void);
+typedef const QvMemberEntry *(QVSCB *QvMembersGetter)(void);
+struct QvClassRecord {
+    QvClassGetter parent;  // null for the root
+    QvMembersGetter members;
+    const char *name;
+};
+
+#pragma pack(push, 1)
+struct QvMemberEntry {
+    const char *name;
+    int32_t dispid;
+    uint8_t result;
+    const unsigned char *params;  // type codes ended by 0, or null
+    uint8_t kind;                 // 1 property, 2 method, 8 creatable class
+    uint8_t flag;                 // 5 for methods and properties, 0 for classes
+    uint8_t zero[9];
+};
+#pragma pack(pop)
+// 24 bytes on i686, where the runtime reads the rows.
+static_assert(sizeof(QvMemberEntry) == 16 + 2 * sizeof(void *), "member row layout");
+enum : uint8_t { kQvProperty = 1, kQvMethod = 2, kQvCreatable = 8 };
+
+// The object-model request record of host messages -5, -8, -12 and -13:
+// seven words, 28 bytes on i686.
+struct QvObjRequest {
+    QvWord reserved;
+    QvIntf *owner;
+    const char *className;
+    QvWord iid;
+    QvWord out;  // interface pointer or class information
+    const char *arg1;
+    QvIntf *arg2;
+};
+static_assert(sizeof(QvObjRequest) == 7 * sizeof(void *), "seven words");
+enum : int { kMsgUnloadQuery = -5, kMsgCreate = -8, kMsgClassInfo = -12, kMsgDropLocks = -13 };
+enum : int { kQvUnloadAllowed = 1000 };
+
+// Limit the runtime's class information takes (message -12).
+enum : int { kQvClassInfoLimit = 4095 };
+
+// Names the QVScript.dll exports besides termcore's nineteen.
+extern "C" {
+typedef const QvsInterpreter *(QVSCB *GetInterpreterInterfaceFn)(void);
+typedef int(QVSCB *MakeQVCOMErrorFn)(void *record);
+}

@@ -1,0 +1,60 @@
+#include "qvsclient.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "module.h"
+
+namespace th {
+
+std::string qvscriptDir(const char *variant) {
+    return distDir() + "..\\tests\\" + variant;
+}
+
+Qvs::Qvs(const char *variant) {
+    std::string dir = qvscriptDir(variant);
+    SetDllDirectoryA(dir.c_str());
+    h_ = LoadLibraryA("QVScript.dll");
+    if (!h_) ADD_FAILURE() << "QVScript.dll not loaded from " << dir << ": " << GetLastError();
+    reset();
+}
+
+Qvs::~Qvs() {
+    if (h_) FreeLibrary(h_);
+    SetDllDirectoryA(nullptr);
+}
+
+template <typename Fn>
+static Fn testExport(HMODULE h, const char *name) {
+    Fn f = h ? reinterpret_cast<Fn>(GetProcAddress(h, name)) : nullptr;
+    if (!f) ADD_FAILURE() << "stand-in export " << name << " missing";
+    return f;
+}
+
+std::string Qvs::journal() const {
+    auto f = testExport<int(QVSCB *)(char *, int)>(h_, "QvsTestJournal");
+    if (!f) return "";
+    std::vector<char> buf(static_cast<size_t>(f(nullptr, 0)) + 1);
+    f(buf.data(), static_cast<int>(buf.size()));
+    return buf.data();
+}
+
+void Qvs::reset() {
+    if (auto f = testExport<void(QVSCB *)()>(h_, "QvsTestReset")) f();
+}
+
+void Qvs::set(const char *key, QvWord value) {
+    if (auto f = testExport<void(QVSCB *)(const char *, QvWord)>(h_, "QvsTestSet")) f(key, value);
+}
+
+QvIntf *Qvs::owner() const {
+    auto f = testExport<QvIntf *(QVSCB *)()>(h_, "QvsTestOwner");
+    return f ? f() : nullptr;
+}
+
+void Qvs::drop(QvIntf *object) {
+    if (auto f = testExport<void(QVSCB *)(QvIntf *)>(h_, "QvsTestDrop")) f(object);
+}
+
+}  // namespace th

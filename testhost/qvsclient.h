@@ -1,0 +1,35 @@
+// The stand-in interpreter library as a test drives it: loaded by name from
+// its own folder (so termcore's and comscript's loads find this copy), with
+// its journal and settings reached through its test-only exports.
+#pragma once
+
+#include <string>
+
+#include "qvscript.h"
+
+namespace th {
+
+// Folder of the stand-in QVScript.dll; "qvscript_partial" holds a copy that
+// lacks ValueSet.
+std::string qvscriptDir(const char *variant = "qvscript");
+
+class Qvs {
+public:
+    explicit Qvs(const char *variant = "qvscript");
+    ~Qvs();
+    Qvs(const Qvs &) = delete;
+    Qvs &operator=(const Qvs &) = delete;
+
+    HMODULE handle() const { return h_; }
+    // What the library was asked since the last reset, one line each.
+    std::string journal() const;
+    void reset();
+    void set(const char *key, QvWord value);
+    QvIntf *owner() const;
+    void drop(QvIntf *object);
+
+private:
+    HMODULE h_ = nullptr;
+};
+
+}  // namespace th

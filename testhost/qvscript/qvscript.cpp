@@ -1,0 +1,788 @@
+// Stand-in for the interpreter library QVScript.dll. Instances read a tiny
+// module format written by the tests, one statement a line:
+//   var NAME int N | var NAME str TEXT     a variable
+//   proc NAME echo|sum|concat|swap|fail    a procedure
+//   syntax CODE LINE TEXT                  AddModule reports it and fails
+//   send CODE TEXT                         host message CODE with the text
+//   error CODE LINE TEXT                   host message 4 with an error record
+//   ask CODE                               host message CODE with a zeroed record
+//   print TEXT                             the print hook (macro runs)
+//   redirect TARGET                        host message 20
+//   ax CODE TEXT                           host message 52
+//   qvcom CODE                             host message 139
+//   failexec                               Execute fails
+// What the library is asked and answers goes to a journal the tests read.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "qvscript.h"
+
+namespace {
+
+std::vector<std::string> g_journal;
+std::map<std::string, QvWord> g_settings;
+
+void note(const char *format, ...) {
+    char buf[1024];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(buf, sizeof buf, format, ap);
+    va_end(ap);
+    g_journal.push_back(buf);
+}
+
+QvWord setting(const char *key, QvWord fallback) {
+    auto it = g_settings.find(key);
+    return it == g_settings.end() ? fallback : it->second;
+}
+
+// --- values ---------------------------------------------------------------
+
+size_t payloadSize(unsigned char type) {
+    switch (type) {
+    case V_INTEGER: case V_DATE: case V_TIME: return 4;
+    case V_MONEY: case V_DOUBLE: case V_DTTM: return 8;
+    case V_DOUBLEL: return 10;
+    case V_BOOL: return 1;
+    default: return 0;
+    }
+}
+
+void valueClear(VALUE *cell) {
+    if (cell->v_type == V_STRING) std::free(cell->value.string);
+    std::memset(cell, 0, sizeof *cell);
+}
+
+void valueSet(VALUE *cell, unsigned char type, const void *data) {
+    valueClear(cell);
+    cell->v_type = type;
+    if (type == V_STRING)
+        cell->value.string = _strdup(data ? static_cast<const char *>(data) : "");
+    else if (data)
+        std::memcpy(&cell->value, data, payloadSize(type));
+}
+
+std::string show(const VALUE &v) {
+    char buf[64];
+    switch (v.v_type) {
+    case V_INTEGER: snprintf(buf, sizeof buf, "%d", static_cast<int>(v.value.intval)); return buf;
+    case V_STRING: return std::string("\"") + (v.value.string ? v.value.string : "") + "\"";
+    case V_BOOL: return v.value.boolval ? "true" : "false";
+    case V_DOUBLE: snprintf(buf, sizeof buf, "%g", v.value.doubval); return buf;
+    case V_UNDEF: return "none";
+    default: snprintf(buf, sizeof buf, "type%d", v.v_type); return buf;
+    }
+}
+
+// --- the runtime's error list ------------------------------------------
+
+struct ErrorEntry {
+    int32_t kind;
+    int32_t code;
+    std::string text;
+};
+std::vector<ErrorEntry> g_errors;
+
+// --- instances ---------------------------------------------------------
+
+struct Proc {
+    std::string kind;
+};
+struct Stmt {
+    std::string op;
+    std::vector<std::string> words;  // words after op; the last may be a rest text
+    std::string rest;                // the line after op and its fixed words
+    std::string module;
+    int line;
+};
+
+struct Instance : ZamInstance {
+    std::string name;
+    ZamHostRecord *host = nullptr;
+    QvsMessageFn message = nullptr;  // macro runs: the caller's callback
+    std::map<std::string, VALUE> vars;
+    std::map<std::string, Proc> procs;
+    std::vector<Stmt> body;
+    int state = 0;
+    int lastError = 0;
+    QvsPrintRecord print{};
+    ~Instance() {
+        for (auto &v : vars) valueClear(&v.second);
+    }
+};
+
+Instance *g_auto = nullptr;     // the instance of a macro run
+Instance *g_current = nullptr;  // the instance last made or run
+
+int send(Instance *in, int code, void *data) {
+    int answer = 0;
+    if (in->message)
+        answer = in->message(code, data, 0);
+    else if (in->host && in->host->callback)
+        answer = in->host->callback(in->host, in, code, data);
+    return answer;
+}
+
+std::string restAfter(std::istringstream &ss) {
+    std::string rest;
+    std::getline(ss, rest);
+    size_t b = rest.find_first_not_of(' ');
+    rest = b == std::string::npos ? "" : rest.substr(b);
+    while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n')) rest.pop_back();
+    return rest;
+}
+
+void reportError(Instance *in, int code, int line, const std::string &module, const std::string &text) {
+    QvsErrorRecord rec{code, line, 1, module.c_str(), text.c_str()};
+    int answer = send(in, kQvsMsgError, &rec);
+    note("error %d -> %d", code, answer);
+}
+
+int addModule(Instance *in, const char *file) {
+    std::ifstream f(file ? file : "");
+    if (!f) {
+        reportError(in, 2, -1, file ? file : "", "cannot open");
+        return 0;
+    }
+    std::string line;
+    int n = 0;
+    std::vector<Stmt> body;
+    while (std::getline(f, line)) {
+        ++n;
+        std::istringstream ss(line);
+        std::string op;
+        if (!(ss >> op)) continue;
+        if (op == "var") {
+            std::string name, type;
+            ss >> name >> type;
+            std::string value = restAfter(ss);
+            VALUE v{};
+            if (type == "int") {
+                int32_t i = std::atoi(value.c_str());
+                valueSet(&v, V_INTEGER, &i);
+            } else {
+                valueSet(&v, V_STRING, value.c_str());
+            }
+            valueClear(&in->vars[name]);
+            in->vars[name] = v;
+        } else if (op == "proc") {
+            std::string name, kind;
+            ss >> name >> kind;
+            in->procs[name] = Proc{kind};
+        } else if (op == "syntax") {
+            int code = 0, at = 0;
+            ss >> code >> at;
+            reportError(in, code, at, file, restAfter(ss));
+            return 0;
+        } else {
+            Stmt s{op, {}, "", file, n};
+            if (op == "error" || op == "send" || op == "ax") {
+                std::string w;
+                ss >> w;
+                s.words.push_back(w);
+                if (op == "error") {
+                    ss >> w;
+                    s.words.push_back(w);
+                }
+            }
+            s.rest = restAfter(ss);
+            body.push_back(s);
+        }
+    }
+    in->body.insert(in->body.end(), body.begin(), body.end());
+    return 1;
+}
+
+void runStatement(Instance *in, const Stmt &s) {
+    if (s.op == "send") {
+        int code = std::atoi(s.words[0].c_str());
+        note("send %d -> %d", code, send(in, code, const_cast<char *>(s.rest.c_str())));
+    } else if (s.op == "error") {
+        reportError(in, std::atoi(s.words[0].c_str()), std::atoi(s.words[1].c_str()), s.module, s.rest);
+    } else if (s.op == "ask") {
+        int code = std::atoi(s.rest.c_str());
+        QvWord record[8] = {};
+        int answer = send(in, code, record);
+        if (code == kQvsMsgPaths) {
+            std::string paths;
+            for (int i = 0; i < kQvsPathSlots; ++i) {
+                const char *p = reinterpret_cast<const char *>(record[i]);
+                paths += i ? "|" : "";
+                paths += p ? p : "(null)";
+            }
+            note("ask %d -> %d %s", code, answer, paths.c_str());
+        } else {
+            const unsigned char *b = reinterpret_cast<const unsigned char *>(record);
+            note("ask %d -> %d %d %d %d %d %d %d %d %d", code, answer, b[0], b[1], b[2], b[3], b[4], b[5],
+                 b[6], b[7]);
+        }
+    } else if (s.op == "print") {
+        if (in->print.hook)
+            note("print -> %d", in->print.hook(s.rest.c_str()));
+        else
+            note("send %d -> %d", kQvsMsgPrint, send(in, kQvsMsgPrint, const_cast<char *>(s.rest.c_str())));
+    } else if (s.op == "redirect") {
+        QvsRedirect r{{1, 2, reinterpret_cast<QvWord>(s.rest.c_str()), 4}};
+        int answer = send(in, kQvsMsgRedirect, &r);
+        note("redirect %s -> %d", reinterpret_cast<const char *>(r.w[2]), answer);
+    } else if (s.op == "ax") {
+        QvsAxError ax{s.rest.empty() ? nullptr : s.rest.c_str(), 0, static_cast<int32_t>(strtol(s.words[0].c_str(), nullptr, 16))};
+        note("ax -> %d", send(in, kQvsMsgAxError, &ax));
+    } else if (s.op == "qvcom") {
+        QvsErrorRecord rec{std::atoi(s.rest.c_str()), -1, 0, s.module.c_str(), "qvcom"};
+        note("qvcom -> %d", send(in, kQvsMsgQvcomError, &rec));
+    }
+}
+
+int execute(Instance *in) {
+    for (const Stmt &s : in->body) {
+        if (s.op == "failexec") {
+            in->lastError = 9;
+            return 0;
+        }
+        runStatement(in, s);
+    }
+    in->state = kZamStateExecuted;
+    return 1;
+}
+
+struct Symbol {
+    Instance *in;
+    std::string name;
+};
+std::vector<std::unique_ptr<Symbol>> g_symbols;
+
+Symbol *findSymbol(Instance *in, const char *name) {
+    if (!in || !name || (!in->vars.count(name) && !in->procs.count(name))) return nullptr;
+    g_symbols.push_back(std::make_unique<Symbol>(Symbol{in, name}));
+    return g_symbols.back().get();
+}
+
+int callProc(Instance *in, const std::string &name, int argc, VALUE *args, VALUE *result) {
+    std::string shown;
+    for (int i = 0; i < argc; ++i) shown += (i ? "," : "") + show(args[i]);
+    note("call %s(%s)", name.c_str(), shown.c_str());
+    const std::string &kind = in->procs[name].kind;
+    if (kind == "echo") {
+        if (argc > 0) {
+            VALUE copy = args[0];
+            valueSet(result, copy.v_type, copy.v_type == V_STRING ? static_cast<const void *>(copy.value.string) : &copy.value);
+        }
+    } else if (kind == "sum") {
+        int32_t sum = 0;
+        for (int i = 0; i < argc; ++i) sum += args[i].value.intval;
+        valueSet(result, V_INTEGER, &sum);
+    } else if (kind == "concat") {
+        std::string s;
+        for (int i = 0; i < argc; ++i) s += args[i].v_type == V_STRING ? args[i].value.string : show(args[i]);
+        valueSet(result, V_STRING, s.c_str());
+    } else if (kind == "swap") {
+        if (argc >= 2) std::swap(args[0], args[1]);
+        uint8_t yes = 1;
+        valueSet(result, V_BOOL, &yes);
+    } else {
+        in->lastError = 5;
+        return 0;
+    }
+    return 1;
+}
+
+int callSymbol(Instance *in, Symbol *sym, int kind, int argc, VALUE *args, VALUE *result) {
+    if (!sym) return 0;
+    note("callsymbol %s kind %d", sym->name.c_str(), kind);
+    if (in->state != kZamStateExecuted) {
+        in->lastError = 6;
+        return 0;
+    }
+    if (in->procs.count(sym->name)) return callProc(in, sym->name, argc, args, result);
+    VALUE &var = in->vars[sym->name];
+    if (kind == 1) {
+        valueSet(result, var.v_type, var.v_type == V_STRING ? static_cast<const void *>(var.value.string) : &var.value);
+    } else if (kind == 2) {
+        if (!result || result->v_type == V_UNDEF) return 0;
+        valueSet(&var, result->v_type, result->v_type == V_STRING ? static_cast<const void *>(result->value.string) : &result->value);
+        note("set %s = %s", sym->name.c_str(), show(var).c_str());
+    } else {
+        in->lastError = 5;
+        return 0;
+    }
+    return 1;
+}
+
+// --- the value converter --------------------------------------------------
+
+// The converter works on the library's own parameter lists.
+int entryCount(const QvIntf *list);
+
+QvIntf g_converter;
+
+QvWord QVSCB cvToCells(const QvIntf *, QvWord parms, QvWord nameIndex, QvWord outCells, QvWord outCount) {
+    const QvIntf *p = qv_ptr<const QvIntf>(parms);
+    int total = entryCount(p);
+    int count = total - static_cast<int>(nameIndex);
+    if (count < 1) count = 1;
+    VALUE *cells = static_cast<VALUE *>(std::calloc(count, sizeof(VALUE)));
+    for (int i = 1; i < count; ++i) {
+        int index = static_cast<int>(nameIndex) + i;
+        switch (qv_call(p, kPmType, 0, index)) {
+        case kQvtInt: {
+            int32_t v = static_cast<int32_t>(qv_ptr<QvValue>(qv_call(p, kPmValue, 0, index))->value);
+            valueSet(&cells[i], V_INTEGER, &v);
+            break;
+        }
+        case kQvtString:
+            valueSet(&cells[i], V_STRING, qv_ptr<const char>(qv_call(p, kPmText, 0, index)));
+            break;
+        case kQvtBool: {
+            uint8_t v = qv_ptr<QvValue>(qv_call(p, kPmValue, 0, index))->value != 0;
+            valueSet(&cells[i], V_BOOL, &v);
+            break;
+        }
+        case kQvtNone:
+            break;
+        default:
+            for (int j = 0; j < count; ++j) valueClear(&cells[j]);
+            std::free(cells);
+            return 1;
+        }
+    }
+    *qv_ptr<VALUE *>(outCells) = cells;
+    *qv_ptr<int>(outCount) = count;
+    return 0;
+}
+
+void writeBack(const QvIntf *p, int index, const VALUE &v) {
+    switch (v.v_type) {
+    case V_INTEGER: qv_call(p, kPmSet, 0, index, kQvtInt, v.value.intval); break;
+    case V_BOOL: qv_call(p, kPmSet, 0, index, kQvtBool, v.value.boolval); break;
+    case V_STRING: qv_call(p, kPmSetText, 0, index, v.value.string); break;
+    default: break;
+    }
+}
+
+QvWord QVSCB cvWriteBack(const QvIntf *, QvWord parms, QvWord nameIndex, QvWord cells, QvWord count) {
+    const QvIntf *p = qv_ptr<const QvIntf>(parms);
+    VALUE *c = qv_ptr<VALUE>(cells);
+    writeBack(p, 0, c[0]);
+    for (int i = 1; i < count; ++i) writeBack(p, static_cast<int>(nameIndex) + i, c[i]);
+    return 0;
+}
+
+QvWord QVSCB cvFree(const QvIntf *, QvWord cells, QvWord count) {
+    VALUE *c = qv_ptr<VALUE>(cells);
+    for (int i = 0; i < count; ++i) valueClear(&c[i]);
+    std::free(c);
+    note("cells freed %d", static_cast<int>(count));
+    return 0;
+}
+
+void *g_converterSlots[kCvSlots];
+
+// --- instance table -------------------------------------------------------
+
+Instance *self(ZamInstance *z) { return static_cast<Instance *>(z); }
+
+int QVSCB opAddModule(ZamInstance *z, const char *name) {
+    note("addmodule %s", name ? name : "(null)");
+    return addModule(self(z), name);
+}
+int QVSCB opExecute(ZamInstance *z) {
+    note("execute");
+    return execute(self(z));
+}
+void QVSCB opStop(ZamInstance *z) { note("stop %s", self(z)->name.c_str()); }
+int QVSCB opState(ZamInstance *z) { return self(z)->state; }
+void *QVSCB opFindSymbol(ZamInstance *z, const char *name, int) { return findSymbol(self(z), name); }
+int QVSCB opCallSymbol(ZamInstance *z, void *sym, int kind, int argc, VALUE *args, VALUE *result) {
+    return callSymbol(self(z), static_cast<Symbol *>(sym), kind, argc, args, result);
+}
+int QVSCB opTestExist(ZamInstance *z, const char *name) { return findSymbol(self(z), name) != nullptr; }
+int QVSCB opQuery(ZamInstance *, int what, QvWord *out) {
+    note("query %d", what);
+    if (what == kZamQueryConverter && out) *out = qv_word(&g_converter);
+    return 0;
+}
+int QVSCB opLastError(ZamInstance *z) { return self(z)->lastError; }
+
+ZamInstanceOps makeOps() {
+    ZamInstanceOps ops{};
+    ops.AddModule = opAddModule;
+    ops.Execute = opExecute;
+    ops.Stop = opStop;
+    ops.State = opState;
+    ops.FindSymbol = opFindSymbol;
+    ops.CallSymbol = opCallSymbol;
+    ops.TestExist = opTestExist;
+    ops.Query = opQuery;
+    ops.LastError = opLastError;
+    return ops;
+}
+const ZamInstanceOps g_ops = makeOps();
+
+ZamInstance *QVSCB createInstance(const char *name, int, ZamHostRecord *host, int) {
+    note("create %s", name ? name : "(null)");
+    if (setting("createFails", 0)) return nullptr;
+    Instance *in = new Instance;
+    in->fn = &g_ops;
+    in->name = name ? name : "";
+    in->host = host;
+    g_current = in;
+    return in;
+}
+
+void QVSCB destroyInstance(ZamInstance *z) {
+    if (!z) return;
+    note("destroy %s", self(z)->name.c_str());
+    if (g_current == z) g_current = nullptr;
+    delete self(z);
+}
+
+QvsInterpreter makeInterpreter() {
+    QvsInterpreter t{};
+    t.create = createInstance;
+    t.destroy = destroyInstance;
+    return t;
+}
+const QvsInterpreter g_interpreter = makeInterpreter();
+
+// --- owner, runtime link and parameter lists --------------------------------
+
+QvIntf g_owner;
+QvIntf g_runtime;
+void *g_ownerSlots[kOwnSlots];
+void *g_runtimeSlots[kRtSlots];
+
+QvWord QVSCB unused(const QvIntf *) { return 0; }
+
+QvWord QVSCB ownVersion(const QvIntf *) { return setting("ownerVersion", 8); }
+QvWord QVSCB ownGetSix(const QvIntf *, QvWord out, QvWord in) {
+    for (int i = 0; i < 6; ++i) qv_ptr<QvWord>(out)[i] = 11 * (i + 1);
+    note("owner getsix %d", static_cast<int>(in));
+    return 0;
+}
+QvWord QVSCB ownPutSix(const QvIntf *, QvWord six, QvWord one) {
+    QvWord *w = qv_ptr<QvWord>(six);
+    note("owner putsix %d %d %d %d %d %d, %d", (int)w[0], (int)w[1], (int)w[2], (int)w[3], (int)w[4], (int)w[5],
+         static_cast<int>(one));
+    return 0;
+}
+QvWord QVSCB ownRuntime(const QvIntf *) { return qv_word(&g_runtime); }
+QvWord QVSCB ownState(const QvIntf *) { return setting("ownerState", 0); }
+QvWord QVSCB ownFormat(const QvIntf *, QvWord code, QvWord buf, QvWord size, QvWord) {
+    snprintf(qv_ptr<char>(buf), static_cast<size_t>(size), "owner text %d", static_cast<int>(code));
+    return 0;
+}
+QvWord QVSCB ownDirectory(const QvIntf *, QvWord buf, QvWord size) {
+    const char *dir = qv_ptr<const char>(setting("ownerDir", 0));
+    snprintf(qv_ptr<char>(buf), static_cast<size_t>(size), "%s", dir ? dir : "");
+    return 0;
+}
+QvDropHook g_dropHook = nullptr;
+void *g_dropContext = nullptr;
+QvWord QVSCB ownAddDrop(const QvIntf *, QvWord fn, QvWord context) {
+    g_dropHook = reinterpret_cast<QvDropHook>(fn);
+    g_dropContext = qv_ptr<void>(context);
+    note("owner drophook on");
+    return 0;
+}
+QvWord QVSCB ownRemoveDrop(const QvIntf *, QvWord, QvWord) {
+    g_dropHook = nullptr;
+    note("owner drophook off");
+    return 0;
+}
+QvWord g_stamp = 76;
+QvWord QVSCB ownStamp(const QvIntf *) { return ++g_stamp; }
+QvWord QVSCB ownModuleAddRef(const QvIntf *, QvWord count) { return ++*qv_ptr<int>(count); }
+QvWord QVSCB ownModuleRelease(const QvIntf *, QvWord count) {
+    int &c = *qv_ptr<int>(count);
+    return --c;  // 0: the module runs its own release
+}
+
+QvWord QVSCB rtOwner(const QvIntf *) { return qv_word(&g_owner); }
+QvWord QVSCB rtUnregister(const QvIntf *, QvWord) {
+    note("unregister");
+    return 0;
+}
+QvWord QVSCB rtForward(const QvIntf *) { return 0; }
+QvWord QVSCB rtClassInfo(const QvIntf *, QvWord getter, QvWord name, QvWord limit, QvWord out) {
+    const QvClassRecord *rec = reinterpret_cast<QvClassGetter>(getter)();
+    note("classinfo %s %s %d", qv_ptr<const char>(name), rec->name, static_cast<int>(limit));
+    *qv_ptr<QvWord>(out) = qv_word(rec);
+    return 0;
+}
+
+std::string upper(std::string s) {
+    for (char &c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+QvWord QVSCB rtGetMemberId(const QvIntf *, QvWord, QvWord record, QvWord name, QvWord outId) {
+    for (const QvClassRecord *r = qv_ptr<const QvClassRecord>(record); r; r = r->parent ? r->parent() : nullptr)
+        for (const QvMemberEntry *m = r->members(); m && m->name; ++m)
+            if (upper(m->name) == upper(qv_ptr<const char>(name))) {
+                *qv_ptr<int>(outId) = m->dispid;
+                return 0;
+            }
+    return 1;
+}
+QvWord QVSCB rtInvoke(const QvIntf *) { return kQvDispidUnknown; }
+QvWord QVSCB rtAddError(const QvIntf *, QvWord code, QvWord level, QvWord text) {
+    g_errors.push_back({static_cast<int32_t>(level), static_cast<int32_t>(code), qv_ptr<const char>(text)});
+    note("errorlist %d %d %s", static_cast<int>(code), static_cast<int>(level), qv_ptr<const char>(text));
+    return 0;
+}
+std::string packErrors() {
+    std::string s;
+    for (const ErrorEntry &e : g_errors) {
+        s.append(reinterpret_cast<const char *>(&e.kind), 4).append(reinterpret_cast<const char *>(&e.code), 4);
+        s.append(e.text).push_back('\0');
+    }
+    return s;
+}
+QvWord QVSCB rtErrorSize(const QvIntf *) { return static_cast<QvWord>(packErrors().size()); }
+QvWord QVSCB rtCopyErrors(const QvIntf *, QvWord buf) {
+    std::string s = packErrors();
+    std::memcpy(qv_ptr<char>(buf), s.data(), s.size());
+    return 0;
+}
+QvWord QVSCB rtPutErrors(const QvIntf *, QvWord buf) {
+    note("errors put back");
+    return 0;
+}
+// (index, out kind, out code, out text) -> the number of entries.
+QvWord QVSCB rtErrorEntry(const QvIntf *, QvWord index, QvWord kind, QvWord code, QvWord text) {
+    if (index >= 0 && index < static_cast<QvWord>(g_errors.size())) {
+        *qv_ptr<int32_t>(kind) = g_errors[index].kind;
+        *qv_ptr<int32_t>(code) = g_errors[index].code;
+        *qv_ptr<const char *>(text) = g_errors[index].text.c_str();
+    }
+    return static_cast<QvWord>(g_errors.size());
+}
+QvWord QVSCB rtModuleRelease(const QvIntf *, QvWord, QvWord count) { return ownModuleRelease(nullptr, count); }
+
+// A parameter list: entry 0 the result, entry i + 1 argument i.
+struct Entry {
+    QvValue v{};
+    std::string text;
+};
+struct Parms : QvIntf {
+    int refs = 1;
+    std::vector<Entry> entries;
+};
+void *g_parmSlots[kPmSlots];
+Parms *parms(const QvIntf *i) { return static_cast<Parms *>(const_cast<QvIntf *>(i)); }
+Entry *entry(const QvIntf *i, QvWord index) {
+    Parms *p = parms(i);
+    return index >= 0 && index < static_cast<QvWord>(p->entries.size()) ? &p->entries[index] : nullptr;
+}
+int entryCount(const QvIntf *list) { return static_cast<int>(parms(list)->entries.size()); }
+QvWord QVSCB pmAddRef(const QvIntf *i) { return ++parms(i)->refs; }
+QvWord QVSCB pmRelease(const QvIntf *i) {
+    int n = --parms(i)->refs;
+    if (n == 0) delete parms(i);
+    return n;
+}
+QvWord QVSCB pmSet(const QvIntf *i, QvWord, QvWord index, QvWord type, QvWord value) {
+    if (Entry *e = entry(i, index)) e->v = QvValue{type, value};
+    return 0;
+}
+QvWord QVSCB pmText(const QvIntf *i, QvWord, QvWord index) {
+    Entry *e = entry(i, index);
+    return qv_word(e && e->v.type == kQvtString ? e->text.c_str() : "");
+}
+QvWord QVSCB pmSetText(const QvIntf *i, QvWord, QvWord index, QvWord text) {
+    if (Entry *e = entry(i, index)) {
+        e->text = qv_ptr<const char>(text);
+        e->v = QvValue{kQvtString, qv_word(e->text.c_str())};
+    }
+    return 0;
+}
+QvWord QVSCB pmValue(const QvIntf *i, QvWord, QvWord index) {
+    Entry *e = entry(i, index);
+    return e ? qv_word(&e->v) : 0;
+}
+QvWord QVSCB pmType(const QvIntf *i, QvWord, QvWord index) {
+    Entry *e = entry(i, index);
+    return e ? e->v.type : 0;
+}
+QvWord QVSCB pmReadAs(const QvIntf *i, QvWord, QvWord index, QvWord type, QvWord out, QvWord) {
+    Entry *e = entry(i, index);
+    if (!e || e->v.type != type) return kQvTypeMismatch;
+    *qv_ptr<QvWord>(out) = e->v.value;
+    return 0;
+}
+
+QvWord QVSCB rtNewParms(const QvIntf *, QvWord n, QvWord, QvWord) {
+    Parms *p = new Parms;
+    p->fn = g_parmSlots;
+    p->entries.resize(static_cast<size_t>(n));
+    return qv_word(static_cast<QvIntf *>(p));
+}
+
+struct Tables {
+    Tables() {
+        for (void *&s : g_ownerSlots) s = reinterpret_cast<void *>(unused);
+        for (void *&s : g_runtimeSlots) s = reinterpret_cast<void *>(unused);
+        for (void *&s : g_parmSlots) s = reinterpret_cast<void *>(unused);
+        auto put = [](void **t, int slot, auto fn) { t[slot] = reinterpret_cast<void *>(fn); };
+        put(g_ownerSlots, kOwnVersion, ownVersion);
+        put(g_ownerSlots, kOwnGetSix, ownGetSix);
+        put(g_ownerSlots, kOwnPutSix, ownPutSix);
+        put(g_ownerSlots, kOwnRuntime, ownRuntime);
+        put(g_ownerSlots, kOwnState, ownState);
+        put(g_ownerSlots, kOwnFormatError, ownFormat);
+        put(g_ownerSlots, kOwnDirectory, ownDirectory);
+        put(g_ownerSlots, kOwnAddDropHook, ownAddDrop);
+        put(g_ownerSlots, kOwnRemoveDropHook, ownRemoveDrop);
+        put(g_ownerSlots, kOwnStamp, ownStamp);
+        put(g_ownerSlots, kOwnModuleAddRef, ownModuleAddRef);
+        put(g_ownerSlots, kOwnModuleRelease, ownModuleRelease);
+        put(g_runtimeSlots, kRtOwner, rtOwner);
+        put(g_runtimeSlots, kRtUnregister, rtUnregister);
+        put(g_runtimeSlots, kRtForward19, rtForward);
+        put(g_runtimeSlots, kRtNewParms, rtNewParms);
+        put(g_runtimeSlots, kRtClassInfo, rtClassInfo);
+        put(g_runtimeSlots, kRtPutErrors, rtPutErrors);
+        put(g_runtimeSlots, kRtAddError, rtAddError);
+        put(g_runtimeSlots, kRtErrorSize, rtErrorSize);
+        put(g_runtimeSlots, kRtCopyErrors, rtCopyErrors);
+        put(g_runtimeSlots, kRtGetMemberId, rtGetMemberId);
+        put(g_runtimeSlots, kRtInvoke, rtInvoke);
+        put(g_runtimeSlots, kRtErrorEntry, rtErrorEntry);
+        put(g_runtimeSlots, kRtModuleRelease, rtModuleRelease);
+        put(g_parmSlots, kQvAddRef, pmAddRef);
+        put(g_parmSlots, kQvRelease, pmRelease);
+        put(g_parmSlots, kPmSet, pmSet);
+        put(g_parmSlots, kPmText, pmText);
+        put(g_parmSlots, kPmSetText, pmSetText);
+        put(g_parmSlots, kPmValue, pmValue);
+        put(g_parmSlots, kPmType, pmType);
+        put(g_parmSlots, kPmReadAs, pmReadAs);
+        put(g_converterSlots, kCvToCells, cvToCells);
+        put(g_converterSlots, kCvWriteBack, cvWriteBack);
+        put(g_converterSlots, kCvFree, cvFree);
+        g_owner.fn = g_ownerSlots;
+        g_runtime.fn = g_runtimeSlots;
+        g_converter.fn = g_converterSlots;
+    }
+} g_tables;
+
+// --- macro runs -------------------------------------------------------------
+
+void *g_debugger = nullptr;
+int g_trace = 0;
+char g_errText[128];
+int g_dbgInterface[4];
+
+}  // namespace
+
+extern "C" {
+
+void QVSCB FreeAutoInstance(void) {
+    note("free auto");
+    if (g_current == g_auto) g_current = nullptr;
+    delete g_auto;
+    g_auto = nullptr;
+}
+
+const char *QVSCB GetErrMesEx(int code, int flag) {
+    snprintf(g_errText, sizeof g_errText, flag ? "Error text %d" : "E%d", code);
+    return g_errText;
+}
+
+int QVSCB GetParm(int, VALUE **) { return 0; }
+void QVSCB InitRubToStr(int zero) { note("initrubtostr %d", zero); }
+
+int QVSCB ZamCallInstSymbol(void *symbol, int kind, int count, VALUE *cells, VALUE *result) {
+    Symbol *s = static_cast<Symbol *>(symbol);
+    return s ? callSymbol(s->in, s, kind, count, cells, result) : 0;
+}
+
+void *QVSCB ZamGetDbg(ZamInstance *) { return g_debugger; }
+void *QVSCB ZamGetDbgInterface(void) { return g_dbgInterface; }
+ZamInstance *QVSCB ZamGetInstance(void) { return g_current; }
+void *QVSCB ZamGetInstSymbol(const char *name) { return findSymbol(g_auto, name); }
+int QVSCB ZamSendMes(int, void *, int) { return 0; }
+int QVSCB ZamSetAxInfo(void *) { return static_cast<int>(setting("axInfo", 0)); }
+void *QVSCB ZamSetDbg(void *debugger) {
+    void *old = g_debugger;
+    g_debugger = debugger;
+    note("setdbg %s", debugger ? "set" : "null");
+    return old;
+}
+int QVSCB ZamSetDbgFlag(int) { return 0; }
+ZamInstance *QVSCB ZamSetInstance(ZamInstance *in) { return in; }
+int QVSCB ZamSetTraceFlag(int value) {
+    int old = g_trace;
+    g_trace = value;
+    note("trace %d", value);
+    return old;
+}
+
+int QVSCB Std_Execute(const char *macro, QvsMessageFn message, QvsStartFn start, void *user) {
+    note("execute %s", macro ? macro : "(null)");
+    if (g_current == g_auto) g_current = nullptr;
+    delete g_auto;
+    g_auto = new Instance;
+    g_auto->fn = &g_ops;
+    g_auto->message = message;
+    g_current = g_auto;
+    if (!addModule(g_auto, macro)) return 0;
+    g_trace = static_cast<int>(setting("traceAfter", g_trace));
+    message(kQvsMsgOutputOpen, nullptr, 0);
+    message(kQvsMsgPrintHook, &g_auto->print, 0);
+    execute(g_auto);
+    int ok = start(user);
+    note("start -> %d", ok);
+    message(kQvsMsgRunEnd9, nullptr, 0);
+    message(kQvsMsgOutputClose, nullptr, 0);
+    return 1;
+}
+
+void QVSCB ValueClear(VALUE *cell) { valueClear(cell); }
+void QVSCB ValueMake(VALUE *cell) { std::memset(cell, 0, sizeof *cell); }
+#ifndef QVS_WITHOUT_VALUESET
+int QVSCB ValueSet(VALUE *cell, unsigned char type, const void *data) {
+    valueSet(cell, type, data);
+    return 1;
+}
+#endif
+
+const QvsInterpreter *QVSCB GetInterpreterInterface(void) { return &g_interpreter; }
+
+int QVSCB MakeQVCOMError(void *record) {
+    int code = static_cast<QvsErrorRecord *>(record)->code;
+    note("makeqvcomerror %d", code);
+    return code;
+}
+
+// Test-only exports.
+int QVSCB QvsTestJournal(char *out, int size) {
+    std::string all;
+    for (const std::string &line : g_journal) all += line + "\n";
+    if (out && size > 0) snprintf(out, static_cast<size_t>(size), "%s", all.c_str());
+    return static_cast<int>(all.size());
+}
+void QVSCB QvsTestReset(void) {
+    g_journal.clear();
+    g_settings.clear();
+    g_errors.clear();
+    g_trace = 0;
+}
+void QVSCB QvsTestSet(const char *key, QvWord value) { g_settings[key] = value; }
+QvIntf *QVSCB QvsTestOwner(void) { return &g_owner; }
+void QVSCB QvsTestDrop(QvIntf *object) {
+    if (g_dropHook) g_dropHook(g_dropContext, object);
+}
+
+}  // extern "C"
