@@ -121,6 +121,7 @@ int ZAMCB readIniFile(const char *file, ZamIniCallback cb, void *context) {
 
 intptr_t ZAMCB redirectOutput(intptr_t a, intptr_t b, intptr_t c, intptr_t d, int n) {
     H().redirects.push_back({a, b, c, d, n});
+    H().redirectTargets.push_back(orEmpty(reinterpret_cast<const char *>(c)));
     return H().redirectResult;
 }
 
@@ -316,6 +317,7 @@ void Host::reset() {
     iniReads.clear();
     redirectResult = 0;
     redirects.clear();
+    redirectTargets.clear();
     messages.clear();
     channelSends.clear();
     userBreaks = 0;

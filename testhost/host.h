@@ -62,6 +62,7 @@ public:
     // Slot 15.
     intptr_t redirectResult = 0;
     std::vector<std::vector<intptr_t>> redirects;
+    std::vector<std::string> redirectTargets;  // the third word, a text
     // Slot 16.
     std::vector<std::vector<std::string>> messages;
     // Slot 18; four zeros count as a user break and are not recorded.

@@ -1,0 +1,359 @@
+// Requests 0 and 1: a macro run on the terminal through the interpreter
+// library, with one procedure of it called on packed arguments, while the
+// interpreter's messages (printing, errors, output file, debugger) are
+// relayed to the host.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dbglocal.h"
+#include "handlers.h"
+#include "module.h"
+#include "qvscript.h"
+
+namespace {
+
+struct Interp {
+    FreeAutoInstanceFn FreeAutoInstance;
+    GetErrMesExFn GetErrMesEx;
+    GetParmFn GetParm;
+    InitRubToStrFn InitRubToStr;
+    ZamCallInstSymbolFn ZamCallInstSymbol;
+    ZamGetDbgFn ZamGetDbg;
+    ZamGetDbgInterfaceFn ZamGetDbgInterface;
+    ZamGetInstanceFn ZamGetInstance;
+    ZamGetInstSymbolFn ZamGetInstSymbol;
+    ZamSendMesFn ZamSendMes;
+    ZamSetAxInfoFn ZamSetAxInfo;
+    ZamSetDbgFn ZamSetDbg;
+    ZamSetDbgFlagFn ZamSetDbgFlag;
+    ZamSetInstanceFn ZamSetInstance;
+    ZamSetTraceFlagFn ZamSetTraceFlag;
+    Std_ExecuteFn Std_Execute;
+    ValueClearFn ValueClear;
+    ValueMakeFn ValueMake;
+    ValueSetFn ValueSet;
+};
+static_assert(sizeof(Interp) == kQvsEntryCount * sizeof(void *), "one pointer per entry name");
+
+enum MacroStatus : int16_t { kRanOk = 0, kNotStarted = 1, kProcFailed = 2, kNoLibrary = 3 };
+
+// The run record handed to Std_Execute and back to the start callback.
+struct RunRecord {
+    const char *proc = nullptr;
+    int count = 0;
+    WireReader args{nullptr, 0};  // the packed arguments
+    VALUE result{};
+    int16_t status = kNotStarted;
+};
+
+struct MacroState {
+    HMODULE lib = nullptr;
+    Interp fn{};
+    bool debug = false;
+    int trace = 0;
+    std::string outputPath;
+    std::FILE *output = nullptr;
+};
+
+MacroState &S() {
+    static MacroState s;
+    return s;
+}
+
+bool loadInterpreterLib() {
+    MacroState &s = S();
+    if (s.lib) return true;
+    HMODULE lib = LoadLibraryA("qvscript.dll");
+    if (!lib) return false;
+    void **slots = reinterpret_cast<void **>(&s.fn);
+    for (int i = 0; i < kQvsEntryCount; ++i) {
+        slots[i] = reinterpret_cast<void *>(GetProcAddress(lib, kQvsEntryNames[i]));
+        if (!slots[i]) {
+            FreeLibrary(lib);
+            s.fn = Interp{};
+            return false;
+        }
+    }
+    s.lib = lib;
+    s.fn.InitRubToStr(0);
+    return true;
+}
+
+void showLines(std::initializer_list<const char *> lines) {
+    ZamExtCallBacks *ext = zam_host().ext;
+    if (!ext || !ext->ShowMessage) return;
+    std::vector<const char *> v(lines);
+    ext->ShowMessage(v.data(), static_cast<int>(v.size()));
+}
+
+void closeOutput() {
+    if (S().output) std::fclose(S().output);
+    S().output = nullptr;
+}
+
+// OUTPUT names the file of printed text; a '*' in it stands for the macro's
+// name without its extension, and what follows a '*' is the extension.
+std::string outputPathFor(const std::string &output, const char *macro) {
+    size_t star = output.find('*');
+    if (star == std::string::npos) return output;
+    std::string ext = output.substr(star + 1);
+    if (ext.empty() || ext[0] != '.' || ext == ".*") ext.clear();
+    const char *base = std::strrchr(macro, '\\');
+    base = base ? base + 1 : macro;
+    std::string path = output.substr(0, star) + base;
+    // Only the file name's own extension is cut, never a dot of a folder.
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos && dot >= star) path.erase(dot);
+    return path + ext;
+}
+
+int QVSCB printHook(const char *text) {
+    if (S().output) return std::fprintf(S().output, "%s", text) < 0 ? -1 : 0;
+    showLines({"Print", text});
+    return 1;
+}
+
+void reportError(const QvsErrorRecord *e) {
+    char text[1024];
+    std::snprintf(text, sizeof text, "%s %s", S().fn.GetErrMesEx(e->code, 0), e->message ? e->message : "");
+    if (e->line == -1) {
+        showLines({"Error:", text});
+    } else {
+        char line[32];
+        std::snprintf(line, sizeof line, "Line: %d", static_cast<int>(e->line));
+        showLines({"Error in module:", e->module ? e->module : "", line, text});
+    }
+}
+
+void reportAxError(const QvsAxError *ax) {
+    char code[32];
+    std::snprintf(code, sizeof code, "(%0X)", static_cast<unsigned>(ax->code));
+    showLines({"ActiveX Error:", ax->description ? ax->description : "No description", code});
+}
+
+// A redirection to ">" while the output file is open appends to that file.
+intptr_t redirect(QvsRedirect *r) {
+    MacroState &s = S();
+    ZamExtCallBacks *ext = zam_host().ext;
+    const char *target = reinterpret_cast<const char *>(r->w[2]);
+    bool reopen = false;
+    std::string appended;
+    if (target && std::strcmp(target, ">") == 0 && s.output) {
+        closeOutput();
+        appended = ">>" + s.outputPath;
+        r->w[2] = reinterpret_cast<QvWord>(appended.c_str());
+        reopen = true;
+    }
+    intptr_t result = ext && ext->RedirectOutput ? ext->RedirectOutput(r->w[0], r->w[1], r->w[2], r->w[3], 640) : 0;
+    if (reopen) {
+        r->w[2] = reinterpret_cast<QvWord>(target);
+        s.output = std::fopen(s.outputPath.c_str(), "ab");
+    }
+    return result;
+}
+
+DbgSession *currentDebugger() { return static_cast<DbgSession *>(S().fn.ZamGetDbg(S().fn.ZamGetInstance())); }
+
+int attachDebugger(void *data) {
+    MacroState &s = S();
+    if (!s.debug) return 0;
+    DbgSession *session = currentDebugger();
+    if (!session) {
+        session = DbgLocalOpen(s.fn.ZamGetInstance(), s.fn.ZamGetDbgInterface());
+        if (!session) return 3;
+        DbgLocalSetMode(session, 0);
+        s.fn.ZamSetDbg(session);
+    }
+    return DbgLocalRun(session, data);
+}
+
+void fillPaths(QvsPathRecord *p) {
+    const TcSetting order[] = {kSetDataDic, kSetDataPath, kSetIncPath, kSetTxtPath, kSetDbfPath};
+    for (int i = 0; i < 5; ++i) p->path[i] = tc_setting(order[i]).c_str();
+    p->path[kQvsPathSpare] = nullptr;
+}
+
+int QVSCB macroMessage(int code, void *data, int value) {
+    MacroState &s = S();
+    switch (code) {
+    case kQvsMsgError:
+    case kQvsMsgError14:
+    case kQvsMsgError49:
+        reportError(static_cast<const QvsErrorRecord *>(data));
+        return code == kQvsMsgError49 ? 1 : 0;
+    case kQvsMsgPrintHook:
+        static_cast<QvsPrintRecord *>(data)->hook = printHook;
+        if (s.debug) s.fn.ZamSetTraceFlag(s.trace);
+        return 0;
+    case kQvsMsgRunEnd9:
+        s.trace = s.debug ? s.fn.ZamSetTraceFlag(0) : 0;
+        return 0;
+    case kQvsMsgOutputOpen:
+        if (!tc_setting(kSetOutput).empty()) s.output = std::fopen(s.outputPath.c_str(), "wb");
+        return 0;
+    case kQvsMsgOutputClose:
+        closeOutput();
+        if (DbgSession *old = static_cast<DbgSession *>(s.fn.ZamSetDbg(nullptr))) DbgLocalClose(old);
+        return 0;
+    case kQvsMsgRedirect:
+        return static_cast<int>(redirect(static_cast<QvsRedirect *>(data)));
+    case kQvsMsgMessage:
+        if (s.output) std::fprintf(s.output, "%s", static_cast<const char *>(data));
+        showLines({"Message", static_cast<const char *>(data)});
+        return 0;
+    case kQvsMsgDbgSetFlag:
+        DbgLocalSetFlag(currentDebugger(), data, true);
+        return 0;
+    case kQvsMsgMsgBox:
+        showLines({"MsgBox", static_cast<const char *>(data)});
+        return 0;
+    case kQvsMsgAxError:
+        if (!s.fn.ZamSetAxInfo(data)) reportAxError(static_cast<const QvsAxError *>(data));
+        return 0;
+    case kQvsMsgDbgAttach:
+        return attachDebugger(data);
+    case kQvsMsgDebugFlag:
+        return s.debug;
+    case kQvsMsgDbgSend:
+        DbgLocalSend(currentDebugger(), data);
+        return 0;
+    case kQvsMsgDbgClearFlag:
+        DbgLocalSetFlag(currentDebugger(), data, false);
+        return 0;
+    case kQvsMsgPaths:
+        fillPaths(static_cast<QvsPathRecord *>(data));
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// One packed argument into a cell; false when the record ends inside it.
+bool unpack(WireReader &r, VALUE &cell) {
+    const Interp &fn = S().fn;
+    uint8_t type = r.u8();
+    if (!r.ok()) return false;
+    if (type == V_STRING) {
+        std::string text(r.text());
+        if (!r.ok()) return false;
+        fn.ValueSet(&cell, type, text.c_str());
+        return true;
+    }
+    size_t n = 0;
+    switch (type) {
+    case V_INTEGER: case V_DATE: case V_TIME: n = 4; break;
+    case V_MONEY: case V_DOUBLE: case V_DTTM: n = 8; break;
+    case V_DOUBLEL: n = 10; break;
+    case V_BOOL: n = 1; break;
+    default: return true;  // no payload: the cell stays as made
+    }
+    const unsigned char *b = r.bytes(n);
+    if (!b) return false;
+    unsigned char value[10] = {};
+    std::memcpy(value, b, n);
+    fn.ValueSet(&cell, type, value);
+    return true;
+}
+
+void pack(WireWriter &w, const VALUE &v) {
+    w.u8(v.v_type);
+    switch (v.v_type) {
+    case V_INTEGER: case V_DATE: case V_TIME: w.bytes(&v.value, 4); break;
+    case V_MONEY: case V_DOUBLE: case V_DTTM: w.bytes(&v.value, 8); break;
+    case V_DOUBLEL: w.bytes(&v.value, 10); break;
+    case V_STRING: w.text(v.value.string ? v.value.string : ""); break;
+    case V_BOOL: w.u8(v.value.boolval); break;
+    default: break;
+    }
+}
+
+int QVSCB macroStart(void *user) {
+    RunRecord &run = *static_cast<RunRecord *>(user);
+    const Interp &fn = S().fn;
+    if (!run.proc) {
+        run.status = kRanOk;
+        return 1;
+    }
+    run.status = kProcFailed;
+    void *symbol = fn.ZamGetInstSymbol(run.proc);
+    if (!symbol) return 0;
+    // The first packed value is the last argument.
+    std::vector<VALUE> cells(static_cast<size_t>(run.count));
+    for (VALUE &c : cells) fn.ValueMake(&c);
+    for (size_t i = cells.size(); i-- > 0;)
+        if (!unpack(run.args, cells[i])) break;
+    bool ok = (fn.ZamCallInstSymbol(symbol, kQvsCallProc, run.count, cells.data(), &run.result) & 0xFF) != 0;
+    for (VALUE &c : cells) fn.ValueClear(&c);
+    if (!ok) return 0;
+    run.status = kRanOk;
+    return 1;
+}
+
+int runMacro(const TcRequest &req, bool ex) {
+    MacroState &s = S();
+    WireReader r = req.reader();
+    int16_t procOffset = r.i16();
+    int16_t procLength = r.i16();
+    int16_t count = r.i16();
+    int16_t debug = ex ? r.i16() : 0;
+    int16_t trace = ex ? r.i16() : 0;
+    size_t base = r.pos();
+    std::string macro(r.text());
+    if (!r.ok() || procOffset < 0 || procLength < 0 || count < 0) return 0;
+
+    WireWriter w = req.writer();
+    w.i16(kNoLibrary);
+    if (ex) w.i16(0);
+    if (!loadInterpreterLib()) return tc_replyLength(w);
+
+    RunRecord run;
+    std::string proc;
+    WireReader args = req.reader();
+    args.seek(base + static_cast<size_t>(procOffset));
+    if (procLength > 0) {
+        const unsigned char *name = args.bytes(static_cast<size_t>(procLength));
+        if (name) proc.assign(reinterpret_cast<const char *>(name), strnlen(reinterpret_cast<const char *>(name), procLength));
+        run.proc = proc.c_str();
+    }
+    run.count = args.ok() ? count : 0;
+    run.args = args;
+    if (ex) {
+        s.debug = debug > 0;
+        s.trace = trace;
+    }
+    s.fn.ValueMake(&run.result);
+    s.outputPath = outputPathFor(tc_setting(kSetOutput), macro.c_str());
+
+    bool ran = s.fn.Std_Execute(macro.c_str(), macroMessage, macroStart, &run) != 0;
+    closeOutput();
+    if (ran) {
+        if (ex) {
+            w.seek(2);
+            w.i16(static_cast<int16_t>(s.trace));
+        }
+        pack(w, run.result);
+    }
+    int length = tc_replyLength(w);
+    // The status is known only now: the start callback sets it.
+    WireWriter head = req.writer();
+    head.i16(run.status);
+    s.fn.ValueClear(&run.result);
+    s.fn.FreeAutoInstance();
+    if (ex) s.debug = false;
+    return length;
+}
+
+}  // namespace
+
+int tc_runMacro(const TcRequest &req) { return runMacro(req, false); }
+int tc_runMacroEx(const TcRequest &req) { return runMacro(req, true); }
+
+void tc_macroUnload() {
+    MacroState &s = S();
+    closeOutput();
+    if (s.lib) FreeLibrary(s.lib);
+    s.lib = nullptr;
+    s.fn = Interp{};
+}
