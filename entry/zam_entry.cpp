@@ -17,6 +17,9 @@ void keepHostVersion(const ZamRequest &req) {
 
 // Codes -1 and -2 carry a plain flag where other codes carry a record.
 bool takesFlag(int code) { return code == kMsgLoad || code == kMsgUnload; }
+bool takesObjectRecord(int code) {
+    return code == kMsgUnloadQuery || code == kMsgCreate || code == kMsgClassInfo || code == kMsgDropLocks;
+}
 
 ZamRequest bounded(const ZamModuleTable &table, int code, const void *request, void *reply) {
     ZamRequest req;
@@ -24,6 +27,8 @@ ZamRequest bounded(const ZamModuleTable &table, int code, const void *request, v
     bool named = zam_hostBlock(block);
     if (takesFlag(code)) {
         req.flag = request;
+    } else if (takesObjectRecord(code)) {
+        req.record = const_cast<void *>(request);
     } else if (request) {
         req.data = static_cast<const unsigned char *>(request);
         req.length = named ? block : kWireUnbounded;

@@ -28,6 +28,9 @@ struct ZamRequest {
     unsigned char *reply = nullptr;
     size_t replyCapacity = 0;
     const void *flag = nullptr;  // codes -1 and -2: the host's plain flag
+    // Object-model codes (-5, -8, -12, -13): the host's record of words,
+    // read and answered in place.
+    void *record = nullptr;
     int depth = 0;               // batch nesting of this request
 
     WireReader reader() const { return WireReader(data, length); }

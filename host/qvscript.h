@@ -71,6 +71,12 @@ struct QvsErrorRecord {
     const char *message;
 };
 
+// Record of message 139: a kind of 17 marks a record that is no error.
+struct QvsQvcomRecord {
+    const int32_t *kind;
+    int32_t code;
+};
+
 // ActiveX error record of message 52.
 struct QvsAxError {
     const char *description;  // null: none
@@ -210,6 +216,7 @@ enum : int {
 enum : unsigned char {
     kQvtNone = 0, kQvtInt = 5, kQvtString = 8, kQvtObject = 9, kQvtBool = 10, kQvtObject16 = 16,
     kQvtHostPtr = 17, kQvtClass = 31,
+    kQvtVariable = 12,  // member parameters: any values
 };
 
 // Owner slots.
@@ -291,14 +298,20 @@ struct QvObjRequest {
     QvIntf *arg2;
 };
 static_assert(sizeof(QvObjRequest) == 7 * sizeof(void *), "seven words");
-enum : int { kMsgUnloadQuery = -5, kMsgCreate = -8, kMsgClassInfo = -12, kMsgDropLocks = -13 };
 enum : int { kQvUnloadAllowed = 1000 };
 
 // Limit the runtime's class information takes (message -12).
 enum : int { kQvClassInfoLimit = 4095 };
 
-// Names the QVScript.dll exports besides termcore's nineteen.
+// What comscript imports from QVScript.dll.
 extern "C" {
-typedef const QvsInterpreter *(QVSCB *GetInterpreterInterfaceFn)(void);
-typedef int(QVSCB *MakeQVCOMErrorFn)(void *record);
+const char *QVSCB GetErrMesEx(int code, int flag);
+void QVSCB InitRubToStr(int zero);
+void *QVSCB ZamGetDbg(ZamInstance *instance);
+void *QVSCB ZamGetDbgInterface(void);
+ZamInstance *QVSCB ZamGetInstance(void);
+void *QVSCB ZamSetDbg(void *debugger);
+const QvsInterpreter *QVSCB GetInterpreterInterface(void);
+// (instance error record) -> QVCOM code; 1: an error list is pending.
+int QVSCB MakeQVCOMError(void *record);
 }

@@ -112,6 +112,14 @@ enum : int {
     kMsgUnload = -2,
     kMsgLoad = -1,
 };
+// Object-model codes: their record holds pointer-sized fields that the host
+// reads back (comscript, comgate).
+enum : int {
+    kMsgUnloadQuery = -5,
+    kMsgCreate = -8,
+    kMsgClassInfo = -12,
+    kMsgDropLocks = -13,
+};
 // Byte offset of the 16-bit terminal build number in the -4 record.
 enum : int { kHostVersionOffset = 18 };
 

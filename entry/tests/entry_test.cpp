@@ -31,6 +31,7 @@ void prepare(const ZamHandlerRow &row) { g_prepared.push_back(row.flags); }
 const ZamHandlerRow kRows[] = {
     {kMsgHostVersion, record, 1}, {kMsgLoad, record, 2}, {kMsgUnload, record, 3},
     {7, record, 4},               {8, thrower, 5},
+    {kMsgUnloadQuery, record, 6}, {kMsgCreate, record, 6}, {kMsgClassInfo, record, 6}, {kMsgDropLocks, record, 6},
 };
 const ZamModuleTable kTable = {kRows, sizeof kRows / sizeof kRows[0], 1000, prepare};
 
@@ -90,6 +91,18 @@ TEST_F(Entry, LifeCycleFlagsAreNeverReadAsRecords) {
         EXPECT_EQ(&flag, g_seen.flag);
         EXPECT_EQ(nullptr, g_seen.data);
         EXPECT_EQ(0u, g_seen.length);
+    }
+}
+
+// Their records hold pointers the host reads back: handed over as they are.
+TEST_F(Entry, ObjectModelRecordsAreHandedOverInPlace) {
+    hostVersion(114);
+    void *words[7] = {};
+    for (int code : {kMsgUnloadQuery, kMsgCreate, kMsgClassInfo, kMsgDropLocks}) {
+        EXPECT_EQ(5, zam_message(kTable, static_cast<unsigned>(code), words, reply));
+        EXPECT_EQ(static_cast<void *>(words), g_seen.record);
+        EXPECT_EQ(nullptr, g_seen.data);
+        EXPECT_EQ(nullptr, g_seen.flag);
     }
 }
 
