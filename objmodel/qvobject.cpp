@@ -233,6 +233,10 @@ QvIntf *TModuleObj::findInterface(int iid) {
     return iid == kQvIidModule ? &module_ : TDispStub::findInterface(iid);
 }
 
+TModuleObj *TModuleObj::fromModuleIntf(QvIntf *intf) {
+    return intf && intf->fn == kModuleTable ? static_cast<TModuleObj *>(of(intf)) : nullptr;
+}
+
 QvWord TModuleObj::AddRef() { return qv_call(Owner(), kOwnModuleAddRef, &refs_); }
 
 QvWord TModuleObj::Release() {

@@ -144,6 +144,9 @@ public:
     QvIntf *moduleIntf() { return &module_; }
     // Module interface slots 5, 6 and 7.
     virtual QvWord ModuleSlot(int slot) { return 0; }
+    // The object behind a module interface of this framework; null for any
+    // other interface.
+    static TModuleObj *fromModuleIntf(QvIntf *intf);
 
 protected:
     QvIntf *findInterface(int iid) override;

@@ -9,7 +9,7 @@
 //   print TEXT                             the print hook (macro runs)
 //   redirect TARGET                        host message 20
 //   ax CODE TEXT                           host message 52
-//   qvcom CODE                             host message 139
+//   qvcom KIND CODE                        host message 139
 //   failexec                               Execute fails
 // What the library is asked and answers goes to a journal the tests read.
 #include <windows.h>
@@ -186,7 +186,7 @@ int addModule(Instance *in, const char *file) {
             return 0;
         } else {
             Stmt s{op, {}, "", file, n};
-            if (op == "error" || op == "send" || op == "ax") {
+            if (op == "error" || op == "send" || op == "ax" || op == "qvcom") {
                 std::string w;
                 ss >> w;
                 s.words.push_back(w);
@@ -239,7 +239,8 @@ void runStatement(Instance *in, const Stmt &s) {
         QvsAxError ax{s.rest.empty() ? nullptr : s.rest.c_str(), 0, static_cast<int32_t>(strtol(s.words[0].c_str(), nullptr, 16))};
         note("ax -> %d", send(in, kQvsMsgAxError, &ax));
     } else if (s.op == "qvcom") {
-        QvsErrorRecord rec{std::atoi(s.rest.c_str()), -1, 0, s.module.c_str(), "qvcom"};
+        int32_t kind = std::atoi(s.words[0].c_str());
+        QvsQvcomRecord rec{&kind, std::atoi(s.rest.c_str())};
         note("qvcom -> %d", send(in, kQvsMsgQvcomError, &rec));
     }
 }
@@ -761,7 +762,7 @@ int QVSCB ValueSet(VALUE *cell, unsigned char type, const void *data) {
 const QvsInterpreter *QVSCB GetInterpreterInterface(void) { return &g_interpreter; }
 
 int QVSCB MakeQVCOMError(void *record) {
-    int code = static_cast<QvsErrorRecord *>(record)->code;
+    int code = static_cast<QvsQvcomRecord *>(record)->code;
     note("makeqvcomerror %d", code);
     return code;
 }
