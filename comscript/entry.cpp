@@ -33,6 +33,8 @@ int create(const ZamRequest &req) {
     if (!r) return kQvNoClass;
     return static_cast<int>(qv_guarded([&]() -> QvWord {
         r->out = 0;
+        // Every object starts from its owner's runtime link.
+        if (!r->owner) return kQvNoInterface;
         const char *name = r->className ? r->className : "";
         if (std::strcmp(name, kModuleClass) == 0) {
             if (r->arg2) return qv_call(r->arg2, kQvQueryInterface, r->iid, &r->out) ? kQvOk : kQvNoInterface;

@@ -305,8 +305,16 @@ TEST_F(Comscript, FailuresAreReportedToTheRuntimesErrorList) {
     invoke(s, 1);
     qvs.reset();
     EXPECT_EQ(kQvFailed, invoke(s, 8, {S("fails")}));
-    EXPECT_FALSE(journalHas("errorlist 6 0 Bad ZAM state. Call Execute first."));
     EXPECT_TRUE(journalHas("errorlist 5 0 Can not call ZAM symbol fails"));
+    // A program that does not run.
+    QvIntf *t = newScript(mod);
+    TParmList list;
+    invoke(t, 0, {S(module("stops.zm", "failexec\n"))});
+    EXPECT_EQ(kQvFailed, invoke(t, 1, {}, list));
+    EXPECT_EQ("false", resultText(list));
+    EXPECT_TRUE(journalHas("errorlist 2 0 Can not execute ZAM instance"));
+    qv_call(t, kQvRelease);
+    EXPECT_FALSE(journalHas("errorlist 6 0 Bad ZAM state. Call Execute first."));
     qv_call(s, kQvRelease);
     qv_call(mod, kQvRelease);
 }
@@ -316,12 +324,16 @@ TEST_F(Comscript, HostMessagesAreAnsweredFromSettings) {
         std::string ini;
         std::vector<std::string> lines;
     };
-    const std::string asks = "ask 48\nask 138\nask 72\nask 76\nask 116\nask 124\nask 151\nask 157\nask 87\nask 111\n";
+    const std::string asks = "ask 48\nask 138\nask 72\nask 76\nask 116\nask 124\nask 151\nask 157\nask 87\nask 111\n"
+                             "ask 46\nask 128\nask 62\nask 81\nask 77\nask 88\nask 99\nask 200\n";
     const Case cases[] = {
         {"", {"ask 48 -> 1 0 0 0 0 0 0 0 0", "ask 138 -> 0 0 0 0 0 0 0 0 0", "ask 72 -> 0 234 3 0 0 0 0 0 0",
               "ask 76 -> 0 0 0 0 0 0 0 0 0", "ask 116 -> 1 1 0 0 0 1 0 0 0", "ask 124 -> 1 0 0 0 0 1 1 0 0",
               "ask 151 -> 0 0 2 1 0 0 0 0 0", "ask 157 -> 0 0 0 0 0 0 0 0 0", "ask 87 -> 1 0 0 0 0 0 0 0 0",
-              "ask 111 -> 1 |||||(null)|"}},
+              "ask 111 -> 1 |||||(null)|", "owner getsix 0", "ask 46 -> 0 11 0 0 0 0 0 0 0",
+              "owner putsix 0 0 0 0 0 0, 1", "ask 128 -> 0 0 0 0 0 0 0 0 0", "ask 62 -> 0 0 0 0 0 0 0 0 0",
+              "ask 81 -> 0 0 0 0 0 0 0 0 0", "ask 77 -> 0 0 0 0 0 0 0 0 0", "ask 88 -> 0 0 0 0 0 0 0 0 0",
+              "setdbg null", "ask 99 -> 0 0 0 0 0 0 0 0 0", "ask 200 -> 0 0 0 0 0 0 0 0 0"}},
         {"GUIMODE=n\r\nSQLMODE=Y\r\nPCODEMODE=7\r\nMONEYMODE=1\r\nBTROWNCLNT=N\r\nBTRUSEDDF=y\r\nBRK2DBG=y\r\n"
          "DATADIC=dd\r\nDATAPATH=a\r\nDATAPATH=b\r\nINCPATH=i\r\nTXTPATH=t\r\nDBFPATH=f\r\nQVMPATH=q\r\n",
          {"ask 48 -> 0 0 0 0 0 0 0 0 0", "ask 138 -> 1 0 0 0 0 0 0 0 0", "ask 72 -> 0 234 3 0 0 0 0 0 0",
@@ -359,6 +371,10 @@ TEST_F(Comscript, OutputGoesToTheSiteAndTheOuterHost) {
     EXPECT_TRUE(journalHas("send 44 -> 0"));
     EXPECT_TRUE(journalHas("ask 10 -> 0 0 0 0 0 0 0 0 0"));
     EXPECT_TRUE(journalHas("ask 60 -> 3 0 0 0 0 0 0 0 0"));
+    // Detached, the site hears nothing more.
+    EXPECT_EQ(0, invoke(s, 11));
+    EXPECT_EQ(0, invoke(s, 1));
+    EXPECT_EQ(4u, g_site.size());
     qv_call(s, kQvRelease);
 
     // The host's initialising call names the outer record: messages go on.
@@ -381,6 +397,21 @@ TEST_F(Comscript, OutputGoesToTheSiteAndTheOuterHost) {
     EXPECT_TRUE(g_site.empty());  // no site attached to this one
     qv_call(s, kQvRelease);
     site->Release();
+    qv_call(mod, kQvRelease);
+}
+
+TEST_F(Comscript, SettersFillThePathRecord) {
+    tmp.write("comscript.ini", "DATAPATH=ini\r\nQVMPATH=q\r\n");
+    std::string file = module("m.zm", "ask 111\n");
+    QvIntf *mod = newModule();
+    QvIntf *s = newScript(mod);
+    const char *values[] = {"D", "P", "F", "T", "I", "W"};
+    for (int dispid = 14; dispid <= 19; ++dispid) EXPECT_EQ(0, invoke(s, dispid, {S(values[dispid - 14])}));
+    EXPECT_EQ(0, invoke(s, 14, {I(3)}));  // not a text: nothing changes
+    invoke(s, 0, {S(file)});
+    invoke(s, 1);
+    EXPECT_TRUE(journalHas("ask 111 -> 1 D|P|I|T|F|(null)|q")) << qvs.journal();
+    qv_call(s, kQvRelease);
     qv_call(mod, kQvRelease);
 }
 
