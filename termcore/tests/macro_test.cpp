@@ -66,6 +66,14 @@ TEST_F(Macro, PackedValuesReachTheProcedureLastFirstAndTheResultComesBackPacked)
          std::string("\x09\x09\x0c\xea\x07", 5)},
         {"echo", th::Bytes().u8(V_DTTM).u32(1).u32(2), 1, "call echo(type23)",
          std::string("\x17\x01\0\0\0\x02\0\0\0", 9)},
+        {"echo", th::Bytes().u8(V_TIME).u8(1).u8(2).u8(3).u8(4), 1, "call echo(type10)",
+         std::string("\x0a\x01\x02\x03\x04", 5)},
+        {"echo", th::Bytes().u8(V_MONEY).i64(-12345), 1, "call echo(type2)",
+         std::string("\x02\xc7\xcf\xff\xff\xff\xff\xff\xff", 9)},
+        {"echo", th::Bytes().u8(V_DOUBLEL).raw("0123456789", 10), 1, "call echo(type5)",
+         std::string("\x05" "0123456789", 11)},
+        // A type without payload travels as its type byte alone.
+        {"echo", th::Bytes().u8(V_OBJECT).u8(V_INTEGER).i32(1), 2, "call echo(1,none)", std::string(1, '\x01') + std::string("\x01\0\0\0", 4)},
         // The first packed value is the last argument; type 0 leaves its cell empty.
         {"concat", th::Bytes().u8(V_INTEGER).i32(1).u8(V_STRING).text("a"), 2, "call concat(\"a\",1)",
          std::string("\x06" "a1\0", 4)},
