@@ -10,6 +10,7 @@
 #include "qvobject.h"
 
 class TComscript;
+struct DbgSession;
 
 // The host record the embedded instance calls, with the way back.
 struct ComscriptHost {
@@ -65,6 +66,8 @@ private:
     int instanceState();
     int instanceLastError();
 
+    DbgSession *localDebugger();
+    int attachDebugger(void *data);
     int forward(int code, void *data);
     int forwardBracketed(int code, void *data);
     bool callSite(const char *member, const char *text);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "comscript.h"
+#include "dbglocal.h"
 #include "settings.h"
 
 namespace {
@@ -207,6 +208,22 @@ void TComscript::fillPaths(QvsPathRecord *p, void *data) {
     for (const PathSlot &s : kPathSlots) p->path[s.slot] = paths_[s.setting].str();
 }
 
+DbgSession *TComscript::localDebugger() { return static_cast<DbgSession *>(ZamGetDbg(instance_)); }
+
+// Local debugging, when the owner's state allows it: the instance's own
+// debugger, or a new local session installed for it.
+int TComscript::attachDebugger(void *data) {
+    QvWord state = qv_call(Owner(), kOwnState);
+    if (state != 0 && state != 2) return 3;
+    DbgSession *session = localDebugger();
+    if (!session) {
+        session = DbgLocalOpen(ZamGetInstance(), ZamGetDbgInterface());
+        if (!session) return 3;
+        ZamSetDbg(session);
+    }
+    return DbgLocalRun(session, data);
+}
+
 int TComscript::HostMessage(int code, void *data) {
     if (forwarded(code)) return forward(code, data);
     const char *text = static_cast<const char *>(data);
@@ -232,14 +249,16 @@ int TComscript::HostMessage(int code, void *data) {
     case kQvsMsgGuiMode:
         return gui_ != -1 ? gui_ : outer_ ? forward(code, data) : 1;
     case kQvsMsgDbgAttach:
-        if (outer_) return forwardBracketed(code, data);
-        // Local debugging needs the debugger library, which is not bound:
-        // the attach fails as when ZAMDBG.DLL is missing.
-        return 3;
+        return outer_ ? forwardBracketed(code, data) : attachDebugger(data);
     case kQvsMsgDbgFlagOn:
     case kQvsMsgDbgFlagOff:
+        if (outer_) return forward(code, data);
+        DbgLocalSetFlag(localDebugger(), data, code == kQvsMsgDbgFlagOn);
+        return 0;
     case kQvsMsgDbgSend:
-        return outer_ ? forward(code, data) : 0;
+        if (outer_) return forward(code, data);
+        DbgLocalSend(localDebugger(), data);
+        return 0;
     case kQvsMsgPcodeMode:
         *static_cast<int32_t *>(data) = pcode_ != -1 ? pcode_ : 1002;
         if (pcode_ == -1) forward(code, data);
@@ -257,7 +276,7 @@ int TComscript::HostMessage(int code, void *data) {
         return outer_ ? forwardBracketed(code, data) : 0;
     case kQvsMsgDbgDetach:
         if (outer_) return forward(code, data);
-        ZamSetDbg(nullptr);
+        if (DbgSession *old = static_cast<DbgSession *>(ZamSetDbg(nullptr))) DbgLocalClose(old);
         return 0;
     case kQvsMsgErrPrint:
         logText("ErrPrint: %s\r\n", text);

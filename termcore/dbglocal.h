@@ -1,5 +1,5 @@
-// The local side of the debugger bridge as the macro runner uses it: a
-// session debugs the interpreter of this process.
+// The local side of the debugger bridge, shared by termcore's macro runner
+// and comscript: a session debugs an interpreter of this process.
 #pragma once
 
 struct DbgSession;

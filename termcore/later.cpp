@@ -1,15 +1,6 @@
 // Requests whose handlers are not built yet answer nothing, and the end of a
-// session has nothing of theirs to close. Until the debugger library is
-// bound no local debug session opens, as when ZAMDBG.DLL is missing.
-#include "dbglocal.h"
+// session has nothing of theirs to close.
 #include "handlers.h"
-
-DbgSession *DbgLocalOpen(void *, void *) { return nullptr; }
-void DbgLocalClose(DbgSession *) {}
-void DbgLocalSetMode(DbgSession *, int) {}
-int DbgLocalRun(DbgSession *, void *) { return 3; }
-void DbgLocalSend(DbgSession *, void *) {}
-void DbgLocalSetFlag(DbgSession *, void *, bool) {}
 
 int tc_dbgOpen(const TcRequest &) { return 0; }
 int tc_dbgClose(const TcRequest &) { return 0; }
