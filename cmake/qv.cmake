@@ -30,6 +30,11 @@ else()
   add_compile_options(-Wall -Wextra -Wno-unused-parameter -g -O1 -fno-omit-frame-pointer
                       -fsanitize=address,undefined -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  if(QV_CONFIG STREQUAL "fuzz")
+    # libFuzzer's coverage hooks in every library, so that a fuzz target sees
+    # the branches of the code it links, not only its own file.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
 endif()
 
 function(qv_setup_gtest)
@@ -128,7 +133,10 @@ endfunction()
 
 # qv_fuzz(<target> SOURCES ... [LIBS ...]): a libFuzzer target, built only in
 # the clang "fuzz" configuration; scripts/test runs each for a bounded time
-# with the seeds in <source dir>/fuzz/<target> when that folder exists.
+# with the seeds in <source dir>/fuzz/<target> when that folder exists and
+# prints its coverage. Every library of the fuzz configuration is compiled
+# with coverage hooks; a library a target links must therefore be built there
+# too (not only for Windows), which the check below enforces.
 function(qv_fuzz target)
   if(NOT QV_CONFIG STREQUAL "fuzz")
     return()
@@ -136,10 +144,22 @@ function(qv_fuzz target)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   target_link_libraries(${target} PRIVATE ${A_LIBS})
-  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
   file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.txt "${target} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${target}\n")
+  # Checked once every folder is read: a library may be defined in a later
+  # one. EVAL fixes the names now; a deferred call expands variables late.
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER DIRECTORY [[${CMAKE_SOURCE_DIR}]] CALL qv_fuzz_check_libs ${target} ${A_LIBS})")
+endfunction()
+
+function(qv_fuzz_check_libs target)
+  foreach(lib ${ARGN})
+    if(NOT TARGET ${lib})
+      message(FATAL_ERROR "fuzz target ${target} links ${lib}, which the fuzz configuration "
+                          "does not build, so libFuzzer would not see its code")
+    endif()
+  endforeach()
 endfunction()
 
 file(REMOVE ${CMAKE_BINARY_DIR}/fuzzers.txt)
