@@ -48,8 +48,16 @@ qv_step() {
   fi
 }
 
+# Sets qv_sudo to what runs a command as root; fails when nothing can.
+qv_as_root() {
+  qv_sudo=
+  [ "$(id -u)" -eq 0 ] && return 0
+  command -v sudo >/dev/null || { qv_setup_failed "not root, and no sudo to $1"; return 1; }
+  qv_sudo=sudo
+}
+
 qv_install() {
-  local missing=() entry pkg file sudo=
+  local missing=() entry pkg file
   for entry in "${qv_packages[@]}"; do
     pkg=${entry%%:*}; file=${entry#*:}
     [ -e "$file" ] || missing+=("$pkg")
@@ -58,32 +66,32 @@ qv_install() {
   if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
     missing+=(libclang-rt-dev)
   fi
-  if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null || { qv_setup_failed "not root and no sudo to install packages"; return 1; }
-    sudo=sudo
-  fi
   if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
-    $sudo apt-get update -q || { qv_setup_failed "apt-get update"; return 1; }
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+    qv_as_root "install ${missing[*]}" || return 1
+    $qv_sudo apt-get update -q || { qv_setup_failed "apt-get update"; return 1; }
+    DEBIAN_FRONTEND=noninteractive $qv_sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
       { qv_setup_failed "apt-get install ${missing[*]}"; return 1; }
   fi
-  qv_locale "$sudo"
+  qv_locale
 }
 
 # Wine's Unix side can hold Cyrillic file names only under a generated UTF-8
 # glibc locale; the tests run Wine with LC_ALL=ru_RU.UTF-8.
 qv_locale() {
-  local sudo=$1
   locale -a 2>/dev/null | grep -qix 'ru_RU\.utf-\?8' && return 0
   echo "generating the ru_RU.UTF-8 locale"
+  qv_as_root "generate the ru_RU.UTF-8 locale" || return 1
   if grep -q '^# *ru_RU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    $sudo sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen || { qv_setup_failed "enabling ru_RU.UTF-8 in /etc/locale.gen"; return 1; }
+    $qv_sudo sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen ||
+      { qv_setup_failed "enabling ru_RU.UTF-8 in /etc/locale.gen"; return 1; }
   elif ! grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ru_RU.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null || { qv_setup_failed "adding ru_RU.UTF-8 to /etc/locale.gen"; return 1; }
+    echo 'ru_RU.UTF-8 UTF-8' | $qv_sudo tee -a /etc/locale.gen >/dev/null ||
+      { qv_setup_failed "adding ru_RU.UTF-8 to /etc/locale.gen"; return 1; }
   fi
-  $sudo locale-gen || { qv_setup_failed "locale-gen"; return 1; }
-  locale -a 2>/dev/null | grep -qix 'ru_RU\.utf-\?8' || { qv_setup_failed "locale-gen made no ru_RU.UTF-8"; return 1; }
+  $qv_sudo locale-gen || { qv_setup_failed "locale-gen"; return 1; }
+  locale -a 2>/dev/null | grep -qix 'ru_RU\.utf-\?8' ||
+    { qv_setup_failed "locale-gen made no ru_RU.UTF-8"; return 1; }
 }
 
 # qv_build <win32|win64|native|fuzz>
