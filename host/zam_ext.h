@@ -7,7 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+// Native builds (the record tests and fuzz targets) see the tables only.
+struct MSG;
+#define __cdecl
+#define __stdcall
+#endif
 
 // Calling convention of every host table slot and of every callback handed
 // to the host. One line to change if a host ever needs another.
@@ -94,6 +101,10 @@ static_assert(sizeof(ZamExtCallBacks) == kZamExtSlots * sizeof(void *), "64 slot
 
 // Paths the host helpers write are at most this long, terminator included.
 enum : int { kHostPathMax = 260 };
+
+// What ZamSetCallBacks answers in the modules that take this table and the
+// service object (formkit, termcore, comscript, comgate).
+enum : int { kZamExtInterfaceVersion = 309 };
 
 // Life-cycle codes of ZamExtMessageProc.
 enum : int {

@@ -55,6 +55,13 @@ void leaveOtherList(LockList *list, void *item) {
     if (node->owner && node->owner != ringOf(list)) LockNodeUnlink(node);
 }
 
+// A stranger anchor refuses the insertion; looked at before the item
+// leaves its other list, so that the item stays where it was.
+bool acceptsAnchor(LockList *list, void *anchor) {
+    Held h(list);
+    return !anchor || ring_holds(ringOf(list), anchor);
+}
+
 }  // namespace
 
 void LockListInit(LockList *list, uint8_t flags, int32_t linkOffset) {
@@ -83,14 +90,14 @@ void LockListClear(LockList *list, LockFreeFn freeItem) { ring_clear(ringOf(list
 void LockListAdd(LockList *list, void *item) { LockListInsert(list, item, nullptr); }
 
 void LockListInsert(LockList *list, void *item, void *after) {
-    if (!list || !item) return;
+    if (!list || !item || !acceptsAnchor(list, after)) return;
     leaveOtherList(list, item);
     Held h(list);
     ring_insertAfter(ringOf(list), item, after);
 }
 
 void LockListInsertBefore(LockList *list, void *item, void *before) {
-    if (!list || !item) return;
+    if (!list || !item || !acceptsAnchor(list, before)) return;
     leaveOtherList(list, item);
     Held h(list);
     ring_insertBefore(ringOf(list), item, before);

@@ -5,6 +5,7 @@
 // it rounds an exactly representable tie to even, so "%.2f" of 0.125 is
 // 0.12 where msvcrt would print 0.13.
 #include <algorithm>
+#include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -33,20 +34,22 @@ struct CLocaleScope {
 };
 
 constexpr size_t kWorkText = 80;
-// The widest "%.*f" of a double: 309 integer digits, the point and the
-// largest precision.
-constexpr size_t kDoubleText = 320 + kNumMaxImplied;
+// The widest "%.0f" of a double: a sign and 309 integer digits; decimals
+// and the width come on top.
+constexpr size_t kDoubleText = 320;
+// A 79-character text that is not zero, times 10^400, is beyond the double
+// range: larger counts read the same (zero, or infinity).
+constexpr int kDoubleMaxScale = 400;
 
-int clampInt(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
-
-// The first 79 characters without leading blanks, as a count of 10^-n units.
+// The first 79 characters without leading blanks, as a count of 10^-|n| units.
 double scaledTextToDouble(const char *text, int n) {
-    char work[kWorkText + kNumMaxImplied + 16];
+    char work[kWorkText + kDoubleMaxScale + 16];
     size_t len = text ? std::min(std::strlen(text), kWorkText - 1) : 0;
     if (len) std::memcpy(work, text, len);
     work[len] = '\0';
     txt_trimLeftTo(work, work);
-    num_shiftPoint(work, std::min(n < 0 ? -n : n, kNumMaxImplied), sizeof work);
+    long long places = n < 0 ? -static_cast<long long>(n) : n;
+    num_shiftPoint(work, static_cast<int>(std::min(places, 0LL + kDoubleMaxScale)), sizeof work);
     CLocaleScope c;
     return std::strtod(work, nullptr);
 }
@@ -73,15 +76,18 @@ void num_restoreLocale() {
 
 double num_textToDouble(const char *text, int precision) {
     if (!text) return 0;
-    if (precision < 0) return scaledTextToDouble(text, -precision);
+    if (precision < 0) return scaledTextToDouble(text, precision);
     CLocaleScope c;
     return std::strtod(text, nullptr);
 }
 
 int num_doubleToText(double x, char *buffer, size_t size, int width, int precision, int leftAlign) {
     width = std::max(width, 0);
-    precision = clampInt(precision, -kNumMaxImplied, kNumMaxImplied);
-    std::vector<char> work(kDoubleText + static_cast<size_t>(width));
+    precision = std::max(precision, -INT_MAX);  // INT_MIN has no int negation
+    int places = precision < 0 ? -precision : precision;
+    // The text holds the point and the decimals at least.
+    if (num_cannotFit(places + 1LL, width, size)) return num_fillStars(buffer, size, width);
+    std::vector<char> work(kDoubleText + static_cast<size_t>(places) + static_cast<size_t>(width));
     int fieldWidth = leftAlign ? 1 : width, n;
     {
         _fpreset();
@@ -93,7 +99,7 @@ int num_doubleToText(double x, char *buffer, size_t size, int width, int precisi
     }
     if (n < 0 || static_cast<size_t>(n) >= work.size()) return num_fillStars(buffer, size, width);
     if (precision < 0) {
-        int grown = num_insertPoint(work.data(), -precision, work.size());
+        int grown = num_insertPoint(work.data(), places, work.size());
         if (grown == kNumNoRoom) return num_fillStars(buffer, size, width);
         n += grown;
     }
@@ -103,15 +109,16 @@ int num_doubleToText(double x, char *buffer, size_t size, int width, int precisi
 double num_textToScaledDouble(const char *text, int n) { return scaledTextToDouble(text, n); }
 
 int num_scaledDoubleToText(double x, char *buffer, size_t size, int width, int n, int leftAlign) {
-    n = clampInt(n, -kNumMaxImplied, kNumMaxImplied);
-    char work[kDoubleText];
+    // With n above 0 the text holds "0." and n digits at least.
+    if (num_cannotFit(n > 0 ? n + 2LL : 0, width, size)) return num_fillStars(buffer, size, width);
+    std::vector<char> work(kDoubleText + static_cast<size_t>(std::max(n, 0)));
     int len;
     {
         CLocaleScope c;
-        len = std::snprintf(work, sizeof work, "%.0lf", x);
+        len = std::snprintf(work.data(), work.size(), "%.0lf", x);
     }
-    if (len < 0 || static_cast<size_t>(len) >= sizeof work || num_scaleDigits(work, n, sizeof work) == kNumNoRoom)
-        len = -1;
-    if (len < 0) return num_fillStars(buffer, size, width);
-    return num_putText(work, std::strlen(work), buffer, size, width, leftAlign);
+    if (len < 0 || static_cast<size_t>(len) >= work.size() ||
+        num_scaleDigits(work.data(), n, work.size()) == kNumNoRoom)
+        return num_fillStars(buffer, size, width);
+    return num_putText(work.data(), std::strlen(work.data()), buffer, size, width, leftAlign);
 }

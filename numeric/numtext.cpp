@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "trims.h"
 
@@ -14,8 +15,9 @@ namespace {
 // Conversions copy their input into a buffer of this size; longer input
 // is cut to its first 79 characters.
 constexpr size_t kWorkText = 80;
-// Room for a cut input and the zeros of the largest implied decimals.
-constexpr size_t kWorkScaled = kWorkText + kNumMaxImplied + 16;
+// A 79-character text that is not zero, times 10^100, is beyond every money
+// value: more implied decimals read the same (zero, or an overflow).
+constexpr int kMoneyMaxImplied = 100;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -38,9 +40,9 @@ bool moneyText(const FMoney &value, char *work, size_t size, int n) {
 }
 
 DBBaseFMoney &textToMoney(DBBaseFMoney &storage, const char *text, int n) {
-    char work[kWorkScaled];
+    char work[kWorkText + kMoneyMaxImplied + 16];
     trimmedCopy(work, text);
-    int digits = std::min(n < 0 ? -n : n, kNumMaxImplied);
+    int digits = static_cast<int>(std::min(n < 0 ? -static_cast<long long>(n) : n, 0LL + kMoneyMaxImplied));
     num_shiftPoint(work, digits, sizeof work);
     num_insertPoint(work, 2, sizeof work);
     storage = DBBaseFMoney(work);
@@ -48,10 +50,11 @@ DBBaseFMoney &textToMoney(DBBaseFMoney &storage, const char *text, int n) {
 }
 
 int moneyToText(const FMoney &value, char *buffer, size_t size, int width, int n, int leftAlign) {
-    char work[kWorkScaled];
-    n = clampInt(n, -kNumMaxImplied, kNumMaxImplied);
-    if (!moneyText(value, work, sizeof work, n)) return num_fillStars(buffer, size, width);
-    return num_putText(work, std::strlen(work), buffer, size, width, leftAlign);
+    // With n above 0 the text holds "0." and n digits at least.
+    if (num_cannotFit(n > 0 ? n + 2LL : 0, width, size)) return num_fillStars(buffer, size, width);
+    std::vector<char> work(kWorkText + static_cast<size_t>(std::max(n, 0)));
+    if (!moneyText(value, work.data(), work.size(), n)) return num_fillStars(buffer, size, width);
+    return num_putText(work.data(), std::strlen(work.data()), buffer, size, width, leftAlign);
 }
 
 // Mantissa bits, exponent and sign of the 10-byte image.
@@ -94,6 +97,11 @@ int num_fillStars(char *buffer, size_t size, int width) {
     std::memset(buffer, '*', n);
     buffer[n] = '\0';
     return static_cast<int>(n);
+}
+
+bool num_cannotFit(long long length, int width, size_t size) {
+    return static_cast<unsigned long long>(std::max(length, 0LL)) >= size ||
+           (width > 0 && static_cast<size_t>(width) >= size);
 }
 
 int num_putText(const char *text, size_t len, char *buffer, size_t size, int width, int leftAlign) {
@@ -188,7 +196,7 @@ int num_scaleDigits(char *text, int n, size_t size) {
     while (*digits && !isDigit(*digits)) ++digits;
     size_t len = std::strlen(digits), head = static_cast<size_t>(digits - text);
     if (n < 0) {
-        size_t cut = static_cast<size_t>(-static_cast<long>(n));
+        size_t cut = static_cast<size_t>(-static_cast<long long>(n));
         if (len > cut) {
             digits[len - cut] = '\0';
         } else {
@@ -269,24 +277,22 @@ Numeric96 &num_textToDecimalDirect(Numeric96 &decimal, const char *text) {
 }
 
 int num_decimalToText(const Numeric96 &decimal, char *buffer, size_t size, int width, int decimals, int leftAlign) {
-    decimals = clampInt(decimals, 0, kNumMaxDecimals);
-    char work[kWorkText + kNumMaxDecimals + 4];
+    if (decimals < 0) decimals = 0;
+    if (!buffer || size == 0) return 0;
+    // Made in the caller's buffer: the text only grows on its way, so what
+    // does not fit there on the way would not fit at the end either.
+    long n = -1;
     if (decimal.state == NmDecimal_normal && MPInt96_isValid(decimal.mantissa())) {
         Numeric96 v = decimal;
         if (v.decimals > decimals) v = Numeric96_round(v, decimals, NmRound_plain, NmRound_threshold);
-        long n = NmDecimal_toChars(Numeric96_toWork(v), work, kWorkText);
-        if (n < 0 || !num_shiftPoint(work, decimals, sizeof work) ||
-            num_insertPoint(work, decimals, sizeof work) == kNumNoRoom)
-            return num_fillStars(buffer, size, width);
-    } else {
-        std::strcpy(work, "0");
-        if (decimals > 0) {
-            work[1] = '.';
-            std::memset(work + 2, '0', static_cast<size_t>(decimals));
-            work[2 + decimals] = '\0';
-        }
+        n = NmDecimal_toChars(Numeric96_toWork(v), buffer, std::min(size, kWorkText));
+    } else if (size > 1) {
+        std::strcpy(buffer, "0");
+        n = 1;
     }
-    return num_putText(work, std::strlen(work), buffer, size, width, leftAlign);
+    if (n < 0 || !num_shiftPoint(buffer, decimals, size) || num_insertPoint(buffer, decimals, size) == kNumNoRoom)
+        return num_fillStars(buffer, size, width);
+    return num_putText(buffer, std::strlen(buffer), buffer, size, width, leftAlign);
 }
 
 void num_doubleToExt10(double x, unsigned char image[kExt10Size]) {

@@ -14,12 +14,6 @@
 #include "fixed.h"
 
 constexpr int kNumNoRoom = -1;
-// Implied decimals of money and scaled doubles, and the precision of
-// doubles, are taken within +-100; a money value has 19 digits, so money
-// texts come out exactly the same as without a bound.
-constexpr int kNumMaxImplied = 100;
-// Decimals shown of a 16-byte decimal: its mantissa has at most 28 digits.
-constexpr int kNumMaxDecimals = 28;
 
 // In-place edits of a text in a buffer of size bytes.
 // Groups the digits left of the point in threes; returns the growth.
@@ -53,8 +47,8 @@ int num_fdecimalToText(const FDecimal &value, char *buffer, size_t size, int wid
 // decimal is left alone.
 void num_textToDecimal(Numeric96 *decimal, const char *text);
 Numeric96 &num_textToDecimalDirect(Numeric96 &decimal, const char *text);
-// Exactly `decimals` (0 to 28) fraction digits; values that are no number
-// show as zero.
+// Exactly `decimals` fraction digits, zeros beyond the value's own; values
+// that are no number show as zero.
 int num_decimalToText(const Numeric96 &decimal, char *buffer, size_t size, int width, int decimals, int leftAlign);
 
 // The 10-byte extended-real image: 64-bit mantissa with explicit leading
@@ -67,6 +61,10 @@ double num_ext10ToDouble(const unsigned char image[kExt10Size]);
 // Fills the buffer with '*' up to the width (without a width, up to
 // size - 1): the answer of a text that does not fit. Returns the count.
 int num_fillStars(char *buffer, size_t size, int width);
+// Whether a text of at least `length` characters, or the width, is more
+// than size bytes hold: such a text is stars, whatever count of decimals
+// made it long, and no working text is made for it.
+bool num_cannotFit(long long length, int width, size_t size);
 // Copies text (length len) into buffer right-justified to width, or as it
 // is when leftAlign is set; returns max(len, width).
 int num_putText(const char *text, size_t len, char *buffer, size_t size, int width, int leftAlign);

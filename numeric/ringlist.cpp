@@ -31,6 +31,11 @@ void forget(const RingList *list, RingLink *link) {
     if (list->flags & kRingOwner) link->owner = nullptr;
 }
 
+// Whether the link is on this list: constant time for the first and the last.
+bool holds(const RingList *list, const RingLink *link) {
+    return link && list->last && (link == list->last || predecessor(list, link));
+}
+
 bool unlink(RingList *list, RingLink *link) {
     RingLink *pred = predecessor(list, link);
     if (!pred) return false;
@@ -40,12 +45,11 @@ bool unlink(RingList *list, RingLink *link) {
     return true;
 }
 
-// Links the item after the anchor; without anchor it goes last, or first
-// when front is set.
+// Links the item after the anchor, which is on this list; without anchor
+// it goes last, or first when front is set.
 void insertLink(RingList *list, RingLink *link, RingLink *anchor, bool front) {
-    // After itself is where it already is; an anchor on no list has no place.
+    // After itself is where it already is.
     if (anchor == link) return;
-    if (anchor && !anchor->next) return;
     if (list->flags & kRingOwner) {
         if (link->owner) unlink(link->owner, link);
         link->owner = list;
@@ -111,8 +115,11 @@ void *ring_prev(const RingList *list, const void *item) {
 
 void ring_insertAfter(RingList *list, void *item, void *anchor) {
     if (!list || !item) return;
-    insertLink(list, linkOf(list, item), anchor ? linkOf(list, anchor) : nullptr,
-               list->flags & kRingFront);
+    RingLink *at = anchor ? linkOf(list, anchor) : nullptr;
+    // Linking after another list's item would splice this item into that
+    // list's circle; under flag 4 the item must not even leave its own list.
+    if (at && !holds(list, at)) return;
+    insertLink(list, linkOf(list, item), at, list->flags & kRingFront);
 }
 
 void ring_append(RingList *list, void *item) { ring_insertAfter(list, item, nullptr); }
@@ -165,6 +172,10 @@ int ring_indexOf(const RingList *list, const void *item) {
     return -1;
 }
 
+bool ring_holds(const RingList *list, const void *item) {
+    return list && item && holds(list, linkOf(list, item));
+}
+
 int ring_count(const RingList *list) {
     if (!list || !list->last) return 0;
     return ring_indexOf(list, itemOf(list, list->last)) + 1;
@@ -190,11 +201,11 @@ int ring_removeDispose(RingList *list, void *item, RingDisposeFn dispose) {
 }
 
 void *ring_removeAfter(RingList *list, void *item) {
-    if (!list || !list->last || !item) return nullptr;
+    if (!list || !item) return nullptr;
     RingLink *link = linkOf(list, item);
+    // The follower of another list's item belongs to that list.
+    if (!holds(list, link)) return nullptr;
     RingLink *gone = link->next;
-    if (!gone) return nullptr;
-    if ((list->flags & kRingOwner) && link->owner != list) return nullptr;
     link->next = gone->next;
     if (gone == link) {
         list->last = nullptr;

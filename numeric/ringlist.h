@@ -46,6 +46,7 @@ void *ring_last(const RingList *list);
 void *ring_next(const RingList *list, const void *item);
 void *ring_prev(const RingList *list, const void *item);
 
+// An anchor that is not on this list makes an insertion do nothing.
 void ring_insertAfter(RingList *list, void *item, void *anchor);
 void ring_append(RingList *list, void *item);
 void ring_insertBefore(RingList *list, void *item, void *anchor);
@@ -55,13 +56,16 @@ void ring_insertAt(RingList *list, void *item, int index);
 // the end wraps around the circle.
 void *ring_at(const RingList *list, int index);
 int ring_indexOf(const RingList *list, const void *item);
+// Constant time for the first and the last item.
+bool ring_holds(const RingList *list, const void *item);
 int ring_count(const RingList *list);
 
 // Makes the item the last without relinking (null forgets every item);
 // returns the previous last item.
 void *ring_setLast(RingList *list, void *item);
 
-// Removals change nothing for an item that is not on the list.
+// Removals change nothing for an item that is not on the list, nor does
+// ring_removeAfter for such an anchor.
 RingList *ring_remove(RingList *list, void *item);
 int ring_removeDispose(RingList *list, void *item, RingDisposeFn dispose);
 void *ring_removeAfter(RingList *list, void *item);

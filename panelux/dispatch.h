@@ -1,19 +1,9 @@
-// Request dispatch of ZamExtMessageProc: life-cycle codes, the handler
-// table of the window requests and the batch request 99.
+// formkit's handler table and the batch request 99.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "zam_entry.h"
 
-// One request as a handler sees it. A request that came straight from the
-// host has no known length (kWireUnbounded); one inside a batch is bounded by
-// its entry.
-struct PxRequest {
-    const unsigned char *data;
-    size_t length;
-    void *reply;
-    int depth;  // batch nesting level of this request
-};
+using PxRequest = ZamRequest;
 
 typedef int (*PxDispatchFn)(int code, const PxRequest &req);
 
@@ -21,7 +11,8 @@ typedef int (*PxDispatchFn)(int code, const PxRequest &req);
 constexpr int kPxMaxBatchDepth = 8;
 constexpr int kPxBatchCode = 99;
 
-int px_dispatch(int code, const PxRequest &req);
+// The host's reply area holds every reply of formkit.
+constexpr size_t kPxReplyCapacity = 65536;
 
 // Runs the entries of a batch through dispatch; returns the reply length of
 // the last entry run.

@@ -1,21 +1,16 @@
 // formkit's module-wide state: one copy per process, touched only on the
-// host's user-interface thread.
+// host's user-interface thread. The host's tables and the terminal build
+// number of code -4 are kept by the entry layer (zam_host()).
 #pragma once
 
+#include <windows.h>
+
 #include "objtable.h"
-#include "zam_ext.h"
 
 struct PxModule {
     HINSTANCE instance = nullptr;
-    ZamExtCallBacks *ext = nullptr;
-    TAppObj *app = nullptr;
-    int hostBuild = 0;  // terminal build number from code -4
     bool loaded = false;
     PxObjTable objects;
 };
 
 PxModule &px_module();
-
-// The host's reply buffer holds every reply of this module; the writers of
-// the handlers are bounded by this.
-constexpr size_t kPxReplyCapacity = 65536;

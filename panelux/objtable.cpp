@@ -4,8 +4,6 @@
 
 namespace {
 
-PxObjRelease g_release[static_cast<int>(PxObjKind::Count)];
-
 bool kindMatches(PxObjKind have, PxObjKind want) {
     return want == PxObjKind::Any || have == want;
 }
@@ -24,23 +22,7 @@ void removeAt(PxObjTable *t, int i) {
     while (t->count > 0 && t->entries[t->count - 1].handle == 0) --t->count;
 }
 
-// Releases the objects of a detached array; a release that looks the table
-// up again finds it already empty.
-void releaseAll(std::vector<PxObjEntry> &entries, int count) {
-    for (int i = 0; i < count; ++i) {
-        const PxObjEntry &e = entries[i];
-        if (e.handle == 0) continue;
-        PxObjRelease r = g_release[static_cast<int>(e.kind)];
-        if (r) r(e.object);
-    }
-}
-
 }  // namespace
-
-void objtab_setRelease(PxObjKind kind, PxObjRelease release) {
-    int k = static_cast<int>(kind);
-    if (k > 0 && k < static_cast<int>(PxObjKind::Count)) g_release[k] = release;
-}
 
 int objtab_create(PxObjTable *t) {
     objtab_free(t);
@@ -55,12 +37,9 @@ int objtab_create(PxObjTable *t) {
 }
 
 void objtab_free(PxObjTable *t) {
-    std::vector<PxObjEntry> old;
-    old.swap(t->entries);
-    int count = t->count;
+    std::vector<PxObjEntry>().swap(t->entries);
     t->count = 0;
     t->live = false;
-    releaseAll(old, count);
 }
 
 int objtab_add(PxObjTable *t, int32_t handle, PxObjKind kind, void *object) {

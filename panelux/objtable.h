@@ -18,9 +18,6 @@ enum class PxObjKind : uint8_t {
     Any = 0xff,  // lookups only: any kind matches
 };
 
-// Frees an object left in the table when the table is freed.
-typedef void (*PxObjRelease)(void *object);
-
 struct PxObjEntry {
     int32_t handle;  // 0 = free entry
     PxObjKind kind;
@@ -35,15 +32,12 @@ struct PxObjTable {
 
 constexpr int kPxObjTableStep = 128;
 
-// Create empties the table (releasing what an earlier table held).
+// The table owns only its array: the objects belong to whoever made them,
+// and their own teardown frees them, so create and free never touch them.
 int objtab_create(PxObjTable *t);
-// Free releases every object still held, then the array.
 void objtab_free(PxObjTable *t);
 int objtab_add(PxObjTable *t, int32_t handle, PxObjKind kind, void *object);
 void *objtab_find(const PxObjTable *t, int32_t handle, PxObjKind kind);
 void *objtab_removeHandle(PxObjTable *t, int32_t handle, PxObjKind kind);
 int32_t objtab_removeObject(PxObjTable *t, const void *object);
 int objtab_capacity(const PxObjTable *t);
-
-// Registered by the Part that makes objects of a kind.
-void objtab_setRelease(PxObjKind kind, PxObjRelease release);

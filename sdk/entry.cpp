@@ -1,25 +1,26 @@
 #include "zamentry.h"
 
+#include "zam_entry.h"
+
 namespace {
-ZamExtCallBacks *g_ext = nullptr;
 void *g_instData = nullptr;
 }  // namespace
 
-void zamKeepExtTable(ZamExtCallBacks *table) { g_ext = table; }
-ZamExtCallBacks *ZamExtTable() { return g_ext; }
 
 void *ZamSetInstData(void *data) { return g_instData = data; }
 void *ZamGetInstData() { return g_instData; }
 int ZamGetInstCount() { return 1; }
 
 int CompareNames(const char *a, const char *b) {
-    if (!g_ext || !g_ext->CompareNames) return 1;
-    return g_ext->CompareNames(a, b);
+    ZamExtCallBacks *ext = zam_host().ext;
+    if (!ext || !ext->CompareNames) return 1;
+    return ext->CompareNames(a, b);
 }
 
 int ReadIniFile(const char *file, ZamIniCallback callback, void *context) {
-    if (!g_ext || !g_ext->ReadIniFile) return 0;
-    return g_ext->ReadIniFile(file, callback, context);
+    ZamExtCallBacks *ext = zam_host().ext;
+    if (!ext || !ext->ReadIniFile) return 0;
+    return ext->ReadIniFile(file, callback, context);
 }
 
 BOOL zamDllMainStep(ZamEntryFlags &flags, ZamStartupFn startup, HANDLE instance, DWORD reason,

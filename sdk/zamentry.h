@@ -1,13 +1,11 @@
-// The entry skeleton the small message modules share: the kept terminal
-// table, an instance-data slot, the instance count and ZamDllMain, through
-// which a host may start the module's run-time library itself.
+// The entry skeleton the small message modules and regionfmt share: an
+// instance-data slot, the instance count, the terminal services the modules
+// forward and ZamDllMain, through which a host may start the module's
+// run-time library itself. The terminal table itself is kept by the entry
+// layer (zam_host()).
 #pragma once
 
 #include "zam_ext.h"
-
-// The terminal table given by ZamSetCallBacks; null before it.
-void zamKeepExtTable(ZamExtCallBacks *table);
-ZamExtCallBacks *ZamExtTable();
 
 void *ZamSetInstData(void *data);
 void *ZamGetInstData();

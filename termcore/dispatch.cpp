@@ -1,54 +1,24 @@
-#include "dispatch.h"
+// termcore's requests by code; every code without a row answers 0.
 
 #include <ctime>
 
 #include "handlers.h"
 #include "module.h"
-#include "zam_ext.h"
 
 namespace {
 
-struct HandlerRow {
-    int code;
-    int (*handler)(const TcRequest &req);
-    bool needsSettings;
-};
+// Row mark: the handler needs termcore.ini read first.
+constexpr unsigned kNeedsSettings = 1;
 
-const HandlerRow kHandlers[] = {
-    {0, tc_runMacro, true},       {1, tc_runMacroEx, true},    {10, tc_dbgOpen, true},
-    {11, tc_dbgClose, true},      {12, tc_dbgStart, true},     {13, tc_dbgData, true},
-    {14, tc_dbgFlag, true},       {50, tc_help, true},         {51, tc_helpEx, true},
-    {100, tc_fileRecv, true},     {101, tc_fileSend, true},    {102, tc_dirList, true},
-    {103, tc_fileCopy, true},     {104, tc_fileRename, false}, {105, tc_dirOp, true},
-    {106, tc_getCwd, false},      {107, tc_fileStat, true},    {108, tc_filePut2, false},
-    {200, tc_process, true},      {201, tc_editMgr, true},     {202, tc_editor, true},
-    {204, tc_clipSet, false},     {205, tc_clipGet, false},    {206, tc_localeInfo, false},
-    {207, tc_langIds, false},
-};
-
-const HandlerRow *rowFor(int code) {
-    for (const HandlerRow &row : kHandlers)
-        if (row.code == code) return &row;
-    return nullptr;
-}
-
-int onProtocol(const void *request) {
-    WireReader r(request, kTcLegacyArea);
-    r.seek(kHostVersionOffset);
-    uint16_t version = r.u16();
-    if (r.ok()) tc_module().protocol = version;
-    return 0;
-}
-
-int onStart() {
+int onStart(const TcRequest &) {
     _tzset();
     return 0;
 }
 
-int onEnd(bool flag) {
+int onEnd(const TcRequest &req) {
     tc_closeTransfers();
     tc_closeDirList();
-    if (flag) {
+    if (req.flag) {
         tc_dbgCloseAll();
         tc_editorsCloseAll();
         tc_editMgrDrop();
@@ -61,21 +31,44 @@ int onEnd(bool flag) {
     return 0;
 }
 
+// The entry layer keeps the protocol version of -4 itself.
+int onProtocol(const TcRequest &) { return 0; }
+
+const ZamHandlerRow kRows[] = {
+    {kMsgHostVersion, onProtocol, 0},
+    {kMsgUnload, onEnd, 0},
+    {kMsgLoad, onStart, 0},
+    {0, tc_runMacro, kNeedsSettings},
+    {1, tc_runMacroEx, kNeedsSettings},
+    {10, tc_dbgOpen, kNeedsSettings},
+    {11, tc_dbgClose, kNeedsSettings},
+    {12, tc_dbgStart, kNeedsSettings},
+    {13, tc_dbgData, kNeedsSettings},
+    {14, tc_dbgFlag, kNeedsSettings},
+    {50, tc_help, kNeedsSettings},
+    {51, tc_helpEx, kNeedsSettings},
+    {100, tc_fileRecv, kNeedsSettings},
+    {101, tc_fileSend, kNeedsSettings},
+    {102, tc_dirList, kNeedsSettings},
+    {103, tc_fileCopy, kNeedsSettings},
+    {104, tc_fileRename, 0},
+    {105, tc_dirOp, kNeedsSettings},
+    {106, tc_getCwd, 0},
+    {107, tc_fileStat, kNeedsSettings},
+    {108, tc_filePut2, 0},
+    {200, tc_process, kNeedsSettings},
+    {201, tc_editMgr, kNeedsSettings},
+    {202, tc_editor, kNeedsSettings},
+    {204, tc_clipSet, 0},
+    {205, tc_clipGet, 0},
+    {206, tc_localeInfo, 0},
+    {207, tc_langIds, 0},
+};
+
+void prepare(const ZamHandlerRow &row) {
+    if (row.flags & kNeedsSettings) tc_loadSettings();
+}
+
 }  // namespace
 
-int tc_dispatch(int code, const void *request, void *reply) {
-    if (code < kTcFirstCode || code > kTcLastCode) return 0;
-    switch (code) {
-    case kMsgHostVersion: return onProtocol(request);
-    case kMsgLoad: return onStart();
-    case kMsgUnload: return onEnd(request != nullptr);
-    default: break;
-    }
-    const HandlerRow *row = rowFor(code);
-    if (!row || !request) return 0;
-    if (row->needsSettings) tc_loadSettings();
-    size_t area = tc_blockArea();
-    TcRequest req{static_cast<const unsigned char *>(request), area,
-                  static_cast<unsigned char *>(reply), reply ? area : 0};
-    return row->handler(req);
-}
+const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kTcLargestReply, prepare};

@@ -23,7 +23,7 @@ bool fits(const std::string &a, const std::string &b) {
     return a.size() + b.size() + 2 <= static_cast<size_t>(kHostPathMax);
 }
 
-ZamExtCallBacks *ext() { return tc_module().ext; }
+ZamExtCallBacks *ext() { return zam_host().ext; }
 
 }  // namespace
 

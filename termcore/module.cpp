@@ -49,52 +49,46 @@ TcModule &tc_module() {
     return m;
 }
 
-size_t tc_blockArea() {
-    TcModule &m = tc_module();
-    if (m.protocol <= kTcBigBlockProtocol || !m.ext) return kTcLegacyArea;
-    int n = m.ext->GetMaxBlockSize();
-    return n > 0 ? static_cast<size_t>(n) : 0;
-}
-
 size_t tc_dataBlock(size_t header) {
-    if (tc_module().protocol <= kTcBigBlockProtocol) return kTcSmallBlock;
-    size_t area = tc_blockArea();
-    return area > header ? area - header : 0;
+    size_t block = 0;
+    if (!zam_hostBlock(block)) return kTcSmallBlock;
+    return block > header ? block - header : 0;
 }
 
 void tc_loadSettings() {
     TcModule &m = tc_module();
-    if (m.settingsLoaded || !m.ext) return;
-    m.ext->ReadIniFile("termcore.ini", takeSetting, &m);
+    ZamExtCallBacks *ext = zam_host().ext;
+    if (m.settingsLoaded || !ext) return;
+    ext->ReadIniFile("termcore.ini", takeSetting, &m);
     m.settingsLoaded = true;
 }
 
 const std::string &tc_setting(TcSetting which) { return tc_module().settings[which]; }
 
 bool tc_addFilterProc(PxFilterProc filter) {
-    TcModule &m = tc_module();
-    if (!m.app) return false;
-    m.app->fn->addFilterProc(m.app, filter, 0);
+    TAppObj *app = zam_host().app;
+    if (!app) return false;
+    app->fn->addFilterProc(app, filter, 0);
     addedFilters().push_back(filter);
     return true;
 }
 
 void tc_remFilterProc(PxFilterProc filter) {
-    TcModule &m = tc_module();
-    if (forget(addedFilters(), filter) && m.app) m.app->fn->remFilterProc(m.app, filter);
+    TAppObj *app = zam_host().app;
+    if (forget(addedFilters(), filter) && app) app->fn->remFilterProc(app, filter);
 }
 
 bool tc_addIdleProc(PxIdleProc proc) {
-    TcModule &m = tc_module();
-    if (!m.app) return false;
-    m.app->fn->addIdleProc(m.app, proc, 0);
+    TAppObj *app = zam_host().app;
+    if (!app) return false;
+    app->fn->addIdleProc(app, proc, 0);
     addedIdles().push_back(proc);
     return true;
 }
 
 void tc_remIdleProc(PxIdleProc proc) {
-    TcModule &m = tc_module();
-    if (forget(addedIdles(), proc) && m.app) m.app->fn->remIdleProc(m.app, proc);
+    TAppObj *app = zam_host().app;
+    if (forget(addedIdles(), proc) && app) app->fn->remIdleProc(app, proc);
 }
 
 void tc_removeHostProcs() {

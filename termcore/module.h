@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "zam_ext.h"
+#include "zam_entry.h"
 
 // The ten termcore.ini settings, in the order the file macros are expanded.
 enum TcSetting : int {
@@ -25,27 +25,19 @@ enum TcSetting : int {
 
 struct TcModule {
     HINSTANCE instance = nullptr;  // termcore's own module handle
-    ZamExtCallBacks *ext = nullptr;
-    TAppObj *app = nullptr;
-    uint16_t protocol = 0;  // from code -4; 0 until the first one
     bool settingsLoaded = false;
     std::string settings[kSetCount];
 };
 
 TcModule &tc_module();
 
-// Protocol versions above this one give blocks of the host's largest size.
-constexpr uint16_t kTcBigBlockProtocol = 88;
-// Block of the older protocol: file data and listing pages.
+// Block of a host that names no block size: file data and listing pages.
 constexpr size_t kTcSmallBlock = 400;
-// Older hosts name no size; their fixed request and reply areas hold the
-// largest fixed reply (clipboard text of 8192 bytes).
-constexpr size_t kTcLegacyArea = 8208;
+// The largest fixed reply: clipboard text of 8192 bytes with its header.
+constexpr size_t kTcLargestReply = 8208;
 
-// The host's largest block: it bounds every request record and every reply.
-size_t tc_blockArea();
-// The file-data and listing block of the current protocol: 400, or the
-// host's largest block less the reply header.
+// The file-data and listing block: 400, or the host's block less the reply
+// header.
 size_t tc_dataBlock(size_t header);
 
 // termcore.ini, read once on the first request that needs it.

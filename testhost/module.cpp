@@ -52,15 +52,27 @@ TAppObj *Module::setup(TAppObj *object) {
 }
 
 int Module::message(int code, const Bytes &request) {
-    auto f = reinterpret_cast<ZamExtMessageProcFn>(proc(messageProcName));
-    if (!f) return -1;
     GuardedBuffer req(request.size());
     if (request.size()) std::memcpy(req.data(), request.data(), request.size());
+    return send(code, req.data());
+}
+
+int Module::messageInBlock(int code, const Bytes &request) {
+    size_t block = static_cast<size_t>(Host::get().maxBlockSize);
+    GuardedBuffer req(block);
+    req.fill('x');
+    std::memcpy(req.data(), request.data(), request.size() < block ? request.size() : block);
+    return send(code, req.data());
+}
+
+int Module::send(int code, unsigned char *request) {
+    auto f = reinterpret_cast<ZamExtMessageProcFn>(proc(messageProcName));
+    if (!f) return -1;
     reply_.fill(kReplyFill);
     Host &h = Host::get();
     h.currentReply = reply_.data();
     h.currentReplySize = reply_.size();
-    int n = f(static_cast<unsigned>(code), req.data(), reply_.data());
+    int n = f(static_cast<unsigned>(code), request, reply_.data());
     h.currentReply = nullptr;
     h.currentReplySize = 0;
     return n;
@@ -74,6 +86,7 @@ int Module::hostVersion(int build) {
 
 void Module::start(int build) {
     Host &h = Host::get();
+    h.enableExt({26});
     setCallBacks(h.ext());
     setup(h.app());
     hostVersion(build);

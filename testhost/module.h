@@ -38,9 +38,14 @@ public:
     // The reply area is filled with kReplyFill before each request.
     int message(int code, const Bytes &request);
     int message(int code) { return message(code, Bytes()); }
+    // The request at the start of a block of the host's maxBlockSize,
+    // filled up with 'x' and followed by a guard page: a module may read the
+    // block but nothing past it.
+    int messageInBlock(int code, const Bytes &request);
     // Code -4 with the build number at byte 18.
     int hostVersion(int build);
-    // setCallBacks and setup with the stand-in host, then -4 and -1.
+    // setCallBacks and setup with the stand-in host (its GetMaxBlockSize
+    // enabled), then -4 and -1.
     void start(int build = 114);
 
     const unsigned char *reply() const { return reply_.data(); }
@@ -50,6 +55,8 @@ public:
     static constexpr unsigned char kReplyFill = 0xCD;
 
 private:
+    int send(int code, unsigned char *request);
+
     HMODULE h_ = nullptr;
     GuardedBuffer reply_;
 };

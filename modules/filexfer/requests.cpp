@@ -9,7 +9,8 @@
 
 #include <windows.h>
 
-#include "wire.h"
+#include "records.h"
+#include "zam_entry.h"
 #include "zamentry.h"
 
 namespace {
@@ -22,36 +23,32 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 // The one output file, kept between requests.
 FilePtr g_out;
 
-int status(WireWriter &w, int code) {
-    w.i32(code);
-    return static_cast<int>(w.size());
-}
+int status(const ZamRequest &req, int code) { return zam_replyInt(req, code); }
 
 // Request 1: a new open closes the file kept before.
-int openFile(WireReader &r, WireWriter &w) {
-    r.seek(4);
-    std::string name(r.text());
-    if (!r.ok()) return status(w, kFxCantOpenTerminalFile);
+int openFile(const ZamRequest &req) {
+    WireReader r = req.reader();
+    std::string_view name;
+    if (!fx_readName(r, name)) return status(req, kFxCantOpenTerminalFile);
     g_out.reset();
-    g_out.reset(std::fopen(name.c_str(), "wb"));
-    return status(w, g_out ? kFxOk : kFxCantOpenTerminalFile);
+    g_out.reset(std::fopen(std::string(name).c_str(), "wb"));
+    return status(req, g_out ? kFxOk : kFxCantOpenTerminalFile);
 }
 
 // Request 2.
-int closeFile(WireWriter &w) {
-    if (!g_out) return status(w, kFxCantCloseTerminalFile);
+int closeFile(const ZamRequest &req) {
+    if (!g_out) return status(req, kFxCantCloseTerminalFile);
     int rc = std::fclose(g_out.release());
-    return status(w, rc == 0 ? kFxOk : kFxCantCloseTerminalFile);
+    return status(req, rc == 0 ? kFxOk : kFxCantCloseTerminalFile);
 }
 
 // Request 3: a failed write keeps the file open.
-int writeBlock(WireReader &r, WireWriter &w) {
-    int32_t n = r.i32();
-    if (!r.ok() || n < 0 || !g_out) return status(w, kFxCantWriteTerminalFile);
-    const unsigned char *data = r.bytes(static_cast<size_t>(n));
-    if (!data && n > 0) return status(w, kFxCantWriteTerminalFile);
-    size_t written = n > 0 ? std::fwrite(data, 1, static_cast<size_t>(n), g_out.get()) : 0;
-    return status(w, written == static_cast<size_t>(n) ? kFxOk : kFxCantWriteTerminalFile);
+int writeBlock(const ZamRequest &req) {
+    WireReader r = req.reader();
+    FxBlock block;
+    if (!fx_readBlock(r, block) || !g_out) return status(req, kFxCantWriteTerminalFile);
+    size_t written = block.length ? std::fwrite(block.data, 1, block.length, g_out.get()) : 0;
+    return status(req, written == block.length ? kFxOk : kFxCantWriteTerminalFile);
 }
 
 struct IniSearch {
@@ -69,86 +66,91 @@ int ZAMCB takeFirstMatch(const char *key, const char *value, void *context) {
     return 100;
 }
 
-// Request 4: +0 non-zero, +4 the key, the ini file after the key's NUL.
-int iniKey(WireReader &r, WireWriter &w) {
-    int32_t wanted = r.i32();
-    if (!r.ok() || wanted == 0) return status(w, kFxNoIniKey);
+// Request 4.
+int iniKey(const ZamRequest &req) {
+    WireReader r = req.reader();
+    FxIniKey ask;
+    if (!fx_readIniKey(r, ask)) return status(req, kFxNoIniKey);
     IniSearch search;
-    search.key = r.text();
-    std::string file(r.text());
-    if (!r.ok()) return status(w, kFxNoIniKey);
-    ReadIniFile(file.c_str(), takeFirstMatch, &search);
-    if (!search.found) return status(w, kFxNoIniKey);
+    search.key = ask.key;
+    ReadIniFile(std::string(ask.file).c_str(), takeFirstMatch, &search);
+    if (!search.found) return status(req, kFxNoIniKey);
+    WireWriter w = req.writer();
     w.i32(kFxOk);
     w.text(search.value);
-    return static_cast<int>(w.size());
+    return zam_replyLength(w);
 }
 
 // Request 5.
-int deleteFile(WireReader &r, WireWriter &w) {
-    r.seek(4);
-    std::string name(r.text());
-    if (!r.ok()) return status(w, kFxCantDelete);
-    return status(w, std::remove(name.c_str()) == 0 ? kFxOk : kFxCantDelete);
+int deleteFile(const ZamRequest &req) {
+    WireReader r = req.reader();
+    std::string_view name;
+    if (!fx_readName(r, name)) return status(req, kFxCantDelete);
+    return status(req, std::remove(std::string(name).c_str()) == 0 ? kFxOk : kFxCantDelete);
 }
 
 // Request 6.
-int version(WireWriter &w) {
+int version(const ZamRequest &req) {
+    WireWriter w = req.writer();
     w.i32(kFxOk);
     w.i32(kFxVersion);
-    return static_cast<int>(w.size());
+    return zam_replyLength(w);
 }
 
-// Request 7: the error number as it stood when the request came.
-int lastError(int number, WireWriter &w) {
+// Request 7: the error number as it stood when the request came, before
+// anything this request did could change it.
+int lastError(const ZamRequest &req) {
+    int number = fx_errnoOnEntry();
+    WireWriter w = req.writer();
     w.i32(kFxOk);
     w.i32(number);
     w.text(number ? std::strerror(number) : "");
-    return static_cast<int>(w.size());
+    return zam_replyLength(w);
 }
 
 // Request 8: a path longer than 260 characters is a failure, not a cut.
-int tempPath(WireWriter &w) {
+int tempPath(const ZamRequest &req) {
     char path[kFxTempPathMax + 1];
     DWORD n = GetTempPathA(sizeof path, path);
-    if (n == 0 || n > kFxTempPathMax) return status(w, kFxWinApiFailed);
+    if (n == 0 || n > kFxTempPathMax) return status(req, kFxWinApiFailed);
+    WireWriter w = req.writer();
     w.i32(kFxOk);
     w.text(std::string_view(path, n));
-    return static_cast<int>(w.size());
+    return zam_replyLength(w);
 }
 
 // Request 9: the reply ends with the text's terminator.
-int localeInfo(WireReader &r, WireWriter &w) {
-    r.seek(4);
-    int32_t type = r.i32();
-    if (!r.ok()) return status(w, kFxNoLocaleInfo);
+int localeInfo(const ZamRequest &req) {
+    WireReader r = req.reader();
+    int32_t type = 0;
+    if (!fx_readLocaleType(r, type)) return status(req, kFxNoLocaleInfo);
     char text[kFxLocaleMax];
     int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, static_cast<LCTYPE>(type), text, sizeof text);
-    if (n <= 0) return status(w, kFxNoLocaleInfo);
+    if (n <= 0) return status(req, kFxNoLocaleInfo);
+    WireWriter w = req.writer();
     w.i32(kFxOk);
     w.bytes(text, static_cast<size_t>(n));
-    return static_cast<int>(w.size());
+    return zam_replyLength(w);
 }
+
+int unload(const ZamRequest &) {
+    g_out.reset();
+    return 0;
+}
+
+int g_errnoOnEntry;
+
+// The run-time's error number before the request ran; request 7 reports it.
+void keepErrno(const ZamHandlerRow &) { g_errnoOnEntry = errno; }
+
+const ZamHandlerRow kRows[] = {
+    {1, openFile, 0},   {2, closeFile, 0},  {3, writeBlock, 0}, {4, iniKey, 0},
+    {5, deleteFile, 0}, {6, version, 0},    {7, lastError, 0},  {8, tempPath, 0},
+    {9, localeInfo, 0}, {kMsgUnload, unload, 0},
+};
 
 }  // namespace
 
-int fx_request(int code, const void *request, void *reply) {
-    int lastErrno = errno;
-    WireReader r(request, kWireUnbounded);
-    WireWriter w(reply, kFxReplyCapacity);
-    switch (code) {
-    case 1: return openFile(r, w);
-    case 2: return closeFile(w);
-    case 3: return writeBlock(r, w);
-    case 4: return iniKey(r, w);
-    case 5: return deleteFile(r, w);
-    case 6: return version(w);
-    case 7: return lastError(lastErrno, w);
-    case 8: return tempPath(w);
-    case 9: return localeInfo(r, w);
-    case -2:
-        g_out.reset();
-        return 0;
-    default: return 0;
-    }
-}
+int fx_errnoOnEntry() { return g_errnoOnEntry; }
+
+const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kFxReplyCapacity, keepErrno};

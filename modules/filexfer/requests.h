@@ -51,6 +51,5 @@ constexpr size_t kFxTempPathMax = 260;
 // No reply is longer than this.
 constexpr size_t kFxReplyCapacity = 2048;
 
-// Answers one request into reply and returns the reply length; 0 for codes
-// it does not handle.
-int fx_request(int code, const void *request, void *reply);
+// The run-time library's error number as it stood when the request came.
+int fx_errnoOnEntry();

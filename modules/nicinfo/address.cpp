@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include <windows.h>
 #include <iphlpapi.h>
@@ -42,7 +43,8 @@ Step fromIpHelper(NicAddress &out) {
     DWORD rc = getAdaptersInfo(nullptr, &size);
     if ((rc != NO_ERROR && rc != ERROR_BUFFER_OVERFLOW) || size == 0) return Step::Failed;
     size_t count = size / sizeof(IP_ADAPTER_INFO) + 1;
-    std::unique_ptr<IP_ADAPTER_INFO[]> list(new IP_ADAPTER_INFO[count]);
+    std::unique_ptr<IP_ADAPTER_INFO[]> list(new (std::nothrow) IP_ADAPTER_INFO[count]);
+    if (!list) return Step::Failed;
     size = static_cast<ULONG>(count * sizeof(IP_ADAPTER_INFO));
     if (getAdaptersInfo(list.get(), &size) != NO_ERROR) return Step::Failed;
     std::memcpy(out.bytes.data(), list[0].Address, out.bytes.size());

@@ -1,10 +1,5 @@
-// The request codes of sysmix and the export the host sends them to.
-#include <exception>
-
+// The request codes of sysmix.
 #include "module.h"
-#include "wire.h"
-#include "zam_ext.h"
-#include "zamentry.h"
 
 namespace {
 
@@ -31,38 +26,34 @@ int setStringCodePage(const SysmixRequest &req) {
     return 1;
 }
 
-int dispatch(int code, const SysmixRequest &req) {
-    switch (code) {
-    case 2: return sysmix_release(req);
-    case 3: return sysmix_call(req);
-    case 10: return sysmix_create(req, false);
-    case 11: return sysmix_create(req, true);
-    case 12: return sysmix_oleOn(req);
-    case 13: return sysmix_oleOff(req);
-    case 14: return setCurrencyMode(req);
-    case 15: return setEmptyMode(req);
-    case 16: return setStringCodePage(req);
-    case 17: return sysmix_hostAddresses(req);
-    case 18: return sysmix_adapterAddress(req);
-    case 19: return sysmix_userName(req);
-    case 20: return sysmix_consoleShow(req);
-    case 21: return sysmix_consoleInFront(req);
-    case 22: return sysmix_isRunning(req);
-    case kMsgUnload: sysmix_unload(); return 0;
-    default: return 0;  // 1, -1 and every code sysmix does not serve
-    }
+int unload(const SysmixRequest &) {
+    sysmix_unload();
+    return 0;
 }
+
+int createNew(const SysmixRequest &req) { return sysmix_create(req, false); }
+int attachRunning(const SysmixRequest &req) { return sysmix_create(req, true); }
+
+// Codes 1, -1 and every code without a row answer nothing.
+const ZamHandlerRow kRows[] = {
+    {2, sysmix_release, 0},
+    {3, sysmix_call, 0},
+    {10, createNew, 0},
+    {11, attachRunning, 0},
+    {12, sysmix_oleOn, 0},
+    {13, sysmix_oleOff, 0},
+    {14, setCurrencyMode, 0},
+    {15, setEmptyMode, 0},
+    {16, setStringCodePage, 0},
+    {17, sysmix_hostAddresses, 0},
+    {18, sysmix_adapterAddress, 0},
+    {19, sysmix_userName, 0},
+    {20, sysmix_consoleShow, 0},
+    {21, sysmix_consoleInFront, 0},
+    {22, sysmix_isRunning, 0},
+    {kMsgUnload, unload, 0},
+};
 
 }  // namespace
 
-extern "C" int __cdecl ZamExtMessageProc(unsigned code, const void *request, void *reply) {
-    ZamGetInstCount();
-    try {
-        SysmixRequest req{static_cast<const unsigned char *>(request), kWireUnbounded,
-                          static_cast<unsigned char *>(reply)};
-        return dispatch(static_cast<int>(code), req);
-    } catch (...) {
-        // Nothing may unwind into the host.
-        return 0;
-    }
-}
+const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kSysmixReplyCapacity, nullptr};

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "objects.h"
+#include "zam_entry.h"
 
 // How an empty script value reaches an automation call (request 15).
 enum class SysmixEmpty { empty = 0, null = 1, missing = 2 };
@@ -31,13 +32,9 @@ constexpr char kSysmixOk = '1';
 constexpr char kSysmixFailed = '0';
 constexpr char kSysmixOkNoResult = '2';
 
-// A request as the handlers see it: the record (its length unknown when it
-// came from the host) and the reply area.
-struct SysmixRequest {
-    const unsigned char *data;
-    size_t length;
-    unsigned char *reply;
-};
+// A request as the handlers see it: the entry layer's bounded record and
+// reply area.
+using SysmixRequest = ZamRequest;
 
 // The server texts' code page (request 16).
 unsigned sysmix_codePage();

@@ -82,6 +82,12 @@ TEST(LockList, OwnerFlagMovesItemsAndNodeUnlinkUsesTheBackPointer) {
     LockListInsertSorted(&b, &it[2], byKey, nullptr);
     EXPECT_EQ((std::vector<int>{0}), keys(&a));
     EXPECT_EQ((std::vector<int>{1, 2}), keys(&b));
+    // Anchors on b are strangers to a: nothing moves.
+    LockListInsert(&a, &it[1], &it[2]);
+    LockListInsertBefore(&a, &it[2], &it[1]);
+    EXPECT_EQ(nullptr, LockListRemoveNext(&a, &it[1]));
+    EXPECT_EQ((std::vector<int>{0}), keys(&a));
+    EXPECT_EQ((std::vector<int>{1, 2}), keys(&b));
     LockNodeUnlink(&it[1].node);
     EXPECT_EQ((std::vector<int>{2}), keys(&b));
     EXPECT_EQ(nullptr, it[1].node.owner);

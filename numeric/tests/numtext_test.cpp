@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -99,7 +100,10 @@ TEST(NumText, MoneyTextWithImpliedDecimals) {
         {-123450, 0, 2, 0, 64, "-12.35"}, {123400, 8, 2, 1, 64, "12.34"},
         {123400, 4, 2, 0, 5, "****"},  // does not fit: stars to the width
         {123400, 0, 2, 0, 5, "****"},  // without a width: the buffer
-        {123400, 0, 105, 0, 128, "0." + std::string(96, '0') + "1234"},
+        // Every implied decimal asked for, or stars when they do not fit.
+        {123400, 0, 105, 0, 128, "0." + std::string(101, '0') + "1234"},
+        {123400, 0, 126, 0, 128, std::string(127, '*')}, {123400, 0, INT_MAX, 0, 128, std::string(127, '*')},
+        {123400, 0, INT_MIN, 0, 128, "0"},
     };
     for (const auto &c : toText) EXPECT_EQ(c.want, moneyText(c.units, c.width, c.n, c.leftAlign, c.size));
     const struct {
@@ -133,9 +137,11 @@ TEST(NumText, FixedDecimalText) {
 }
 
 std::string decimalText(const char *value, int width, int decimals, int leftAlign = 0) {
-    char buf[128];
+    char buf[160];
+    std::memset(buf, '#', sizeof buf);
     Numeric96 d = Numeric96_fromText(value);
-    int len = num_decimalToText(d, buf, sizeof buf, width, decimals, leftAlign);
+    int len = num_decimalToText(d, buf, 128, width, decimals, leftAlign);
+    EXPECT_EQ('#', buf[128]);
     EXPECT_EQ(len, static_cast<int>(std::max<size_t>(std::strlen(buf), width))) << buf;
     return buf;
 }
@@ -151,12 +157,16 @@ TEST_F(NumTextDecimal, DecimalTextHasExactlyTheGivenDecimals) {
     const struct {
         const char *value;
         int width, decimals, leftAlign;
-        const char *want;
+        std::string want;
     } cases[] = {
         {"1.5", 0, 3, 0, "1.500"},          {"1.5", 0, 0, 0, "2"},   {"-0.05", 0, 2, 0, "-0.05"},
         {"-0.05", 6, 1, 0, "  -0.1"},       {"0.05", 0, 2, 0, "0.05"}, {"1234.56", 0, 12, 0, "1234.560000000000"},
-        {"0.00000000000000000000000000005", 0, 40, 0, "0.0000000000000000000000000001"},
         {"abc", 7, 2, 0, "   0.00"},        {"(null)", 0, 0, 0, "0"}, {"5", 0, -4, 0, "5"}, {"5", 6, 0, 1, "5"},
+        // Past the decimal's own places the digits asked for are zeros.
+        {"0.00000000000000000000000000005", 0, 40, 0, "0.00000000000000000000000000005" + std::string(11, '0')},
+        {"0.00000000000000000000000000005", 0, 28, 0, "0.0000000000000000000000000001"},
+        {"-1.5", 0, 124, 0, "-1.5" + std::string(123, '0')}, {"abc", 0, 50, 0, "0." + std::string(50, '0')},
+        {"-1.5", 0, 125, 0, std::string(127, '*')},          {"1", 0, INT_MAX, 0, std::string(127, '*')},
     };
     for (const auto &c : cases) EXPECT_EQ(c.want, decimalText(c.value, c.width, c.decimals, c.leftAlign)) << c.value;
     char small[6];

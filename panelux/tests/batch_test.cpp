@@ -25,7 +25,9 @@ int recorder(int code, const PxRequest &req) {
 
 int run(const th::Bytes &b, size_t length = kWireUnbounded) {
     calls.clear();
-    PxRequest req{b.data(), length, nullptr, 0};
+    PxRequest req;
+    req.data = b.data();
+    req.length = length;
     return px_runBatch(req, recorder);
 }
 

@@ -26,6 +26,7 @@ TEST_F(Formkit, UnknownCodesAnswerNothingAndLeaveTheReplyAlone) {
 
 TEST_F(Formkit, ExportsAnswerAsTheHostExpectsAndLifeCycleMessagesMayRepeat) {
     th::Module m("formkit.dll");
+    th::Host::get().enableExt({26});
     EXPECT_EQ(309, m.setCallBacks(th::Host::get().ext()));
     EXPECT_EQ(th::Host::get().app(), m.setup(th::Host::get().app()));
     EXPECT_EQ(0, m.hostVersion(114));
@@ -55,6 +56,9 @@ TEST_F(Formkit, BatchOfUnknownEntriesAndDeepNestingAreHarmless) {
         if (nest.size() > 30000) break;
     }
     EXPECT_EQ(0, m.message(99, nest));
+    // An entry that claims more than the host's block holds ends the batch.
+    th::Host::get().maxBlockSize = 4096;
+    EXPECT_EQ(0, m.messageInBlock(99, th::Bytes().i16(1).i16(99).i16(0x7fff)));
     m.message(kMsgUnload);
 }
 

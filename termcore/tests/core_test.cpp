@@ -22,7 +22,7 @@ void ZAMCB someIdle() {}
 TEST(HostProcs, SessionEndTakesBackEveryProcedureAdded) {
     th::Host &h = th::Host::get();
     h.reset();
-    tc_module().app = h.app();
+    zam_host().app = h.app();
     EXPECT_TRUE(tc_addFilterProc(someFilter) && tc_addIdleProc(someIdle) && tc_addIdleProc(someIdle));
     EXPECT_EQ(1u, h.filters.size());
     EXPECT_EQ(2u, h.idles.size());
@@ -31,7 +31,7 @@ TEST(HostProcs, SessionEndTakesBackEveryProcedureAdded) {
     // Removing one that is no longer there asks nothing of the host.
     tc_remFilterProc(someFilter);
     EXPECT_TRUE(h.listErrors.empty());
-    tc_module().app = nullptr;
+    zam_host().app = nullptr;
 }
 
 TEST(FileMacros, PairsOfBackslashesLoseTheirSecond) {

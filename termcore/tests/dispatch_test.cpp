@@ -28,6 +28,16 @@ TEST_F(Dispatch, ExportsAndLifeCycleCodesAnswerAsTheHostExpects) {
         EXPECT_EQ(0, lifeCycle(code, flag));
 }
 
+// Counts and names that run to the end of the host's block stop there.
+TEST_F(Dispatch, RecordsAreReadNoFurtherThanTheHostsBlock) {
+    load();
+    H().maxBlockSize = 4096;
+    EXPECT_EQ(4, m->messageInBlock(rq::kClipSet, th::Bytes().u8(2).u8(1).i32(4096)));
+    EXPECT_EQ(-1, i32At(0));
+    EXPECT_EQ(4, m->messageInBlock(rq::kRename, th::Bytes().zeros(4).i32(0).raw("old", 3)));
+    EXPECT_EQ(-1, i32At(0));
+}
+
 TEST_F(Dispatch, CodesWithoutAHandlerAnswerNothingAndLeaveTheReplyAlone) {
     load();
     for (int code : {-5, -3, 0, 1, 2, 10, 11, 12, 13, 14, 15, 49, 52, 99, 109, 199, 201, 202, 203, 208, 1000,

@@ -64,6 +64,23 @@ TEST_F(Filexfer, EntryExportsAnswerAsTheHostExpects) {
     EXPECT_EQ(100, WireReader(m->reply() + 4, 4).i32());
 }
 
+// A host that names its block bounds every record: a length or a name that
+// runs to the end of the block is refused, not read past it.
+TEST_F(Filexfer, RecordsAreReadNoFurtherThanTheHostsBlock) {
+    th::Host::get().enableExt({26});
+    th::Host::get().maxBlockSize = 4096;
+    m->hostVersion(114);
+    EXPECT_EQ(0, open("big.bin"));
+    n = m->messageInBlock(3, th::Bytes().i32(4093));
+    EXPECT_EQ(4, WireReader(m->reply(), 4).i32());
+    n = m->messageInBlock(3, th::Bytes().i32(4092));
+    EXPECT_EQ(0, WireReader(m->reply(), 4).i32());
+    EXPECT_EQ(0, ask(2));
+    EXPECT_EQ(std::string(4092, 'x'), dir.read("big.bin"));
+    n = m->messageInBlock(1, th::Bytes().zeros(4).raw("name", 4));
+    EXPECT_EQ(3, WireReader(m->reply(), 4).i32());
+}
+
 TEST_F(Filexfer, BlocksAreWrittenToTheOneOpenFile) {
     EXPECT_EQ(0, open("a.txt"));
     EXPECT_EQ(0, write("first"));

@@ -55,4 +55,10 @@ TEST_F(Regionfmt, MakeDirDosAnswersWhetherTheDirectoryWasMade) {
     EXPECT_FALSE(rf->call("MakeDirDOS").b);
 }
 
+TEST_F(Regionfmt, ZamDllMainAnswersOneOnceTheLibraryEntryRan) {
+    auto dllMain = reinterpret_cast<ZamDllMainFn>(rf->module().proc("ZamDllMain"));
+    ASSERT_NE(nullptr, dllMain);
+    EXPECT_EQ(1, dllMain(rf->module().handle(), DLL_PROCESS_ATTACH, nullptr));
+}
+
 }  // namespace

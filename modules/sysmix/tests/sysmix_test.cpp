@@ -62,6 +62,8 @@ public:
     ~Sysmix() { m_.message(kMsgUnload); }
 
     int send(int code, const th::Bytes &b = th::Bytes()) { return n_ = m_.message(code, b); }
+    int sendInBlock(int code, const th::Bytes &b) { return n_ = m_.messageInBlock(code, b); }
+    void hostVersion(int v) { m_.hostVersion(v); }
     const unsigned char *reply() const { return m_.reply(); }
     std::string replyBytes() const { return std::string(reinterpret_cast<const char *>(m_.reply()), n_ > 0 ? n_ : 0); }
     bool untouchedFrom(size_t at) const { return m_.replyUntouchedFrom(at); }
@@ -105,6 +107,20 @@ TEST(SysmixRequests, UnservedCodesAnswerNothingAndModeRequestsAnswerOne) {
         EXPECT_TRUE(s.untouchedFrom(0)) << code;
     }
     for (int code : {12, 13, 12, 14, 15, 16}) s.mode(code, 1);
+}
+
+// With the host's block named, a member or class name that does not end
+// inside the block is refused, not read past it.
+TEST(SysmixRequests, RecordsAreReadNoFurtherThanTheHostsBlock) {
+    th::Host::get().reset();
+    th::Host::get().enableExt({26});
+    th::Host::get().maxBlockSize = 4096;
+    Sysmix s;
+    s.hostVersion(114);
+    s.sendInBlock(3, th::Bytes().u32(1).u16(kMethod).raw("Name", 4));
+    EXPECT_EQ('0', s.reply()[0]);
+    s.sendInBlock(10, th::Bytes().raw("Scripting", 9));
+    EXPECT_EQ('0', s.reply()[0]);
 }
 
 // Runs f on a thread of its own and waits for it.
