@@ -68,14 +68,16 @@ function(qv_program target)
 endfunction()
 
 # qv_test(<target> SOURCES ... [LIBS ...] [DEPENDS targets...] [WILL_FAIL]
-#         [DESKTOP] [TIMEOUT s])
+#         [DESKTOP] [TIMEOUT s] [WRAPPER command...])
 # One GoogleTest executable, run once by ctest (under Wine on Windows).
 # DESKTOP: the test uses focus, the clipboard or the screen; such tests never
 # run at the same time as each other.
 # DEPENDS names DLLs/EXEs the test loads at run time; their folder is passed
 # to the test as QV_DIST_DIR and built before the test.
+# WRAPPER: the test runs as "command... [emulator] program", for a test that
+# needs its process set up from outside (e.g. testhost/filelimit).
 function(qv_test target)
-  cmake_parse_arguments(A "WILL_FAIL;NO_GTEST;DESKTOP" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(A "WILL_FAIL;NO_GTEST;DESKTOP" "TIMEOUT" "SOURCES;LIBS;DEPENDS;WRAPPER" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   if(NOT A_NO_GTEST)
     target_link_libraries(${target} PRIVATE gtest gtest_main)
@@ -88,7 +90,12 @@ function(qv_test target)
     add_dependencies(${target} ${A_DEPENDS})
   endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(A_WRAPPER)
+    add_test(NAME ${target} COMMAND ${A_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}>
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  else()
+    add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  endif()
   if(QV_WINDOWS)
     set(out "xml:Z:${QV_RESULTS}/${target}.xml")
     set(dist "Z:${QV_DIST}")
