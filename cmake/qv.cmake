@@ -30,6 +30,11 @@ else()
   add_compile_options(-Wall -Wextra -Wno-unused-parameter -g -O1 -fno-omit-frame-pointer
                       -fsanitize=address,undefined -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  if(QV_CONFIG STREQUAL "fuzz")
+    # libFuzzer's coverage hooks in every library, so that a fuzz target sees
+    # the branches of the code it links, not only its own file.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
 endif()
 
 function(qv_setup_gtest)
@@ -63,14 +68,16 @@ function(qv_program target)
 endfunction()
 
 # qv_test(<target> SOURCES ... [LIBS ...] [DEPENDS targets...] [WILL_FAIL]
-#         [DESKTOP] [TIMEOUT s])
+#         [DESKTOP] [TIMEOUT s] [WRAPPER command...])
 # One GoogleTest executable, run once by ctest (under Wine on Windows).
 # DESKTOP: the test uses focus, the clipboard or the screen; such tests never
 # run at the same time as each other.
 # DEPENDS names DLLs/EXEs the test loads at run time; their folder is passed
 # to the test as QV_DIST_DIR and built before the test.
+# WRAPPER: the test runs as "command... [emulator] program", for a test that
+# needs its process set up from outside (e.g. testhost/filelimit).
 function(qv_test target)
-  cmake_parse_arguments(A "WILL_FAIL;NO_GTEST;DESKTOP" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(A "WILL_FAIL;NO_GTEST;DESKTOP" "TIMEOUT" "SOURCES;LIBS;DEPENDS;WRAPPER" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   if(NOT A_NO_GTEST)
     target_link_libraries(${target} PRIVATE gtest gtest_main)
@@ -83,7 +90,12 @@ function(qv_test target)
     add_dependencies(${target} ${A_DEPENDS})
   endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(A_WRAPPER)
+    add_test(NAME ${target} COMMAND ${A_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}>
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  else()
+    add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  endif()
   if(QV_WINDOWS)
     set(out "xml:Z:${QV_RESULTS}/${target}.xml")
     set(dist "Z:${QV_DIST}")
@@ -128,7 +140,10 @@ endfunction()
 
 # qv_fuzz(<target> SOURCES ... [LIBS ...]): a libFuzzer target, built only in
 # the clang "fuzz" configuration; scripts/test runs each for a bounded time
-# with the seeds in <source dir>/fuzz/<target> when that folder exists.
+# with the seeds in <source dir>/fuzz/<target> when that folder exists and
+# prints its coverage. Every library of the fuzz configuration is compiled
+# with coverage hooks; a library a target links must therefore be built there
+# too (not only for Windows), which the check below enforces.
 function(qv_fuzz target)
   if(NOT QV_CONFIG STREQUAL "fuzz")
     return()
@@ -136,10 +151,22 @@ function(qv_fuzz target)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   target_link_libraries(${target} PRIVATE ${A_LIBS})
-  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
   file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.txt "${target} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${target}\n")
+  # Checked once every folder is read: a library may be defined in a later
+  # one. EVAL fixes the names now; a deferred call expands variables late.
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER DIRECTORY [[${CMAKE_SOURCE_DIR}]] CALL qv_fuzz_check_libs ${target} ${A_LIBS})")
+endfunction()
+
+function(qv_fuzz_check_libs target)
+  foreach(lib ${ARGN})
+    if(NOT TARGET ${lib})
+      message(FATAL_ERROR "fuzz target ${target} links ${lib}, which the fuzz configuration "
+                          "does not build, so libFuzzer would not see its code")
+    endif()
+  endforeach()
 endfunction()
 
 file(REMOVE ${CMAKE_BINARY_DIR}/fuzzers.txt)

@@ -31,11 +31,11 @@ DWORD PipeReader::read(void *buffer, DWORD size, DWORD &got) {
     return 0;
 }
 
-TExec::TExec(Handle pipe, unsigned number, std::string outDir)
+TExec::TExec(winutil::unique_handle pipe, unsigned number, std::string outDir)
     : TThread(false, true), pipe_(std::move(pipe)), number_(number), outDir_(std::move(outDir)) {}
 
 int TExec::run() {
-    Handle file = openOutput();
+    winutil::unique_handle file = openOutput();
     if (!file) {
         say("Can not open output file\n");
         return -1;
@@ -44,10 +44,10 @@ int TExec::run() {
     return finish(std::move(file));
 }
 
-Handle TExec::openOutput() const {
+winutil::unique_handle TExec::openOutput() const {
     std::string name = outputFileName(outDir_, number_);
-    return Handle(CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_ARCHIVE, nullptr));
+    return winutil::unique_handle(CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
 }
 
 void TExec::copyPipe(HANDLE file) {
@@ -73,8 +73,8 @@ void TExec::copyPipe(HANDLE file) {
     } while (!terminateRequested());
 }
 
-int TExec::finish(Handle file) {
-    if (!CloseHandle(file.release())) say("Error Close(hFile) %d\n", static_cast<int>(GetLastError()));
+int TExec::finish(winutil::unique_handle file) {
+    if (!file.close()) say("Error Close(hFile) %d\n", static_cast<int>(GetLastError()));
     DisconnectNamedPipe(pipe_.get());
     pipe_.reset();
     say("Client %u is terminated\n", number_);

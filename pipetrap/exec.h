@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "handle.h"
+#include "unique_handle.h"
 #include "thread.h"
 
 namespace pipetrap {
@@ -19,18 +19,18 @@ std::string outputFileName(const std::string &outDir, unsigned number);
 class TExec : public TThread {
 public:
     // Takes the connected pipe instance; not waitable, deleted on exit.
-    TExec(Handle pipe, unsigned number, std::string outDir);
+    TExec(winutil::unique_handle pipe, unsigned number, std::string outDir);
     unsigned number() const { return number_; }
 
 protected:
     int run() override;
 
 private:
-    Handle openOutput() const;
+    winutil::unique_handle openOutput() const;
     void copyPipe(HANDLE file);
-    int finish(Handle file);
+    int finish(winutil::unique_handle file);
 
-    Handle pipe_;
+    winutil::unique_handle pipe_;
     unsigned number_;
     std::string outDir_;  // a copy: client threads may outlive main's data
 };
@@ -44,7 +44,7 @@ public:
 
 private:
     HANDLE pipe_;
-    Handle event_;
+    winutil::unique_handle event_;
     DWORD eventError_ = 0;
 };
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "exec.h"
-#include "handle.h"
+#include "unique_handle.h"
 #include "say.h"
 
 namespace pipetrap {
@@ -36,12 +36,12 @@ bool makeOpenSecurity(OpenSecurity &s) {
     return true;
 }
 
-Handle createInstance(OpenSecurity &s, const PipeOptions &o, DWORD &error) {
+winutil::unique_handle createInstance(OpenSecurity &s, const PipeOptions &o, DWORD &error) {
     HANDLE h = CreateNamedPipeA(o.name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, o.maxInstances,
                                 kReadChunk, kReadChunk, 0, &s.attributes);
     error = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    return Handle(h);
+    return winutil::unique_handle(h);
 }
 
 Connect connectedOrFailed(DWORD error) {
@@ -73,7 +73,7 @@ Connect awaitConnect(HANDLE pipe, OVERLAPPED &ov, HANDLE stop) {
     return Connect::Failed;
 }
 
-void startClient(Handle pipe, unsigned number, const std::string &outDir) {
+void startClient(winutil::unique_handle pipe, unsigned number, const std::string &outDir) {
     TExec *client = nullptr;
     try {
         client = new TExec(std::move(pipe), number, outDir);
@@ -123,7 +123,7 @@ BOOL WINAPI consoleHandler(DWORD event) {
 int acceptLoop(const std::string &outDir, HANDLE stop, const PipeOptions &options) {
     OpenSecurity security;
     if (!makeOpenSecurity(security)) return 1;
-    Handle connectEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    winutil::unique_handle connectEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!connectEvent) {
         say("Error creating Event %d\n", static_cast<int>(GetLastError()));
         return 1;
@@ -131,7 +131,7 @@ int acceptLoop(const std::string &outDir, HANDLE stop, const PipeOptions &option
     unsigned nextClient = 0;
     for (;;) {
         DWORD error = 0;
-        Handle pipe = createInstance(security, options, error);
+        winutil::unique_handle pipe = createInstance(security, options, error);
         if (!pipe) {
             if (error != ERROR_PIPE_BUSY) {
                 setUpFailed("CreatePipe", error);

@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "handle.h"
+#include "unique_handle.h"
 
 namespace pipetrap {
 
@@ -41,8 +41,8 @@ private:
     void publishHandle();
 
     int exitCode_ = 0;
-    Handle thread_{INVALID_HANDLE_VALUE};
-    Handle semaphore_;
+    winutil::unique_handle thread_{INVALID_HANDLE_VALUE};
+    winutil::unique_handle semaphore_;
     bool waitable_;
     std::atomic<bool> terminate_{false};
     bool deleteOnExit_;

@@ -175,6 +175,10 @@ template <size_t N> void ZamAddFunctions(const ZamFunction (&functions)[N]) {
     for (const ZamFunction &f : functions) AddStdProc(f.kind, f.name, f.fn, 0);
 }
 
+// What a registration module frees when the host ends a script run
+// (DoneExec), e.g. what scripts left open; given in AddModuleObjects.
+void ZamOnDoneExec(void (*release)());
+
 // The host calls script functions; nothing may unwind into it.
 template <int (*Fn)()> int ZAMCB ZamGuarded() {
     try {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "handlers.h"
+#include "records.h"
 
 namespace {
 
@@ -105,22 +106,18 @@ int getReply(const TcRequest &req, int32_t status, uint8_t mode, const char *tex
 
 }  // namespace
 
-// +0 editor mode, +1 text kind, +2 byte count, +6 the bytes.
 int tc_clipSet(const TcRequest &req) {
-    WireReader r = req.reader();
-    uint8_t mode = r.u8(), kind = r.u8();
-    int32_t count = r.i32();
-    const unsigned char *text = count >= 0 ? r.bytes(static_cast<size_t>(count)) : nullptr;
-    bool ok = r.ok() && text && setText(mode, kind, text, static_cast<size_t>(count));
+    TcClipSetRecord rec;
+    bool ok = tc_readClipSet(req.data, req.length, rec) &&
+              setText(rec.mode, rec.kind, reinterpret_cast<const unsigned char *>(rec.text.data()), rec.text.size());
     return tc_replyInt(req, ok ? 0 : -1);
 }
 
-// +0 text kind.
 int tc_clipGet(const TcRequest &req) {
-    WireReader r = req.reader();
-    uint8_t kind = r.u8();
+    uint8_t kind = 0;
+    bool ok = tc_readClipGet(req.data, req.length, kind);
     UINT format = textFormat(kind);
-    if (!r.ok() || !IsClipboardFormatAvailable(format)) return getReply(req, kClipNone, 0, nullptr, 0);
+    if (!ok || !IsClipboardFormatAvailable(format)) return getReply(req, kClipNone, 0, nullptr, 0);
     OpenClipboardScope clip;
     HANDLE h = clip.ok() ? GetClipboardData(format) : nullptr;
     const char *p = h ? static_cast<const char *>(GlobalLock(h)) : nullptr;

@@ -8,12 +8,12 @@
 #include "hostpath.h"
 #include "module.h"
 #include "oemtext.h"
+#include "records.h"
 #include "winfile.h"
 
 namespace {
 
 enum : uint8_t { kStageFirst = 0, kStageNext = 1, kStageClose = 3 };
-enum : int16_t { kActionList = 0, kActionDelete = 1, kActionCopy = 2, kActionMove = 3 };
 enum : int32_t { kFlagFiles = 1, kFlagDirs = 2 };
 
 constexpr size_t kReplyHeader = 6;
@@ -22,7 +22,7 @@ constexpr size_t kEntryFixed = 15;
 constexpr uint8_t kDirAttribute = 0x10;
 
 struct DirSearch {
-    FindHandle find;
+    winutil::unique_find_handle find;
     WIN32_FIND_DATAW entry = {};
     bool haveEntry = false;  // entry is found but not yet listed
     int32_t flags = 0;
@@ -52,7 +52,7 @@ std::string allOf(const std::string &dir) {
 
 bool passes(const DirSearch &s) {
     bool dir = (s.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (!s.secondPattern.empty() && s.action == kActionList) return !dir;
+    if (!s.secondPattern.empty() && s.action == kTcActionList) return !dir;
     switch (s.flags & (kFlagFiles | kFlagDirs)) {
     case kFlagFiles: return !dir;
     case kFlagDirs:
@@ -70,7 +70,7 @@ bool advance(DirSearch &s) {
     }
     s.find.reset();
     s.haveEntry = false;
-    if (!s.secondPattern.empty() && s.action == kActionList) {
+    if (!s.secondPattern.empty() && s.action == kTcActionList) {
         std::string second;
         second.swap(s.secondPattern);
         openSearch(second);
@@ -86,12 +86,12 @@ struct Marks {
 Marks act(const DirSearch &s, const std::string &name) {
     Marks m;
     std::string source, dest;
-    if (s.action == kActionDelete) {
+    if (s.action == kTcActionDelete) {
         m.deleted = host_makePath(source, s.sourceDir, name) && file_delete(source);
-    } else if (s.action == kActionCopy || s.action == kActionMove) {
+    } else if (s.action == kTcActionCopy || s.action == kTcActionMove) {
         m.done = host_makePath(source, s.sourceDir, name) && host_makePath(dest, s.destDir, name) &&
                  file_copy(source, dest) >= 0;
-        if (m.done && s.action == kActionMove) m.deleted = file_delete(source);
+        if (m.done && s.action == kTcActionMove) m.deleted = file_delete(source);
     }
     return m;
 }
@@ -100,7 +100,7 @@ void putEntry(WireWriter &w, const DirSearch &s, const std::string &name, const 
     const WIN32_FIND_DATAW &e = s.entry;
     w.u32(e.nFileSizeLow);
     time_putDate(w, time_fromFileTime(e.ftLastWriteTime));
-    bool copying = s.action == kActionCopy || s.action == kActionMove;
+    bool copying = s.action == kTcActionCopy || s.action == kTcActionMove;
     uint8_t dirAttr = (e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? kDirAttribute : 0;
     w.u8(copying ? m.done : dirAttr);
     w.u8(m.deleted);
@@ -143,24 +143,18 @@ int page(const TcRequest &req) {
     return tc_replyLength(w);
 }
 
-// Stage 0: +5 flags, +9 offset of the destination from +15, +13 action,
-// +15 pattern, then the destination.
-int first(const TcRequest &req, WireReader &r) {
+// Stage 0: flags, action, pattern and, for copy and move, the destination.
+int first(const TcRequest &req, const TcDirListRecord &rec) {
     DirSearch &s = search();
     s = DirSearch();
-    s.flags = r.i32();
-    int32_t destOffset = r.i32();
-    s.action = r.i16();
-    size_t patternAt = r.pos();
-    std::string pattern(r.text());
-    bool ok = r.ok();
-    if (ok && (s.action == kActionCopy || s.action == kActionMove)) {
-        ok = destOffset > static_cast<int32_t>(pattern.size()) && r.seek(patternAt + destOffset);
-        std::string dest(r.text());
-        ok = ok && r.ok() && host_splitPath(dest, &s.destDir, nullptr);
-    }
-    if (ok && s.action != kActionList) ok = host_splitPath(pattern, &s.sourceDir, nullptr);
-    if (ok && s.action == kActionList && (s.flags & 3) == 3) {
+    s.flags = rec.flags;
+    s.action = rec.action;
+    std::string pattern(rec.pattern);
+    bool ok = rec.bodyOk;
+    if (ok && (s.action == kTcActionCopy || s.action == kTcActionMove))
+        ok = host_splitPath(std::string(rec.destination), &s.destDir, nullptr);
+    if (ok && s.action != kTcActionList) ok = host_splitPath(pattern, &s.sourceDir, nullptr);
+    if (ok && s.action == kTcActionList && (s.flags & 3) == 3) {
         std::string dir;
         ok = host_splitPath(pattern, &dir, nullptr);
         s.secondPattern = allOf(dir);
@@ -180,12 +174,10 @@ int first(const TcRequest &req, WireReader &r) {
 }  // namespace
 
 int tc_dirList(const TcRequest &req) {
-    WireReader r = req.reader();
-    r.skip(4);
-    uint8_t stage = r.u8();
-    if (!r.ok()) return 0;
-    switch (stage) {
-    case kStageFirst: return first(req, r);
+    TcDirListRecord rec;
+    if (!tc_readDirList(req.data, req.length, rec)) return 0;
+    switch (rec.stage) {
+    case kStageFirst: return first(req, rec);
     case kStageNext: return page(req);
     case kStageClose: tc_closeDirList(); return 0;
     default: return 0;

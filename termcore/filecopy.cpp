@@ -26,18 +26,18 @@ bool copyData(HANDLE from, HANDLE to, unsigned char *buf, int64_t &copied) {
 int64_t file_copy(const std::string &source, const std::string &destination) {
     std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[kChunk]);
     if (!buf || destination.empty()) return -1;
-    FileHandle from = file_openRead(source);
+    winutil::unique_handle from = file_openRead(source);
     if (!from || file_same(from.get(), destination)) return -1;
-    bool created = false;
-    FileHandle to = file_create(destination, &created);
+    std::wstring temp;
+    winutil::unique_handle to = file_createBeside(destination, temp);
     if (!to) return -1;
     int64_t copied = 0;
     FileInfo info;
     bool ok = copyData(from.get(), to.get(), buf.get(), copied) && file_info(from.get(), info);
     if (ok) file_setTimes(to.get(), info.access, info.modification);
-    ok = to.close() && ok;
+    ok = to.close() && ok && file_replace(temp, destination);
     if (!ok) {
-        if (created) file_delete(destination);
+        file_delete(temp);
         return -1;
     }
     return copied;

@@ -7,19 +7,10 @@
 #include "hostpath.h"
 #include "module.h"
 #include "oemtext.h"
+#include "records.h"
 #include "winfile.h"
 
 namespace {
-
-// Two texts: the first at `at`, the second at `at` + offset, where the offset
-// must lie past the first text's terminator and inside the record.
-bool readPair(WireReader &r, size_t at, int32_t offset, std::string &first, std::string &second) {
-    if (!r.seek(at)) return false;
-    first = std::string(r.text());
-    if (!r.ok() || offset <= static_cast<int32_t>(first.size()) || !r.seek(at + offset)) return false;
-    second = std::string(r.text());
-    return r.ok();
-}
 
 enum : int16_t { kMakeDir = 0, kRemoveDir = 1, kDeleteFile = 2 };
 
@@ -41,16 +32,14 @@ bool dirOp(int16_t op, const std::string &path) {
 
 }  // namespace
 
-// +4 offset of the destination from +8, +8 source, then the destination.
+// The source, then the destination.
 int tc_fileCopy(const TcRequest &req) {
-    WireReader r = req.reader();
-    r.skip(4);
-    int32_t offset = r.i32();
-    std::string source, dest, sourcePath, destPath;
+    TcNamePair names;
+    std::string sourcePath, destPath;
     int64_t copied = -1;
-    if (r.ok() && readPair(r, 8, offset, source, dest) &&
-        host_composePath(destPath, dest, tc_setting(kSetUpDir)) &&
-        host_findFilePath(sourcePath, source, tc_setting(kSetDnDir), 1))
+    if (tc_readNamePair(req.data, req.length, names) &&
+        host_composePath(destPath, std::string(names.second), tc_setting(kSetUpDir)) &&
+        host_findFilePath(sourcePath, std::string(names.first), tc_setting(kSetDnDir), 1))
         copied = file_copy(sourcePath, destPath);
     WireWriter w = req.writer();
     // A copy of 2 GB or more reports the largest count the field holds.
@@ -59,25 +48,19 @@ int tc_fileCopy(const TcRequest &req) {
     return tc_replyLength(w);
 }
 
-// +4 offset of the new name from +8, +8 old name, then the new name.
+// The old name, then the new name.
 int tc_fileRename(const TcRequest &req) {
-    WireReader r = req.reader();
-    r.skip(4);
-    int32_t offset = r.i32();
-    std::string from, to;
-    bool ok = r.ok() && readPair(r, 8, offset, from, to);
-    std::wstring wf = oem_toWide(from), wt = oem_toWide(to);
+    TcNamePair names;
+    bool ok = tc_readNamePair(req.data, req.length, names);
+    std::wstring wf = oem_toWide(names.first), wt = oem_toWide(names.second);
     ok = ok && !wf.empty() && !wt.empty() && MoveFileW(wf.c_str(), wt.c_str());
     return tc_replyInt(req, ok ? 0 : -1);
 }
 
-// +4 operation, +6 path.
 int tc_dirOp(const TcRequest &req) {
-    WireReader r = req.reader();
-    r.skip(4);
-    int16_t op = r.i16();
-    std::string path(r.text());
-    return tc_replyInt(req, r.ok() && dirOp(op, path) ? 0 : -1);
+    TcDirOpRecord rec;
+    bool ok = tc_readDirOp(req.data, req.length, rec) && dirOp(rec.operation, std::string(rec.path));
+    return tc_replyInt(req, ok ? 0 : -1);
 }
 
 int tc_getCwd(const TcRequest &req) {
@@ -96,18 +79,14 @@ int tc_getCwd(const TcRequest &req) {
     return tc_replyLength(w);
 }
 
-// +2 first value, +6 second value, +10 file name.
 int tc_filePut2(const TcRequest &req) {
-    WireReader r = req.reader();
-    r.skip(2);
-    int32_t a = r.i32(), b = r.i32();
-    std::string name(r.text());
-    if (!r.ok()) return tc_replyInt(req, -1);
+    TcPut2Record rec;
+    if (!tc_readPut2(req.data, req.length, rec)) return tc_replyInt(req, -1);
     unsigned char data[8];
     WireWriter d(data, sizeof data);
-    d.i32(a);
-    d.i32(b);
-    FileHandle f = file_create(name);
+    d.i32(rec.first);
+    d.i32(rec.second);
+    winutil::unique_handle f = file_create(std::string(rec.name));
     bool ok = f && file_writeAll(f.get(), data, sizeof data);
     ok = f.close() && ok;
     return tc_replyInt(req, ok ? 0 : -1);

@@ -10,6 +10,7 @@
 #include "module.h"
 #include "oemtext.h"
 #include "paths.h"
+#include "records.h"
 #include "winfile.h"
 
 namespace {
@@ -123,24 +124,19 @@ bool tc_expandFileMacros(std::string &text, size_t capacity) {
     return true;
 }
 
-// +0 mode, +1 a name (mode 0), or a base directory and then names, each
-// terminated, ended by an empty name.
+// A name (mode 0), or a base directory and then names.
 int tc_fileStat(const TcRequest &req) {
-    WireReader r = req.reader();
-    uint8_t mode = r.u8();
-    std::string first(r.text());
-    if (!r.ok()) return 0;
+    TcStatRecord rec;
+    if (!tc_readStat(req.data, req.length, rec)) return 0;
     WireWriter w(req.reply, std::min(req.replyCapacity, kStatArea));
-    if (mode == 0) {
-        addEntry(w, single(first));
+    if (rec.mode == 0) {
+        addEntry(w, single(std::string(rec.first)));
         return tc_replyLength(w);
     }
-    std::string base = first;
+    std::string base(rec.first);
     tc_expandFileMacros(base, kBaseCapacity);
-    for (;;) {
-        std::string name(r.text());
-        if (!r.ok()) return 0;
-        if (name.empty() || !addEntry(w, Lookup{name, base, !base.empty()})) break;
-    }
-    return tc_replyLength(w);
+    for (std::string_view name : rec.names)
+        if (!addEntry(w, Lookup{std::string(name), base, !base.empty()})) return tc_replyLength(w);
+    // A list that runs past the record is no request.
+    return rec.complete ? tc_replyLength(w) : 0;
 }

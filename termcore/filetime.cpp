@@ -38,18 +38,7 @@ void time_putDate(WireWriter &w, int64_t t, int seconds) {
     w.u8(static_cast<uint8_t>(seconds >= 0 ? seconds : tm.tm_sec));
 }
 
-DateBlock time_readDate(WireReader &r) {
-    DateBlock d;
-    d.day = r.u8();
-    d.month = r.u8();
-    d.year = r.u16();
-    d.hour = r.u8();
-    d.minute = r.u8();
-    d.second = r.u8();
-    return d;
-}
-
-bool time_fromDate(const DateBlock &d, int64_t &t) {
+bool time_fromDate(const TcDate &d, int64_t &t) {
     struct tm tm = {};
     tm.tm_mday = d.day;
     tm.tm_mon = d.month - 1;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "records.h"
 #include "wire.h"
 
 int64_t time_fromFileTime(const FILETIME &ft);
@@ -17,11 +18,5 @@ int32_t time_wire(int64_t t);
 // local time); seconds >= 0 replaces the seconds byte.
 void time_putDate(WireWriter &w, int64_t t, int seconds = -1);
 
-struct DateBlock {
-    uint8_t day, month;
-    uint16_t year;
-    uint8_t hour, minute, second;
-};
-DateBlock time_readDate(WireReader &r);
 // The time of a local date block, or false when it names no time.
-bool time_fromDate(const DateBlock &d, int64_t &t);
+bool time_fromDate(const TcDate &d, int64_t &t);

@@ -6,6 +6,7 @@
 #include "handlers.h"
 #include "module.h"
 #include "oemtext.h"
+#include "records.h"
 
 namespace {
 
@@ -27,18 +28,16 @@ struct HelpRequest {
     std::string file, keyword;
 };
 
-// Only the kinds that use it read the keyword.
-bool needsKeyword(int32_t kind) { return kind == kKeyword || kind == kJumpKeyword; }
-
-// The file name is the text at fileAt cut to the given length; the keyword
-// follows the text's terminator.
-bool readHelp(WireReader &r, size_t fileAt, bool withKeyword, HelpRequest &h) {
-    int32_t length = r.i32();
-    if (!r.ok() || length < 0 || length >= kHostPathMax || !r.seek(fileAt)) return false;
-    std::string_view file = r.text();
-    h.file = std::string(file.substr(0, static_cast<size_t>(length)));
-    if (withKeyword) h.keyword = std::string(r.text());
-    return r.ok();
+// The file name is the record's text cut to the record's length.
+bool readHelp(const TcRequest &req, bool extended, HelpRequest &h) {
+    TcHelpRecord rec;
+    if (!tc_readHelp(req.data, req.length, extended, rec) || rec.length < 0 || rec.length >= kHostPathMax)
+        return false;
+    h.kind = rec.kind;
+    h.number = rec.number;
+    h.file = std::string(rec.file.substr(0, static_cast<size_t>(rec.length)));
+    h.keyword = std::string(rec.keyword);
+    return true;
 }
 
 // The ANSI entry: it is the one that hands keyword texts on as they are.
@@ -77,26 +76,17 @@ int32_t run(const HelpRequest &h) {
 
 }  // namespace
 
-// +0 kind, +4 length of the file name, +12 file name, then the keyword.
 int tc_help(const TcRequest &req) {
-    WireReader r = req.reader();
     HelpRequest h;
-    h.kind = r.i32();
-    bool ok = readHelp(r, 12, h.kind == kKeyword, h);
+    bool ok = readHelp(req, false, h);
+    // Request 50 knows only the first three kinds.
     if (ok && h.kind > kQuit) h.kind = -1;
     return tc_replyInt(req, ok ? run(h) : 0);
 }
 
-// +0 kind, +4 length of the file name, +12 number, +16 file name, then the
-// keyword.
 int tc_helpEx(const TcRequest &req) {
-    WireReader r = req.reader();
     HelpRequest h;
-    h.kind = r.i32();
-    WireReader at = r;
-    at.seek(12);
-    h.number = at.i32();
-    bool ok = at.ok() && readHelp(r, 16, needsKeyword(h.kind), h);
+    bool ok = readHelp(req, true, h);
     return tc_replyInt(req, ok ? run(h) : 0);
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "handlers.h"
+#include "records.h"
 
 namespace {
 
@@ -28,24 +29,19 @@ LANGID languageOf(int32_t selector) {
 
 }  // namespace
 
-// +0 selector, +4 locale information type.
 int tc_localeInfo(const TcRequest &req) {
-    WireReader r = req.reader();
-    int32_t selector = r.i32();
-    int32_t type = r.i32();
-    if (!r.ok()) return 0;
+    TcLocaleRecord rec;
+    if (!tc_readLocaleInfo(req.data, req.length, rec)) return 0;
     char text[kLocaleTextMax + 1] = {};
-    int length = GetLocaleInfoA(localeOf(selector), static_cast<LCTYPE>(type), text, kLocaleTextMax);
+    int length = GetLocaleInfoA(localeOf(rec.selector), static_cast<LCTYPE>(rec.type), text, kLocaleTextMax);
     WireWriter w = req.writer();
     w.i32(length);
     if (length > 0) w.bytes(text, static_cast<size_t>(length));
     return tc_replyLength(w);
 }
 
-// +0 selector.
 int tc_langIds(const TcRequest &req) {
-    WireReader r = req.reader();
-    int32_t selector = r.i32();
-    if (!r.ok()) return 0;
+    int32_t selector = 0;
+    if (!tc_readLangIds(req.data, req.length, selector)) return 0;
     return tc_replyInt(req, languageOf(selector));
 }

@@ -2,21 +2,24 @@
 // process table by small ids.
 #include "process.h"
 
+#include <memory>
 #include <new>
 
 #include "handlers.h"
 #include "locklist.h"
 #include "oemtext.h"
+#include "records.h"
 
 namespace {
 
-enum : uint8_t { kOpStart = 0, kOpTerminate = 1, kOpWait = 2 };
 constexpr int32_t kStillRunning = 259;
 
+// The entry owns its process handle: it is closed when the entry is freed,
+// the end of a session included (the process itself runs on).
 struct ProcessEntry {
     LockNode link;  // at the start: the table's link offset is 0
     uint32_t id;
-    HANDLE process;
+    winutil::unique_handle process;
 };
 
 // Set up when the module loads, so every request finds it ready and an id
@@ -52,56 +55,42 @@ ProcessEntry *find(int32_t id) {
 
 void drop(ProcessEntry *e) {
     LockListRemove(&gTable.list, e);
-    if (e->process) CloseHandle(e->process);
     delete e;
 }
 
-// +7 untracked flag, +9 program, then the arguments.
-int32_t start(WireReader &r) {
-    r.seek(7);
-    int16_t untracked = r.i16();
-    std::string program(r.text());
-    std::string arguments(r.text());
-    if (!r.ok()) return -1;
-    if (untracked) {
+int32_t start(const TcProcessRecord &rec) {
+    std::string program(rec.program), arguments(rec.arguments);
+    if (rec.untracked) {
         TcStarted s = tc_startProcess(program, arguments, true, nullptr, nullptr, kConsoleNew);
         return s.ok ? static_cast<int32_t>(s.id) : -1;
     }
-    ProcessEntry *e = new (std::nothrow) ProcessEntry();
+    std::unique_ptr<ProcessEntry> e(new (std::nothrow) ProcessEntry());
     if (!e) return -1;
     TcStarted s = tc_startProcess(program, arguments, false, nullptr, nullptr, kConsoleNew);
-    if (!s.ok) {
-        delete e;
-        return -1;
-    }
-    e->process = s.process;
-    link(e);
-    return static_cast<int32_t>(e->id);
+    if (!s.ok) return -1;
+    e->process = std::move(s.process);
+    link(e.get());
+    return static_cast<int32_t>(e.release()->id);
 }
 
-// +1 id, +5 exit code.
-int32_t terminate(WireReader &r) {
-    int32_t id = r.i32();
-    int16_t code = r.i16();
-    ProcessEntry *e = r.ok() ? find(id) : nullptr;
+int32_t terminate(const TcProcessRecord &rec) {
+    ProcessEntry *e = find(rec.id);
     if (!e) return -1;
-    bool ok = TerminateProcess(e->process, static_cast<UINT>(static_cast<int32_t>(code))) != FALSE;
+    UINT code = static_cast<UINT>(static_cast<int32_t>(rec.exitCode));
+    bool ok = TerminateProcess(e->process.get(), code) != FALSE;
     drop(e);
     return ok ? 0 : -1;
 }
 
-// +1 id, +7 time-out in milliseconds (-1: no limit). An entry stays only
-// while the wait times out; an exit code of 259 is an exit like any other.
-int32_t wait(WireReader &r) {
-    int32_t id = r.i32();
-    r.skip(2);
-    int16_t timeout = r.i16();
-    ProcessEntry *e = r.ok() ? find(id) : nullptr;
+// The time-out is in milliseconds (-1: no limit). An entry stays only while
+// the wait times out; an exit code of 259 is an exit like any other.
+int32_t wait(const TcProcessRecord &rec) {
+    ProcessEntry *e = find(rec.id);
     if (!e) return -1;
-    DWORD w = WaitForSingleObject(e->process, static_cast<DWORD>(static_cast<int32_t>(timeout)));
+    DWORD w = WaitForSingleObject(e->process.get(), static_cast<DWORD>(static_cast<int32_t>(rec.timeout)));
     if (w == WAIT_TIMEOUT) return kStillRunning;
     DWORD code = 0;
-    bool ended = w == WAIT_OBJECT_0 && GetExitCodeProcess(e->process, &code);
+    bool ended = w == WAIT_OBJECT_0 && GetExitCodeProcess(e->process.get(), &code);
     drop(e);
     return ended ? static_cast<int32_t>(code) : -1;
 }
@@ -126,23 +115,21 @@ TcStarted tc_startProcess(const std::string &program, const std::string &argumen
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, flags, nullptr, nullptr, &si, &pi))
         return out;
-    CloseHandle(pi.hThread);
+    winutil::unique_handle thread(pi.hThread), process(pi.hProcess);
     out.ok = true;
     out.id = pi.dwProcessId;
-    if (closeHandle) CloseHandle(pi.hProcess);
-    else out.process = pi.hProcess;
+    if (!closeHandle) out.process = std::move(process);
     return out;
 }
 
 int tc_process(const TcRequest &req) {
-    WireReader r = req.reader();
-    uint8_t op = r.u8();
+    TcProcessRecord rec;
     int32_t result = -1;
-    if (r.ok()) {
-        switch (op) {
-        case kOpStart: result = start(r); break;
-        case kOpTerminate: result = terminate(r); break;
-        case kOpWait: result = wait(r); break;
+    if (tc_readProcess(req.data, req.length, rec) && rec.bodyOk) {
+        switch (rec.operation) {
+        case kTcProcessStart: result = start(rec); break;
+        case kTcProcessTerminate: result = terminate(rec); break;
+        case kTcProcessWait: result = wait(rec); break;
         default: break;
         }
     }

@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include "unique_handle.h"
+
 enum TcConsole : int { kConsoleDetached = 0, kConsoleInherit = 1, kConsoleNew = 2 };
 
 struct TcStarted {
     bool ok = false;
-    DWORD id = 0;               // the process id
-    HANDLE process = nullptr;   // kept open unless the caller asked to close it
+    DWORD id = 0;                    // the process id
+    winutil::unique_handle process;  // kept open unless the caller asked to close it
 };
 
 // program and arguments are OEM texts; the command line is the program, a

@@ -6,14 +6,14 @@
 #include "handlers.h"
 #include "hostpath.h"
 #include "module.h"
+#include "records.h"
 #include "winfile.h"
 
 namespace {
 
-enum : uint8_t { kStageOpen = 0, kStageData = 1, kStageLast = 2, kStageAbort = 3 };
-
 struct ReceiveFile {
-    BufferedWriter file;
+    winutil::unique_handle file;
+    // The file being received; deleted unless it is completed.
     std::string path;
     int64_t access = 0, modification = 0;
     bool stamp = false;
@@ -29,13 +29,12 @@ BufferedReader &sending() {
     return f;
 }
 
-// An incomplete file is never left behind looking like a received one.
+// An incomplete file is never left behind looking like a received one,
+// whichever step failed: a write or the close.
 void dropReceive() {
     ReceiveFile &r = receiving();
-    if (r.file.isOpen()) {
-        r.file.drop();
-        file_delete(r.path);
-    }
+    r.file.reset();
+    if (!r.path.empty()) file_delete(r.path);
     r.path.clear();
 }
 
@@ -46,46 +45,40 @@ int recvReply(const TcRequest &req, uint32_t first, int16_t status) {
     return tc_replyLength(w);
 }
 
-// Stage 0: +9 date block, +16 access, +20 modification, +24 unused, +28 name.
-int recvOpen(const TcRequest &req, WireReader &r) {
-    DateBlock date = time_readDate(r);
-    int32_t access = r.i32(), modification = r.i32();
-    r.skip(4);
-    std::string name(r.text());
+int recvOpen(const TcRequest &req, const TcTransferRecord &rec) {
     dropReceive();
     std::string path;
-    if (!r.ok() || !host_composePath(path, name, tc_setting(kSetUpDir))) return recvReply(req, 0, -1);
+    if (!rec.bodyOk || !host_composePath(path, std::string(rec.name), tc_setting(kSetUpDir)))
+        return recvReply(req, 0, -1);
     ReceiveFile &f = receiving();
-    if (date.second == 255) {
-        f.access = access;
-        f.modification = modification;
+    if (rec.date.second == 255) {
+        f.access = rec.access;
+        f.modification = rec.modification;
         f.stamp = true;
     } else {
         int64_t t = 0;
-        f.stamp = time_fromDate(date, t);
+        f.stamp = time_fromDate(rec.date, t);
         f.access = f.modification = t;
     }
-    FileHandle h = file_create(path);
-    if (!h) return recvReply(req, 0, -1);
-    f.file.open(std::move(h));
+    f.file = file_create(path);
+    if (!f.file) return recvReply(req, 0, -1);
     f.path = path;
     return recvReply(req, 1, 0);
 }
 
-// Stages 1 and 2: the data bytes from +9; the last stage completes the file.
-int recvData(const TcRequest &req, WireReader &r, uint32_t block, uint32_t length, bool last) {
+// Each block goes to the file before it is answered, so a full disk is
+// answered at the block that met it.
+int recvData(const TcRequest &req, const TcTransferRecord &rec, bool last) {
     ReceiveFile &f = receiving();
-    if (!f.file.isOpen()) return recvReply(req, block, -1);
-    const unsigned char *data = r.bytes(length);
-    bool ok = data && f.file.put(data, length);
+    if (!f.file) return recvReply(req, rec.block, -1);
+    bool ok = rec.bodyOk && file_writeAll(f.file.get(), rec.data.data(), rec.data.size());
     if (ok && last) {
-        ok = f.file.flush();
-        if (ok && f.stamp) file_setTimes(f.file.handle(), f.access, f.modification);
-        ok = f.file.close() && ok;
+        if (f.stamp) file_setTimes(f.file.get(), f.access, f.modification);
+        ok = f.file.close();
         if (ok) f.path.clear();
     }
     if (!ok) dropReceive();
-    return recvReply(req, block, ok ? 0 : -1);
+    return recvReply(req, rec.block, ok ? 0 : -1);
 }
 
 int sendFail(const TcRequest &req) {
@@ -96,13 +89,13 @@ int sendFail(const TcRequest &req) {
     return tc_replyLength(w);
 }
 
-// Stage 0: +9 the name, looked up in DNDIR.
-int sendOpen(const TcRequest &req, WireReader &r) {
-    std::string name(r.text());
+// Stage 0: the name, looked up in DNDIR.
+int sendOpen(const TcRequest &req, const TcTransferRecord &rec) {
     sending().close();
     std::string path;
-    if (!r.ok() || !host_findFilePath(path, name, tc_setting(kSetDnDir), 1)) return sendFail(req);
-    FileHandle f = file_openRead(path);
+    if (!rec.bodyOk || !host_findFilePath(path, std::string(rec.name), tc_setting(kSetDnDir), 1))
+        return sendFail(req);
+    winutil::unique_handle f = file_openRead(path);
     FileInfo info;
     if (!f || !file_info(f.get(), info)) return sendFail(req);
     WireWriter w = req.writer();
@@ -143,28 +136,24 @@ int sendData(const TcRequest &req, uint32_t block, uint32_t requested) {
 }  // namespace
 
 int tc_fileRecv(const TcRequest &req) {
-    WireReader r = req.reader();
-    uint32_t block = r.u32(), length = r.u32();
-    uint8_t stage = r.u8();
-    if (!r.ok()) return 0;
-    switch (stage) {
-    case kStageOpen: return recvOpen(req, r);
-    case kStageData: return recvData(req, r, block, length, false);
-    case kStageLast: return recvData(req, r, block, length, true);
-    case kStageAbort: dropReceive(); return 0;
+    TcTransferRecord rec;
+    if (!tc_readRecv(req.data, req.length, rec)) return 0;
+    switch (rec.stage) {
+    case kTcStageOpen: return recvOpen(req, rec);
+    case kTcStageData: return recvData(req, rec, false);
+    case kTcStageLast: return recvData(req, rec, true);
+    case kTcStageAbort: dropReceive(); return 0;
     default: return 0;
     }
 }
 
 int tc_fileSend(const TcRequest &req) {
-    WireReader r = req.reader();
-    uint32_t block = r.u32(), requested = r.u32();
-    uint8_t stage = r.u8();
-    if (!r.ok()) return 0;
-    switch (stage) {
-    case kStageOpen: return sendOpen(req, r);
-    case kStageData: return sendData(req, block, requested);
-    case kStageAbort: sending().close(); return 0;
+    TcTransferRecord rec;
+    if (!tc_readSend(req.data, req.length, rec)) return 0;
+    switch (rec.stage) {
+    case kTcStageOpen: return sendOpen(req, rec);
+    case kTcStageData: return sendData(req, rec.block, rec.length);
+    case kTcStageAbort: sending().close(); return 0;
     default: return 0;
     }
 }

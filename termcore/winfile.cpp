@@ -7,6 +7,8 @@
 #include "filetime.h"
 #include "oemtext.h"
 
+using winutil::unique_handle;
+
 namespace {
 
 // Both Win32 records carry these fields under the same names.
@@ -22,25 +24,41 @@ template <class Record> FileInfo infoOf(const Record &d) {
 
 }  // namespace
 
-FileHandle file_openRead(const std::string &path) {
+unique_handle file_openRead(const std::string &path) {
     std::wstring w = oem_toWide(path);
-    if (w.empty()) return FileHandle();
-    return FileHandle(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (w.empty()) return unique_handle();
+    return unique_handle(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
-FileHandle file_create(const std::string &path, bool *created) {
+unique_handle file_create(const std::string &path) {
     std::wstring w = oem_toWide(path);
-    if (w.empty()) return FileHandle();
-    FileHandle h(CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (created) *created = h && GetLastError() != ERROR_ALREADY_EXISTS;
+    if (w.empty()) return unique_handle();
+    return unique_handle(CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+bool file_delete(const std::string &path) { return file_delete(oem_toWide(path)); }
+
+bool file_delete(const std::wstring &path) { return !path.empty() && DeleteFileW(path.c_str()); }
+
+unique_handle file_createBeside(const std::string &beside, std::wstring &path) {
+    std::wstring w = oem_toWide(beside);
+    size_t cut = w.find_last_of(L"\\/:");
+    std::wstring dir = cut == std::wstring::npos ? L"." : w.substr(0, cut + 1);
+    wchar_t name[MAX_PATH];
+    // The system picks a name no other file has and makes the file empty.
+    if (w.empty() || !GetTempFileNameW(dir.c_str(), L"~tc", 0, name)) return unique_handle();
+    path = name;
+    unique_handle h(CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!h) file_delete(path);
     return h;
 }
 
-bool file_delete(const std::string &path) {
-    std::wstring w = oem_toWide(path);
-    return !w.empty() && DeleteFileW(w.c_str());
+bool file_replace(const std::wstring &from, const std::string &to) {
+    std::wstring w = oem_toWide(to);
+    return !w.empty() && MoveFileExW(from.c_str(), w.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 bool file_writeAll(HANDLE h, const void *data, size_t n) {
@@ -90,9 +108,9 @@ bool file_infoByPath(const std::string &path, FileInfo &out) {
 bool file_same(HANDLE a, const std::string &path) {
     std::wstring w = oem_toWide(path);
     if (w.empty()) return false;
-    FileHandle b(CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    unique_handle b(CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION ia, ib;
     if (!b || !GetFileInformationByHandle(a, &ia) || !GetFileInformationByHandle(b.get(), &ib))
         return false;
@@ -104,37 +122,7 @@ namespace {
 constexpr size_t kTransferBuffer = 256 * 1024;
 }
 
-void BufferedWriter::open(FileHandle file) {
-    file_ = std::move(file);
-    buf_.clear();
-    buf_.reserve(kTransferBuffer);
-}
-
-bool BufferedWriter::put(const void *data, size_t n) {
-    if (buf_.size() + n > kTransferBuffer && !flush()) return false;
-    if (n >= kTransferBuffer) return file_writeAll(file_.get(), data, n);
-    const unsigned char *p = static_cast<const unsigned char *>(data);
-    buf_.insert(buf_.end(), p, p + n);
-    return true;
-}
-
-bool BufferedWriter::flush() {
-    bool ok = file_writeAll(file_.get(), buf_.data(), buf_.size());
-    buf_.clear();
-    return ok;
-}
-
-bool BufferedWriter::close() {
-    bool ok = flush();
-    return file_.close() && ok;
-}
-
-void BufferedWriter::drop() {
-    buf_.clear();
-    file_.close();
-}
-
-void BufferedReader::open(FileHandle file) {
+void BufferedReader::open(unique_handle file) {
     file_ = std::move(file);
     buf_.resize(kTransferBuffer);
     at_ = end_ = 0;

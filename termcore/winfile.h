@@ -6,13 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "winhandle.h"
+#include "unique_handle.h"
 
 // Opens for reading with other writers denied.
-FileHandle file_openRead(const std::string &path);
-// Creates or truncates for writing; created tells whether the file is new.
-FileHandle file_create(const std::string &path, bool *created = nullptr);
+winutil::unique_handle file_openRead(const std::string &path);
+// Creates or truncates for writing.
+winutil::unique_handle file_create(const std::string &path);
 bool file_delete(const std::string &path);
+
+// A new empty file under a name of its own in the folder of `beside`, open
+// for writing; its name goes to `path` (UTF-16: it is the system's own).
+winutil::unique_handle file_createBeside(const std::string &beside, std::wstring &path);
+// Renames `from` to `to`, replacing a file of that name.
+bool file_replace(const std::wstring &from, const std::string &to);
+bool file_delete(const std::wstring &path);
 
 // Writes all n bytes, or reports failure.
 bool file_writeAll(HANDLE h, const void *data, size_t n);
@@ -32,29 +39,11 @@ bool file_infoByPath(const std::string &path, FileInfo &out);
 // True when both paths name one and the same existing file.
 bool file_same(HANDLE a, const std::string &path);
 
-// Transfers arrive and leave in the host's blocks; these gather them into
-// larger pieces so the file sees fewer, larger calls.
-class BufferedWriter {
-public:
-    void open(FileHandle file);
-    bool isOpen() const { return static_cast<bool>(file_); }
-    HANDLE handle() const { return file_.get(); }
-    // False when a write that reached the file did not go through whole.
-    bool put(const void *data, size_t n);
-    bool flush();
-    // Flushes and closes; false when either failed.
-    bool close();
-    // Closes without writing what is still gathered.
-    void drop();
-
-private:
-    FileHandle file_;
-    std::vector<unsigned char> buf_;
-};
-
+// Files sent to the server leave in the host's blocks; the reader takes
+// them from the file in larger reads, so the file sees fewer calls.
 class BufferedReader {
 public:
-    void open(FileHandle file);
+    void open(winutil::unique_handle file);
     bool isOpen() const { return static_cast<bool>(file_); }
     HANDLE handle() const { return file_.get(); }
     // Up to n bytes; fewer only at the end of the file; -1 on error.
@@ -62,7 +51,7 @@ public:
     void close();
 
 private:
-    FileHandle file_;
+    winutil::unique_handle file_;
     std::vector<unsigned char> buf_;
     size_t at_ = 0, end_ = 0;
 };

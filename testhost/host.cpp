@@ -73,13 +73,28 @@ int ZAMCB composePath(char *out, const char *name, const char *dir, int) {
     return putPath(out, placed(orEmpty(dir), orEmpty(name)));
 }
 
+// Names from the server are in the OEM code page, as the host passes them on.
+std::wstring oemWide(const std::string &s) {
+    int n = MultiByteToWideChar(CP_OEMCP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_OEMCP, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
+}
+
+std::string wideOem(const std::wstring &w) {
+    int n = WideCharToMultiByte(CP_OEMCP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_OEMCP, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
 int ZAMCB findFilePath(char *out, const char *name, const char *dir, int, int) {
-    std::string candidate = placed(orEmpty(dir), orEmpty(name));
-    if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
-    char full[MAX_PATH * 2];
-    DWORD n = GetFullPathNameA(candidate.c_str(), sizeof full, full, nullptr);
-    if (n == 0 || n >= sizeof full) return 0;
-    return putPath(out, full);
+    std::wstring candidate = oemWide(placed(orEmpty(dir), orEmpty(name)));
+    if (candidate.empty() || GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(candidate.c_str(), MAX_PATH * 2, full, nullptr);
+    if (n == 0 || n >= MAX_PATH * 2) return 0;
+    return putPath(out, wideOem(std::wstring(full, n)));
 }
 
 int ZAMCB splitPath(const char *path, char *dir, char *name, int) {

@@ -9,6 +9,8 @@
 int dw_fileFindFirst();
 int dw_fileFindNext();
 int dw_fileFindClose();
+// Closes every search scripts left open: the end of a script run.
+void dw_closeSearches();
 
 // Files, directories, names (files.cpp).
 int dw_fileDelete();

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "dirwalk.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -44,11 +45,8 @@ int dw_getShortFileName() {
     const char *path = ZamParmText(0);
     if (!path) return ZamReturnText("");
     WIN32_FIND_DATAA fd;
-    HANDLE h = *path ? FindFirstFileA(path, &fd) : INVALID_HANDLE_VALUE;
-    if (h != INVALID_HANDLE_VALUE) {
-        FindClose(h);
-        if (fd.cAlternateFileName[0]) return ZamReturnText(fd.cAlternateFileName);
-    }
+    winutil::unique_find_handle found(*path ? FindFirstFileA(path, &fd) : INVALID_HANDLE_VALUE);
+    if (found && fd.cAlternateFileName[0]) return ZamReturnText(fd.cAlternateFileName);
     return ZamReturnText(std::string(path).substr(0, kShortNameCut).c_str());
 }
 

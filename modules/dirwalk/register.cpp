@@ -34,4 +34,5 @@ extern "C" void __stdcall AddModuleObjects() {
         SetStdVar(var, V_INTEGER, &c.value);
     }
     ZamAddFunctions(kFunctions);
+    ZamOnDoneExec(dw_closeSearches);
 }

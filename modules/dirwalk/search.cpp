@@ -5,13 +5,14 @@
 #include <windows.h>
 
 #include "dirwalk.h"
+#include "unique_handle.h"
 
 namespace {
 
-// A search node; null: no open search. Find handles are pointers and are
-// kept at full size.
+// A search node; an empty handle: no open search. Find handles are pointers
+// and are kept at full size.
 struct SearchNode {
-    HANDLE find = nullptr;
+    winutil::unique_find_handle find;
 };
 
 std::vector<SearchNode> g_searches;
@@ -32,13 +33,13 @@ void reportEntry(int first, const WIN32_FIND_DATAA &fd) {
 int dw_fileFindFirst() {
     const char *mask = ZamParmText(0);
     if (!mask) return ZamReturnBool(false);
-    g_searches.push_back({});
+    g_searches.emplace_back();
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(mask, &fd);
-    if (h == INVALID_HANDLE_VALUE) return ZamReturnBool(false);
-    g_searches.back().find = h;
+    winutil::unique_find_handle &find = g_searches.back().find;
+    find.reset(FindFirstFileA(mask, &fd));
+    if (!find) return ZamReturnBool(false);
     while (isDots(fd.cFileName))
-        if (!FindNextFileA(h, &fd)) return ZamReturnBool(false);
+        if (!FindNextFileA(find.get(), &fd)) return ZamReturnBool(false);
     reportEntry(1, fd);
     return ZamReturnBool(true);
 }
@@ -46,7 +47,7 @@ int dw_fileFindFirst() {
 int dw_fileFindNext() {
     if (g_searches.empty() || !g_searches.back().find) return ZamReturnBool(false);
     WIN32_FIND_DATAA fd;
-    if (!FindNextFileA(g_searches.back().find, &fd)) return ZamReturnBool(false);
+    if (!FindNextFileA(g_searches.back().find.get(), &fd)) return ZamReturnBool(false);
     reportEntry(0, fd);
     return ZamReturnBool(true);
 }
@@ -54,9 +55,10 @@ int dw_fileFindNext() {
 // The outer search becomes current again; the last node stays, emptied.
 int dw_fileFindClose() {
     if (g_searches.empty()) return ZamReturnBool(false);
-    HANDLE h = g_searches.back().find;
-    bool closed = h && FindClose(h);
+    winutil::unique_find_handle &find = g_searches.back().find;
+    bool closed = find && find.close();
     if (g_searches.size() > 1) g_searches.pop_back();
-    else g_searches.back().find = nullptr;
     return ZamReturnBool(closed);
 }
+
+void dw_closeSearches() { g_searches.clear(); }

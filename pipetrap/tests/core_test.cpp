@@ -65,8 +65,8 @@ HANDLE event(bool set = false) { return CreateEventA(nullptr, TRUE, set, nullptr
 
 // A connected instance of the test pipe with the writer's end in *writer,
 // or, without one, after the writer wrote `early` and left.
-Handle connected(HANDLE *writer, const char *early = nullptr) {
-    Handle pipe(createTestInstance()), connectEvent(event()), stop(event());
+winutil::unique_handle connected(HANDLE *writer, const char *early = nullptr) {
+    winutil::unique_handle pipe(createTestInstance()), connectEvent(event()), stop(event());
     HANDLE w = ptest::openWriter(testPipeName());
     if (!writer) {
         ptest::writeAll(w, early);
@@ -159,7 +159,7 @@ TEST(Connect, AWriterThatLeftBeforeTheConnectIsServedAndAStopEndsTheWait) {
     ASSERT_TRUE(out.waitFor("Client 7 is terminated\n"));
     EXPECT_EQ("early bird", dir.read("7.out"));
     EXPECT_EQ("early birdClient 7 is terminated\n", out.text());
-    Handle idle(createTestInstance()), connectEvent(event()), stop(event(true));
+    winutil::unique_handle idle(createTestInstance()), connectEvent(event()), stop(event(true));
     EXPECT_EQ(Connect::Stopped, connectClient(idle.get(), connectEvent.get(), stop.get()));
 }
 
@@ -168,8 +168,8 @@ TEST(Connect, AWriterThatLeftBeforeTheConnectIsServedAndAStopEndsTheWait) {
 TEST(Exec, FailingFileWriteIsSaidOnceAndTheConsoleCopyGoesOn) {
     // TExec writes to "<dir>\<n>.out": here the pipe \\.\pipe\<pid>-file\3.out.
     std::string fileDir = "\\\\.\\pipe\\" + std::to_string(GetCurrentProcessId()) + "-file";
-    Handle sink(CreateNamedPipeA((fileDir + "\\3.out").c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
-                                 4096, 4096, 0, nullptr));
+    winutil::unique_handle sink(CreateNamedPipeA((fileDir + "\\3.out").c_str(), PIPE_ACCESS_INBOUND,
+                                                 PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
     ASSERT_TRUE(sink);
     HANDLE writer = nullptr;
     StdoutCapture out;

@@ -3,7 +3,11 @@
 #include <cstring>
 #include <tuple>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include "requests.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -125,6 +129,23 @@ LRESULT CALLBACK helpWindow(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return gHelpAnswer;
 }
 
+// WinHelp starts the help program itself when it finds no window of its
+// class; such a program would outlive the test and hold its output open.
+// Ends every one this process started; answers how many there were.
+int endHelpPrograms() {
+    int ended = 0;
+    winutil::unique_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 e = {};
+    e.dwSize = sizeof e;
+    for (bool more = snapshot && Process32First(snapshot.get(), &e); more; more = Process32Next(snapshot.get(), &e)) {
+        if (e.th32ParentProcessID != GetCurrentProcessId() || _stricmp(e.szExeFile, "winhlp32.exe") != 0) continue;
+        winutil::unique_handle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, e.th32ProcessID));
+        if (p && TerminateProcess(p.get(), 0)) WaitForSingleObject(p.get(), 10000);
+        ++ended;
+    }
+    return ended;
+}
+
 struct Help : TermcoreTest {
     HWND window = nullptr;
     void SetUp() override {
@@ -135,6 +156,7 @@ struct Help : TermcoreTest {
         wc.lpszClassName = "MS_WINHELP";
         RegisterClassA(&wc);
         window = CreateWindowA("MS_WINHELP", "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_EQ(window, FindWindowA("MS_WINHELP", nullptr)) << "help calls would start the help program";
         gHelpCalls.clear();
         gHelpAnswer = TRUE;
         load();
@@ -142,6 +164,7 @@ struct Help : TermcoreTest {
     void TearDown() override {
         TermcoreTest::TearDown();
         DestroyWindow(window);
+        EXPECT_EQ(0, endHelpPrograms()) << "a help call reached the help program";
     }
     // Request 50 (no number) or 51 (a number from 0 up) and its answer; the
     // file name's length field is the name's own unless one is given.

@@ -17,16 +17,20 @@ TEST_F(FileOps, CopyTakesTheSourceFromDndirAndWritesIntoUpdirWithItsTime) {
     std::string content = patterned(100000, 9);
     spit(dn() + "\\from.bin", content);
     setUnixTimes(dn() + "\\from.bin", 1200000000, 1300000000);
+    // A longer file of the name is replaced whole; nothing else is left.
+    spit(up() + "\\to.bin", patterned(150000, 1));
     ASSERT_EQ(8, send(rq::kCopy, namePair("from.bin", "to.bin")));
     EXPECT_EQ(100000, i32At(0));
     EXPECT_EQ(0, i32At(4));
     EXPECT_EQ(1300000000, unixTimes(up() + "\\to.bin").second);
     EXPECT_EQ(content, slurp(up() + "\\to.bin"));
+    EXPECT_EQ(std::set<std::string>{"to.bin"}, filesIn(up()));
 }
 
 TEST_F(FileOps, FailedCopyLeavesEveryFileAsItWas) {
     load(114, "UPDIR=" + dn() + "\r\nDNDIR=" + dn() + "\r\n");
     spit(dn() + "\\precious.txt", "keep me");
+    CreateDirectoryA((dn() + "\\folder").c_str(), nullptr);
     struct Case {
         th::Bytes request;
         const char *why;
@@ -34,6 +38,7 @@ TEST_F(FileOps, FailedCopyLeavesEveryFileAsItWas) {
         {namePair("missing.txt", "precious.txt"), "missing source"},
         {namePair("precious.txt", "precious.txt"), "onto itself"},
         {namePair("precious.txt", "nodir\\a.txt"), "missing folder"},
+        {namePair("precious.txt", "folder"), "onto a folder: the finished copy cannot take its name"},
         {namePair("precious.txt", "b.txt", 2), "offset inside the first name"},
         {namePair("precious.txt", "b.txt", 0x7ffffff0), "offset beyond the record"},
     };
@@ -44,8 +49,8 @@ TEST_F(FileOps, FailedCopyLeavesEveryFileAsItWas) {
     ASSERT_EQ(4, send(rq::kRename, namePair("precious.txt", "b.txt", 2)));
     EXPECT_EQ(-1, i32At(0));
     EXPECT_EQ("keep me", slurp(dn() + "\\precious.txt"));
-    EXPECT_FALSE(exists(dn() + "\\nodir"));
-    EXPECT_FALSE(exists(dn() + "\\b.txt"));
+    EXPECT_EQ((std::set<std::string>{"folder", "precious.txt"}), filesIn(dn()));
+    EXPECT_TRUE(filesIn(dn() + "\\folder").empty());
 }
 
 TEST_F(FileOps, RenameMovesAFileButNeverOverAnother) {

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "unique_handle.h"
+
 namespace rq {
 
 // Braced initialisers are evaluated in order.
@@ -50,6 +52,29 @@ void spit(const std::string &path, const std::string &content) {
 }
 
 bool exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string oem(const std::wstring &name) {
+    char buf[1024];
+    int n = WideCharToMultiByte(866, 0, name.c_str(), static_cast<int>(name.size()), buf, sizeof buf, nullptr, nullptr);
+    return std::string(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+std::wstring wide(const std::string &ansi) {
+    wchar_t buf[1024];
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), static_cast<int>(ansi.size()), buf, 1024);
+    return std::wstring(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+bool existsW(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::set<std::string> filesIn(const std::string &dir) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA fd;
+    winutil::unique_find_handle find(FindFirstFileA((dir + "\\*").c_str(), &fd));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.get(), &fd))
+        if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..") names.insert(fd.cFileName);
+    return names;
+}
 
 std::string patterned(size_t size, unsigned seed) {
     std::string s(size, '\0');

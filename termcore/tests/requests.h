@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "module.h"
@@ -54,6 +55,12 @@ std::string slurp(const std::string &path);
 void spit(const std::string &path, const std::string &content);
 bool exists(const std::string &path);
 std::string patterned(size_t size, unsigned seed);
+// Names as the server spells them (code page 866), and as the disk holds them.
+std::string oem(const std::wstring &name);
+std::wstring wide(const std::string &ansi);
+bool existsW(const std::wstring &path);
+// The names in a folder, "." and ".." left out.
+std::set<std::string> filesIn(const std::string &dir);
 // A file's last access and last write times in seconds since 1970.
 void setUnixTimes(const std::string &path, int64_t access, int64_t modification);
 std::pair<int64_t, int64_t> unixTimes(const std::string &path);

@@ -1,5 +1,6 @@
 // Requests 100 and 101: files in both directions, block by block.
 #include <ctime>
+#include <set>
 
 #include "requests.h"
 
@@ -182,6 +183,35 @@ TEST_F(Transfer, FilesRoundTripByteForByteInTheProtocolsBlocksWithTheSentTimes) 
         EXPECT_EQ(c.protocol > 88, H().maxBlockSizeCalls > 0);
         m.reset();
     }
+}
+
+TEST_F(Transfer, CyrillicNamesReachTheDiskAndComeBackInTheOemCodePage) {
+    load();
+    const std::wstring report = L"Отчёт за май.txt", copy = L"Копия.txt";
+    const std::wstring upW = wide(up()) + L"\\", dnW = wide(dn()) + L"\\";
+    receive(oem(report), "content", 4);
+    EXPECT_TRUE(existsW(upW + report));
+
+    ASSERT_TRUE(CopyFileW((upW + report).c_str(), (dnW + report).c_str(), FALSE));
+    EXPECT_EQ("content", fetch(oem(report), 100, 100));
+
+    th::Bytes copyNames = th::Bytes().zeros(4).i32(static_cast<int32_t>(oem(report).size() + 1));
+    ASSERT_EQ(8, send(rq::kCopy, copyNames.text(oem(report)).text(oem(copy))));
+    EXPECT_EQ(7, i32At(0));
+    EXPECT_TRUE(existsW(upW + copy));
+
+    // The listing names both in the server's code page.
+    std::string pattern = up() + "\\*.txt";
+    th::Bytes list = th::Bytes().zeros(4).u8(0).i32(1).i32(static_cast<int32_t>(pattern.size() + 1)).i16(0);
+    WireReader r = reply(send(rq::kDirList, list.text(pattern)));
+    EXPECT_EQ(0, r.i32());
+    std::set<std::string> names;
+    for (uint16_t i = 0, count = r.u16(); i < count; ++i) {
+        r.skip(15);
+        names.insert(std::string(r.text()));
+    }
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ((std::set<std::string>{oem(report), oem(copy)}), names);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "regmodule.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -178,6 +179,51 @@ TEST_F(Dirwalk, NamesAreTheSystemsAndOverlongPathsAreCut) {
     std::string a = call("CreateGUID").s, b = call("CreateGUID").s;
     EXPECT_TRUE(std::regex_match(a, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"))) << a;
     EXPECT_NE(a, b);
+}
+
+// Script strings are in the Windows code page (1251 here).
+std::string ansi(const std::wstring &w) {
+    char buf[MAX_PATH * 2];
+    int n = WideCharToMultiByte(1251, 0, w.c_str(), static_cast<int>(w.size()), buf, sizeof buf, nullptr, nullptr);
+    return std::string(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+TEST_F(Dirwalk, CyrillicNamesReachTheDiskAndComeBackInTheWindowsCodePage) {
+    const std::wstring folder = L"Папка", file = L"Файл.txt", renamed = L"Новый файл.txt";
+    std::wstring base = std::wstring(dir.path().begin(), dir.path().end()) + L"\\";
+    std::string d = dir.file(ansi(folder));
+    ASSERT_TRUE(ok("MakeDir", {s(d)}));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((base + folder).c_str()));
+    winutil::unique_handle f(CreateFileW((base + folder + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_NEW, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(f && WriteFile(f.get(), "abc", 3, &written, nullptr));
+    f.reset();
+    ASSERT_TRUE(findFirst(ansi(folder) + "\\*"));
+    EXPECT_EQ(0u, found.rfind(ansi(file) + " ", 0)) << found;
+    EXPECT_EQ(found.size() - 2, found.rfind(" 3")) << found;
+    EXPECT_TRUE(ok("FileFindClose"));
+    EXPECT_TRUE(ok("FileRename", {s(d + "\\" + ansi(file)), s(d + "\\" + ansi(renamed))}));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((base + folder + L"\\" + renamed).c_str()));
+    EXPECT_TRUE(ok("FileDelete", {s(d + "\\" + ansi(renamed))}));
+    EXPECT_TRUE(ok("DirDelete", {s(d)}));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((base + folder).c_str()));
+}
+
+TEST_F(Dirwalk, EndOfTheScriptRunClosesTheSearchesLeftOpen) {
+    auto doneExec = reinterpret_cast<ZamDoneExecFn>(dw->module().proc("_DoneExec@0"));
+    ASSERT_TRUE(doneExec);
+    doneExec();
+    CreateDirectoryA(dir.file("inner").c_str(), nullptr);
+    dir.write("a.txt", "a");
+    ASSERT_TRUE(findFirst("*"));
+    EXPECT_FALSE(findFirst("inner\\*"));  // only "." and "..", yet open
+    doneExec();
+    // As if no search was ever started.
+    EXPECT_FALSE(findNext());
+    EXPECT_FALSE(ok("FileFindClose"));
+    ASSERT_TRUE(findFirst("a.*"));
+    EXPECT_TRUE(ok("FileFindClose"));
 }
 
 }  // namespace
