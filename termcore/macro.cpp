@@ -9,6 +9,7 @@
 
 #include "dbglocal.h"
 #include "handlers.h"
+#include "macrorecord.h"
 #include "module.h"
 #include "qvscript.h"
 
@@ -232,28 +233,17 @@ int QVSCB macroMessage(int code, void *data, int value) {
 
 // One packed argument into a cell; false when the record ends inside it.
 bool unpack(WireReader &r, VALUE &cell) {
-    const Interp &fn = S().fn;
-    uint8_t type = r.u8();
-    if (!r.ok()) return false;
-    if (type == V_STRING) {
-        std::string text(r.text());
-        if (!r.ok()) return false;
-        fn.ValueSet(&cell, type, text.c_str());
-        return true;
+    TcPacked v;
+    if (!tc_readPacked(r, v)) return false;
+    if (v.type == V_STRING) {
+        std::string text(v.payload);
+        S().fn.ValueSet(&cell, v.type, text.c_str());
+    } else if (!v.payload.empty()) {
+        unsigned char value[10] = {};
+        std::memcpy(value, v.payload.data(), v.payload.size());
+        S().fn.ValueSet(&cell, v.type, value);
     }
-    size_t n = 0;
-    switch (type) {
-    case V_INTEGER: case V_DATE: case V_TIME: n = 4; break;
-    case V_MONEY: case V_DOUBLE: case V_DTTM: n = 8; break;
-    case V_DOUBLEL: n = 10; break;
-    case V_BOOL: n = 1; break;
-    default: return true;  // no payload: the cell stays as made
-    }
-    const unsigned char *b = r.bytes(n);
-    if (!b) return false;
-    unsigned char value[10] = {};
-    std::memcpy(value, b, n);
-    fn.ValueSet(&cell, type, value);
+    // A value without payload leaves its cell as made.
     return true;
 }
 
@@ -293,15 +283,8 @@ int QVSCB macroStart(void *user) {
 
 int runMacro(const TcRequest &req, bool ex) {
     MacroState &s = S();
-    WireReader r = req.reader();
-    int16_t procOffset = r.i16();
-    int16_t procLength = r.i16();
-    int16_t count = r.i16();
-    int16_t debug = ex ? r.i16() : 0;
-    int16_t trace = ex ? r.i16() : 0;
-    size_t base = r.pos();
-    std::string macro(r.text());
-    if (!r.ok() || procOffset < 0 || procLength < 0 || count < 0) return 0;
+    TcMacroRecord rec;
+    if (!tc_readMacro(req.data, req.length, ex, rec)) return 0;
 
     WireWriter w = req.writer();
     w.i16(kNoLibrary);
@@ -309,19 +292,13 @@ int runMacro(const TcRequest &req, bool ex) {
     if (!loadInterpreterLib()) return tc_replyLength(w);
 
     RunRecord run;
-    std::string proc;
-    WireReader args = req.reader();
-    args.seek(base + static_cast<size_t>(procOffset));
-    if (procLength > 0) {
-        const unsigned char *name = args.bytes(static_cast<size_t>(procLength));
-        if (name) proc.assign(reinterpret_cast<const char *>(name), strnlen(reinterpret_cast<const char *>(name), procLength));
-        run.proc = proc.c_str();
-    }
-    run.count = args.ok() ? count : 0;
-    run.args = args;
+    std::string macro(rec.macro), proc(rec.proc);
+    if (rec.hasProc) run.proc = proc.c_str();
+    run.count = rec.count;
+    run.args = WireReader(rec.args.data(), rec.args.size());
     if (ex) {
-        s.debug = debug > 0;
-        s.trace = trace;
+        s.debug = rec.debug > 0;
+        s.trace = rec.trace;
     }
     s.fn.ValueMake(&run.result);
     s.outputPath = outputPathFor(tc_setting(kSetOutput), macro.c_str());

@@ -101,6 +101,11 @@ TEST_F(Macro, StatusTellsWhetherTheProcedureRan) {
     }
     // Each run frees the interpreter's automatic instance.
     EXPECT_NE(std::string::npos, qvs->journal().find("free auto"));
+    // Offsets and lengths that lead outside the record or below it: no reply.
+    for (int16_t offset : {int16_t(-1), int16_t(0x7fff)}) {
+        EXPECT_EQ(0, m->messageInBlock(kRun, th::Bytes().i16(offset).i16(4).i16(0).text(macro))) << offset;
+        EXPECT_TRUE(m->replyUntouchedFrom(0));
+    }
     // A macro the interpreter cannot run: the start callback never came.
     EXPECT_EQ(2, send(kRun, runRequest(tmp.file("none.mac"), "", th::Bytes(), 0)));
     EXPECT_EQ(1, status());
