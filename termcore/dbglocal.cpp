@@ -1,11 +1,331 @@
-// The local debugger sessions of termcore's macro runs and comscript's
-// instances. Until the debugger library is bound no session opens, as when
-// ZAMDBG.DLL is missing: an attach answers 3 and the rest does nothing.
+// Local debugger sessions: the debugger library ZAMDBG.DLL works on an
+// interpreter of this process. The debugger asks through the target table;
+// a request made on the interpreter's thread runs at once, one made on the
+// debugger's own thread is handed to the interpreter's thread, which serves
+// requests in DbgLocalLoop until the debugger detaches.
 #include "dbglocal.h"
 
-DbgSession *DbgLocalOpen(void *, void *) { return nullptr; }
-void DbgLocalClose(DbgSession *) {}
-void DbgLocalSetMode(DbgSession *, int) {}
-int DbgLocalRun(DbgSession *, void *) { return 3; }
-void DbgLocalSend(DbgSession *, void *) {}
-void DbgLocalSetFlag(DbgSession *, void *, bool) {}
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "wire.h"
+#include "zamdbg.h"
+
+struct DbgTarget {
+    uint8_t remote = 0;
+    volatile uint8_t active = 0;
+    void *handle = nullptr;     // the debugger's
+    DbgSession *owner = nullptr;
+    DWORD thread = 0;           // the interpreter's, recorded by the attach
+};
+
+struct DbgSession {
+    DbgTarget *target = nullptr;
+    const ZamDbgInterface *dbg = nullptr;
+    void *instance = nullptr;
+    int32_t id = 0;             // the owner word of its requests
+    int result = 3;             // not started
+    bool stop = false;
+    HANDLE go = nullptr;
+    HANDLE done = nullptr;
+    // The request in flight.
+    int op = 0;
+    const unsigned char *request = nullptr;
+    size_t length = 0;
+    unsigned char *reply = nullptr;
+    size_t replySize = 0;
+    size_t replyLength = 0;
+};
+
+namespace {
+
+HMODULE g_lib = nullptr;
+DbgUiInterface *g_ui = nullptr;
+std::vector<DbgSession *> g_sessions;  // by id - 1; null once closed
+
+bool loadLibrary() {
+    if (g_lib) return true;
+    HMODULE lib = LoadLibraryA("ZAMDBG.DLL");
+    if (!lib) return false;
+    auto entry = reinterpret_cast<ZamGetInterfaceFn>(GetProcAddress(lib, "_ZamGetInterface@0"));
+    if (!entry) entry = reinterpret_cast<ZamGetInterfaceFn>(GetProcAddress(lib, "ZamGetInterface"));
+    DbgUiInterface *ui = entry ? entry() : nullptr;
+    if (!ui) {
+        FreeLibrary(lib);
+        return false;
+    }
+    g_lib = lib;
+    g_ui = ui;
+    return true;
+}
+
+// The library goes when no debugger is left alive in it.
+void releaseLibrary() {
+    if (!g_lib || g_ui->anyLeft() != 0) return;
+    FreeLibrary(g_lib);
+    g_lib = nullptr;
+    g_ui = nullptr;
+}
+
+DbgSession *sessionOf(int32_t id) {
+    return id > 0 && static_cast<size_t>(id) <= g_sessions.size() ? g_sessions[id - 1] : nullptr;
+}
+
+// --- the receiving side: requests run against the interpreter -------------
+
+enum : int { kOpValues = 2, kOpPost3 = 3, kOpPost4 = 4, kOpPost8 = 8, kOpPost15 = 15, kOpNone = 20,
+             kOpDetach = 21, kOpQuery = 23, kOpLevel = 24 };
+
+size_t dispatch(int op, const unsigned char *request, size_t length, unsigned char *reply, size_t size) {
+    WireReader r(request, length);
+    DbgSession *s = sessionOf(r.i32());
+    if (!s || !r.ok()) return 0;
+    const ZamDbgInterface *d = s->dbg;
+    void *in = s->instance;
+    WireWriter w(reply, reply ? size : 0);
+    switch (op) {
+    case kOpValues: {
+        int32_t a = r.i32(), b = r.i32(), c = r.i32();
+        if (!r.ok()) return 0;
+        int32_t out[3] = {};
+        QvWord object = zdb_call(d, kZdbObject, in, a);
+        int32_t result = static_cast<int32_t>(zdb_call(d, kZdbValues, in, object, b, c, out));
+        out[0] = static_cast<int32_t>(zdb_call(d, kZdbNumber, in, static_cast<QvWord>(out[0])));
+        w.i32(result);
+        for (int32_t o : out) w.i32(o);
+        break;
+    }
+    case kOpPost3: case kOpPost4: case kOpPost8: case kOpPost15: {
+        int32_t a = r.i32();
+        int32_t b = op == kOpPost3 ? r.i32() : 0;
+        if (!r.ok()) return 0;
+        QvWord object = zdb_call(d, kZdbObject, in, a);
+        int slot = op == kOpPost3 ? kZdbPost3 : op == kOpPost4 ? kZdbPost4 : op == kOpPost8 ? kZdbPost8 : kZdbPost15;
+        zdb_call(d, slot, in, object, b);
+        return 0;
+    }
+    case kOpDetach: {
+        int32_t value = r.i32();
+        s->result = r.ok() ? value : 0;
+        s->stop = true;
+        return 0;
+    }
+    case kOpQuery:
+        w.i32(static_cast<int32_t>(zdb_call(d, kZdbQuery, in)));
+        w.i32(0);
+        break;
+    case kOpLevel:
+        w.i32(1);
+        w.i32(0);
+        break;
+    default:
+        return 0;
+    }
+    return w.ok() ? w.size() : 0;
+}
+
+// --- the sending side: routing of one request ------------------------------
+
+// A request: the owner word, then the entry's values.
+struct Request {
+    unsigned char buf[64];
+    WireWriter w{buf, sizeof buf};
+    explicit Request(DbgTarget *t) { w.i32(t->owner->id); }
+};
+
+size_t handOff(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
+    DbgSession *s = t->owner;
+    s->op = op;
+    s->request = req.buf;
+    s->length = req.w.size();
+    s->reply = reply;
+    s->replySize = size;
+    if (GetCurrentThreadId() == t->thread) return dispatch(op, s->request, s->length, reply, size);
+    s->replyLength = size;
+    SetEvent(s->go);
+    WaitForSingleObject(s->done, INFINITE);
+    return s->replyLength;
+}
+
+size_t dbgCall(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
+    return t->active ? handOff(t, op, req, reply, size) : 0;
+}
+
+QvWord dbgPost(DbgTarget *t, int op, const Request &req) {
+    if (!t->active) return 0;
+    handOff(t, op, req, nullptr, 0);
+    return 1;
+}
+
+QvWord DBGCB entryValues(DbgTarget *t, int32_t a, int32_t b, int32_t c, int32_t *out) {
+    Request q(t);
+    q.w.i32(a);
+    q.w.i32(b);
+    q.w.i32(c);
+    unsigned char reply[16];
+    if (dbgCall(t, kOpValues, q, reply, sizeof reply) < 16) return 0;
+    WireReader r(reply, sizeof reply);
+    int32_t result = r.i32();
+    for (int i = 0; i < 3; ++i) out[i] = r.i32();
+    return result;
+}
+
+template <int Op, int Words>
+QvWord DBGCB entryPost(DbgTarget *t, int32_t a, int32_t b) {
+    Request q(t);
+    q.w.i32(a);
+    if (Words > 1) q.w.i32(b);
+    return dbgPost(t, Op, q);
+}
+
+void DBGCB entrySignal(DbgTarget *t) {
+    DbgSession *s = t->owner;
+    zdb_call(s->dbg, kZdbSignal, s, s->instance);
+}
+
+QvWord DBGCB entryDetach(DbgTarget *t, int32_t value) {
+    if (!t->active) return value;
+    // Later requests find the target inactive; this one still goes.
+    t->active = 0;
+    Request q(t);
+    q.w.i32(value);
+    handOff(t, kOpDetach, q, nullptr, 0);
+    return 1;
+}
+
+void DBGCB entryLocal(DbgTarget *, int32_t *out) {
+    if (out) *out = 0;
+}
+
+QvWord DBGCB entryQuery(DbgTarget *t, int32_t value) {
+    Request q(t);
+    q.w.i32(value);
+    unsigned char reply[8];
+    if (dbgCall(t, kOpQuery, q, reply, sizeof reply) < 8) return 0;
+    return WireReader(reply, 4).i32();
+}
+
+// The lowest level the interpreter asks for: a level below 2 wins, at 2 the
+// smaller value.
+int32_t DBGCB entryLevel(DbgTarget *t, int32_t *value) {
+    int32_t level = 2, v = 0;
+    Request q(t);
+    q.w.i32(0);
+    unsigned char reply[8];
+    if (t->active && dbgCall(t, kOpLevel, q, reply, sizeof reply) >= 8) {
+        WireReader r(reply, sizeof reply);
+        int32_t l = r.i32(), lv = r.i32();
+        if (l < 2) {
+            level = l;
+            v = lv;
+        } else if (l == 2 && lv < v) {
+            v = lv;
+        }
+    }
+    if (value) *value = v;
+    return level;
+}
+
+// Entries whose requests are not served yet answer 0 without asking.
+QvWord DBGCB notOffered(DbgTarget *) { return 0; }
+
+DbgTargetTable makeTable() {
+    DbgTargetTable t{};
+    t.version = kDbgTargetTableVersion;
+    for (void *&e : t.entry) e = reinterpret_cast<void *>(notOffered);
+    t.entry[kDbgEntryValues] = reinterpret_cast<void *>(entryValues);
+    t.entry[kDbgEntryPost3] = reinterpret_cast<void *>(entryPost<kOpPost3, 2>);
+    t.entry[kDbgEntryPost4] = reinterpret_cast<void *>(entryPost<kOpPost4, 1>);
+    t.entry[kDbgEntryPost8] = reinterpret_cast<void *>(entryPost<kOpPost8, 1>);
+    t.entry[kDbgEntryPost15] = reinterpret_cast<void *>(entryPost<kOpPost15, 1>);
+    t.entry[kDbgEntrySignal] = reinterpret_cast<void *>(entrySignal);
+    t.entry[kDbgEntryDetach] = reinterpret_cast<void *>(entryDetach);
+    t.entry[kDbgEntryLocal] = reinterpret_cast<void *>(entryLocal);
+    t.entry[kDbgEntryQuery] = reinterpret_cast<void *>(entryQuery);
+    t.entry[kDbgEntryLevel] = reinterpret_cast<void *>(entryLevel);
+    return t;
+}
+const DbgTargetTable kTargetTable = makeTable();
+
+void freeSession(DbgSession *s) {
+    if (s->go) CloseHandle(s->go);
+    if (s->done) CloseHandle(s->done);
+    if (s->id) g_sessions[s->id - 1] = nullptr;
+    delete s->target;
+    delete s;
+}
+
+}  // namespace
+
+DbgSession *DbgLocalOpen(void *instance, void *dbgInterface) {
+    if (!loadLibrary()) return nullptr;
+    DbgSession *s = new (std::nothrow) DbgSession;
+    DbgTarget *t = s ? new (std::nothrow) DbgTarget : nullptr;
+    if (s) s->target = t;
+    if (t) {
+        s->dbg = static_cast<const ZamDbgInterface *>(dbgInterface);
+        s->instance = instance;
+        s->go = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        s->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        t->owner = s;
+        g_sessions.push_back(s);
+        s->id = static_cast<int32_t>(g_sessions.size());
+        if (s->go && s->done && s->dbg) t->handle = g_ui->create(t, &kTargetTable);
+    }
+    if (!t || !t->handle) {
+        if (s) freeSession(s);
+        releaseLibrary();
+        return nullptr;
+    }
+    return s;
+}
+
+void DbgLocalClose(DbgSession *s) {
+    if (!s) return;
+    g_ui->destroy(s->target->handle);
+    freeSession(s);
+    releaseLibrary();
+}
+
+void DbgLocalSetMode(DbgSession *s, int value) {
+    if (s && g_ui->query(s->target->handle) > 1) g_ui->setMode(s->target->handle, value);
+}
+
+static bool attach(DbgSession *s, void *data) {
+    DbgTarget *t = s->target;
+    t->thread = GetCurrentThreadId();
+    t->active = 1;
+    if (g_ui->start(t, t->handle, reinterpret_cast<QvWord>(data))) return true;
+    t->active = 0;
+    return false;
+}
+
+// Serves the debugger's requests until it detaches; one that detached while
+// starting, on this thread, needs no wait.
+static int loop(DbgSession *s) {
+    while (!s->stop) {
+        WaitForSingleObject(s->go, INFINITE);
+        s->replyLength = dispatch(s->op, s->request, s->length, s->reply, s->replySize);
+        SetEvent(s->done);
+    }
+    zdb_call(s->dbg, kZdbLoopEnd, s, s->instance, 0);
+    return s->result;
+}
+
+int DbgLocalRun(DbgSession *s, void *data) {
+    if (!s) return 3;
+    s->stop = false;
+    if (!attach(s, data)) return 3;
+    return loop(s);
+}
+
+void DbgLocalSend(DbgSession *s, void *data) {
+    if (s) g_ui->send(s->target, s->target->handle, data);
+}
+
+void DbgLocalSetFlag(DbgSession *s, void *data, bool set) {
+    if (!s) return;
+    (set ? g_ui->setFlag : g_ui->clearFlag)(s->target->handle, data);
+}

@@ -32,13 +32,16 @@ static Fn testExport(HMODULE h, const char *name) {
     return f;
 }
 
-std::string Qvs::journal() const {
-    auto f = testExport<int(QVSCB *)(char *, int)>(h_, "QvsTestJournal");
+// A stand-in's journal through its test export.
+static std::string readJournal(HMODULE h, const char *name) {
+    auto f = testExport<int(QVSCB *)(char *, int)>(h, name);
     if (!f) return "";
     std::vector<char> buf(static_cast<size_t>(f(nullptr, 0)) + 1);
     f(buf.data(), static_cast<int>(buf.size()));
     return buf.data();
 }
+
+std::string Qvs::journal() const { return readJournal(h_, "QvsTestJournal"); }
 
 void Qvs::reset() {
     if (auto f = testExport<void(QVSCB *)()>(h_, "QvsTestReset")) f();
@@ -55,6 +58,27 @@ QvIntf *Qvs::owner() const {
 
 void Qvs::drop(QvIntf *object) {
     if (auto f = testExport<void(QVSCB *)(QvIntf *)>(h_, "QvsTestDrop")) f(object);
+}
+
+}  // namespace th
+
+namespace th {
+
+ZamDbg::ZamDbg() {
+    std::string path = distDir() + "..\\tests\\zamdbg\\ZAMDBG.DLL";
+    h_ = LoadLibraryA(path.c_str());
+    if (!h_) ADD_FAILURE() << "ZAMDBG.DLL not loaded from " << path << ": " << GetLastError();
+    reset();
+}
+
+ZamDbg::~ZamDbg() {
+    if (h_) FreeLibrary(h_);
+}
+
+std::string ZamDbg::journal() const { return readJournal(h_, "ZamDbgTestJournal"); }
+
+void ZamDbg::reset() {
+    if (auto f = testExport<void(QVSCB *)()>(h_, "ZamDbgTestReset")) f();
 }
 
 }  // namespace th

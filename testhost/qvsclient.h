@@ -33,3 +33,22 @@ private:
 };
 
 }  // namespace th
+
+namespace th {
+
+// The stand-in debugger library, loaded by its path so that a module's load
+// of "ZAMDBG.DLL" finds this copy; while it is not loaded, none is found.
+class ZamDbg {
+public:
+    ZamDbg();
+    ~ZamDbg();
+    ZamDbg(const ZamDbg &) = delete;
+    ZamDbg &operator=(const ZamDbg &) = delete;
+    std::string journal() const;
+    void reset();
+
+private:
+    HMODULE h_ = nullptr;
+};
+
+}  // namespace th

@@ -400,6 +400,31 @@ TEST_F(Comscript, OutputGoesToTheSiteAndTheOuterHost) {
     qv_call(mod, kQvRelease);
 }
 
+TEST_F(Comscript, WithoutAnOuterHostTheLocalDebuggerServesTheInstance) {
+    th::ZamDbg dbg;
+    std::string file = module("m.zm", "ask 60\nask 62\nask 81\nask 77\nask 99\n");
+    QvIntf *mod = newModule();
+    QvIntf *s = newScript(mod);
+    invoke(s, 0, {S(file)});
+    EXPECT_EQ(0, invoke(s, 1));
+    EXPECT_TRUE(journalHas("ask 60 -> 42 0 0 0 0 0 0 0 0")) << qvs.journal();
+    EXPECT_TRUE(journalHas("setdbg null"));
+    std::string d = dbg.journal();
+    for (const char *line : {"create 2\n", "values 13 6 12 21\n", "detach 1\n", "flag on \n", "flag off \n", "send \n"})
+        EXPECT_NE(std::string::npos, d.find(line)) << line << d;
+    // 99 ended the session.
+    EXPECT_EQ(d.size() - 8, d.rfind("destroy\n")) << d;
+    // An owner whose state forbids local debugging: 3, no session.
+    qvs.set("ownerState", 1);
+    qvs.set("ownerDir", qv_word(dir.c_str()));
+    dbg.reset();
+    EXPECT_EQ(0, invoke(s, 1));
+    EXPECT_TRUE(journalHas("ask 60 -> 3 0 0 0 0 0 0 0 0"));
+    EXPECT_EQ(std::string::npos, dbg.journal().find("create"));
+    qv_call(s, kQvRelease);
+    qv_call(mod, kQvRelease);
+}
+
 TEST_F(Comscript, SettersFillThePathRecord) {
     tmp.write("comscript.ini", "DATAPATH=ini\r\nQVMPATH=q\r\n");
     std::string file = module("m.zm", "ask 111\n");

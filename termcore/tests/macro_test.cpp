@@ -141,6 +141,24 @@ TEST_F(Macro, RequestOneCarriesTheTraceFlagUnderTheDebugger) {
     EXPECT_NE(std::string::npos, qvs->journal().find("send 76 -> 1\nsend 60 -> 3\n")) << qvs->journal();
 }
 
+// The debugger runs on a thread of its own; its requests are served on the
+// interpreter's thread until it detaches, and the run ends its session.
+TEST_F(Macro, TheLocalDebuggerIsServedUntilItDetaches) {
+    th::ZamDbg dbg;
+    loadWith("send 60 go\nsend 38 fl\nsend 78 fl\nsend 77 data\n");
+    send(kRunEx, runRequest(macro, "", th::Bytes(), 0, true, 1, 0));
+    std::string j = qvs->journal();
+    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg post5 9 0\ndbg signal\ndbg loop end\nsend 60 -> 42\n")) << j;
+    EXPECT_NE(std::string::npos, j.find("setdbg null\n")) << j;
+    std::string d = dbg.journal();
+    EXPECT_EQ(0u, d.find("create 2\nmode 0\nstart go\ndirect query 55\nvalues 13 6 12 21\nlevel 1 0\nquery 55\n"
+                         "post4 1\nlocal 0\n")) << d;
+    for (const char *line : {"detach 1\n", "query after 0\n", "flag on fl\n", "flag off fl\n", "send data\n"})
+        EXPECT_NE(std::string::npos, d.find(line)) << line << d;
+    // The session ends with the run: the debugger's thread is gone.
+    EXPECT_EQ(d.size() - 8, d.rfind("destroy\n")) << d;
+}
+
 TEST_F(Macro, InterpreterMessagesReachTheHost) {
     loadWith("error 7 -1 bad thing\nerror 8 3 worse\nsend 26 hello\nsend 44 boxed\nprint printed\n"
              "ax 1F\nax 2a described\nask 111\n",

@@ -25,20 +25,18 @@
 #include <string>
 #include <vector>
 
+#include "journal.h"
 #include "qvscript.h"
+#include "zamdbg.h"
 
 namespace {
 
-std::vector<std::string> g_journal;
+StandInJournal g_journal;
 std::map<std::string, QvWord> g_settings;
 
-void note(const char *format, ...) {
-    char buf[1024];
-    va_list ap;
-    va_start(ap, format);
-    vsnprintf(buf, sizeof buf, format, ap);
-    va_end(ap);
-    g_journal.push_back(buf);
+template <typename... A>
+void note(const char *format, A... args) {
+    g_journal.note(format, args...);
 }
 
 QvWord setting(const char *key, QvWord fallback) {
@@ -683,7 +681,49 @@ struct Tables {
 void *g_debugger = nullptr;
 int g_trace = 0;
 char g_errText[128];
-int g_dbgInterface[4];
+
+// The debug interface record: objects are numbers + 1000.
+QvWord QVSCB dbgObject(QvWord, QvWord number) { return number + 1000; }
+QvWord QVSCB dbgNumber(QvWord, QvWord object) { return object - 1000; }
+QvWord QVSCB dbgValues(QvWord, QvWord object, QvWord b, QvWord c, QvWord out) {
+    int32_t *o = qv_ptr<int32_t>(out);
+    o[0] = static_cast<int32_t>(object + 1);
+    o[1] = static_cast<int32_t>(b * 2);
+    o[2] = static_cast<int32_t>(c * 3);
+    return b + c;
+}
+template <int Slot>
+QvWord QVSCB dbgPost(QvWord, QvWord object, QvWord b) {
+    note("dbg post%d %d %d", Slot, static_cast<int>(object - 1000), static_cast<int>(b));
+    return 0;
+}
+QvWord QVSCB dbgSignal(QvWord, QvWord) {
+    note("dbg signal");
+    return 0;
+}
+QvWord QVSCB dbgQuery(QvWord) { return 55; }
+QvWord QVSCB dbgLoopEnd(QvWord, QvWord, QvWord) {
+    note("dbg loop end");
+    return 0;
+}
+QvWord QVSCB dbgUnused() { return 0; }
+
+ZamDbgInterface makeDbgInterface() {
+    ZamDbgInterface d{};
+    for (void *&s : d.slot) s = reinterpret_cast<void *>(dbgUnused);
+    d.slot[kZdbObject] = reinterpret_cast<void *>(dbgObject);
+    d.slot[kZdbNumber] = reinterpret_cast<void *>(dbgNumber);
+    d.slot[kZdbValues] = reinterpret_cast<void *>(dbgValues);
+    d.slot[kZdbPost3] = reinterpret_cast<void *>(dbgPost<kZdbPost3>);
+    d.slot[kZdbPost4] = reinterpret_cast<void *>(dbgPost<kZdbPost4>);
+    d.slot[kZdbPost8] = reinterpret_cast<void *>(dbgPost<kZdbPost8>);
+    d.slot[kZdbPost15] = reinterpret_cast<void *>(dbgPost<kZdbPost15>);
+    d.slot[kZdbSignal] = reinterpret_cast<void *>(dbgSignal);
+    d.slot[kZdbQuery] = reinterpret_cast<void *>(dbgQuery);
+    d.slot[kZdbLoopEnd] = reinterpret_cast<void *>(dbgLoopEnd);
+    return d;
+}
+ZamDbgInterface g_dbgInterface = makeDbgInterface();
 
 }  // namespace
 
@@ -710,7 +750,7 @@ int QVSCB ZamCallInstSymbol(void *symbol, int kind, int count, VALUE *cells, VAL
 }
 
 void *QVSCB ZamGetDbg(ZamInstance *) { return g_debugger; }
-void *QVSCB ZamGetDbgInterface(void) { return g_dbgInterface; }
+void *QVSCB ZamGetDbgInterface(void) { return &g_dbgInterface; }
 ZamInstance *QVSCB ZamGetInstance(void) { return g_current; }
 void *QVSCB ZamGetInstSymbol(const char *name) { return findSymbol(g_auto, name); }
 int QVSCB ZamSendMes(int, void *, int) { return 0; }
@@ -768,12 +808,7 @@ int QVSCB MakeQVCOMError(void *record) {
 }
 
 // Test-only exports.
-int QVSCB QvsTestJournal(char *out, int size) {
-    std::string all;
-    for (const std::string &line : g_journal) all += line + "\n";
-    if (out && size > 0) snprintf(out, static_cast<size_t>(size), "%s", all.c_str());
-    return static_cast<int>(all.size());
-}
+int QVSCB QvsTestJournal(char *out, int size) { return g_journal.read(out, size); }
 void QVSCB QvsTestReset(void) {
     g_journal.clear();
     g_settings.clear();
