@@ -38,6 +38,10 @@ enum : int {
     kDbgEntryPost4 = 4,    // (value)
     kDbgEntryPost8 = 8,    // (value)
     kDbgEntryPost15 = 15,  // (value)
+    kDbgEntryFetch = 17,   // (value, fallback, datum) -> source record or null
+    kDbgEntryRead = 18,    // (source, buffer, size) -> bytes read
+    kDbgEntrySize = 19,    // (source) -> size
+    kDbgEntryClose = 20,   // (source)
     kDbgEntrySignal = 21,  // ()
     kDbgEntryDetach = 22,  // (value) -> value
     kDbgEntryLocal = 23,   // (int32 *out)
@@ -56,6 +60,14 @@ typedef QvWord(DBGCB *DbgEntryDetachFn)(DbgTarget *t, int32_t value);
 typedef void(DBGCB *DbgEntryLocalFn)(DbgTarget *t, int32_t *out);
 typedef QvWord(DBGCB *DbgEntryQueryFn)(DbgTarget *t, int32_t value);
 typedef int32_t(DBGCB *DbgEntryLevelFn)(DbgTarget *t, int32_t *value);
+struct DbgSource;
+// Asked for a local path (260 bytes) when the interpreter has no source; 0:
+// none.
+typedef int(DBGCB *DbgSourceFallback)(void *datum, char *path);
+typedef DbgSource *(DBGCB *DbgEntryFetchFn)(DbgTarget *t, int32_t value, DbgSourceFallback fallback, void *datum);
+typedef int32_t(DBGCB *DbgEntryReadFn)(DbgTarget *t, DbgSource *source, void *buffer, int32_t size);
+typedef int32_t(DBGCB *DbgEntrySizeFn)(DbgTarget *t, DbgSource *source);
+typedef void(DBGCB *DbgEntryCloseFn)(DbgTarget *t, DbgSource *source);
 
 // The interpreter's debug interface record (ZamGetDbgInterface): slot n is a
 // function taking words. The slots the local sessions use:
@@ -65,11 +77,16 @@ enum : int {
     kZdbPost4 = 5,      // (instance, object)
     kZdbPost8 = 9,      // (instance, object)
     kZdbPost15 = 16,    // (instance, object)
+    kZdbSource = 18,    // (instance, object) -> source object, 0: none
+    kZdbSourceRead = 19,  // (instance, handle, buffer, size) -> bytes
+    kZdbSourceSize = 20,  // (instance, handle) -> size
+    kZdbSourceClose = 21, // (instance, handle)
     kZdbSignal = 22,    // (session, instance)
     kZdbQuery = 23,     // (instance) -> result
     kZdbLoopEnd = 25,   // (session, instance, 0)
     kZdbObject = 27,    // (instance, number) -> object
     kZdbNumber = 32,    // (instance, object) -> number
+    kZdbSourceNumber = 43,  // (instance, source object) -> handle
     kZdbSlots = 44,
 };
 struct ZamDbgInterface {

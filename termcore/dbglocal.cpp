@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -75,8 +76,12 @@ DbgSession *sessionOf(int32_t id) {
 
 // --- the receiving side: requests run against the interpreter -------------
 
-enum : int { kOpValues = 2, kOpPost3 = 3, kOpPost4 = 4, kOpPost8 = 8, kOpPost15 = 15, kOpNone = 20,
-             kOpDetach = 21, kOpQuery = 23, kOpLevel = 24 };
+enum : int { kOpValues = 2, kOpPost3 = 3, kOpPost4 = 4, kOpPost8 = 8, kOpPost15 = 15, kOpSource = 16,
+             kOpSourceRead = 17, kOpSourceSize = 18, kOpSourceClose = 19, kOpNone = 20, kOpDetach = 21,
+             kOpQuery = 23, kOpLevel = 24 };
+
+// The largest block one source read asks for.
+constexpr int32_t kSourceBlock = 8192;
 
 size_t dispatch(int op, const unsigned char *request, size_t length, unsigned char *reply, size_t size) {
     WireReader r(request, length);
@@ -104,6 +109,37 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
         QvWord object = zdb_call(d, kZdbObject, in, a);
         int slot = op == kOpPost3 ? kZdbPost3 : op == kOpPost4 ? kZdbPost4 : op == kOpPost8 ? kZdbPost8 : kZdbPost15;
         zdb_call(d, slot, in, object, b);
+        return 0;
+    }
+    case kOpSource: {
+        int32_t value = r.i32();
+        if (!r.ok()) return 0;
+        QvWord source = zdb_call(d, kZdbSource, in, zdb_call(d, kZdbObject, in, value));
+        w.i32(0);
+        w.i32(source ? static_cast<int32_t>(zdb_call(d, kZdbSourceNumber, in, source)) : 0);
+        break;
+    }
+    case kOpSourceRead: {
+        int32_t handle = r.i32(), want = r.i32();
+        if (!r.ok() || want < 0) return 0;
+        size_t room = size >= 4 ? size - 4 : 0;
+        size_t n = static_cast<size_t>(want) < room ? static_cast<size_t>(want) : room;
+        QvWord got = zdb_call(d, kZdbSourceRead, in, handle, w.here() + 4, n);
+        if (got < 0 || static_cast<size_t>(got) > n) got = 0;
+        w.i32(static_cast<int32_t>(got));
+        w.advance(static_cast<size_t>(got));
+        break;
+    }
+    case kOpSourceSize: {
+        int32_t handle = r.i32();
+        if (!r.ok()) return 0;
+        w.i32(static_cast<int32_t>(zdb_call(d, kZdbSourceSize, in, handle)));
+        w.i32(0);
+        break;
+    }
+    case kOpSourceClose: {
+        int32_t handle = r.i32();
+        if (r.ok()) zdb_call(d, kZdbSourceClose, in, handle);
         return 0;
     }
     case kOpDetach: {
@@ -228,6 +264,88 @@ int32_t DBGCB entryLevel(DbgTarget *t, int32_t *value) {
     return level;
 }
 
+}  // namespace
+
+// A source being read: the interpreter's (by handle) or a local file.
+struct DbgSource {
+    int32_t handle = 0;
+    std::FILE *file = nullptr;
+};
+
+namespace {
+
+// The interpreter's text of a source, or a local file the fallback names.
+DbgSource *DBGCB entryFetch(DbgTarget *t, int32_t value, DbgSourceFallback fallback, void *datum) {
+    if (!t->active) return nullptr;
+    DbgSource *src = new (std::nothrow) DbgSource;
+    if (!src) return nullptr;
+    Request q(t);
+    q.w.i32(value);
+    unsigned char reply[8];
+    if (dbgCall(t, kOpSource, q, reply, sizeof reply) >= 8) {
+        WireReader r(reply, sizeof reply);
+        r.i32();
+        src->handle = r.i32();
+        if (src->handle) return src;
+    }
+    char path[kHostPathMax] = "";
+    if (fallback && fallback(datum, path)) {
+        path[sizeof path - 1] = '\0';
+        src->file = std::fopen(path, "rb");
+        if (src->file) return src;
+    }
+    delete src;
+    return nullptr;
+}
+
+int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size) {
+    if (!src || !buffer || size <= 0) return 0;
+    if (src->file) return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(size), src->file));
+    int32_t total = 0;
+    while (total < size) {
+        int32_t want = size - total < kSourceBlock ? size - total : kSourceBlock;
+        Request q(t);
+        q.w.i32(src->handle);
+        q.w.i32(want);
+        std::vector<unsigned char> reply(4 + static_cast<size_t>(want));
+        size_t n = dbgCall(t, kOpSourceRead, q, reply.data(), reply.size());
+        if (n < 4) break;
+        int32_t got = WireReader(reply.data(), 4).i32();
+        if (got <= 0 || static_cast<size_t>(got) > n - 4) break;
+        std::memcpy(static_cast<unsigned char *>(buffer) + total, reply.data() + 4, static_cast<size_t>(got));
+        total += got;
+        if (got < want) break;
+    }
+    return total;
+}
+
+int32_t DBGCB entrySize(DbgTarget *t, DbgSource *src) {
+    if (!src) return 0;
+    if (src->file) {
+        long at = std::ftell(src->file);
+        if (at < 0 || std::fseek(src->file, 0, SEEK_END) != 0) return 0;
+        long end = std::ftell(src->file);
+        std::fseek(src->file, at, SEEK_SET);
+        return end < 0 ? 0 : static_cast<int32_t>(end);
+    }
+    Request q(t);
+    q.w.i32(src->handle);
+    unsigned char reply[8];
+    if (dbgCall(t, kOpSourceSize, q, reply, sizeof reply) < 8) return 0;
+    return WireReader(reply, 4).i32();
+}
+
+void DBGCB entryClose(DbgTarget *t, DbgSource *src) {
+    if (!src) return;
+    if (src->handle) {
+        Request q(t);
+        q.w.i32(src->handle);
+        dbgPost(t, kOpSourceClose, q);
+    }
+    if (src->file) std::fclose(src->file);
+    delete src;
+}
+
 // Entries whose requests are not served yet answer 0 without asking.
 QvWord DBGCB notOffered(DbgTarget *) { return 0; }
 
@@ -240,6 +358,10 @@ DbgTargetTable makeTable() {
     t.entry[kDbgEntryPost4] = reinterpret_cast<void *>(entryPost<kOpPost4, 1>);
     t.entry[kDbgEntryPost8] = reinterpret_cast<void *>(entryPost<kOpPost8, 1>);
     t.entry[kDbgEntryPost15] = reinterpret_cast<void *>(entryPost<kOpPost15, 1>);
+    t.entry[kDbgEntryFetch] = reinterpret_cast<void *>(entryFetch);
+    t.entry[kDbgEntryRead] = reinterpret_cast<void *>(entryRead);
+    t.entry[kDbgEntrySize] = reinterpret_cast<void *>(entrySize);
+    t.entry[kDbgEntryClose] = reinterpret_cast<void *>(entryClose);
     t.entry[kDbgEntrySignal] = reinterpret_cast<void *>(entrySignal);
     t.entry[kDbgEntryDetach] = reinterpret_cast<void *>(entryDetach);
     t.entry[kDbgEntryLocal] = reinterpret_cast<void *>(entryLocal);

@@ -77,6 +77,10 @@ ZamDbg::~ZamDbg() {
 
 std::string ZamDbg::journal() const { return readJournal(h_, "ZamDbgTestJournal"); }
 
+void ZamDbg::localSource(const std::string &path) {
+    if (auto f = testExport<void(QVSCB *)(const char *)>(h_, "ZamDbgTestSource")) f(path.c_str());
+}
+
 void ZamDbg::reset() {
     if (auto f = testExport<void(QVSCB *)()>(h_, "ZamDbgTestReset")) f();
 }

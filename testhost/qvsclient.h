@@ -46,6 +46,9 @@ public:
     ZamDbg &operator=(const ZamDbg &) = delete;
     std::string journal() const;
     void reset();
+    // The file the debugger's fallback names for a source the interpreter
+    // does not have.
+    void localSource(const std::string &path);
 
 private:
     HMODULE h_ = nullptr;

@@ -146,13 +146,16 @@ TEST_F(Macro, RequestOneCarriesTheTraceFlagUnderTheDebugger) {
 TEST_F(Macro, TheLocalDebuggerIsServedUntilItDetaches) {
     th::ZamDbg dbg;
     loadWith("send 60 go\nsend 38 fl\nsend 78 fl\nsend 77 data\n");
+    tmp.write("local.mac", "local text");
+    dbg.localSource(tmp.file("local.mac"));
     send(kRunEx, runRequest(macro, "", th::Bytes(), 0, true, 1, 0));
     std::string j = qvs->journal();
-    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg post5 9 0\ndbg signal\ndbg loop end\nsend 60 -> 42\n")) << j;
+    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg post5 9 0\ndbg source close 7\ndbg signal\ndbg loop end\n"
+                                        "send 60 -> 42\n")) << j;
     EXPECT_NE(std::string::npos, j.find("setdbg null\n")) << j;
     std::string d = dbg.journal();
     EXPECT_EQ(0u, d.find("create 2\nmode 0\nstart go\ndirect query 55\nvalues 13 6 12 21\nlevel 1 0\nquery 55\n"
-                         "post4 1\nlocal 0\n")) << d;
+                         "post4 1\nsource 5 10 10 alpha beta\nsource 6 10 10 local text\nlocal 0\n")) << d;
     for (const char *line : {"detach 1\n", "query after 0\n", "flag on fl\n", "flag off fl\n", "send data\n"})
         EXPECT_NE(std::string::npos, d.find(line)) << line << d;
     // The session ends with the run: the debugger's thread is gone.

@@ -702,6 +702,27 @@ QvWord QVSCB dbgSignal(QvWord, QvWord) {
     return 0;
 }
 QvWord QVSCB dbgQuery(QvWord) { return 55; }
+// Source 5 of the debugger is the interpreter's text "alpha beta", handle 7.
+const char kSourceText[] = "alpha beta";
+size_t g_sourceAt = 0;
+QvWord QVSCB dbgSource(QvWord, QvWord object) {
+    g_sourceAt = 0;
+    return object == 1005 ? 2007 : 0;
+}
+QvWord QVSCB dbgSourceNumber(QvWord, QvWord source) { return source - 2000; }
+QvWord QVSCB dbgSourceRead(QvWord, QvWord handle, QvWord buffer, QvWord size) {
+    size_t left = sizeof kSourceText - 1 - g_sourceAt;
+    size_t n = static_cast<size_t>(size) < left ? static_cast<size_t>(size) : left;
+    if (handle != 7) return 0;
+    std::memcpy(qv_ptr<char>(buffer), kSourceText + g_sourceAt, n);
+    g_sourceAt += n;
+    return static_cast<QvWord>(n);
+}
+QvWord QVSCB dbgSourceSize(QvWord, QvWord handle) { return handle == 7 ? sizeof kSourceText - 1 : 0; }
+QvWord QVSCB dbgSourceClose(QvWord, QvWord handle) {
+    note("dbg source close %d", static_cast<int>(handle));
+    return 0;
+}
 QvWord QVSCB dbgLoopEnd(QvWord, QvWord, QvWord) {
     note("dbg loop end");
     return 0;
@@ -719,6 +740,11 @@ ZamDbgInterface makeDbgInterface() {
     d.slot[kZdbPost8] = reinterpret_cast<void *>(dbgPost<kZdbPost8>);
     d.slot[kZdbPost15] = reinterpret_cast<void *>(dbgPost<kZdbPost15>);
     d.slot[kZdbSignal] = reinterpret_cast<void *>(dbgSignal);
+    d.slot[kZdbSource] = reinterpret_cast<void *>(dbgSource);
+    d.slot[kZdbSourceNumber] = reinterpret_cast<void *>(dbgSourceNumber);
+    d.slot[kZdbSourceRead] = reinterpret_cast<void *>(dbgSourceRead);
+    d.slot[kZdbSourceSize] = reinterpret_cast<void *>(dbgSourceSize);
+    d.slot[kZdbSourceClose] = reinterpret_cast<void *>(dbgSourceClose);
     d.slot[kZdbQuery] = reinterpret_cast<void *>(dbgQuery);
     d.slot[kZdbLoopEnd] = reinterpret_cast<void *>(dbgLoopEnd);
     return d;

@@ -12,6 +12,13 @@ namespace {
 
 StandInJournal g_journal;
 int g_alive = 0;
+std::string g_localSource;  // the fallback's answer; empty: none
+
+int DBGCB fallback(void *, char *path) {
+    if (g_localSource.empty()) return 0;
+    snprintf(path, 260, "%s", g_localSource.c_str());
+    return 1;
+}
 
 template <typename... A>
 void note(const char *format, A... args) {
@@ -40,6 +47,19 @@ DWORD WINAPI session(void *p) {
     note("level %d %d", level, v);
     note("query %d", static_cast<int>(entry<DbgEntryQueryFn>(d, kDbgEntryQuery)(t, 3)));
     note("post4 %d", static_cast<int>(entry<DbgEntryPostFn>(d, kDbgEntryPost4)(t, 9, 0)));
+    // Two sources: the interpreter's (5) and, for 6, the fallback's file.
+    for (int32_t value : {5, 6}) {
+        DbgSource *src = entry<DbgEntryFetchFn>(d, kDbgEntryFetch)(t, value, fallback, nullptr);
+        if (!src) {
+            note("source %d none", value);
+            continue;
+        }
+        char text[64] = {};
+        int32_t size = entry<DbgEntrySizeFn>(d, kDbgEntrySize)(t, src);
+        int32_t got = entry<DbgEntryReadFn>(d, kDbgEntryRead)(t, src, text, sizeof text - 1);
+        entry<DbgEntryCloseFn>(d, kDbgEntryClose)(t, src);
+        note("source %d %d %d %s", value, size, got, text);
+    }
     entry<DbgEntrySignalFn>(d, kDbgEntrySignal)(t);
     int32_t local = -1;
     entry<DbgEntryLocalFn>(d, kDbgEntryLocal)(t, &local);
@@ -89,6 +109,10 @@ extern "C" {
 DbgUiInterface *__stdcall ZamGetInterface(void) { return &g_ui; }
 
 int QVSCB ZamDbgTestJournal(char *out, int size) { return g_journal.read(out, size); }
-void QVSCB ZamDbgTestReset(void) { g_journal.clear(); }
+void QVSCB ZamDbgTestReset(void) {
+    g_journal.clear();
+    g_localSource.clear();
+}
+void QVSCB ZamDbgTestSource(const char *path) { g_localSource = path ? path : ""; }
 
 }  // extern "C"
