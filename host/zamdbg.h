@@ -30,14 +30,24 @@ typedef DbgUiInterface *(__stdcall *ZamGetInterfaceFn)(void);
 }
 
 // The entries of the target table the debugger calls; each takes the target
-// first. Entries not listed here are not offered yet and answer 0.
+// first. Texts come back NUL-terminated within the sizes the caller gives.
+// Entry 23 sets its output to 0.
 enum : int { kDbgTargetEntries = 26, kDbgTargetTableVersion = 2 };
 enum : int {
+    kDbgEntryState = 0,    // (value, int32 out[5], text1, size1, text2, size2) -> result
+    kDbgEntryName = 1,     // (value, int32 *out, text, int16 size) -> result
     kDbgEntryValues = 2,   // (value, value, value, int32 out[3]) -> result
     kDbgEntryPost3 = 3,    // (value, value)
     kDbgEntryPost4 = 4,    // (value)
+    kDbgEntryItems = 5,    // (value, int16 count, const int32 pairs[2 count], DbgItem out[count]) -> items set
+    kDbgEntryPostItems = 6,  // (value, int16 count, const int32 pairs[2 count])
+    kDbgEntryFind = 7,     // (value, name, int32 *out) -> result
     kDbgEntryPost8 = 8,    // (value)
+    kDbgEntryTexts2 = 9,   // (value, value, int32 *out, text1, size1, text2, size2) -> result
+    kDbgEntryCheck26 = 10, // (value, value, text) -> true when accepted
+    kDbgEntryTexts3 = 11,  // 11 to 14: (value, int32 out[2], three texts and sizes) -> result
     kDbgEntryPost15 = 15,  // (value)
+    kDbgEntryCheck14 = 16, // (value, value, text) -> true when accepted
     kDbgEntryFetch = 17,   // (value, fallback, datum) -> source record or null
     kDbgEntryRead = 18,    // (source, buffer, size) -> bytes read
     kDbgEntrySize = 19,    // (source) -> size
@@ -60,6 +70,20 @@ typedef QvWord(DBGCB *DbgEntryDetachFn)(DbgTarget *t, int32_t value);
 typedef void(DBGCB *DbgEntryLocalFn)(DbgTarget *t, int32_t *out);
 typedef QvWord(DBGCB *DbgEntryQueryFn)(DbgTarget *t, int32_t value);
 typedef int32_t(DBGCB *DbgEntryLevelFn)(DbgTarget *t, int32_t *value);
+struct DbgItem {
+    int32_t first, second;
+    int16_t third, fourth;
+};
+typedef QvWord(DBGCB *DbgEntryStateFn)(DbgTarget *t, int32_t value, int32_t *out, char *text1, int32_t size1,
+                                        char *text2, int32_t size2);
+typedef QvWord(DBGCB *DbgEntryNameFn)(DbgTarget *t, int32_t value, int32_t *out, char *text, int16_t size);
+typedef QvWord(DBGCB *DbgEntryItemsFn)(DbgTarget *t, int32_t value, int16_t count, const int32_t *pairs, DbgItem *out);
+typedef QvWord(DBGCB *DbgEntryFindFn)(DbgTarget *t, int32_t value, const char *name, int32_t *out);
+typedef QvWord(DBGCB *DbgEntryTexts2Fn)(DbgTarget *t, int32_t a, int32_t b, int32_t *out, char *text1, int32_t size1,
+                                         char *text2, int32_t size2);
+typedef QvWord(DBGCB *DbgEntryCheckFn)(DbgTarget *t, int32_t a, int32_t b, const char *text);
+typedef QvWord(DBGCB *DbgEntryTexts3Fn)(DbgTarget *t, int32_t value, int32_t *out, char *text1, int32_t size1,
+                                         char *text2, int32_t size2, char *text3, int32_t size3);
 struct DbgSource;
 // Asked for a local path (260 bytes) when the interpreter has no source; 0:
 // none.
@@ -72,6 +96,16 @@ typedef void(DBGCB *DbgEntryCloseFn)(DbgTarget *t, DbgSource *source);
 // The interpreter's debug interface record (ZamGetDbgInterface): slot n is a
 // function taking words. The slots the local sessions use:
 enum : int {
+    kZdbState = 1,      // (instance, object, QvWord out[5], text1, size1, text2, size2) -> result
+    kZdbName = 2,       // (instance, object, QvWord *out, text, size) -> result
+    kZdbItems = 6,      // (instance, object, count, pairs, DbgItem *out) -> 0
+    kZdbPostItems = 7,  // (instance, object, count, pairs)
+    kZdbFind = 8,       // (instance, object, name, QvWord *out) -> result
+    kZdbTexts2 = 10,    // (instance, object, b, QvWord *out, text1, size1, text2, size2) -> result
+    kZdbCheck26 = 11,   // (instance, object, b, text) -> answer
+    kZdbTexts3 = 12,    // 12 to 15 for operations 10 to 13: (instance, object, op, QvWord out[2], texts) -> result
+    kZdbCheck14 = 17,   // (instance, object, b, text) -> answer
+    kZdbCheck14Object = 40,  // (instance, number) -> object, for operation 14
     kZdbValues = 3,     // (instance, object, b, c, int32 out[3]) -> result
     kZdbPost3 = 4,      // (instance, object, b)
     kZdbPost4 = 5,      // (instance, object)
@@ -87,6 +121,9 @@ enum : int {
     kZdbObject = 27,    // (instance, number) -> object
     kZdbNumber = 32,    // (instance, object) -> number
     kZdbSourceNumber = 43,  // (instance, source object) -> handle
+    // Further object -> number conversions of the outputs.
+    kZdbNumber28 = 28, kZdbNumber30 = 30, kZdbNumber34 = 34, kZdbNumber36 = 36, kZdbNumber37 = 37,
+    kZdbNumber38 = 38, kZdbNumber39 = 39,
     kZdbSlots = 44,
 };
 struct ZamDbgInterface {

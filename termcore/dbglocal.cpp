@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "wire.h"
@@ -76,12 +77,149 @@ DbgSession *sessionOf(int32_t id) {
 
 // --- the receiving side: requests run against the interpreter -------------
 
+enum : int { kOpState = 0, kOpName = 1, kOpItems = 5, kOpPostItems = 6, kOpFind = 7, kOpTexts2 = 9, kOpTexts3 = 10,
+             kOpTexts3Last = 13, kOpCheck14 = 14, kOpCheck26 = 26 };
 enum : int { kOpValues = 2, kOpPost3 = 3, kOpPost4 = 4, kOpPost8 = 8, kOpPost15 = 15, kOpSource = 16,
              kOpSourceRead = 17, kOpSourceSize = 18, kOpSourceClose = 19, kOpNone = 20, kOpDetach = 21,
              kOpQuery = 23, kOpLevel = 24 };
 
 // The largest block one source read asks for.
 constexpr int32_t kSourceBlock = 8192;
+// Texts the interpreter writes are cut to this, and so are the sizes asked.
+constexpr size_t kTextMax = 4096;
+
+size_t textLimit(int32_t size) {
+    return size <= 0 ? 0 : static_cast<size_t>(size) < kTextMax ? static_cast<size_t>(size) : kTextMax;
+}
+
+// A text of the interpreter, cut to fit limit bytes with its terminator.
+void putText(WireWriter &w, const std::vector<char> &text, size_t limit) {
+    size_t n = limit ? strnlen(text.data(), limit - 1) : 0;
+    w.bytes(text.data(), n);
+    w.u8(0);
+}
+
+// Texts the interpreter fills: one buffer per size asked.
+std::vector<char> textBuffer(size_t limit) { return std::vector<char>(limit + 1, '\0'); }
+
+int32_t number(const ZamDbgInterface *d, int slot, void *in, QvWord object) {
+    return static_cast<int32_t>(zdb_call(d, slot, in, object));
+}
+
+// Requests with two values and a text (operations 14 and 26): the answer.
+void checkRequest(WireReader &r, const ZamDbgInterface *d, void *in, int op, WireWriter &w) {
+    int32_t a = r.i32(), b = r.i32();
+    std::string_view text = r.text();
+    if (!r.ok()) return;
+    std::string t(text);
+    QvWord object = op == kOpCheck14 ? zdb_call(d, kZdbCheck14Object, in, a) : zdb_call(d, kZdbObject, in, a);
+    w.i32(static_cast<int32_t>(zdb_call(d, op == kOpCheck14 ? kZdbCheck14 : kZdbCheck26, in, object, b, t.c_str())));
+    w.i32(0);
+}
+
+size_t dispatchMore(int op, WireReader &r, const ZamDbgInterface *d, void *in, WireWriter &w) {
+    switch (op) {
+    case kOpState: {
+        int32_t value = r.i32();
+        size_t size1 = textLimit(r.i32());
+        if (!r.ok()) return 0;
+        QvWord out[5] = {};
+        std::vector<char> t1 = textBuffer(size1), t2 = textBuffer(kTextMax);
+        QvWord object = zdb_call(d, kZdbObject, in, value);
+        int32_t result = static_cast<int32_t>(zdb_call(d, kZdbState, in, object, out, t1.data(), size1, t2.data(), kTextMax));
+        w.i32(result);
+        w.i32(number(d, kZdbNumber28, in, out[0]));
+        w.i32(number(d, kZdbNumber34, in, out[1]));
+        w.i32(number(d, kZdbNumber30, in, out[2]));
+        w.i32(number(d, kZdbNumber, in, out[3]));
+        w.i32(static_cast<int32_t>(out[4]));
+        putText(w, t1, size1 + 1);
+        putText(w, t2, w.left());
+        break;
+    }
+    case kOpName: {
+        int32_t value = r.i32();
+        size_t size = textLimit(r.i16());
+        if (!r.ok()) return 0;
+        QvWord out = 0;
+        std::vector<char> t = textBuffer(size);
+        int32_t result = static_cast<int32_t>(zdb_call(d, kZdbName, in, zdb_call(d, kZdbObject, in, value), &out, t.data(), size));
+        w.i32(result);
+        w.i32(number(d, kZdbNumber30, in, out));
+        putText(w, t, size + 1);
+        break;
+    }
+    case kOpItems:
+    case kOpPostItems: {
+        int32_t value = r.i32();
+        int16_t count = r.i16();
+        if (!r.ok() || count < 0 || !r.canHold(static_cast<size_t>(count), 8)) return 0;
+        std::vector<int32_t> pairs(2 * static_cast<size_t>(count));
+        for (int32_t &p : pairs) p = r.i32();
+        QvWord object = zdb_call(d, kZdbObject, in, value);
+        if (op == kOpPostItems) {
+            zdb_call(d, kZdbPostItems, in, object, count, pairs.data());
+            return 0;
+        }
+        std::vector<DbgItem> items(static_cast<size_t>(count));
+        zdb_call(d, kZdbItems, in, object, count, pairs.data(), items.data());
+        for (const DbgItem &it : items) {
+            w.i32(number(d, kZdbNumber, in, it.first));
+            w.i32(it.second);
+            w.i16(it.third);
+            w.i16(it.fourth);
+        }
+        break;
+    }
+    case kOpFind: {
+        int32_t value = r.i32();
+        std::string name(r.text());
+        if (!r.ok()) return 0;
+        QvWord out = 0;
+        int32_t result = static_cast<int32_t>(zdb_call(d, kZdbFind, in, zdb_call(d, kZdbObject, in, value), name.c_str(), &out));
+        w.i32(result);
+        w.i32(0);
+        w.i32(number(d, kZdbNumber36, in, out));
+        break;
+    }
+    case kOpTexts2: {
+        int32_t a = r.i32(), b = r.i32();
+        size_t size1 = textLimit(r.i32()), size2 = textLimit(r.i32());
+        if (!r.ok()) return 0;
+        QvWord out = 0;
+        std::vector<char> t1 = textBuffer(size1), t2 = textBuffer(size2);
+        int32_t result = static_cast<int32_t>(
+            zdb_call(d, kZdbTexts2, in, zdb_call(d, kZdbObject, in, a), b, &out, t1.data(), size1, t2.data(), size2));
+        w.i32(result);
+        w.i32(number(d, kZdbNumber39, in, out));
+        putText(w, t1, size1 + 1);
+        putText(w, t2, size2 + 1);
+        break;
+    }
+    case kOpCheck14:
+    case kOpCheck26:
+        checkRequest(r, d, in, op, w);
+        break;
+    default: {
+        if (op < kOpTexts3 || op > kOpTexts3Last) return 0;
+        int32_t value = r.i32();
+        size_t size[3];
+        for (size_t &n : size) n = textLimit(r.i32());
+        if (!r.ok()) return 0;
+        QvWord out[2] = {};
+        std::vector<char> t[3] = {textBuffer(size[0]), textBuffer(size[1]), textBuffer(size[2])};
+        int32_t result = static_cast<int32_t>(zdb_call(d, kZdbTexts3 + (op - kOpTexts3), in, zdb_call(d, kZdbObject, in, value),
+                                                       op, out, t[0].data(), size[0], t[1].data(), size[1],
+                                                       t[2].data(), size[2]));
+        w.i32(result);
+        w.i32(number(d, kZdbNumber37, in, out[0]));
+        w.i32(number(d, kZdbNumber38, in, out[1]));
+        for (int i = 0; i < 3; ++i) putText(w, t[i], size[i] + 1);
+        break;
+    }
+    }
+    return w.ok() ? w.size() : 0;
+}
 
 size_t dispatch(int op, const unsigned char *request, size_t length, unsigned char *reply, size_t size) {
     WireReader r(request, length);
@@ -157,7 +295,7 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
         w.i32(0);
         break;
     default:
-        return 0;
+        return dispatchMore(op, r, d, in, w);
     }
     return w.ok() ? w.size() : 0;
 }
@@ -166,15 +304,15 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
 
 // A request: the owner word, then the entry's values.
 struct Request {
-    unsigned char buf[64];
-    WireWriter w{buf, sizeof buf};
-    explicit Request(DbgTarget *t) { w.i32(t->owner->id); }
+    std::vector<unsigned char> buf;
+    WireWriter w;
+    explicit Request(DbgTarget *t, size_t size = 64) : buf(size), w(buf.data(), size) { w.i32(t->owner->id); }
 };
 
 size_t handOff(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
     DbgSession *s = t->owner;
     s->op = op;
-    s->request = req.buf;
+    s->request = req.buf.data();
     s->length = req.w.size();
     s->reply = reply;
     s->replySize = size;
@@ -346,13 +484,168 @@ void DBGCB entryClose(DbgTarget *t, DbgSource *src) {
     delete src;
 }
 
-// Entries whose requests are not served yet answer 0 without asking.
-QvWord DBGCB notOffered(DbgTarget *) { return 0; }
+// A text of the reply into the caller's buffer of size bytes.
+void copyText(WireReader &r, char *out, int32_t size) {
+    std::string_view text = r.text();
+    if (!out || size <= 0) return;
+    size_t n = text.size() < static_cast<size_t>(size) - 1 ? text.size() : static_cast<size_t>(size) - 1;
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}
+
+// Room for a reply with texts of the sizes the caller gives.
+size_t replyRoom(size_t fixed, std::initializer_list<int32_t> sizes) {
+    for (int32_t n : sizes) fixed += textLimit(n) + 1;
+    return fixed;
+}
+
+// A call whose reply carries texts of the given sizes after fixed bytes.
+struct TextReply {
+    std::vector<unsigned char> buf;
+    size_t n = 0;
+};
+TextReply callForTexts(DbgTarget *t, int op, const Request &q, size_t fixed, std::initializer_list<int32_t> sizes) {
+    TextReply rep;
+    rep.buf.resize(replyRoom(fixed, sizes));
+    rep.n = dbgCall(t, op, q, rep.buf.data(), rep.buf.size());
+    return rep;
+}
+
+QvWord DBGCB entryState(DbgTarget *t, int32_t value, int32_t *out, char *t1, int32_t s1, char *t2, int32_t s2) {
+    Request q(t);
+    q.w.i32(value);
+    q.w.i32(s1);
+    TextReply rep = callForTexts(t, kOpState, q, 24, {s1, s2});
+    if (rep.n <= 25) return 0;
+    WireReader r(rep.buf.data(), rep.n);
+    int32_t result = r.i32();
+    for (int i = 0; i < 5; ++i) out[i] = r.i32();
+    copyText(r, t1, s1);
+    copyText(r, t2, s2);
+    return result;
+}
+
+QvWord DBGCB entryName(DbgTarget *t, int32_t value, int32_t *out, char *text, int16_t size) {
+    Request q(t);
+    q.w.i32(value);
+    q.w.i16(size);
+    TextReply rep = callForTexts(t, kOpName, q, 8, {size});
+    if (rep.n <= 8) return 0;
+    WireReader r(rep.buf.data(), rep.n);
+    int32_t result = r.i32();
+    *out = r.i32();
+    copyText(r, text, size);
+    return result;
+}
+
+QvWord DBGCB entryItems(DbgTarget *t, int32_t value, int16_t count, const int32_t *pairs, DbgItem *out) {
+    if (count < 0) return 0;
+    Request q(t, 10 + 8 * static_cast<size_t>(count));
+    q.w.i32(value);
+    q.w.i16(count);
+    for (int i = 0; i < 2 * count; ++i) q.w.i32(pairs[i]);
+    std::vector<unsigned char> reply(12 * static_cast<size_t>(count) + 1);
+    size_t n = dbgCall(t, kOpItems, q, reply.data(), reply.size());
+    if (n < 12 * static_cast<size_t>(count)) return 0;
+    WireReader r(reply.data(), n);
+    QvWord set = 0;
+    for (int i = 0; i < count; ++i) {
+        out[i].first = r.i32();
+        out[i].second = r.i32();
+        out[i].third = r.i16();
+        out[i].fourth = r.i16();
+        if (out[i].first) ++set;
+    }
+    return set;
+}
+
+void DBGCB entryPostItems(DbgTarget *t, int32_t value, int16_t count, const int32_t *pairs) {
+    if (count < 0) return;
+    Request q(t, 10 + 8 * static_cast<size_t>(count));
+    q.w.i32(value);
+    q.w.i16(count);
+    for (int i = 0; i < 2 * count; ++i) q.w.i32(pairs[i]);
+    dbgPost(t, kOpPostItems, q);
+}
+
+QvWord DBGCB entryFind(DbgTarget *t, int32_t value, const char *name, int32_t *out) {
+    std::string_view n = name ? name : "";
+    if (n.size() > kTextMax) n = n.substr(0, kTextMax);
+    Request q(t, 9 + n.size());
+    q.w.i32(value);
+    q.w.text(n);
+    unsigned char reply[12];
+    if (dbgCall(t, kOpFind, q, reply, sizeof reply) <= 11) return 0;
+    WireReader r(reply, sizeof reply);
+    int32_t result = r.i32();
+    r.i32();
+    *out = r.i32();
+    return result;
+}
+
+QvWord DBGCB entryTexts2(DbgTarget *t, int32_t a, int32_t b, int32_t *out, char *t1, int32_t s1, char *t2, int32_t s2) {
+    Request q(t);
+    q.w.i32(a);
+    q.w.i32(b);
+    q.w.i32(s1);
+    q.w.i32(s2);
+    TextReply rep = callForTexts(t, kOpTexts2, q, 8, {s1, s2});
+    if (rep.n <= 7) return 0;
+    WireReader r(rep.buf.data(), rep.n);
+    int32_t result = r.i32();
+    *out = r.i32();
+    copyText(r, t1, s1);
+    copyText(r, t2, s2);
+    return result;
+}
+
+template <int Op>
+QvWord DBGCB entryCheck(DbgTarget *t, int32_t a, int32_t b, const char *text) {
+    std::string_view v = text ? text : "";
+    if (v.size() > kTextMax) v = v.substr(0, kTextMax);
+    Request q(t, 13 + v.size());
+    q.w.i32(a);
+    q.w.i32(b);
+    q.w.text(v);
+    unsigned char reply[8];
+    return dbgCall(t, Op, q, reply, sizeof reply) >= 8 && WireReader(reply, 4).i32() > 0;
+}
+
+template <int Op>
+QvWord DBGCB entryTexts3(DbgTarget *t, int32_t value, int32_t *out, char *t1, int32_t s1, char *t2, int32_t s2, char *t3,
+                         int32_t s3) {
+    Request q(t);
+    q.w.i32(value);
+    q.w.i32(s1);
+    q.w.i32(s2);
+    q.w.i32(s3);
+    TextReply rep = callForTexts(t, Op, q, 12, {s1, s2, s3});
+    if (rep.n <= 12) return 0;
+    WireReader r(rep.buf.data(), rep.n);
+    int32_t result = r.i32();
+    out[0] = r.i32();
+    out[1] = r.i32();
+    copyText(r, t1, s1);
+    copyText(r, t2, s2);
+    copyText(r, t3, s3);
+    return result;
+}
 
 DbgTargetTable makeTable() {
     DbgTargetTable t{};
     t.version = kDbgTargetTableVersion;
-    for (void *&e : t.entry) e = reinterpret_cast<void *>(notOffered);
+    t.entry[kDbgEntryState] = reinterpret_cast<void *>(entryState);
+    t.entry[kDbgEntryName] = reinterpret_cast<void *>(entryName);
+    t.entry[kDbgEntryItems] = reinterpret_cast<void *>(entryItems);
+    t.entry[kDbgEntryPostItems] = reinterpret_cast<void *>(entryPostItems);
+    t.entry[kDbgEntryFind] = reinterpret_cast<void *>(entryFind);
+    t.entry[kDbgEntryTexts2] = reinterpret_cast<void *>(entryTexts2);
+    t.entry[kDbgEntryCheck26] = reinterpret_cast<void *>(entryCheck<kOpCheck26>);
+    t.entry[kDbgEntryCheck14] = reinterpret_cast<void *>(entryCheck<kOpCheck14>);
+    t.entry[kDbgEntryTexts3] = reinterpret_cast<void *>(entryTexts3<kOpTexts3>);
+    t.entry[kDbgEntryTexts3 + 1] = reinterpret_cast<void *>(entryTexts3<kOpTexts3 + 1>);
+    t.entry[kDbgEntryTexts3 + 2] = reinterpret_cast<void *>(entryTexts3<kOpTexts3 + 2>);
+    t.entry[kDbgEntryTexts3 + 3] = reinterpret_cast<void *>(entryTexts3<kOpTexts3 + 3>);
     t.entry[kDbgEntryValues] = reinterpret_cast<void *>(entryValues);
     t.entry[kDbgEntryPost3] = reinterpret_cast<void *>(entryPost<kOpPost3, 2>);
     t.entry[kDbgEntryPost4] = reinterpret_cast<void *>(entryPost<kOpPost4, 1>);

@@ -150,11 +150,15 @@ TEST_F(Macro, TheLocalDebuggerIsServedUntilItDetaches) {
     dbg.localSource(tmp.file("local.mac"));
     send(kRunEx, runRequest(macro, "", th::Bytes(), 0, true, 1, 0));
     std::string j = qvs->journal();
-    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg post5 9 0\ndbg source close 7\ndbg signal\ndbg loop end\n"
+    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg postitems 31 3\ndbg post5 9 0\ndbg source close 7\ndbg signal\ndbg loop end\n"
                                         "send 60 -> 42\n")) << j;
     EXPECT_NE(std::string::npos, j.find("setdbg null\n")) << j;
     std::string d = dbg.journal();
-    EXPECT_EQ(0u, d.find("create 2\nmode 0\nstart go\ndirect query 55\nvalues 13 6 12 21\nlevel 1 0\nquery 55\n"
+    EXPECT_EQ(0u, d.find("create 2\nmode 0\nstart go\ndirect query 55\nvalues 13 6 12 21\n"
+                         "state 1 11 12 13 14 5 state t|state text two\nname 2 30 name\nitems 2 1,4,0,7 5,12,2,7\n"
+                         "find 3 43\ntexts2 4 53 first o|second of two\ncheck26 1 0\ncheck14 1\n"
+                         "texts3 10 90 100 one|two|thr\ntexts3 11 91 102 one|two|thr\ntexts3 12 92 104 one|two|thr\n"
+                         "texts3 13 93 106 one|two|thr\nlevel 1 0\nquery 55\n"
                          "post4 1\nsource 5 10 10 alpha beta\nsource 6 10 10 local text\nlocal 0\n")) << d;
     for (const char *line : {"detach 1\n", "query after 0\n", "flag on fl\n", "flag off fl\n", "send data\n"})
         EXPECT_NE(std::string::npos, d.find(line)) << line << d;

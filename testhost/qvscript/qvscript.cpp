@@ -728,12 +728,76 @@ QvWord QVSCB dbgLoopEnd(QvWord, QvWord, QvWord) {
     return 0;
 }
 QvWord QVSCB dbgUnused() { return 0; }
+void putText(QvWord buf, QvWord size, const char *text) {
+    if (size > 0) snprintf(qv_ptr<char>(buf), static_cast<size_t>(size), "%s", text);
+}
+// The answers a debugger gets: outputs are objects (numbers + 1000), texts
+// name the slot.
+QvWord QVSCB dbgState(QvWord, QvWord object, QvWord out, QvWord t1, QvWord s1, QvWord t2, QvWord s2) {
+    QvWord *o = qv_ptr<QvWord>(out);
+    for (int i = 0; i < 4; ++i) o[i] = object + i + 1;
+    o[4] = 5;
+    putText(t1, s1, "state text one");
+    putText(t2, s2, "state text two");
+    return 1;
+}
+QvWord QVSCB dbgName(QvWord, QvWord object, QvWord out, QvWord t, QvWord s) {
+    *qv_ptr<QvWord>(out) = object + 10;
+    putText(t, s, "name text");
+    return 2;
+}
+QvWord QVSCB dbgItems(QvWord, QvWord, QvWord count, QvWord pairs, QvWord out) {
+    const int32_t *p = qv_ptr<const int32_t>(pairs);
+    DbgItem *items = qv_ptr<DbgItem>(out);
+    for (QvWord i = 0; i < count; ++i)
+        items[i] = DbgItem{p[2 * i] ? p[2 * i] + 1000 : 1000, p[2 * i + 1] * 2, static_cast<int16_t>(i), 7};
+    return 0;
+}
+QvWord QVSCB dbgPostItems(QvWord, QvWord object, QvWord count, QvWord) {
+    note("dbg postitems %d %d", static_cast<int>(object - 1000), static_cast<int>(count));
+    return 0;
+}
+QvWord QVSCB dbgFind(QvWord, QvWord object, QvWord name, QvWord out) {
+    *qv_ptr<QvWord>(out) = object + std::strlen(qv_ptr<const char>(name));
+    return 3;
+}
+QvWord QVSCB dbgTexts2(QvWord, QvWord object, QvWord b, QvWord out, QvWord t1, QvWord s1, QvWord t2, QvWord s2) {
+    *qv_ptr<QvWord>(out) = object + b;
+    putText(t1, s1, "first of two");
+    putText(t2, s2, "second of two");
+    return 4;
+}
+QvWord QVSCB dbgCheck(QvWord, QvWord object, QvWord b, QvWord text) {
+    return std::strcmp(qv_ptr<const char>(text), "ok") == 0 ? object - 1000 + b : -1;
+}
+QvWord QVSCB dbgTexts3(QvWord, QvWord object, QvWord op, QvWord out, QvWord t1, QvWord s1, QvWord t2, QvWord s2,
+                       QvWord t3, QvWord s3) {
+    QvWord *o = qv_ptr<QvWord>(out);
+    o[0] = object + op;
+    o[1] = object + 2 * op;
+    putText(t1, s1, "one");
+    putText(t2, s2, "two");
+    putText(t3, s3, "three");
+    return op;
+}
 
 ZamDbgInterface makeDbgInterface() {
     ZamDbgInterface d{};
     for (void *&s : d.slot) s = reinterpret_cast<void *>(dbgUnused);
     d.slot[kZdbObject] = reinterpret_cast<void *>(dbgObject);
-    d.slot[kZdbNumber] = reinterpret_cast<void *>(dbgNumber);
+    for (int slot : {kZdbNumber, kZdbNumber28, kZdbNumber30, kZdbNumber34, kZdbNumber36, kZdbNumber37, kZdbNumber38,
+                     kZdbNumber39})
+        d.slot[slot] = reinterpret_cast<void *>(dbgNumber);
+    d.slot[kZdbCheck14Object] = reinterpret_cast<void *>(dbgObject);
+    d.slot[kZdbState] = reinterpret_cast<void *>(dbgState);
+    d.slot[kZdbName] = reinterpret_cast<void *>(dbgName);
+    d.slot[kZdbItems] = reinterpret_cast<void *>(dbgItems);
+    d.slot[kZdbPostItems] = reinterpret_cast<void *>(dbgPostItems);
+    d.slot[kZdbFind] = reinterpret_cast<void *>(dbgFind);
+    d.slot[kZdbTexts2] = reinterpret_cast<void *>(dbgTexts2);
+    d.slot[kZdbCheck26] = reinterpret_cast<void *>(dbgCheck);
+    d.slot[kZdbCheck14] = reinterpret_cast<void *>(dbgCheck);
+    for (int i = 0; i < 4; ++i) d.slot[kZdbTexts3 + i] = reinterpret_cast<void *>(dbgTexts3);
     d.slot[kZdbValues] = reinterpret_cast<void *>(dbgValues);
     d.slot[kZdbPost3] = reinterpret_cast<void *>(dbgPost<kZdbPost3>);
     d.slot[kZdbPost4] = reinterpret_cast<void *>(dbgPost<kZdbPost4>);

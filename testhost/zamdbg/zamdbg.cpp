@@ -42,6 +42,31 @@ DWORD WINAPI session(void *p) {
     int32_t out[3] = {};
     QvWord r = entry<DbgEntryValuesFn>(d, kDbgEntryValues)(t, 5, 6, 7, out);
     note("values %d %d %d %d", static_cast<int>(r), out[0], out[1], out[2]);
+    int32_t o[5] = {};
+    char t1[8], t2[64];
+    r = entry<DbgEntryStateFn>(d, kDbgEntryState)(t, 10, o, t1, sizeof t1, t2, sizeof t2);
+    note("state %d %d %d %d %d %d %s|%s", static_cast<int>(r), o[0], o[1], o[2], o[3], o[4], t1, t2);
+    r = entry<DbgEntryNameFn>(d, kDbgEntryName)(t, 20, o, t2, 5);
+    note("name %d %d %s", static_cast<int>(r), o[0], t2);
+    const int32_t pairs[] = {1, 2, 0, 4, 5, 6};
+    DbgItem items[3] = {};
+    r = entry<DbgEntryItemsFn>(d, kDbgEntryItems)(t, 30, 3, pairs, items);
+    note("items %d %d,%d,%d,%d %d,%d,%d,%d", static_cast<int>(r), items[0].first, items[0].second, items[0].third,
+         items[0].fourth, items[2].first, items[2].second, items[2].third, items[2].fourth);
+    reinterpret_cast<void(DBGCB *)(DbgTarget *, int32_t, int16_t, const int32_t *)>(d->table->entry[kDbgEntryPostItems])(
+        t, 31, 3, pairs);
+    r = entry<DbgEntryFindFn>(d, kDbgEntryFind)(t, 40, "abc", o);
+    note("find %d %d", static_cast<int>(r), o[0]);
+    r = entry<DbgEntryTexts2Fn>(d, kDbgEntryTexts2)(t, 50, 3, o, t1, sizeof t1, t2, sizeof t2);
+    note("texts2 %d %d %s|%s", static_cast<int>(r), o[0], t1, t2);
+    note("check26 %d %d", static_cast<int>(entry<DbgEntryCheckFn>(d, kDbgEntryCheck26)(t, 60, 1, "ok")),
+         static_cast<int>(entry<DbgEntryCheckFn>(d, kDbgEntryCheck26)(t, 60, 1, "no")));
+    note("check14 %d", static_cast<int>(entry<DbgEntryCheckFn>(d, kDbgEntryCheck14)(t, 70, 2, "ok")));
+    for (int i = 0; i < 4; ++i) {
+        char t3[4];
+        r = entry<DbgEntryTexts3Fn>(d, kDbgEntryTexts3 + i)(t, 80, o, t1, sizeof t1, t2, sizeof t2, t3, sizeof t3);
+        note("texts3 %d %d %d %s|%s|%s", static_cast<int>(r), o[0], o[1], t1, t2, t3);
+    }
     int32_t v = -1;
     int32_t level = entry<DbgEntryLevelFn>(d, kDbgEntryLevel)(t, &v);
     note("level %d %d", level, v);
