@@ -239,10 +239,10 @@ void TComscript::attachSite(const TParmList &list) {
 // record or the mode bits.
 void TComscript::initialise(const TParmList &list) {
     const QvValue *v = list.intf() ? qv_ptr<const QvValue>(qv_call(list.intf(), kPmValue, 0, 0)) : nullptr;
-    if (v && v->type == kQvtHostPtr) {
+    if (v && v->code() == kQvtHostPtr) {
         outer_ = qv_ptr<ZamHostRecord>(v->value);
-    } else if (v && v->type == kQvtInt) {
-        QvWord bits = v->value;
+    } else if (v && v->code() == kQvtInt) {
+        QvWord bits = static_cast<int32_t>(v->value);
         if (bits & 1) context_ = bits;
         if (gui_ == -1) {
             gui_ = (bits & 2) ? 1 : 0;

@@ -218,6 +218,39 @@ enum : unsigned char {
     kQvtHostPtr = 17, kQvtClass = 31,
     kQvtVariable = 12,  // member parameters: any values
 };
+// The script value types of parameter entries (the low five bits of the
+// record's type byte), as the automation conversions carry them.
+enum : unsigned char {
+    kQvtI1 = 1, kQvtU1 = 2, kQvtI2 = 3, kQvtU2 = 4, kQvtI4 = 5, kQvtU4 = 6, kQvtDouble = 7, kQvtDate = 11,
+    kQvtTime = 12, kQvtDateTime = 13, kQvtCurrency = 14, kQvtFixed4 = 15, kQvtArray = 16, kQvtMissing = 18,
+    kQvtU4b = 19, kQvtDecimal = 20, kQvtCodeMask = 0x1F,
+};
+// Entry flags (parameter slot 7), kept above the type code.
+enum : unsigned char { kQvEntryByRef = 0x80, kQvEntryVariant = 0x40 };
+
+#pragma pack(push, 1)
+struct QvDateValue {
+    uint8_t day, month;
+    uint16_t year;
+};
+struct QvTimeValue {
+    uint8_t hundredths, second, minute, hour;
+};
+struct QvDateTimeValue {
+    QvDateValue date;
+    QvTimeValue time;
+};
+// A decimal: the 96-bit value in two's complement when sign is set.
+struct QvDecimalValue {
+    uint16_t scale;
+    uint32_t hi;
+    uint64_t lo;
+    uint8_t sign;
+};
+#pragma pack(pop)
+static_assert(sizeof(QvDecimalValue) == 15, "decimal payload");
+// Missing values (type 18): the word is one of these or an error code.
+enum : int32_t { kQvMissingNull = 0, kQvMissingParam = 1, kQvMissingObject = 3 };
 
 // Owner slots.
 enum : int {
@@ -233,9 +266,12 @@ enum : int {
     kRtExt5 = 58, kRtExt6 = 60, kRtInvokeNew = 62, kRtErrorEntry = 71, kRtForward76 = 76,
     kRtModuleRelease = 79, kRtSlots = 80,
 };
-// Parameter interface slots: (context, index, ...).
+// Parameter interface slots: (context, index, ...). Slot 6 takes the type
+// code and a pointer to the value; 16 and 17 take the context only and
+// count or resize the list.
 enum : int {
-    kPmSet = 6, kPmText = 14, kPmSetText = 15, kPmValue = 22, kPmType = 24, kPmReadAs = 25, kPmSlots = 26,
+    kPmSet = 6, kPmSetFlags = 7, kPmSetEmpty = 13, kPmText = 14, kPmSetText = 15, kPmCount = 16,
+    kPmResize = 17, kPmValue = 22, kPmType = 24, kPmReadAs = 25, kPmSlots = 26,
 };
 // Value converter slots.
 enum : int { kCvToCells = 13, kCvWriteBack = 14, kCvFree = 15, kCvSlots = 16 };
@@ -243,10 +279,17 @@ enum : int { kCvToCells = 13, kCvWriteBack = 14, kCvFree = 15, kCvSlots = 16 };
 // Version thresholds of the owner.
 enum : int { kOwnVersionDropHooks = 5, kOwnVersionExtended = 7 };
 
-// Value record of a parameter entry (parameter slot 22).
+// Value record of a parameter entry (parameter slot 22): the type code in
+// the low five bits of the first byte, the entry flags above it, the value
+// from byte 8 on.
 struct QvValue {
-    QvWord type;
-    QvWord value;
+    uint8_t type;
+    uint8_t pad[7];
+    union {
+        QvWord value;
+        unsigned char data[16];
+    };
+    int code() const { return type & kQvtCodeMask; }
 };
 
 // Entry of the runtime's error list as slot 71 reads it: kind 2 is formatted

@@ -6,21 +6,19 @@ TBaseObj *of(const QvIntf *i) { return static_cast<const QvSub *>(i)->obj; }
 template <typename T>
 T *as(const QvIntf *i) { return static_cast<T *>(of(i)); }
 
-// The five operations every table begins with.
-QvWord QVSCB opAddRef(const QvIntf *i) { return of(i)->AddRef(); }
-QvWord QVSCB opRelease(const QvIntf *i) { return of(i)->Release(); }
-QvWord QVSCB opQueryInterface(const QvIntf *i, QvWord iid, QvWord out) {
+}  // namespace
+
+QvWord QVSCB qv_subAddRef(const QvIntf *i) { return of(i)->AddRef(); }
+QvWord QVSCB qv_subRelease(const QvIntf *i) { return of(i)->Release(); }
+QvWord QVSCB qv_subQueryInterface(const QvIntf *i, QvWord iid, QvWord out) {
     QvIntf *found = of(i)->QueryInterface(static_cast<int>(iid));
     if (out) *qv_ptr<QvIntf *>(out) = found;
     return found != nullptr;
 }
-QvWord QVSCB opClassName(const QvIntf *i) { return qv_word(of(i)->ClassName()); }
-QvWord QVSCB opOwner(const QvIntf *i) { return qv_word(of(i)->Owner()); }
+QvWord QVSCB qv_subClassName(const QvIntf *i) { return qv_word(of(i)->ClassName()); }
+QvWord QVSCB qv_subOwner(const QvIntf *i) { return qv_word(of(i)->Owner()); }
 
-#define QV_BASE_SLOTS                                                                                        \
-    reinterpret_cast<void *>(opAddRef), reinterpret_cast<void *>(opRelease),                                 \
-        reinterpret_cast<void *>(opQueryInterface), reinterpret_cast<void *>(opClassName),                   \
-        reinterpret_cast<void *>(opOwner)
+namespace {
 
 // Main interface.
 QvWord QVSCB mainFalse(const QvIntf *) { return 0; }
@@ -264,15 +262,16 @@ const QvClassRecord *QVSCB TModuleObj_class() {
 // --- call frames ------------------------------------------------------------
 
 void TParm::SetInt(int32_t v) const {
-    if (p_) qv_call(p_, kPmSet, ctx_, index_, kQvtInt, v);
+    if (p_) qv_call(p_, kPmSet, ctx_, index_, kQvtInt, &v);
 }
 
 void TParm::SetBool(bool b) const {
-    if (p_) qv_call(p_, kPmSet, ctx_, index_, kQvtBool, b ? 1 : 0);
+    uint8_t v = b ? 1 : 0;
+    if (p_) qv_call(p_, kPmSet, ctx_, index_, kQvtBool, &v);
 }
 
 void TParm::SetObject(QvIntf *o) const {
-    if (p_) qv_call(p_, kPmSet, ctx_, index_, kQvtObject, o);
+    if (p_) qv_call(p_, kPmSet, ctx_, index_, kQvtObject, &o);
 }
 
 void TParm::SetString(const char *text) const {
@@ -303,8 +302,8 @@ QvIntf *TParm::GetObject() const {
     if (!p_) return nullptr;
     const QvValue *v = qv_ptr<const QvValue>(qv_call(p_, kPmValue, ctx_, index_));
     if (!v) return nullptr;
-    if (v->type == kQvtObject || v->type == kQvtObject16) return qv_ptr<QvIntf>(v->value);
-    if (v->type == kQvtNone || (v->type == kQvtInt && v->value == 0)) return nullptr;
+    if (v->code() == kQvtObject || v->code() == kQvtObject16) return qv_ptr<QvIntf>(v->value);
+    if (v->code() == kQvtNone || (v->code() == kQvtInt && static_cast<int32_t>(v->value) == 0)) return nullptr;
     throw XQVComError(qv_call(p_, kQvOwner), kQvTypeMismatch);
 }
 

@@ -20,6 +20,18 @@ struct QvSub : QvIntf {
     TBaseObj *obj;
 };
 
+// The five IQvObject operations of any interface sub-object: each table of
+// a framework object begins with them.
+QvWord QVSCB qv_subAddRef(const QvIntf *i);
+QvWord QVSCB qv_subRelease(const QvIntf *i);
+QvWord QVSCB qv_subQueryInterface(const QvIntf *i, QvWord iid, QvWord out);
+QvWord QVSCB qv_subClassName(const QvIntf *i);
+QvWord QVSCB qv_subOwner(const QvIntf *i);
+#define QV_BASE_SLOTS                                                                                        \
+    reinterpret_cast<void *>(qv_subAddRef), reinterpret_cast<void *>(qv_subRelease),                         \
+        reinterpret_cast<void *>(qv_subQueryInterface), reinterpret_cast<void *>(qv_subClassName),           \
+        reinterpret_cast<void *>(qv_subOwner)
+
 // A failure of the object runtime, with the runtime's code.
 class XQVComError : public QVException {
 public:

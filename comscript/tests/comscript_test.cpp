@@ -92,7 +92,7 @@ struct Comscript : ::testing::Test {
             if (a.type == kQvtString)
                 list.Arg(i).SetString(a.text.c_str());
             else
-                qv_call(list.intf(), kPmSet, 0, i + 1, a.type, a.value);
+                qv_call(list.intf(), kPmSet, 0, i + 1, a.type, &a.value);
             ++i;
         }
         return qv_call(disp, kQvInvoke, dispid, flags, list.intf(), 0);
@@ -383,7 +383,8 @@ TEST_F(Comscript, OutputGoesToTheSiteAndTheOuterHost) {
     g_site.clear();
     TParmList init;
     init.Make(runtime(), 2, 0, 0);
-    qv_call(init.intf(), kPmSet, 0, 0, kQvtHostPtr, qv_word(&outer));
+    ZamHostRecord *outerPtr = &outer;
+    qv_call(init.intf(), kPmSet, 0, 0, kQvtHostPtr, &outerPtr);
     init.Arg(0).SetString(file.c_str());
     EXPECT_EQ(0, qv_call(s, kQvInvoke, -6, kQvCall, init.intf(), 0));
     qvs.reset();

@@ -343,7 +343,7 @@ QvWord QVSCB cvToCells(const QvIntf *, QvWord parms, QvWord nameIndex, QvWord ou
             valueSet(&cells[i], V_STRING, qv_ptr<const char>(qv_call(p, kPmText, 0, index)));
             break;
         case kQvtBool: {
-            uint8_t v = qv_ptr<QvValue>(qv_call(p, kPmValue, 0, index))->value != 0;
+            uint8_t v = qv_ptr<QvValue>(qv_call(p, kPmValue, 0, index))->data[0] != 0;
             valueSet(&cells[i], V_BOOL, &v);
             break;
         }
@@ -362,8 +362,8 @@ QvWord QVSCB cvToCells(const QvIntf *, QvWord parms, QvWord nameIndex, QvWord ou
 
 void writeBack(const QvIntf *p, int index, const VALUE &v) {
     switch (v.v_type) {
-    case V_INTEGER: qv_call(p, kPmSet, 0, index, kQvtInt, v.value.intval); break;
-    case V_BOOL: qv_call(p, kPmSet, 0, index, kQvtBool, v.value.boolval); break;
+    case V_INTEGER: qv_call(p, kPmSet, 0, index, kQvtInt, &v.value.intval); break;
+    case V_BOOL: qv_call(p, kPmSet, 0, index, kQvtBool, &v.value.boolval); break;
     case V_STRING: qv_call(p, kPmSetText, 0, index, v.value.string); break;
     default: break;
     }
@@ -535,6 +535,22 @@ QvWord QVSCB rtGetMemberId(const QvIntf *, QvWord, QvWord record, QvWord name, Q
     return 1;
 }
 QvWord QVSCB rtInvoke(const QvIntf *) { return kQvDispidUnknown; }
+// Handler calls (events): the journal gets the dispid and the arguments'
+// types; a handler answers the setting "handlerAnswer" (0 by default) and
+// sets its result to integer 7.
+QvWord QVSCB rtInvokeOld(const QvIntf *, QvWord, QvWord dispid, QvWord list, QvWord word) {
+    const QvIntf *p = qv_ptr<const QvIntf>(list);
+    std::string types;
+    for (int i = 1; p && i < entryCount(p); ++i) types += (i > 1 ? "," : "") + std::to_string(qv_call(p, kPmType, 0, i));
+    note("handler %d (%s) %d", static_cast<int>(dispid), types.c_str(), static_cast<int>(word));
+    int32_t seven = 7;
+    if (p && entryCount(p) > 0) qv_call(p, kPmSet, 0, 0, kQvtInt, &seven);
+    if (p && entryCount(p) > 1 && qv_call(p, kPmType, 0, 1) == kQvtInt) {
+        int32_t doubled = 2 * static_cast<int32_t>(qv_ptr<QvValue>(qv_call(p, kPmValue, 0, 1))->value);
+        qv_call(p, kPmSet, 0, 1, kQvtInt, &doubled);
+    }
+    return setting("handlerAnswer", 0);
+}
 QvWord QVSCB rtAddError(const QvIntf *, QvWord code, QvWord level, QvWord text) {
     g_errors.push_back({static_cast<int32_t>(level), static_cast<int32_t>(code), qv_ptr<const char>(text)});
     note("errorlist %d %d %s", static_cast<int>(code), static_cast<int>(level), qv_ptr<const char>(text));
@@ -569,20 +585,37 @@ QvWord QVSCB rtErrorEntry(const QvIntf *, QvWord index, QvWord kind, QvWord code
 }
 QvWord QVSCB rtModuleRelease(const QvIntf *, QvWord, QvWord count) { return ownModuleRelease(nullptr, count); }
 
-// A parameter list: entry 0 the result, entry i + 1 argument i.
+// A parameter list: entry 0 the result, entry i + 1 argument i. An entry
+// keeps its own copy of a text and a reference to an array list.
 struct Entry {
     QvValue v{};
+    uint8_t code = 0, flags = 0;
     std::string text;
+    Entry() = default;
+    Entry(const Entry &) = delete;
+    Entry &operator=(const Entry &) = delete;
+    ~Entry() { clear(); }
+    void clear() {
+        if (code == kQvtArray && v.value) qv_call(qv_ptr<QvIntf>(v.value), kQvRelease);
+        v = QvValue{};
+        code = 0;
+        text.clear();
+    }
 };
 struct Parms : QvIntf {
     int refs = 1;
-    std::vector<Entry> entries;
+    std::vector<std::unique_ptr<Entry>> entries;
+    void resize(size_t n) {
+        entries.resize(n);
+        for (auto &e : entries)
+            if (!e) e = std::make_unique<Entry>();
+    }
 };
 void *g_parmSlots[kPmSlots];
 Parms *parms(const QvIntf *i) { return static_cast<Parms *>(const_cast<QvIntf *>(i)); }
 Entry *entry(const QvIntf *i, QvWord index) {
     Parms *p = parms(i);
-    return index >= 0 && index < static_cast<QvWord>(p->entries.size()) ? &p->entries[index] : nullptr;
+    return index >= 0 && index < static_cast<QvWord>(p->entries.size()) ? p->entries[index].get() : nullptr;
 }
 int entryCount(const QvIntf *list) { return static_cast<int>(parms(list)->entries.size()); }
 QvWord QVSCB pmAddRef(const QvIntf *i) { return ++parms(i)->refs; }
@@ -591,40 +624,81 @@ QvWord QVSCB pmRelease(const QvIntf *i) {
     if (n == 0) delete parms(i);
     return n;
 }
+// Bytes of each type's value behind the pointer slot 6 is given.
+size_t valueBytes(int code) {
+    switch (code) {
+    case kQvtI1: case kQvtU1: case kQvtBool: return 1;
+    case kQvtI2: case kQvtU2: return 2;
+    case kQvtI4: case kQvtU4: case kQvtU4b: case kQvtDate: case kQvtTime: case kQvtMissing: return 4;
+    case kQvtDouble: case kQvtDateTime: case kQvtCurrency: case kQvtFixed4: return 8;
+    case kQvtDecimal: return sizeof(QvDecimalValue);
+    case kQvtObject: case kQvtArray: case kQvtHostPtr: case kQvtClass: return sizeof(void *);
+    default: return 0;
+    }
+}
 QvWord QVSCB pmSet(const QvIntf *i, QvWord, QvWord index, QvWord type, QvWord value) {
-    if (Entry *e = entry(i, index)) e->v = QvValue{type, value};
+    Entry *e = entry(i, index);
+    if (!e) return 0;
+    const int code = static_cast<int>(type) & kQvtCodeMask;
+    if (code == kQvtString) {
+        const char *text = value ? *qv_ptr<const char *>(value) : nullptr;
+        std::string copy = text ? text : "";
+        e->clear();
+        e->text = copy;
+        e->code = kQvtString;
+        e->v.value = qv_word(e->text.c_str());
+        return 0;
+    }
+    QvValue v{};
+    if (value) std::memcpy(v.data, qv_ptr<const void>(value), valueBytes(code));
+    if (code == kQvtArray && v.value) qv_call(qv_ptr<QvIntf>(v.value), kQvAddRef);
+    e->clear();
+    e->v = v;
+    e->code = static_cast<uint8_t>(code);
+    return 0;
+}
+QvWord QVSCB pmSetFlags(const QvIntf *i, QvWord, QvWord index, QvWord flags) {
+    if (Entry *e = entry(i, index)) e->flags = static_cast<uint8_t>(flags & ~kQvtCodeMask);
+    return 0;
+}
+QvWord QVSCB pmSetEmpty(const QvIntf *i, QvWord, QvWord index) {
+    if (Entry *e = entry(i, index)) e->clear();
     return 0;
 }
 QvWord QVSCB pmText(const QvIntf *i, QvWord, QvWord index) {
     Entry *e = entry(i, index);
-    return qv_word(e && e->v.type == kQvtString ? e->text.c_str() : "");
+    return qv_word(e && e->code == kQvtString ? e->text.c_str() : "");
 }
 QvWord QVSCB pmSetText(const QvIntf *i, QvWord, QvWord index, QvWord text) {
-    if (Entry *e = entry(i, index)) {
-        e->text = qv_ptr<const char>(text);
-        e->v = QvValue{kQvtString, qv_word(e->text.c_str())};
-    }
-    return 0;
+    const char *t = qv_ptr<const char>(text);
+    return pmSet(i, 0, index, kQvtString, qv_word(&t));
+}
+QvWord QVSCB pmCount(const QvIntf *i, QvWord) { return entryCount(i); }
+QvWord QVSCB pmResize(const QvIntf *i, QvWord, QvWord n) {
+    if (n >= 0 && n <= 1000000) parms(i)->resize(static_cast<size_t>(n));
+    return entryCount(i);
 }
 QvWord QVSCB pmValue(const QvIntf *i, QvWord, QvWord index) {
     Entry *e = entry(i, index);
-    return e ? qv_word(&e->v) : 0;
+    if (!e) return 0;
+    e->v.type = static_cast<uint8_t>(e->code | e->flags);
+    return qv_word(&e->v);
 }
 QvWord QVSCB pmType(const QvIntf *i, QvWord, QvWord index) {
     Entry *e = entry(i, index);
-    return e ? e->v.type : 0;
+    return e ? e->code : 0;
 }
 QvWord QVSCB pmReadAs(const QvIntf *i, QvWord, QvWord index, QvWord type, QvWord out, QvWord) {
     Entry *e = entry(i, index);
-    if (!e || e->v.type != type) return kQvTypeMismatch;
-    *qv_ptr<QvWord>(out) = e->v.value;
+    if (!e || e->code != type) return kQvTypeMismatch;
+    *qv_ptr<QvWord>(out) = type == kQvtBool ? e->v.data[0] : type == kQvtInt ? static_cast<int32_t>(e->v.value) : e->v.value;
     return 0;
 }
 
 QvWord QVSCB rtNewParms(const QvIntf *, QvWord n, QvWord, QvWord) {
     Parms *p = new Parms;
     p->fn = g_parmSlots;
-    p->entries.resize(static_cast<size_t>(n));
+    p->resize(static_cast<size_t>(n));
     return qv_word(static_cast<QvIntf *>(p));
 }
 
@@ -657,11 +731,16 @@ struct Tables {
         put(g_runtimeSlots, kRtCopyErrors, rtCopyErrors);
         put(g_runtimeSlots, kRtGetMemberId, rtGetMemberId);
         put(g_runtimeSlots, kRtInvoke, rtInvoke);
+        put(g_runtimeSlots, kRtInvokeOld, rtInvokeOld);
         put(g_runtimeSlots, kRtErrorEntry, rtErrorEntry);
         put(g_runtimeSlots, kRtModuleRelease, rtModuleRelease);
         put(g_parmSlots, kQvAddRef, pmAddRef);
         put(g_parmSlots, kQvRelease, pmRelease);
         put(g_parmSlots, kPmSet, pmSet);
+        put(g_parmSlots, kPmSetFlags, pmSetFlags);
+        put(g_parmSlots, kPmSetEmpty, pmSetEmpty);
+        put(g_parmSlots, kPmCount, pmCount);
+        put(g_parmSlots, kPmResize, pmResize);
         put(g_parmSlots, kPmText, pmText);
         put(g_parmSlots, kPmSetText, pmSetText);
         put(g_parmSlots, kPmValue, pmValue);

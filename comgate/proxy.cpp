@@ -1,0 +1,137 @@
+// TCOMObj: an IDispatch over a script object, for COM clients.
+#include <new>
+
+#include "comgate.h"
+#include "convert.h"
+#include "wrapper.h"
+
+// {8CDA4B1D-6F7D-4092-9124-46E3D84A1062}
+const IID IID_ICgProxy = {0x8CDA4B1D, 0x6F7D, 0x4092, {0x91, 0x24, 0x46, 0xE3, 0xD8, 0x4A, 0x10, 0x62}};
+
+namespace {
+
+class TCOMObj : public IDispatch, public ICgProxy {
+public:
+    TCOMObj() {
+        link_.item = static_cast<ICgProxy *>(this);
+        comgate_lock();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch)
+            *out = static_cast<IDispatch *>(this);
+        else if (riid == IID_ICgProxy)
+            *out = static_cast<ICgProxy *>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override {
+        if (!n) return E_POINTER;
+        *n = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return E_INVALIDARG;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override {
+        if (!ids || (count && !names)) return E_INVALIDARG;
+        if (!object_) return E_UNEXPECTED;
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            int n = WideCharToMultiByte(CP_ACP, 0, names[i] ? names[i] : L"", -1, nullptr, 0, nullptr, nullptr);
+            std::string s(static_cast<size_t>(n > 0 ? n : 1), '\0');
+            if (n > 0) WideCharToMultiByte(CP_ACP, 0, names[i] ? names[i] : L"", -1, &s[0], n, nullptr, nullptr);
+            int id = DISPID_UNKNOWN;
+            if (qv_call(object_, kQvGetMemberId, s.c_str(), &id) != 0) {
+                id = DISPID_UNKNOWN;
+                hr = DISP_E_UNKNOWNNAME;
+            }
+            ids[i] = id;
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *dp, VARIANT *result,
+                                     EXCEPINFO *info, UINT *argErr) override {
+        TComgateServer *s = TComgateServer::fromService(service_);
+        if (!s || !object_) return E_UNEXPECTED;
+        QvIntf *list = nullptr;
+        HRESULT hr = cg_dispParamsToArgs(*s, dp, argErr, 0, 0, 0, &list);
+        if (FAILED(hr)) return hr;
+        AddRef();
+        QvWord code = qv_call(object_, kQvInvoke, id, flags & 0xFFFF, list, 0);
+        if (code != 0) {
+            hr = info ? s->ComErrorsToExcepInfo(static_cast<int>(code), "TCOMObj::Invoke", info) : E_FAIL;
+        } else {
+            if (result) hr = cg_valueToVariant(*s, CgEntry{list, 0, 0}, result);
+            if (SUCCEEDED(hr) && dp) cg_storeByRefArgs(*s, dp, list, 0);
+        }
+        qv_call(list, kQvRelease);
+        Release();
+        return hr;
+    }
+
+    QvIntf *STDMETHODCALLTYPE ScriptObject() override { return object_; }
+    HRESULT STDMETHODCALLTYPE Attach(QvIntf *object, BOOL addRef, QvIntf *service) override {
+        if (object && addRef) qv_call(object, kQvAddRef);
+        if (object_) qv_call(object_, kQvRelease);
+        object_ = object;
+        if (service) {
+            qv_call(service, kQvAddRef);
+            qv_call(service, kCgProxyAdd, &link_);
+        }
+        if (service_) {
+            qv_call(service_, kCgProxyRemove, &link_);
+            qv_call(service_, kQvRelease);
+        }
+        service_ = service;
+        return S_OK;
+    }
+    QvIntf *STDMETHODCALLTYPE Service() override {
+        if (service_) qv_call(service_, kQvAddRef);
+        return service_;
+    }
+
+    CgCacheLink link_{};
+
+private:
+    virtual ~TCOMObj() {
+        if (service_) {
+            qv_call(service_, kCgProxyRemove, &link_);
+            qv_call(service_, kQvRelease);
+        }
+        if (object_) qv_call(object_, kQvRelease);
+        comgate_unlock();
+    }
+
+    LONG refs_ = 0;
+    QvIntf *object_ = nullptr;
+    QvIntf *service_ = nullptr;
+};
+
+}  // namespace
+
+ICgProxy *cg_proxyOf(CgCacheLink *link) { return static_cast<ICgProxy *>(link->item); }
+
+HRESULT cg_makeProxy(TComgateServer &svc, QvIntf *object, IDispatch **out) {
+    *out = nullptr;
+    TCOMObj *p = new (std::nothrow) TCOMObj;
+    if (!p) return E_OUTOFMEMORY;
+    p->AddRef();
+    p->Attach(object, TRUE, svc.serviceIntf());
+    HRESULT hr = p->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(out));
+    p->Release();
+    return hr;
+}
