@@ -3,6 +3,7 @@
 
 #include "comgate.h"
 #include "convert.h"
+#include "typeinfo.h"
 #include "wrapper.h"
 
 // {8CDA4B1D-6F7D-4092-9124-46E3D84A1062}
@@ -44,7 +45,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        return E_INVALIDARG;
+        if (!typeInfo_ && FAILED(cg_makeTypeInfo(object_, &typeInfo_))) return E_INVALIDARG;
+        typeInfo_->AddRef();
+        *out = typeInfo_;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override {
         if (!ids || (count && !names)) return E_INVALIDARG;
@@ -112,6 +116,7 @@ private:
             qv_call(service_, kCgProxyRemove, &link_);
             qv_call(service_, kQvRelease);
         }
+        if (typeInfo_) typeInfo_->Release();
         if (object_) qv_call(object_, kQvRelease);
         comgate_unlock();
     }
@@ -119,6 +124,7 @@ private:
     LONG refs_ = 0;
     QvIntf *object_ = nullptr;
     QvIntf *service_ = nullptr;
+    ITypeInfo *typeInfo_ = nullptr;
 };
 
 }  // namespace

@@ -117,6 +117,54 @@ private:
     TComWraper *w_;
 };
 
+// TMetaInfo: the wrapper's class described to the runtime's reflection. It
+// counts its own references and keeps the wrapper alive.
+struct TMetaInfo : QvIntf {
+    LONG refs = 1;
+    TComWraper *w;
+    std::string name;
+};
+namespace {
+TMetaInfo *meta(const QvIntf *i) { return static_cast<TMetaInfo *>(const_cast<QvIntf *>(i)); }
+QvWord QVSCB miAddRef(const QvIntf *i) { return InterlockedIncrement(&meta(i)->refs); }
+QvWord QVSCB miRelease(const QvIntf *i) {
+    LONG n = InterlockedDecrement(&meta(i)->refs);
+    if (n == 0) {
+        meta(i)->w->Release();
+        delete meta(i);
+    }
+    return n;
+}
+QvWord QVSCB miQueryInterface(const QvIntf *, QvWord, QvWord out) {
+    if (out) *qv_ptr<QvIntf *>(out) = nullptr;
+    return 0;
+}
+QvWord QVSCB miClassName(const QvIntf *i) { return qv_word(meta(i)->name.c_str()); }
+QvWord QVSCB miOwner(const QvIntf *i) { return qv_word(meta(i)->w->Owner()); }
+QvWord QVSCB miCount(const QvIntf *i, QvWord mask) { return meta(i)->w->memberCount(static_cast<int>(mask)); }
+QvWord QVSCB miAt(const QvIntf *i, QvWord index, QvWord mask, QvWord out) {
+    return meta(i)->w->memberAt(static_cast<int>(index), static_cast<int>(mask), qv_ptr<QvMemberInfo>(out)) ? 0 : -1;
+}
+QvWord QVSCB miFind(const QvIntf *i, QvWord name, QvWord out) {
+    return meta(i)->w->findMember(qv_ptr<const char>(name), qv_ptr<QvMemberInfo>(out)) ? 0 : -1;
+}
+QvWord QVSCB miMemberName(const QvIntf *i, QvWord id) {
+    for (int k = 0;; ++k) {
+        QvMemberInfo m{};
+        if (!meta(i)->w->memberAt(k, kQvMaskProps | kQvMaskMethods | kQvMaskEvents, &m)) return 0;
+        if (m.memid == id) return qv_word(m.name);
+    }
+}
+void *const kMetaTable[] = {
+    reinterpret_cast<void *>(miAddRef),  reinterpret_cast<void *>(miRelease),
+    reinterpret_cast<void *>(miQueryInterface), reinterpret_cast<void *>(miClassName),
+    reinterpret_cast<void *>(miOwner),   reinterpret_cast<void *>(miClassName),
+    reinterpret_cast<void *>(miCount),   reinterpret_cast<void *>(miAt),
+    reinterpret_cast<void *>(miFind),    reinterpret_cast<void *>(miMemberName),
+};
+static_assert(sizeof kMetaTable / sizeof kMetaTable[0] == kCiSlots, "class information slots");
+}  // namespace
+
 // --- TComWrapBase -------------------------------------------------------------
 
 TComWrapBase::TComWrapBase(QvIntf *owner) : TDispStub(owner) {
@@ -344,6 +392,55 @@ void TComWraper::loadTypeInfo() {
 std::string TComWraper::className() {
     loadTypeInfo();
     return className_.empty() ? "ActiveX" : className_;
+}
+
+QvWord TComWraper::Member7(QvWord query, QvWord out) {
+    if (query != kQvClassInfoQuery || !out) return TDispStub::Member7(query, out);
+    TMetaInfo *m = new (std::nothrow) TMetaInfo;
+    if (!m) return kQvNoMemory;
+    m->fn = kMetaTable;
+    m->w = this;
+    m->name = className();
+    AddRef();
+    *qv_ptr<QvIntf *>(out) = m;
+    return 0;
+}
+
+int TComWraper::memberCount(int mask) {
+    loadTypeInfo();
+    size_t n = 0;
+    if (mask & kQvMaskProps) n += props_.size();
+    if (mask & kQvMaskMethods) n += methods_.size();
+    if (mask & kQvMaskEvents) n += events_.size();
+    return static_cast<int>(n);
+}
+
+bool TComWraper::memberAt(int index, int mask, QvMemberInfo *out) {
+    loadTypeInfo();
+    const struct {
+        int mask;
+        const std::vector<CgMember> *list;
+        int kind, flags;
+    } groups[] = {{kQvMaskProps, &props_, 1, 3}, {kQvMaskMethods, &methods_, 2, 3}, {kQvMaskEvents, &events_, 4, 4}};
+    if (index < 0 || !out) return false;
+    for (const auto &g : groups) {
+        if (!(mask & g.mask)) continue;
+        if (static_cast<size_t>(index) < g.list->size()) {
+            const CgMember &m = (*g.list)[static_cast<size_t>(index)];
+            *out = QvMemberInfo{m.name.c_str(), m.id, "", g.kind, g.flags, 0, nullptr};
+            return true;
+        }
+        index -= static_cast<int>(g.list->size());
+    }
+    return false;
+}
+
+bool TComWraper::findMember(const char *name, QvMemberInfo *out) {
+    if (!name || !out) return false;
+    const int all = kQvMaskProps | kQvMaskMethods | kQvMaskEvents;
+    for (int i = 0; memberAt(i, all, out); ++i)
+        if (sameName(out->name, name)) return true;
+    return false;
 }
 
 bool TComWraper::eventId(const std::string &name, MEMBERID *id) {

@@ -72,6 +72,8 @@ public:
     bool isUnknown() const override { return false; }
     QvWord Invoke(int dispid, int flags, QvIntf *parms, QvWord word) override;
     QvWord GetMemberId(const char *name, int *id) override;
+    // Slot 7 with kQvClassInfoQuery: the class information of reflection.
+    QvWord Member7(QvWord query, QvWord out) override;
 
     IDispatch *dispatch() const { return static_cast<IDispatch *>(wrapped()); }
     HRESULT Advise();
@@ -89,6 +91,10 @@ public:
         loadTypeInfo();
         return events_;
     }
+    // Reflection: properties, methods and events as the mask admits them.
+    int memberCount(int mask);
+    bool memberAt(int index, int mask, QvMemberInfo *out);
+    bool findMember(const char *name, QvMemberInfo *out);
     // An event member's id by name (any letter case); false when absent.
     bool eventId(const std::string &name, MEMBERID *id);
     // An event from the source: the script handler runs it.

@@ -329,6 +329,27 @@ struct QvMemberEntry {
 static_assert(sizeof(QvMemberEntry) == 16 + 2 * sizeof(void *), "member row layout");
 enum : uint8_t { kQvProperty = 1, kQvMethod = 2, kQvCreatable = 8 };
 
+// Class information: what the runtime knows of a script class, asked of an
+// object through its dispatch slot 7 (kQvClassInfoQuery, out interface).
+// Members are selected by masks: properties 0x111, methods 0x82, events 4;
+// the type information asks 256 (variables), 128 (functions), 384 (both).
+enum : int { kQvClassInfoQuery = 416, kQvMaskVars = 256, kQvMaskFuncs = 128, kQvMaskMembers = 384,
+             kQvMaskProps = 0x111, kQvMaskMethods = 0x82, kQvMaskEvents = 4 };
+// Slots after the base five: 5 class name; 6 count(mask); 7 member at(index,
+// mask, out QvMemberInfo) -> 0 or -1; 8 find(name, out QvMemberInfo) -> 0 or
+// -1; 9 member name(memid) -> text or null (owners above version 5).
+enum : int { kCiClassName = 5, kCiCount, kCiMemberAt, kCiFind, kCiMemberName, kCiSlots };
+struct QvMemberInfo {
+    const char *name;
+    int32_t memid;
+    const char *text;  // empty
+    int32_t kind;      // 1 property, 2 method, 4 event
+    int32_t flags;     // 0x11: a property, 0x10 of it read only; 3 or 4 in reflection
+    uint8_t result;    // type code
+    const unsigned char *params;  // type bytes ended by 0, or null
+};
+enum : int { kQvMemberProperty = 0x11, kQvMemberReadOnly = 0x10, kOwnVersionMemberNames = 5 };
+
 // The object-model request record of host messages -5, -8, -12 and -13:
 // seven words, 28 bytes on i686.
 struct QvObjRequest {

@@ -5,6 +5,9 @@
 #include "fixture.h"
 #include "wrapper.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Calls a member of a script object (a wrapper) with the given arguments.
@@ -170,6 +173,21 @@ TEST_F(EventServer, EventsReachScriptHandlers) {
     for (const auto *list : {&w->properties(), &w->methods(), &w->events()})
         for (const CgMember &m : *list) names += m.name + " ";
     EXPECT_EQ("Value Obj Fire Picky Ping Ask ", names);
+    // The runtime's reflection sees the same members.
+    QvIntf *ci = nullptr;
+    ASSERT_EQ(0, qv_call(obj, 7, kQvClassInfoQuery, &ci));
+    EXPECT_STREQ("ActiveX\\IEvServer", qv_ptr<const char>(qv_call(ci, kCiClassName)));
+    EXPECT_EQ(2, qv_call(ci, kCiCount, kQvMaskProps));
+    EXPECT_EQ(6, qv_call(ci, kCiCount, kQvMaskProps | kQvMaskMethods | kQvMaskEvents));
+    QvMemberInfo m{};
+    ASSERT_EQ(0, qv_call(ci, kCiFind, "fIRE", &m));
+    EXPECT_STREQ("Fire", m.name);
+    EXPECT_EQ(2, m.kind);
+    EXPECT_EQ(0, qv_call(ci, kCiMemberAt, 0, kQvMaskEvents, &m));
+    EXPECT_STREQ("Ping", m.name);
+    EXPECT_EQ(4, m.kind);
+    EXPECT_EQ(-1, qv_call(ci, kCiMemberAt, 2, kQvMaskEvents, &m));
+    qv_call(ci, kQvRelease);
 
     // The runtime attaches handlers (-4) twice and detaches them (-5).
     List none(newList(1));
@@ -243,12 +261,65 @@ TEST_F(EventServer, PutsAndRetriesFollowTheValue) {
 
 // A script object, called by COM clients through its proxy.
 const unsigned char kTwoInts[] = {kQvtInt, kQvtInt, 0};
+const unsigned char kOutAny[] = {0x80 | 127, 0};
 const QvMemberEntry kScriptMembers[] = {
     {"Add", 1, kQvtInt, kTwoInts, kQvMethod, 5, {}},
     {"Name", 2, kQvtString, nullptr, kQvProperty, 5, {}},
-    {"Bump", 3, 0, nullptr, kQvMethod, 5, {}},
+    {"Bump", 3, 0, kOutAny, kQvMethod, 5, {}},
     {"Fail", 4, 0, nullptr, kQvMethod, 5, {}},
+    {"Count", 5, kQvtInt, nullptr, kQvProperty, 5, {}},
+    {"Child", 6, kQvtObject, nullptr, kQvProperty, 5, {}},
     {nullptr, -1, 0, nullptr, 0, 0, {}},
+};
+// The class information the runtime keeps for TScriptThing: variables are
+// the properties, functions every member; Count is read only.
+struct ClassInfo : QvIntf {
+    int refs = 1;
+};
+QvMemberInfo infoOf(const QvMemberEntry &e) {
+    int32_t flags = e.kind == kQvProperty ? (e.dispid == 5 ? 0x10 : 0x01) : 0;
+    return QvMemberInfo{e.name, e.dispid, "", e.kind, flags, e.result, e.params};
+}
+std::vector<const QvMemberEntry *> selected(QvWord mask) {
+    std::vector<const QvMemberEntry *> out;
+    for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
+        if ((mask & kQvMaskFuncs) || e->kind == kQvProperty) out.push_back(e);
+    return out;
+}
+QvWord QVSCB ciAddRef(const QvIntf *i) { return ++static_cast<ClassInfo *>(const_cast<QvIntf *>(i))->refs; }
+QvWord QVSCB ciRelease(const QvIntf *i) {
+    ClassInfo *c = static_cast<ClassInfo *>(const_cast<QvIntf *>(i));
+    int n = --c->refs;
+    if (n == 0) delete c;
+    return n;
+}
+QvWord QVSCB ciName(const QvIntf *) { return qv_word("TScriptThing"); }
+QvWord QVSCB ciCount(const QvIntf *, QvWord mask) { return static_cast<QvWord>(selected(mask).size()); }
+QvWord QVSCB ciAt(const QvIntf *, QvWord index, QvWord mask, QvWord out) {
+    auto list = selected(mask);
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) return -1;
+    *qv_ptr<QvMemberInfo>(out) = infoOf(*list[static_cast<size_t>(index)]);
+    return 0;
+}
+QvWord QVSCB ciFind(const QvIntf *, QvWord name, QvWord out) {
+    for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
+        if (lstrcmpiA(e->name, qv_ptr<const char>(name)) == 0) {
+            *qv_ptr<QvMemberInfo>(out) = infoOf(*e);
+            return 0;
+        }
+    return -1;
+}
+QvWord QVSCB ciMemberName(const QvIntf *, QvWord id) {
+    for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
+        if (e->dispid == id) return qv_word(e->name);
+    return 0;
+}
+QvWord QVSCB ciNone(const QvIntf *) { return 0; }
+void *const kClassInfoTable[] = {
+    reinterpret_cast<void *>(ciAddRef), reinterpret_cast<void *>(ciRelease), reinterpret_cast<void *>(ciNone),
+    reinterpret_cast<void *>(ciName),   reinterpret_cast<void *>(ciNone),    reinterpret_cast<void *>(ciName),
+    reinterpret_cast<void *>(ciCount),  reinterpret_cast<void *>(ciAt),      reinterpret_cast<void *>(ciFind),
+    reinterpret_cast<void *>(ciMemberName),
 };
 const QvMemberEntry *QVSCB scriptMembers() { return kScriptMembers; }
 const QvClassRecord *QVSCB scriptClass() {
@@ -259,6 +330,13 @@ struct TScriptThing : TDispStub {
     using TDispStub::TDispStub;
     std::string name = "thing";
     const QvClassRecord *classRecord() const override { return scriptClass(); }
+    QvWord Member7(QvWord query, QvWord out) override {
+        if (query != kQvClassInfoQuery) return TDispStub::Member7(query, out);
+        ClassInfo *c = new ClassInfo;
+        c->fn = kClassInfoTable;
+        *qv_ptr<QvIntf *>(out) = c;
+        return 0;
+    }
     QvWord Invoke(int dispid, int flags, QvIntf *parms, QvWord) override {
         List l(parms);
         qv_call(parms, kQvAddRef);
@@ -342,6 +420,127 @@ TEST_F(Proxy, ComClientsCallScriptObjects) {
     EXPECT_EQ(0, qv_call(svc, kCgWrapDispatch, d.get(), &back));
     EXPECT_EQ(script, back);
     qv_call(back, kQvRelease);
+}
+
+TEST_F(Proxy, TypeInformationDescribesTheScriptClass) {
+    com_ptr<IDispatch> d = proxy();
+    com_ptr<ITypeInfo> ti, again;
+    ASSERT_EQ(S_OK, d->GetTypeInfo(0, 0, ti.put()));
+    ASSERT_EQ(S_OK, d->GetTypeInfo(0, 0, again.put()));
+    EXPECT_EQ(ti.get(), again.get());
+    TYPEATTR *attr = nullptr;
+    ASSERT_EQ(S_OK, ti->GetTypeAttr(&attr));
+    EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
+    EXPECT_EQ(6, attr->cFuncs);
+    EXPECT_EQ(3, attr->cVars);
+    EXPECT_EQ(0x1100, attr->wTypeFlags);
+    EXPECT_EQ(MEMBERID_NIL, attr->memidConstructor);
+    ti->ReleaseTypeAttr(attr);
+
+    struct FuncCase {
+        UINT index;
+        HRESULT hr;
+        MEMBERID id;
+        INVOKEKIND kind;
+        std::vector<VARTYPE> params;
+        VARTYPE result;
+    };
+    const FuncCase funcs[] = {
+        {0, S_OK, 1, INVOKE_FUNC, {VT_I4, VT_I4}, VT_I4},
+        {1, S_OK, 2, INVOKE_PROPERTYPUT, {VT_BSTR}, VT_VOID},
+        {2, S_OK, 3, INVOKE_FUNC, {VT_VARIANT}, VT_VARIANT},
+        {4, S_OK, 5, INVOKE_PROPERTYGET, {}, VT_I4},
+        {5, S_OK, 6, INVOKE_PROPERTYPUTREF, {VT_DISPATCH}, VT_VOID},
+        {6, E_INVALIDARG, 0, INVOKE_FUNC, {}, 0},
+    };
+    for (const FuncCase &c : funcs) {
+        FUNCDESC *f = nullptr;
+        ASSERT_EQ(c.hr, ti->GetFuncDesc(c.index, &f)) << c.index;
+        if (FAILED(c.hr)) continue;
+        EXPECT_EQ(c.id, f->memid) << c.index;
+        EXPECT_EQ(c.kind, f->invkind) << c.index;
+        EXPECT_EQ(FUNC_DISPATCH, f->funckind);
+        ASSERT_EQ(c.params.size(), static_cast<size_t>(f->cParams)) << c.index;
+        for (size_t i = 0; i < c.params.size(); ++i) EXPECT_EQ(c.params[i], f->lprgelemdescParam[i].tdesc.vt) << c.index;
+        EXPECT_EQ(c.result, f->elemdescFunc.tdesc.vt) << c.index;
+        if (c.id == 3) {
+            EXPECT_EQ(PARAMFLAG_FOUT, f->lprgelemdescParam[0].paramdesc.wParamFlags);
+        }
+        ti->ReleaseFuncDesc(f);
+    }
+    VARDESC *v = nullptr;
+    ASSERT_EQ(S_OK, ti->GetVarDesc(1, &v));
+    EXPECT_EQ(5, v->memid);
+    EXPECT_EQ(VARFLAG_FREADONLY, v->wVarFlags);
+    EXPECT_EQ(VAR_DISPATCH, v->varkind);
+    ti->ReleaseVarDesc(v);
+    EXPECT_EQ(E_INVALIDARG, ti->GetVarDesc(3, &v));
+
+    struct DocCase {
+        MEMBERID id;
+        const wchar_t *name;
+    };
+    const DocCase docs[] = {{MEMBERID_NIL, L"TScriptThing"}, {2, L"Name"}, {99, L"QVProp"}};
+    for (const DocCase &c : docs) {
+        BSTR name = nullptr, doc = nullptr, file = reinterpret_cast<BSTR>(1);
+        DWORD context = 7;
+        ASSERT_EQ(S_OK, ti->GetDocumentation(c.id, &name, &doc, &context, &file));
+        EXPECT_STREQ(c.name, name);
+        EXPECT_STREQ(L"No doc", doc);
+        EXPECT_EQ(0u, context);
+        EXPECT_EQ(nullptr, file);
+        SysFreeString(name);
+        SysFreeString(doc);
+    }
+    EXPECT_EQ(S_OK, ti->GetDocumentation(1, nullptr, nullptr, nullptr, nullptr));
+    BSTR names[1] = {reinterpret_cast<BSTR>(1)};
+    UINT count = 9;
+    EXPECT_EQ(S_OK, ti->GetNames(1, names, 0, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(reinterpret_cast<BSTR>(1), names[0]);
+    EXPECT_EQ(S_OK, ti->GetNames(1, names, 1, &count));
+    EXPECT_EQ(1u, count);
+    EXPECT_STREQ(L"Add", names[0]);
+    SysFreeString(names[0]);
+    LPOLESTR lookups[] = {const_cast<LPOLESTR>(L"count"), const_cast<LPOLESTR>(L"nope")};
+    MEMBERID ids[2];
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, ti->GetIDsOfNames(lookups, 2, ids));
+    EXPECT_EQ(5, ids[0]);
+    EXPECT_EQ(MEMBERID_NIL, ids[1]);
+    VARIANT args[2], result;
+    args[0].vt = args[1].vt = VT_I4;
+    args[0].lVal = 4;
+    args[1].lVal = 6;
+    VariantInit(&result);
+    DISPPARAMS dp{args, nullptr, 2, 0};
+    EXPECT_EQ(S_OK, ti->Invoke(d.get(), 1, DISPATCH_METHOD, &dp, &result, nullptr, nullptr));
+    EXPECT_EQ(10, result.lVal);
+
+    com_ptr<ITypeComp> comp;
+    ASSERT_EQ(S_OK, ti->GetTypeComp(comp.put()));
+    struct BindCase {
+        const wchar_t *name;
+        WORD flags;
+        HRESULT hr;
+        DESCKIND kind;
+    };
+    const BindCase binds[] = {
+        {L"add", INVOKE_FUNC, S_OK, DESCKIND_FUNCDESC},
+        {L"Add", INVOKE_PROPERTYPUT, DISP_E_MEMBERNOTFOUND, DESCKIND_NONE},
+        {L"Name", INVOKE_PROPERTYPUT, S_OK, DESCKIND_VARDESC},
+        {L"Missing", INVOKE_FUNC, DISP_E_MEMBERNOTFOUND, DESCKIND_NONE},
+    };
+    for (const BindCase &c : binds) {
+        ITypeInfo *bound = nullptr;
+        DESCKIND kind = DESCKIND_MAX;
+        BINDPTR ptr{};
+        EXPECT_EQ(c.hr, comp->Bind(const_cast<LPOLESTR>(c.name), 0, c.flags, &bound, &kind, &ptr)) << c.flags;
+        EXPECT_EQ(c.kind, kind);
+        if (kind == DESCKIND_FUNCDESC) bound->ReleaseFuncDesc(ptr.lpfuncdesc);
+        if (kind == DESCKIND_VARDESC) bound->ReleaseVarDesc(ptr.lpvardesc);
+        EXPECT_EQ(SUCCEEDED(c.hr) ? ti.get() : nullptr, bound);
+        if (bound) bound->Release();
+    }
 }
 
 TEST_F(Proxy, VBScriptCallsScriptObjects) {
