@@ -8,20 +8,17 @@
 #include <string>
 
 #include "product.h"
+#include "unique_handle.h"
 
 namespace {
 
 constexpr DWORD kLockedBytes = 1024;
 
-struct FileCloser {
-    void operator()(void *h) const { CloseHandle(h); }
-};
-using File = std::unique_ptr<void, FileCloser>;
+using File = winutil::unique_handle;
 
 File openShared(const char *path, DWORD access, DWORD disposition) {
-    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    return File(h == INVALID_HANDLE_VALUE ? nullptr : h);
+    return File(CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Holds the lock on the file's first 1024 bytes until it goes out of scope.
