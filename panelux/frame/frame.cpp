@@ -272,7 +272,9 @@ void onScroll(HWND client, int bar, WPARAM wParam) {
         return;
     default: return;
     }
-    SetScrollPos(client, bar, pos, TRUE);
+    // Drawing the bar at every step costs more than moving the children;
+    // the end of the scroll action recomputes and draws both bars.
+    SetScrollPos(client, bar, pos, FALSE);
     int now = GetScrollPos(client, bar);
     px_app()->scrollUpdateOff = 1;
     if (bar == SB_HORZ) px_scrollChildren(f, now - si.nPos, 0);
@@ -456,18 +458,19 @@ void px_scrollChildren(PxFrame *frame, int dx, int dy) {
     if (!e || (dx == 0 && dy == 0)) return;
     int n = 0;
     px_forEachChild(e, [&](PxChildWnd *c) { n += c->wnd ? 1 : 0; });
+    // All children move in one batch without painting; the client is then
+    // repainted once instead of once per child.
+    const UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS;
     HDWP batch = BeginDeferWindowPos(n);
     px_forEachChild(e, [&](PxChildWnd *c) {
         RECT r;
         if (!c->wnd || !GetWindowRect(c->wnd, &r)) return;
         MapWindowPoints(nullptr, frame->client, reinterpret_cast<POINT *>(&r), 2);
-        if (batch)
-            batch = DeferWindowPos(batch, c->wnd, nullptr, r.left - dx, r.top - dy, 0, 0,
-                                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        else
-            SetWindowPos(c->wnd, nullptr, r.left - dx, r.top - dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (batch) batch = DeferWindowPos(batch, c->wnd, nullptr, r.left - dx, r.top - dy, 0, 0, flags);
+        else SetWindowPos(c->wnd, nullptr, r.left - dx, r.top - dy, 0, 0, flags);
     });
     if (batch) EndDeferWindowPos(batch);
+    RedrawWindow(frame->client, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void px_updateScrollBars(PxFrame *frame) {

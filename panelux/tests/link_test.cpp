@@ -120,6 +120,24 @@ TEST_F(Link, ConnectionsTakeTheLowestFreeIndexUpToThirtyTwo) {
     EXPECT_EQ(nullptr, frameWnd());
 }
 
+TEST_F(Link, AFailedStartLeavesNothingBehindAndShowsNothing) {
+    th::Module m("formkit.dll");
+    m.start();
+    H().refuseIdle = true;
+    th::MessageBoxCatcher boxes;
+    Open o = open(m);
+    EXPECT_EQ(4, o.length);
+    EXPECT_EQ(-1, o.status);
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_TRUE(H().filters.empty());
+    // Nothing half made: the next open starts from scratch.
+    H().refuseIdle = false;
+    EXPECT_EQ(0, open(m).index);
+    createFrame(m, 40, 10);
+    EXPECT_NE(nullptr, frameWnd());
+    m.message(kMsgUnload);
+}
+
 TEST_F(Link, FrameRequestBuildsItsWindowsOnTheGridAndUnloadDestroysIt) {
     th::Module m("formkit.dll");
     m.start();
@@ -335,6 +353,11 @@ TEST_F(Link, FrameStatusBarPanesFollowTheServer) {
     m.message(55, th::Bytes().i32(900));
     EXPECT_EQ("Ready now", text(0));
     m.message(55, th::Bytes().i32(900));  // already restored: nothing
+    // A handle of another kind is unknown: a saved layout is no saved text.
+    m.message(60, th::Bytes().i16(-1).i32(902));
+    m.message(53, th::Bytes().i16(0).text("Kept"));
+    m.message(55, th::Bytes().i32(902));
+    EXPECT_EQ("Kept", text(0));
 
     m.message(60, th::Bytes().i16(-1).i32(901));
     m.message(56, th::Bytes().i16(5).i16(40).i16(-1));
