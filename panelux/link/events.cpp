@@ -227,6 +227,11 @@ int px_hookPollEvent(PxEvent *ev) {
     return forwardSize(ev);
 }
 
+const PxLoopServices &px_loopServices() {
+    static const PxLoopServices services = {px_hookWaitEvent, px_hookPollEvent, px_upcallHelp};
+    return services;
+}
+
 bool px_typeAheadPut(const MSG &msg, int shift) {
     if (g_ring.full) return false;
     if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && (msg.lParam & (1L << 30))) return false;

@@ -54,6 +54,15 @@ bool px_readEvent(PxEvent *ev, int wait);
 // the frame's size event 500 forwarded to the server as upcall 104.
 int px_hookWaitEvent(PxEvent *ev);
 int px_hookPollEvent(PxEvent *ev);
+// What the modal loops of dialogs, popups and lists call, in this order:
+// wait for an event, poll for one, send help for a context.
+struct PxLoopServices {
+    int (*wait)(PxEvent *ev);
+    int (*poll)(PxEvent *ev);
+    int (*help)(int32_t context);
+};
+const PxLoopServices &px_loopServices();
+
 // The fields of the last event read.
 const PxEvent &px_lastEvent();
 

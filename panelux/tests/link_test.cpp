@@ -176,6 +176,37 @@ TEST_F(Link, FrameRequestBuildsItsWindowsOnTheGridAndUnloadDestroysIt) {
     EXPECT_EQ(nullptr, frameWnd());
 }
 
+TEST_F(Link, WindowLevelsStackFramesAndGiveThePreviousOneBack) {
+    th::Module m("formkit.dll");
+    startFramed(m, 60, 20);
+    HWND a = frameWnd();
+    // A second frame on the same level opens a level of its own, owned by
+    // the first, which stays disabled while it lives.
+    createFrame(m, 40, 10, "Second");
+    HWND b = FindWindowA("pxFrameWnd", "Second");
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(a, GetWindow(b, GW_OWNER));
+    EXPECT_FALSE(IsWindowEnabled(a));
+    m.message(8);
+    EXPECT_FALSE(IsWindow(b));
+    EXPECT_TRUE(IsWindowEnabled(a));
+    // Request 10 minimises the level's frame; 9 closes the new level and
+    // restores it.
+    m.message(10);
+    EXPECT_TRUE(IsIconic(a));
+    createFrame(m, 40, 10, "Third");
+    HWND c = FindWindowA("pxFrameWnd", "Third");
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(nullptr, GetWindow(c, GW_OWNER));
+    m.message(9);
+    EXPECT_FALSE(IsWindow(c));
+    EXPECT_FALSE(IsIconic(a));
+    m.message(9);  // the base level is never closed
+    EXPECT_TRUE(IsWindow(a));
+    m.message(kMsgUnload);
+    EXPECT_FALSE(IsWindow(a));
+}
+
 TEST_F(Link, DraggingTheBorderQueuesOneSizeEventWhenTheDragEnds) {
     th::Module m("formkit.dll");
     startFramed(m, 60, 20);
