@@ -549,7 +549,7 @@ TEST_F(Frame, ScreenshotOfAFrameWithStatusBarAndTabs) {
     PxTab tab;
     RECT c;
     GetClientRect(frame->client, &c);
-    ASSERT_TRUE(px_createTab(frame->client, RECT{8, 8, c.right - 8, c.bottom - 8}, "General\nDetails\nHistory", &tab));
+    ASSERT_TRUE(px_createTab(frame->client, RECT{8, 40, c.right - 8, c.bottom - 8}, "General\nDetails\nHistory", &tab));
     px_setStatusText("Ready");
     px_addStatusPane(frame->status, 5, 80, -1);
     px_setStatusPane(frame->status, 5, "Pane 5", nullptr, 2);
@@ -574,8 +574,11 @@ TEST_F(Frame, ScreenshotOfAFrameWithStatusBarAndTabs) {
     BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
     std::set<uint32_t> colours;
-    const uint32_t *px = static_cast<const uint32_t *>(bits);
-    for (int i = 0; i < w * h; ++i) colours.insert(px[i] & 0xffffff);
+    uint32_t *px = static_cast<uint32_t *>(bits);
+    for (int i = 0; i < w * h; ++i) {
+        colours.insert(px[i] & 0xffffff);
+        px[i] |= 0xff000000u;  // opaque: viewers read the fourth byte as alpha
+    }
     EXPECT_GT(colours.size(), 4u);
     FILE *f = std::fopen("frame_screenshot.bmp", "wb");
     ASSERT_NE(nullptr, f);

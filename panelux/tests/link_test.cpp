@@ -150,6 +150,10 @@ TEST_F(Link, FrameRequestBuildsItsWindowsOnTheGridAndUnloadDestroysIt) {
     GetWindowTextA(f, title, sizeof title);
     EXPECT_STREQ("Main", title);
     for (int id : {0x601, 0x602, 0x604}) EXPECT_NE(nullptr, GetDlgItem(f, id)) << id;
+    // The module's own icon, not the system's.
+    HICON icon = reinterpret_cast<HICON>(GetClassLongPtrA(f, GCLP_HICON));
+    EXPECT_NE(nullptr, icon);
+    EXPECT_NE(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)), icon);
     char cls[32];
     GetClassNameA(GetDlgItem(f, 0x602), cls, sizeof cls);
     EXPECT_STREQ("pxClientWnd", cls);
