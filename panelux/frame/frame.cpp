@@ -202,6 +202,12 @@ LRESULT onNcLButtonDown(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(wnd, WM_NCLBUTTONDOWN, wParam, lParam);
 }
 
+LRESULT onNcActivate(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
+    PxTopWnd *e = entryOfFrame(f);
+    if (e && e->active && e->active->wnd && !e->active->attached) px_activateWnd(e->active->wnd, wParam != 0);
+    return DefWindowProcA(wnd, WM_NCACTIVATE, wParam, lParam);
+}
+
 LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_DESTROY: onDestroy(f); return 0;
@@ -216,6 +222,7 @@ LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_NOTIFY: return px_tabNotify(reinterpret_cast<NMHDR *>(lParam));
     case WM_HELP: return onHelp(f, lParam);
     case WM_NCLBUTTONDOWN: return onNcLButtonDown(f, wnd, wParam, lParam);
+    case WM_NCACTIVATE: return onNcActivate(f, wnd, wParam, lParam);
     case WM_COMMAND:
         if (lParam == 0 && HIWORD(wParam) == 0) px_frameMenuCommand(f, LOWORD(wParam));
         return 0;

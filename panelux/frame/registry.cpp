@@ -75,6 +75,16 @@ void remember(const char *name) {
 
 }  // namespace
 
+namespace {
+template <class Test> PxTopWnd *findTop(Test test) {
+    RingList *list = topList();
+    if (!list) return nullptr;
+    for (void *e = ring_first(list); e; e = ring_next(list, e))
+        if (test(entryOf(e))) return entryOf(e);
+    return nullptr;
+}
+}  // namespace
+
 bool px_initTopWnds() {
     RingList *list = topList();
     if (!list) return false;
@@ -116,19 +126,22 @@ PxTopWnd *px_firstTopWnd() {
 }
 
 PxTopWnd *px_curTopWnd() {
-    RingList *list = topList();
-    if (!list) return nullptr;
-    for (void *e = ring_first(list); e; e = ring_next(list, e))
-        if (entryOf(e)->frame || entryOf(e)->dialog) return entryOf(e);
-    return nullptr;
+    return findTop([](PxTopWnd *e) { return e->frame || e->dialog; });
 }
 
 PxTopWnd *px_topWndByObject(const void *object) {
-    RingList *list = topList();
-    if (!list || !object) return nullptr;
-    for (void *e = ring_first(list); e; e = ring_next(list, e))
-        if (entryOf(e)->frame == object || entryOf(e)->dialog == object) return entryOf(e);
-    return nullptr;
+    if (!object) return nullptr;
+    return findTop([&](PxTopWnd *e) { return e->frame == object || e->dialog == object; });
+}
+
+PxTopWnd *px_topWndByMenu(const void *menuNode) {
+    if (!menuNode) return nullptr;
+    return findTop([&](PxTopWnd *e) { return e->frame && e->frame->menuTop == menuNode; });
+}
+
+PxTopWnd *px_topWndByHostObject(const void *hostObject) {
+    if (!hostObject) return nullptr;
+    return findTop([&](PxTopWnd *e) { return e->frame && e->frame->hostObject == hostObject; });
 }
 
 int px_topWndCount() {
@@ -159,6 +172,11 @@ PxChildWnd *px_attachChildWnd(HWND wnd, void *object, int kind, void *hostObject
 
 PxChildWnd *px_findChildWnd(const void *object, int kind, PxTopWnd **owner) {
     return findChild([&](PxChildWnd *c) { return c->object == object && c->kind == kind; }, owner);
+}
+
+PxChildWnd *px_findChildByHost(const void *hostObject, PxTopWnd **owner) {
+    if (!hostObject) return nullptr;
+    return findChild([&](PxChildWnd *c) { return c->hostObject == hostObject; }, owner);
 }
 
 PxTopWnd *px_findTopWndOf(const void *object, int kind) {

@@ -42,10 +42,14 @@ PxTopWnd *px_firstTopWnd();
 PxTopWnd *px_curTopWnd();
 PxTopWnd *px_topWndByObject(const void *object);
 int px_topWndCount();
+// The entry whose frame shows that server menu on top of its menu stack.
+PxTopWnd *px_topWndByMenu(const void *menuNode);
+PxTopWnd *px_topWndByHostObject(const void *hostObject);
 
 PxChildWnd *px_addChildWnd(HWND wnd, void *object, int kind);
 PxChildWnd *px_attachChildWnd(HWND wnd, void *object, int kind, void *hostObject);
 PxChildWnd *px_findChildWnd(const void *object, int kind, PxTopWnd **owner);
+PxChildWnd *px_findChildByHost(const void *hostObject, PxTopWnd **owner);
 PxTopWnd *px_findTopWndOf(const void *object, int kind);
 bool px_removeChildWnd(const void *object, int kind);
 void px_detachChildWnd(PxTopWnd *entry, PxChildWnd *child);

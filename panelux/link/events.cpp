@@ -149,7 +149,12 @@ void px_postEvent3(int code, int shift, int p1, int p2, int p3, int mode) {
 
 void px_postEvent(int code, int shift, int p1, int mode) { px_postEvent3(code, shift, p1, 0, 0, mode); }
 
-void px_postCharEvent(int ch, int mode) { px_postEvent3(ch & 0xff, px_shiftState(), 0, 0, 0, mode); }
+void px_postCharEvent(int ch, int mode) {
+    // The server reads characters in the OEM code page.
+    char c[2] = {static_cast<char>(ch), 0}, oem[2] = {};
+    CharToOemBuffA(c, oem, 1);
+    px_postEvent3(static_cast<unsigned char>(oem[0]), px_shiftState(), 0, 0, 0, mode);
+}
 
 void px_postScrollEvent(int code, int request, int position, int mode) {
     px_postEvent3(code, px_shiftState(), request, position, 0, mode);

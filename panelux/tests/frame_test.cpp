@@ -249,6 +249,15 @@ TEST_F(Frame, ChildrenActivateNewestFirstAndScrollByMoving) {
     EXPECT_FALSE(px_removeChildWnd(&objB, kPxChildOther));
     EXPECT_EQ(a, level->active->wnd);
     DestroyWindow(b);
+    // A window the host attaches is found by its host object, never made active.
+    int hostObj = 0;
+    PxChildWnd *attached = px_attachChildWnd(nullptr, &objB, kPxChildOther, &hostObj);
+    PxTopWnd *owner = nullptr;
+    EXPECT_EQ(attached, px_findChildByHost(&hostObj, &owner));
+    EXPECT_EQ(level, owner);
+    EXPECT_EQ(a, level->active->wnd);
+    px_detachChildWnd(level, attached);
+    EXPECT_EQ(nullptr, px_findChildByHost(&hostObj, nullptr));
 
     // All children fit: both ranges are the client size, position 0.
     RECT client;
@@ -310,6 +319,16 @@ TEST_F(Frame, SizeEventsReachTheServerAsOnePostedUpcall) {
     EXPECT_EQ(104, u.code);
     EXPECT_FALSE(u.transact);
     EXPECT_EQ((th::ByteVec{0, 0, 0, 0, 77, 0, 33, 0, 0}), u.payload);
+}
+
+TEST_F(Frame, CharactersReachTheServerInTheOemCodePage) {
+    struct Row {
+        unsigned char ansi, oem;
+    } rows[] = {{'a', 'a'}, {0xC0, 0x80}, {0xE0, 0xA0}, {0xB8, 0xF1}, {0xFF, 0xEF}};
+    for (const Row &r : rows) {
+        px_postCharEvent(r.ansi, kPxModeDirect);
+        EXPECT_EQ(r.oem, H().added.back().event.code) << int(r.ansi);
+    }
 }
 
 TEST_F(Frame, MouseEventsCarryGridCellsAndButtonBits) {
