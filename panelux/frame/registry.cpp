@@ -289,3 +289,66 @@ SIZE px_clientToWindowSize(int width, int height, DWORD style, DWORD exStyle) {
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
+
+namespace {
+
+struct Axis {
+    int first, last, windowNear, windowFar, clientNear, step, scroll;
+};
+
+Axis axisOf(const PxGridBox *b, bool horizontal, HWND client) {
+    RECT w;
+    GetWindowRect(b->wnd, &w);
+    MapWindowPoints(nullptr, client, reinterpret_cast<POINT *>(&w), 2);
+    POINT c = {0, 0};
+    ClientToScreen(b->wnd, &c);
+    ScreenToClient(client, &c);
+    PxApp *app = px_app();
+    if (horizontal) return Axis{b->firstCol, b->lastCol, w.left, w.right, c.x, app->stepX, b->scrollX};
+    return Axis{b->firstRow, b->lastRow, w.top, w.bottom, c.y, app->stepY, b->scrollY};
+}
+
+bool placeOnAxis(const PxGridBox *box, int cell, bool horizontal, HWND client, int *out) {
+    const PxGridBox *found = box;
+    while (found && (horizontal ? found->firstCol : found->firstRow) > cell) found = found->parent;
+    if (!found || !found->wnd) return false;
+    Axis a = axisOf(found, horizontal, client);
+    int v;
+    if (cell == a.first) v = a.windowNear;
+    else if (cell > a.last) v = (cell - a.last - 1) * a.step + a.windowFar;
+    else if (cell == a.last) return false;
+    else v = (cell - a.first - (found->border ? 1 : 0)) * a.step + a.clientNear;
+    if (found != box) {
+        Axis asked = axisOf(box, horizontal, client);
+        v += asked.windowNear - asked.scroll;
+    }
+    *out = v < 0 ? 0 : v;
+    return true;
+}
+
+}  // namespace
+
+int px_gridToClient(const PxGridBox *box, int column, int row, POINT *out) {
+    PxTopWnd *e = px_firstTopWnd();
+    if (!box || !out || !e || !e->frame || !e->frame->client || !px_app()) return 0;
+    int got = 0, v = 0;
+    if (placeOnAxis(box, column, true, e->frame->client, &v)) out->x = v, got |= kPxGridX;
+    if (placeOnAxis(box, row, false, e->frame->client, &v)) out->y = v, got |= kPxGridY;
+    return got;
+}
+
+int px_editorCellAt(HWND editor, int columns, int rows, POINT *pt) {
+    PxApp *app = px_app();
+    if (!app || !pt) return 0;
+    RECT c;
+    GetClientRect(editor, &c);
+    auto cell = [](int v, int size, int step, int count) {
+        if (v < 0) return -1;
+        if (v >= size) return count;
+        return v / step;
+    };
+    bool inside = pt->x >= 0 && pt->y >= 0 && pt->x < c.right && pt->y < c.bottom;
+    pt->x = cell(pt->x, c.right, app->editorCharW, columns);
+    pt->y = cell(pt->y, c.bottom, app->editorLineH, rows);
+    return inside ? 1 : 0;
+}

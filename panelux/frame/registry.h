@@ -76,3 +76,21 @@ SIZE px_windowToGridSize(int width, int height);
 // without the frame's own border and caption.
 SIZE px_clientToGridSize(int width, int height);
 SIZE px_clientToWindowSize(int width, int height, DWORD style, DWORD exStyle);
+
+// What grid placement needs of a dialog: its window, its grid rectangle
+// (first and last column, first and last row), whether it has a border, its
+// scroll offset and the dialog it sits in.
+struct PxGridBox {
+    HWND wnd = nullptr;
+    int firstCol = 0, lastCol = 0, firstRow = 0, lastRow = 0;
+    bool border = false;
+    int scrollX = 0, scrollY = 0;
+    const PxGridBox *parent = nullptr;
+};
+enum : int { kPxGridX = 1, kPxGridY = 2 };
+// A grid cell of box in the client co-ordinates of the current frame's
+// client window; returns which axes got a value (kPxGridX | kPxGridY).
+int px_gridToClient(const PxGridBox *box, int column, int row, POINT *out);
+// A point of an editor's client area to its cell (in/out); 1 inside, 0
+// outside (per axis -1 before, the count beyond).
+int px_editorCellAt(HWND editor, int columns, int rows, POINT *pt);

@@ -199,7 +199,14 @@ namespace {
 int readAndKeep(PxEvent *ev, bool wait) {
     PxEvent e = {};
     if (wait) {
+        // The terminal is asked again until it delivers; without one there
+        // is nobody to wait for.
         while (!px_readEvent(&e, -1)) {
+            if (!appObj()) {
+                g_last.code = 0;
+                *ev = g_last;
+                return 0;
+            }
         }
     } else if (!px_readEvent(&e, 0)) {
         g_last.code = 0;

@@ -291,6 +291,62 @@ TEST_F(Frame, ChildrenActivateNewestFirstAndScrollByMoving) {
     EXPECT_EQ(before.y - (100 + client.bottom * 3 - client.bottom), posIn(a, frame->client).y);
 }
 
+TEST_F(Frame, GridCellsOfNestedDialogsBecomeClientPositions) {
+    openFrame(80, 25);
+    PxApp *app = px_app();
+    int sx = app->stepX, sy = app->stepY;
+    HWND outerWnd = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 5 * sx, 2 * sy, 40 * sx,
+                                    15 * sy, frame->client, nullptr, nullptr, nullptr);
+    HWND innerWnd = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 3 * sx, 3 * sy, 10 * sx, 5 * sy,
+                                    outerWnd, nullptr, nullptr, nullptr);
+    PxGridBox outer, inner;
+    outer.wnd = outerWnd, outer.firstCol = 5, outer.lastCol = 45, outer.firstRow = 2, outer.lastRow = 17;
+    outer.border = true;
+    inner.wnd = innerWnd, inner.firstCol = 8, inner.lastCol = 18, inner.firstRow = 5, inner.lastRow = 10;
+    inner.parent = &outer;
+    RECT ow;
+    GetWindowRect(outerWnd, &ow);
+    MapWindowPoints(nullptr, frame->client, reinterpret_cast<POINT *>(&ow), 2);
+    POINT oc = {0, 0};
+    MapWindowPoints(outerWnd, frame->client, &oc, 1);
+    RECT iw;
+    GetWindowRect(innerWnd, &iw);
+    MapWindowPoints(nullptr, frame->client, reinterpret_cast<POINT *>(&iw), 2);
+    struct Case {
+        const PxGridBox *box;
+        int col, row, got;
+        LONG x, y;
+    } cases[] = {
+        {&outer, 5, 2, kPxGridX | kPxGridY, ow.left, ow.top},
+        {&outer, 10, 4, kPxGridX | kPxGridY, (10 - 5 - 1) * sx + oc.x, (4 - 2 - 1) * sy + oc.y},
+        {&outer, 47, 19, kPxGridX | kPxGridY, (47 - 45 - 1) * sx + ow.right, (19 - 17 - 1) * sy + ow.bottom},
+        {&outer, 45, 17, 0, -1, -1},
+        {&outer, 4, 1, 0, -1, -1},
+        // Found in the outer dialog: the asked dialog's own place is added.
+        {&inner, 6, 3, kPxGridX | kPxGridY, (6 - 5 - 1) * sx + oc.x + iw.left, (3 - 2 - 1) * sy + oc.y + iw.top},
+    };
+    for (const Case &c : cases) {
+        POINT p = {-1, -1};
+        EXPECT_EQ(c.got, px_gridToClient(c.box, c.col, c.row, &p)) << c.col;
+        EXPECT_EQ(c.x, p.x) << c.col;
+        EXPECT_EQ(c.y, p.y) << c.row;
+    }
+    // An editor's cells: inside, before and beyond its client area.
+    struct Cell {
+        LONG x, y;
+        int inside;
+        LONG col, row;
+    } cells[] = {{0, 0, 1, 0, 0}, {app->editorCharW * 3, app->editorLineH * 2, 1, 3, 2}, {-5, 3, 0, -1, 0},
+                 {100000, 100000, 0, 80, 25}};
+    for (const Cell &c : cells) {
+        POINT p = {c.x, c.y};
+        EXPECT_EQ(c.inside, px_editorCellAt(outerWnd, 80, 25, &p));
+        EXPECT_EQ(c.col, p.x);
+        EXPECT_EQ(c.row, p.y);
+    }
+    DestroyWindow(outerWnd);
+}
+
 TEST_F(Frame, ModalLoopsAnswerTheEventWaitWith775) {
     openFrame();
     EXPECT_EQ(nullptr, px_modalLoopWindow());
