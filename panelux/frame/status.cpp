@@ -300,7 +300,7 @@ bool px_setStatusLayout(HWND bar, int id, const unsigned char *record, size_t si
     if (!p || !record || size < 2) return false;
     WireReader r(record, size);
     int total = r.i16();
-    if (total < 2 || static_cast<size_t>(total) > size || (total - 2) % 4) return false;
+    if (total < 2 || static_cast<size_t>(total) != size || (total - 2) % 4) return false;
     int pairs = (total - 2) / 4;
     if (id == -1) {
         while (p->count > 0) px_removeStatusPane(bar, p->ids[p->count - 1]);

@@ -42,4 +42,5 @@ void px_setStatusText(const char *textOem);
 void px_updateIndicators(HWND bar);
 // Status layout record: int16 total size, then (id, width) pairs.
 std::vector<unsigned char> px_getStatusLayout(HWND bar, int id);
+// size: the record's own size, which its size field must name exactly.
 bool px_setStatusLayout(HWND bar, int id, const unsigned char *record, size_t size);

@@ -222,6 +222,39 @@ TEST_F(Frame, GridSizesRoundTripAndFitTextKeepsAnEllipsis) {
     ReleaseDC(nullptr, dc);
 }
 
+int g_posChanges;
+LRESULT CALLBACK countingProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_WINDOWPOSCHANGED) ++g_posChanges;
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+TEST_F(Frame, WindowsMoveSizeAndRestyleOnlyWhenAskedToChange) {
+    openFrame();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = countingProc;
+    wc.lpszClassName = "pxCountingWnd";
+    ASSERT_EQ(0, px_regWndClass(&wc));
+    HWND w = CreateWindowExA(0, "pxCountingWnd", "", WS_CHILD | WS_VISIBLE, 10, 20, 100, 50, frame->client, nullptr,
+                             px_app()->instance, nullptr);
+    EXPECT_FALSE(px_moveWndBy(w, 0, 0, 0));
+    EXPECT_TRUE(px_moveWndBy(w, 5, 0, 0));
+    EXPECT_EQ(15, posIn(w, frame->client).x);
+    EXPECT_EQ(20, posIn(w, frame->client).y);
+    EXPECT_TRUE(px_sizeWndBy(w, 3, 4, 0));
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(103, r.right - r.left);
+    EXPECT_EQ(54, r.bottom - r.top);
+    DWORD style = static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE));
+    g_posChanges = 0;
+    px_setWndStyles(w, style, 0);
+    EXPECT_EQ(0, g_posChanges);
+    px_setWndStyles(w, style | WS_BORDER, 0);
+    EXPECT_EQ(1, g_posChanges);
+    EXPECT_FALSE(px_moveWndBy(nullptr, 1, 1, 0));
+    DestroyWindow(w);
+}
+
 TEST_F(Frame, WindowClassesReplaceTheirOlderRegistration) {
     for (int i = 0; i < 2; ++i) {
         WNDCLASSA wc = {};
@@ -569,6 +602,14 @@ TEST_F(Frame, StatusBarsLayTheirPanesOutAndKeepTheirLimits) {
     std::vector<unsigned char> all = px_getStatusLayout(frame->status, -1);
     ASSERT_EQ(2u + 5 * 4, all.size());
     EXPECT_FALSE(px_setStatusLayout(frame->status, -1, all.data(), 3));
+    std::vector<unsigned char> longer = all;
+    longer.resize(all.size() + 4);
+    EXPECT_FALSE(px_setStatusLayout(frame->status, -1, longer.data(), longer.size()));
+    EXPECT_EQ(5, px_statusPanesOf(frame->status)->count);
+    std::vector<unsigned char> one = px_getStatusLayout(frame->status, 33);
+    one[4] = 77;  // pane 33 gets width 77; the others keep theirs
+    EXPECT_TRUE(px_setStatusLayout(frame->status, 33, one.data(), one.size()));
+    EXPECT_EQ(77, px_statusPanesOf(frame->status)->widths[4]);
     EXPECT_EQ(1u, px_getStatusLayout(frame->status, 1).size() / 6);
     EXPECT_TRUE(px_getStatusLayout(frame->status, 99).empty());
 }
