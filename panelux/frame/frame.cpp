@@ -88,11 +88,13 @@ HWND createRebar(PxFrame *f) {
     REBARINFO ri = {};
     ri.cbSize = sizeof ri;
     SendMessageA(r, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&ri));
+    ShowWindow(r, SW_HIDE);  // some rebars show themselves when created
     return r;
 }
 
 void layout(PxFrame *f) {
-    if (f->rebar) SendMessageA(f->rebar, WM_SIZE, 0, 0);
+    // An empty rebar stays hidden: sizing would show it.
+    if (f->rebar && f->menuBar) SendMessageA(f->rebar, WM_SIZE, 0, 0);
     if (f->status) {
         SendMessageA(f->status, WM_SIZE, 0, 0);
         px_layoutStatusBar(f->status);
@@ -202,6 +204,15 @@ LRESULT onNcLButtonDown(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(wnd, WM_NCLBUTTONDOWN, wParam, lParam);
 }
 
+LRESULT onNotify(PxFrame *f, NMHDR *hdr) {
+    // The rebar grew or shrank with its band: the client window follows.
+    if (hdr && hdr->hwndFrom == f->rebar && hdr->code == static_cast<UINT>(RBN_HEIGHTCHANGE)) {
+        layout(f);
+        return 0;
+    }
+    return px_tabNotify(hdr);
+}
+
 LRESULT onNcActivate(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
     PxTopWnd *e = entryOfFrame(f);
     if (e && e->active && e->active->wnd && !e->active->attached) px_activateWnd(e->active->wnd, wParam != 0);
@@ -219,7 +230,7 @@ LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_CLOSE: onClose(f); return 0;
     case WM_QUERYOPEN: return f->minimizedByRequest ? 0 : 1;
     case WM_WININICHANGE: layout(f); return 0;
-    case WM_NOTIFY: return px_tabNotify(reinterpret_cast<NMHDR *>(lParam));
+    case WM_NOTIFY: return onNotify(f, reinterpret_cast<NMHDR *>(lParam));
     case WM_HELP: return onHelp(f, lParam);
     case WM_NCLBUTTONDOWN: return onNcLButtonDown(f, wnd, wParam, lParam);
     case WM_NCACTIVATE: return onNcActivate(f, wnd, wParam, lParam);
@@ -556,6 +567,30 @@ void px_updateGridSize(PxFrame *frame) {
     frame->rows = g.cy;
     if (app->sizeMoving) frame->resizePending = true;
     else px_postEvent3(500, 0, 0, g.cx, g.cy, kPxModeQueue);
+}
+
+bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar) {
+    if (!frame || !frame->rebar) return false;
+    int old = static_cast<int>(SendMessageA(frame->rebar, RB_IDTOINDEX, kPxMenuBarId, 0));
+    if (old >= 0) SendMessageA(frame->rebar, RB_DELETEBAND, static_cast<WPARAM>(old), 0);
+    frame->menuBar = menuBar;
+    if (menuBar) {
+        SetParent(menuBar, frame->rebar);
+        RECT r;
+        GetWindowRect(menuBar, &r);
+        REBARBANDINFOA band = {};
+        band.cbSize = REBARBANDINFOA_V6_SIZE;
+        band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_ID | RBBIM_STYLE;
+        band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER;
+        band.hwndChild = menuBar;
+        band.wID = kPxMenuBarId;
+        band.cyMinChild = static_cast<UINT>(r.bottom - r.top);
+        if (!SendMessageA(frame->rebar, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band)))
+            return false;
+    }
+    ShowWindow(frame->rebar, menuBar ? SW_SHOWNA : SW_HIDE);
+    layout(frame);
+    return true;
 }
 
 void px_frameMenuCommand(PxFrame *, int) {}

@@ -56,6 +56,10 @@ void px_updateScrollBars(PxFrame *frame);
 // Columns and rows of the client area; queues event 500 when they changed.
 void px_updateGridSize(PxFrame *frame);
 
+// Puts the menu bar into the rebar's band (identifier 0x603, new row, no
+// gripper) and shows the rebar above the client window; null takes it out.
+bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar);
+
 // WM_COMMAND of a menu: left for the server menus.
 void px_frameMenuCommand(PxFrame *frame, int id);
 

@@ -380,6 +380,24 @@ TEST_F(Frame, GridCellsOfNestedDialogsBecomeClientPositions) {
     DestroyWindow(outerWnd);
 }
 
+TEST_F(Frame, AMenuBarBandPushesTheClientWindowDown) {
+    openFrame();
+    EXPECT_FALSE(IsWindowVisible(frame->rebar));
+    EXPECT_EQ(0, posIn(frame->client, frame->wnd).y);
+    HWND bar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE |
+                               CCS_NODIVIDER, 0, 0, 200, 22, frame->wnd, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(px_frameSetMenuBar(frame, bar));
+    EXPECT_TRUE(IsWindowVisible(frame->rebar));
+    RECT rb;
+    GetWindowRect(frame->rebar, &rb);
+    EXPECT_GE(rb.bottom - rb.top, 22);
+    EXPECT_EQ(rb.bottom - rb.top, posIn(frame->client, frame->wnd).y);
+    ASSERT_TRUE(px_frameSetMenuBar(frame, nullptr));
+    EXPECT_FALSE(IsWindowVisible(frame->rebar));
+    EXPECT_EQ(0, posIn(frame->client, frame->wnd).y);
+    DestroyWindow(bar);
+}
+
 TEST_F(Frame, ModalLoopsAnswerTheEventWaitWith775) {
     openFrame();
     EXPECT_EQ(nullptr, px_modalLoopWindow());
