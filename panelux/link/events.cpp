@@ -160,6 +160,15 @@ void px_postScrollEvent(int code, int request, int position, int mode) {
     px_postEvent3(code, px_shiftState(), request, position, 0, mode);
 }
 
+void px_scrollBarEvent(HWND wnd, int bar, bool vertical, WPARAM wParam, bool track) {
+    int request = LOWORD(wParam), position = 0;
+    if (request == SB_THUMBPOSITION || (track && request == SB_THUMBTRACK)) {
+        position = static_cast<short>(HIWORD(wParam));
+        SetScrollPos(wnd, bar, position, TRUE);
+    }
+    px_postScrollEvent(vertical ? 504 : 503, request, position, px_keyEventMode());
+}
+
 void px_postMouseEvent(int code, int shift, int column, int row, int value, int mode) {
     switch (code) {
     case 513: g_buttons |= 1; break;

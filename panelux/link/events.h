@@ -45,6 +45,11 @@ void px_postMouseEvent(int code, int shift, int column, int row, int value, int 
 // The same at a pixel position of wnd's client area.
 void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode);
 void px_postScrollEvent(int code, int request, int position, int mode);
+// WM_HSCROLL or WM_VSCROLL of a window's bar (SB_HORZ, SB_VERT, or SB_CTL
+// with the bar control as wnd): event 503 or 504 with the request; a thumb
+// position (and with track, a thumb track) first moves the bar and sends
+// the position.
+void px_scrollBarEvent(HWND wnd, int bar, bool vertical, WPARAM wParam, bool track);
 int px_buttonBits();
 
 // The next event: 775 at once while a system modal loop runs (the loop is

@@ -428,6 +428,31 @@ TEST_F(Frame, SizeEventsReachTheServerAsOnePostedUpcall) {
     EXPECT_EQ((th::ByteVec{0, 0, 0, 0, 77, 0, 33, 0, 0}), u.payload);
 }
 
+TEST_F(Frame, ScrollBarActionsBecomeScrollEvents) {
+    HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VSCROLL | WS_HSCROLL, 0, 0, 200, 200, nullptr, nullptr,
+                             nullptr, nullptr);
+    SetScrollRange(w, SB_VERT, 0, 100, FALSE);
+    SetScrollRange(w, SB_HORZ, 0, 100, FALSE);
+    struct Row {
+        bool vertical, track;
+        int request, thumb, code, p2, pos;
+    } rows[] = {
+        {true, false, SB_LINEDOWN, 0, 504, 0, 0},      {true, false, SB_THUMBPOSITION, 40, 504, 40, 40},
+        {true, false, SB_THUMBTRACK, 60, 504, 0, 40},  {true, true, SB_THUMBTRACK, 60, 504, 60, 60},
+        {false, false, SB_PAGELEFT, 0, 503, 0, 0},     {false, false, SB_THUMBPOSITION, 7, 503, 7, 7},
+    };
+    for (const Row &r : rows) {
+        int bar = r.vertical ? SB_VERT : SB_HORZ;
+        px_scrollBarEvent(w, bar, r.vertical, MAKEWPARAM(r.request, r.thumb), r.track);
+        const PxEvent &e = H().added.back().event;
+        EXPECT_EQ(r.code, e.code);
+        EXPECT_EQ(r.request, e.p1);
+        EXPECT_EQ(r.p2, e.p2);
+        EXPECT_EQ(r.pos, GetScrollPos(w, bar));
+    }
+    DestroyWindow(w);
+}
+
 TEST_F(Frame, CharactersReachTheServerInTheOemCodePage) {
     struct Row {
         unsigned char ansi, oem;
