@@ -1,0 +1,163 @@
+// Field formats against the QVFORMAT.DLL stand-in, chosen per test by the
+// folder the library is loaded from.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "child.h"
+#include "descbuilder.h"
+#include "formats.h"
+#include "paneldesc.h"
+#include "standin.h"
+
+namespace {
+
+std::string folder(const char *variant) { return th::exeDir() + "qvformat\\" + variant; }
+
+bool loaded() { return GetModuleHandleA("qvformat.dll") != nullptr; }
+
+// Holds the stand-in loaded for the test's own calls into it.
+struct Standin {
+    HMODULE module;
+    QVTestSetVersionFn setVersion;
+    QVTestLiveObjectsFn live;
+    QVTestCallLogFn log;
+    QVTestClearLogFn clearLog;
+
+    Standin() {
+        SetDllDirectoryA(folder("full").c_str());
+        module = LoadLibraryA("qvformat.dll");
+        setVersion = reinterpret_cast<QVTestSetVersionFn>(GetProcAddress(module, "QVTestSetVersion"));
+        live = reinterpret_cast<QVTestLiveObjectsFn>(GetProcAddress(module, "QVTestLiveObjects"));
+        log = reinterpret_cast<QVTestCallLogFn>(GetProcAddress(module, "QVTestCallLog"));
+        clearLog = reinterpret_cast<QVTestClearLogFn>(GetProcAddress(module, "QVTestClearLog"));
+        setVersion(5);
+        clearLog();
+    }
+    ~Standin() {
+        setVersion(5);
+        FreeLibrary(module);
+    }
+    bool called(const char *entry) const { return std::strstr(log(), (std::string(entry) + ";").c_str()) != nullptr; }
+};
+
+PxField moneyField(const char *format) {
+    PxField f{};
+    f.kind = 1;
+    f.type = PXV_MONEY;
+    f.width = 10;
+    f.length = 2;
+    f.format = const_cast<char *>(format);
+    return f;
+}
+
+TEST(Formats, LibraryLoadsByNameWhileFormattersLive) {
+    SetDllDirectoryA(folder("full").c_str());
+    ASSERT_FALSE(loaded());
+    PxFormatter *a = px_fmtCreate(kQvFmtKindTemplate);
+    PxFormatter *b = px_fmtCreate(kQvFmtKindTemplate);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(px_fmtUseCount(), 2);
+    EXPECT_EQ(px_fmtCreate(2), nullptr);
+    px_fmtRelease(a);
+    EXPECT_TRUE(loaded());
+    px_fmtRelease(b);
+    EXPECT_EQ(px_fmtUseCount(), 0);
+    EXPECT_FALSE(loaded());
+    PxFormatter *again = px_fmtCreate(kQvFmtKindTemplate);
+    EXPECT_NE(again, nullptr);
+    px_fmtRelease(again);
+    EXPECT_FALSE(loaded());
+}
+
+TEST(Formats, MissingLibraryOrExportLeavesPlainFields) {
+    for (const char *variant : {"none", "nodelete"}) {
+        SetDllDirectoryA(folder(variant).c_str());
+        PxField f = moneyField("Name:FMT_NUMBER[10.2]");
+        EXPECT_EQ(px_fmtCreateForField(f.format, &f), nullptr) << variant;
+        EXPECT_EQ(px_fmtUseCount(), 0) << variant;
+        EXPECT_FALSE(loaded()) << variant;
+    }
+    SetDllDirectoryA(nullptr);
+}
+
+TEST(Formats, EntriesAreGatedByInterfaceVersion) {
+    Standin lib;
+    int warnings = 0;
+    static int *counter;
+    counter = &warnings;
+    PxFmtWarnFn warn = [](const char *, const char *caption) {
+        ++*counter;
+        EXPECT_NE(std::strstr(caption, "qvformat.dll"), nullptr) << caption;
+    };
+    for (uint32_t version = 1; version <= 6; ++version) {
+        lib.setVersion(version);
+        lib.clearLog();
+        PxField f = moneyField("Type:C,Name:FMT_NUMBER[*.*],Align:c");
+        int64_t units = 12345;
+        f.value = reinterpret_cast<char *>(&units);
+        f.capacity = 8;
+        PxFormatter *fmt = px_fmtCreateForField(f.format, &f);
+        ASSERT_NE(fmt, nullptr);
+        EXPECT_EQ(lib.called("bindType"), version > 1) << version;
+        EXPECT_EQ(px_fmtGetAlign(fmt), 2);
+        px_fmtStartEdit(fmt, true);
+        EXPECT_EQ(lib.called("selectAll"), version > 2) << version;
+        EXPECT_EQ(lib.called("moveCaret"), version <= 2) << version;
+        EXPECT_TRUE(px_fmtSetValue(fmt, &f));
+        EXPECT_EQ(lib.called("setModified"), version > 4) << version;
+        EXPECT_EQ(px_fmtCanEdit(fmt, warn), version > 4) << version;
+        px_fmtRelease(fmt);
+    }
+    EXPECT_EQ(warnings, 1);  // the first old library only
+    EXPECT_EQ(lib.live(), 0);
+}
+
+TEST(Formats, PanelFormatsFollowKindTypeAndUpdates) {
+    Standin lib;
+    Desc d;
+    DescField number, editorKind, wrongType;
+    number.type = editorKind.type = wrongType.type = PXV_MONEY;
+    number.length = editorKind.length = wrongType.length = 2;
+    number.value = editorKind.value = wrongType.value = binValue<int64_t>(0);
+    number.format = "Type:C,Name:FMT_NUMBER[*.*]";
+    editorKind.kind = 4;
+    editorKind.format = number.format;
+    wrongType.format = "Name:FMT_DATE";
+    d.fields = {number, editorKind, wrongType};
+    std::vector<unsigned char> bytes = d.encode().b;
+    WireReader r(bytes.data(), bytes.size());
+    PxPanelPtr p(px_buildPanel(r, 0, nullptr));
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(px_createPanelFormats(p.get()));
+    EXPECT_NE(px_fieldFormatter(&p->fields[0]), nullptr);
+    EXPECT_STREQ(p->fields[0].formatSlot->formatText, number.format.c_str());
+    EXPECT_EQ(px_fieldFormatter(&p->fields[1]), nullptr);
+    EXPECT_EQ(px_fieldFormatter(&p->fields[2]), nullptr);
+    EXPECT_EQ(lib.live(), 1);
+
+    // The same format text keeps the formatter; another one remakes it.
+    PxFormatter *before = px_fieldFormatter(&p->fields[0]);
+    Bytes same;
+    same.u8(kPxUpdFormat).text(number.format);
+    WireReader r1(same.b.data(), same.b.size());
+    ASSERT_TRUE(px_applyFieldUpdate(p.get(), &p->fields[0], r1));
+    EXPECT_EQ(px_fieldFormatter(&p->fields[0]), before);
+    Bytes other;
+    other.u8(kPxUpdFormat).text("Name:FMT_DEFAULT");
+    WireReader r2(other.b.data(), other.b.size());
+    lib.clearLog();
+    ASSERT_TRUE(px_applyFieldUpdate(p.get(), &p->fields[0], r2));
+    EXPECT_TRUE(lib.called("QVDeleteFormatC"));
+    EXPECT_TRUE(lib.called("QVCreateFormatC"));
+    EXPECT_EQ(lib.live(), 1);
+
+    p.reset();
+    EXPECT_EQ(lib.live(), 0);
+    EXPECT_EQ(px_fmtUseCount(), 0);
+}
+
+}  // namespace
