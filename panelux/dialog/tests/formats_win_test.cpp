@@ -9,6 +9,7 @@
 
 #include "child.h"
 #include "descbuilder.h"
+#include "fieldtext.h"
 #include "formats.h"
 #include "paneldesc.h"
 #include "standin.h"
@@ -158,6 +159,71 @@ TEST(Formats, PanelFormatsFollowKindTypeAndUpdates) {
     p.reset();
     EXPECT_EQ(lib.live(), 0);
     EXPECT_EQ(px_fmtUseCount(), 0);
+}
+
+PxField formattedField(uint8_t type, int32_t length, const char *format) {
+    PxField f{};
+    f.kind = 1;
+    f.type = type;
+    f.width = 12;
+    f.length = length;
+    f.format = const_cast<char *>(format);
+    EXPECT_TRUE(px_fieldResize(&f, static_cast<size_t>(px_valueSize(type, length))));
+    f.formatSlot = new PxFormatSlot{};
+    f.formatSlot->formatter = px_fmtCreateForField(format, &f);
+    EXPECT_NE(f.formatSlot->formatter, nullptr);
+    return f;
+}
+
+void dropField(PxField &f) {
+    px_fmtRelease(f.formatSlot->formatter);
+    delete f.formatSlot;
+    std::free(f.value);
+}
+
+TEST(Formats, ValuesToTextAndBackThroughTheFormatter) {
+    Standin lib;
+    struct Case {
+        uint8_t type;
+        int32_t length;
+        const char *format;
+        const char *typedText;
+        const char *shown;
+    } cases[] = {
+        {PXV_INT16, 0, "Name:FMT_NUMBER[6.0]", "-123", "-123"},
+        {PXV_INT32, 0, "Name:FMT_DEFAULT", "70000", "70000"},
+        {PXV_BYTE, 0, "Name:FMT_NUMBER[3.0]", "255", "255"},
+        {PXV_MONEY, 2, "Name:FMT_NUMBER[*.*]", "1234.5", "1234.50"},
+        {PXV_DOUBLE, 2, "Name:FMT_NUMBER[10.2]", "3.25", "3.25"},
+        {PXV_STRING, 10, "Name:FMT_USERDEFINED", "abc", "abc"},
+        {PXV_CHAR, 0, "Name:FMT_DEFAULT", "q", "q"},
+        // Normalizing lengthens the text past what setText gave it.
+        {PXV_STRING, 10, "Name:FMT_NUMBER[10.2]", "5", "5.00"},
+    };
+    for (const Case &c : cases) {
+        PxField f = formattedField(c.type, c.length, c.format);
+        PxFormatter *fmt = px_fieldFormatter(&f);
+        fmt->fn.setText(fmt, c.typedText);
+        ASSERT_TRUE(px_storeFieldText(c.typedText, &f)) << c.format;
+        int size = 0;
+        PxTextPtr shown(px_fieldText(&f, &size, true));
+        ASSERT_TRUE(shown);
+        EXPECT_STREQ(shown.get(), c.shown) << c.format;
+        EXPECT_EQ(size, static_cast<int>(std::strlen(c.shown)) + 1) << c.format;
+        dropField(f);
+    }
+    EXPECT_EQ(lib.live(), 0);
+}
+
+TEST(Formats, PasswordThroughTheFormatterShowsStars) {
+    Standin lib;
+    PxField f = formattedField(PXV_STRING, 10, "Name:FMT_USERDEFINED");
+    f.options = kPxPassword;
+    ASSERT_TRUE(px_fieldStoreText(&f, "hidden", 6));
+    int size = 0;
+    PxTextPtr shown(px_fieldText(&f, &size, false));
+    EXPECT_STREQ(shown.get(), "******");
+    dropField(f);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // Panel descriptions from any bytes; what follows a description that builds
-// is read as field update records for its fields.
+// is read as field update records for its fields, and every field's value
+// is then shown as text.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
+#include "fieldtext.h"
 #include "paneldesc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -14,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!px_applyFieldUpdate(panel.get(), &panel->fields[i], r)) break;
     for (int i = 0; i < panel->fieldCount; ++i) {
         const PxField &f = panel->fields[i];
+        int shown = 0;
+        std::free(px_fieldText(&f, &shown, i % 2 == 0));
         px_checkFieldText(f.value && px_isTextType(f.type) ? f.value : "12.5", &f);
     }
     return 0;
