@@ -210,8 +210,9 @@ char *throughFormatter(PxFormatter *f, const void *value, int type, int *size) {
         f->fn.setText(f, one);
     } else if (px_isTextType(base)) {
         f->fn.setText(f, value ? static_cast<const char *>(value) : "");
+    } else if (!value) {
+        f->fn.setText(f, "");
     } else {
-        if (!value) return nullptr;
         PxFmtValue v{type, const_cast<void *>(value), 0};
         f->fn.setValue(f, &v);
     }
@@ -405,7 +406,10 @@ bool px_fieldTextToValue(const char *text, void *value, int length, int type, in
         store(value, d);
         return true;
     }
-    return px_textToValue(text, value, std::min(length, bufferSize), type, field ? field->length : 0);
+    // length is the field's length member: the text limit of text types, the
+    // decimals of numbers; the buffer's own size bounds every type.
+    int limit = px_isTextType(base) ? std::min(length, bufferSize) : bufferSize;
+    return px_textToValue(text, value, limit, type, field ? field->length : length);
 }
 
 bool px_storeFieldText(const char *text, PxField *field) {

@@ -117,6 +117,17 @@ TEST(FieldText, TextToValueStaysInsideItsBuffer) {
     EXPECT_STREQ(rj, "34567");
     unsigned char money[8] = {};
     EXPECT_FALSE(px_textToValue("99999999999999999999999", money, sizeof money, PXV_MONEY, 2));
+    // A field's length is its decimals; the buffer size bounds the value.
+    PxField f{};
+    f.type = PXV_MONEY;
+    f.length = 2;
+    ASSERT_TRUE(px_fieldTextToValue("1.25", money, f.length, f.type, sizeof money, &f));
+    EXPECT_EQ(show(money, 0, 2, PXV_MONEY, true).text, "1.25");
+    char text[4];
+    f.type = PXV_STRING;
+    f.length = 10;
+    ASSERT_TRUE(px_fieldTextToValue("abcdefgh", text, f.length, f.type, sizeof text, &f));
+    EXPECT_STREQ(text, "abc");
 }
 
 TEST(FieldText, MaskedStringsAndSkipCount) {

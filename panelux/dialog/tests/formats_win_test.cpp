@@ -11,6 +11,7 @@
 #include "descbuilder.h"
 #include "fieldtext.h"
 #include "formats.h"
+#include "guardbuf.h"
 #include "paneldesc.h"
 #include "standin.h"
 
@@ -224,6 +225,30 @@ TEST(Formats, PasswordThroughTheFormatterShowsStars) {
     PxTextPtr shown(px_fieldText(&f, &size, false));
     EXPECT_STREQ(shown.get(), "******");
     dropField(f);
+}
+
+// Every cut of a description placed right before an inaccessible page: the
+// decoder refuses each one without reading past it.
+TEST(PanelDescriptionGuarded, CutDescriptionsNeverReadPastTheRequest) {
+    Desc d;
+    d.caption2 = "Second";
+    d.boxes = {{1, 1, 20, 5}};
+    d.texts = {{{2, 2}, "Hello"}};
+    DescField text;
+    text.value = textValue("value");
+    DescField number;
+    number.type = PXV_DECIMAL;
+    number.value = std::vector<unsigned char>(16, 1);
+    d.fields = {text, number};
+    d.panes = {{1, 10, 1, 0, "pane"}};
+    std::vector<unsigned char> bytes = d.encode().b;
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        th::GuardedBuffer buf(cut);
+        if (cut) std::memcpy(buf.data(), bytes.data(), cut);
+        WireReader r(buf.data(), cut);
+        PxPanelPtr p(px_buildPanel(r, 0, nullptr));
+        EXPECT_EQ(p != nullptr, cut == bytes.size()) << cut;
+    }
 }
 
 }  // namespace
