@@ -216,6 +216,24 @@ TEST_F(EventServer, EventsReachScriptHandlers) {
     local->Release();
 }
 
+TEST_F(EventServer, RejectedContextIsRetriedAndBareObjectsAreActiveX) {
+    evStats().rejectNext = true;
+    evStats().bare = true;
+    QvIntf *obj = create();
+    ASSERT_NE(nullptr, obj);
+    EXPECT_EQ(1, evStats().created);
+    QvIntf *ci = nullptr;
+    ASSERT_EQ(0, qv_call(obj, 7, kQvClassInfoQuery, &ci));
+    EXPECT_STREQ("ActiveX", qv_ptr<const char>(qv_call(ci, kCiClassName)));
+    EXPECT_EQ(0, qv_call(ci, kCiCount, kQvMaskProps | kQvMaskMethods | kQvMaskEvents));
+    qv_call(ci, kQvRelease);
+    // Without a source interface there is nothing to connect.
+    List none(newList(1));
+    qv_call(obj, kQvInvoke, -4, 0, none.p, 2);
+    EXPECT_EQ(0, evStats().sinks);
+    qv_call(obj, kQvRelease);
+}
+
 TEST_F(EventServer, PutsAndRetriesFollowTheValue) {
     QvIntf *obj = create();
     ASSERT_NE(nullptr, obj);

@@ -166,7 +166,7 @@ public:
         *out = nullptr;
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_EvServerDisp)
             *out = static_cast<IDispatch *>(this);
-        else if (riid == IID_IProvideClassInfo)
+        else if (riid == IID_IProvideClassInfo && !bare_)
             *out = static_cast<IProvideClassInfo *>(this);
         else if (riid == IID_IConnectionPointContainer)
             *out = static_cast<IConnectionPointContainer *>(this);
@@ -302,6 +302,7 @@ private:
     }
 
     long refs_ = 0;
+    bool bare_ = evStats().bare;
     long value_ = 0;
     IDispatch *obj_ = nullptr;
     EvPoint point_;
@@ -336,6 +337,11 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **out) override {
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
+        if (evStats().rejectNext) {
+            evStats().rejectNext = false;
+            return E_INVALIDARG;
+        }
+        ++evStats().created;
         IUnknown *s = evNew();
         HRESULT hr = s->QueryInterface(riid, out);
         s->Release();

@@ -21,6 +21,9 @@ struct EvServerStats {
     WORD lastPutFlags = 0;
     int pickyCalls = 0;
     HRESULT lastFire = S_OK;
+    bool rejectNext = false;  // the next creation answers E_INVALIDARG
+    bool bare = false;        // new objects offer no class information
+    int created = 0;
 };
 EvServerStats &evStats();
 
