@@ -1,6 +1,8 @@
 // TCOMObj: an IDispatch over a script object, for COM clients.
 #include <new>
 
+#include "com_object.h"
+
 #include "comgate.h"
 #include "convert.h"
 #include "typeinfo.h"
@@ -21,20 +23,15 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch)
-            *out = static_cast<IDispatch *>(this);
-        else if (riid == IID_ICgProxy)
-            *out = static_cast<ICgProxy *>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        if (riid == IID_IUnknown || riid == IID_IDispatch) return com_handOut(static_cast<IDispatch *>(this), out);
+        if (riid == IID_ICgProxy) return com_handOut(static_cast<ICgProxy *>(this), out);
+        return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
     ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
+        ULONG n = refs_.drop();
         if (n == 0) delete this;
-        return static_cast<ULONG>(n);
+        return n;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override {
@@ -121,7 +118,7 @@ private:
         comgate_unlock();
     }
 
-    LONG refs_ = 0;
+    ComRefCount refs_{0};
     QvIntf *object_ = nullptr;
     QvIntf *service_ = nullptr;
     ITypeInfo *typeInfo_ = nullptr;

@@ -1,6 +1,8 @@
 #include "typeinfo.h"
 
 #include <new>
+
+#include "com_object.h"
 #include <string>
 
 namespace {
@@ -36,20 +38,15 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid == IID_IUnknown || riid == IID_ITypeInfo)
-            *out = static_cast<ITypeInfo *>(this);
-        else if (riid == IID_ITypeComp)
-            *out = static_cast<ITypeComp *>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        if (riid == IID_IUnknown || riid == IID_ITypeInfo) return com_handOut(static_cast<ITypeInfo *>(this), out);
+        if (riid == IID_ITypeComp) return com_handOut(static_cast<ITypeComp *>(this), out);
+        return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
     ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
+        ULONG n = refs_.drop();
         if (n == 0) delete this;
-        return static_cast<ULONG>(n);
+        return n;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR **out) override {
@@ -236,7 +233,7 @@ private:
         return S_OK;
     }
 
-    LONG refs_ = 1;
+    ComRefCount refs_{1};
     QvIntf *script_;
     QvIntf *info_;
     int vars_ = 0, funcs_ = 0;

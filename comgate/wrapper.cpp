@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "com_object.h"
 #include "com_ptr.h"
 #include "comgate.h"
 #include "convert.h"
@@ -71,18 +72,15 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || (source != GUID_NULL && riid == source)) {
-            *out = static_cast<IDispatch *>(this);
-            AddRef();
-            return S_OK;
-        }
+        if (riid == IID_IUnknown || riid == IID_IDispatch || (source != GUID_NULL && riid == source))
+            return com_handOut(static_cast<IDispatch *>(this), out);
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
     ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
+        ULONG n = refs_.drop();
         if (n == 0) delete this;
-        return static_cast<ULONG>(n);
+        return n;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override {
         if (n) *n = 0;
@@ -113,7 +111,7 @@ public:
 
 private:
     virtual ~ComEventSink() = default;
-    LONG refs_ = 1;
+    ComRefCount refs_{1};
     TComWraper *w_;
 };
 
