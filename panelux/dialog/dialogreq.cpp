@@ -275,6 +275,8 @@ int px_onScrollSettings(const PxRequest &req) {
     return 0;
 }
 
+int px_onUnknownHandle(const PxRequest &req) { return zam_replyInt(req, -1); }
+
 HWND px_dialogWindow(int32_t handle) {
     DialogLink *link = linkOf(handle);
     PxDialog *d = link ? px_dialogOfPanel(link->panel) : nullptr;

@@ -19,6 +19,10 @@ int px_onScrollSettings(const PxRequest &req); // 33
 
 #include <windows.h>
 
+// List, editor and tab-dialog requests (34-51, 69): every handle is unknown
+// until those windows exist.
+int px_onUnknownHandle(const PxRequest &req);
+
 // The window of a dialog handle; null for an unknown one.
 HWND px_dialogWindow(int32_t handle);
 

@@ -16,6 +16,8 @@ namespace {
 
 PxApp &app() { return *px_app(); }
 
+constexpr int kPxMouseClick = 515;
+
 bool isInputKind(int kind) { return kind == 1 || kind == 4; }
 bool isReadOnlyKind(int kind) { return kind == 5 || kind == 8; }
 
@@ -308,8 +310,31 @@ bool createField(PxDialog *d, size_t index) {
 
 std::string readControl(HWND wnd) { return px_windowText(wnd); }
 
+// The input through the formatted-edit engine: the formatter holds the
+// text, so it says whether anything changed and gives the value.
+int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopServices &svc) {
+    px_fmtSetValue(fmt, ctl->field);
+    px_fmtSetInsert(fmt, app().overwrite != 0);
+    px_fmtStartEdit(fmt, true);
+    InvalidateRect(ctl->hwnd, nullptr, TRUE);
+    for (;;) {
+        svc.wait(ev);
+        if (!isInputKind(ctl->kind) || !px_fmtIsChanged(fmt) || ev->code == kPxEvMenuCancelled) return ev->code;
+        if (px_fmtGetValue(fmt, ctl->field)) return ev->code;
+        if (ev->code == 27) {
+            px_fmtSetValue(fmt, ctl->field);
+            px_fmtStartEdit(fmt, true);
+            InvalidateRect(ctl->hwnd, nullptr, TRUE);
+        }
+        MessageBeep(MB_ICONHAND);
+        px_flushTypeAhead();
+    }
+}
+
 }  // namespace
 
+// The formatted-edit engine is not built yet: no field gets a host, and
+// formatted fields edit as plain ones.
 PxFmtEditHost *px_fmtEditAttach(HWND, PxFormatter *) { return nullptr; }
 void px_fmtEditDetach(PxFmtEditHost *) {}
 
@@ -420,8 +445,12 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
     dialog->inputWnd = hwnd;
     SetFocus(hwnd);
     const PxLoopServices &svc = px_loopServices();
+    PxFormatter *fmt = ctl ? px_fieldFormatter(ctl->field) : nullptr;
+    if (fmt && px_fmtVersion(fmt) > 4 && !ctl->fmtEdit) ctl->fmtEdit = px_fmtEditAttach(hwnd, fmt);
     int code;
-    if (!ctl) {
+    if (ctl && ctl->fmtEdit) {
+        code = formattedLoop(ev, ctl, fmt, svc);
+    } else if (!ctl) {
         svc.wait(ev);
         code = ev->code;
     } else {
@@ -455,6 +484,10 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
             px_flushTypeAhead();
         }
     }
+    if (ctl && ctl->fmtEdit) {
+        px_fmtEditDetach(ctl->fmtEdit);
+        ctl->fmtEdit = nullptr;
+    }
     if (IsWindow(dialog->hwnd)) dialog->inputWnd = prevInput;
     if (px_firstTopWnd() == top) top->runningDlg = prevDialog;
     if (hadFocus != GetFocus() && IsWindow(dialog->hwnd) && GetFocus() == hwnd) SetFocus(dialog->hwnd);
@@ -470,6 +503,10 @@ int px_editCurrentField(PxEvent *ev, PxDialog *dialog) {
     if (!c.hwnd) return -1;
     px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
     int code = px_runInputLoop(ev, dialog, &c, c.hwnd);
+    // A click on a check box or radio button toggles it like the space bar.
+    if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)) && code == kPxMouseClick &&
+        px_fieldAtCell(dialog->panel, c.field, ev->p1, ev->p2))
+        code = ' ';
     if (isInputKind(c.kind)) px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
     return code;
 }

@@ -169,7 +169,9 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
         m.message(27, th::Bytes().i32(41).i16(bad).u8(0x10).text("bad"));
         EXPECT_EQ(4, m.message(32, th::Bytes().i32(41).i16(bad))) << bad;
         EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
-        if (bad >= 0) EXPECT_EQ(4, m.message(26, th::Bytes().i32(41).i16(-1).i16(bad).i16(-1).u8(0))) << bad;
+        if (bad >= 0) {
+            EXPECT_EQ(4, m.message(26, th::Bytes().i32(41).i16(-1).i16(bad).i16(-1).u8(0))) << bad;
+        }
     }
     EXPECT_EQ(6, m.message(32, th::Bytes().i32(41).i16(0)));
     EXPECT_EQ(1, WireReader(m.reply(), 4).i32());
@@ -355,7 +357,14 @@ TEST_F(Dialogs, ScreenshotOfADialogWithEveryFieldKind) {
     EXPECT_NE(0, GetWindowLongA(GetDlgItem(dlg, 769), GWL_STYLE) & ES_READONLY);
     // No Static control for the texts that became labels or lines.
     for (int id = 512; id < 520; ++id)
-        if (HWND s = GetDlgItem(dlg, id)) EXPECT_EQ(std::string::npos, textOf(s).find("Active")) << id;
+        if (HWND s = GetDlgItem(dlg, id)) {
+            EXPECT_EQ(std::string::npos, textOf(s).find("Active")) << id;
+        }
+    // A click on the check box answers as the space bar; elsewhere it stays a click.
+    for (int column : {5, 30}) {
+        H().script.push_back([column] { H().queue.push_back(PxEvent{515, 0, column, 6, 0, 1}); });
+        EXPECT_EQ(column == 5 ? ' ' : 515, eventCode(run(77, 2))) << column;
+    }
     // An empty progress value stands at 0.
     m.message(27, th::Bytes().i32(77).i16(4).u8(0x10).text(""));
     EXPECT_EQ(0, SendMessageA(bar, PBM_GETPOS, 0, 0));
