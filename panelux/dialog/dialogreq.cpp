@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app.h"
+#include "dates.h"
 #include "dialog.h"
 #include "events.h"
 #include "fieldtext.h"
@@ -224,13 +225,15 @@ int px_onPanelWindow(const PxRequest &req) {
 int px_onModuleOptions(const PxRequest &req) {
     static char mask[64];
     WireReader r = req.reader();
-    r.i16();
-    r.u8();
+    int16_t pivot = r.i16();
+    uint8_t yearEndDays = r.u8();
     uint8_t overwrite = r.u8();
     int16_t maskLength = r.i16();
     r.i16();
     std::string_view text = r.text();
     if (!r.ok()) return 0;
+    date_setYearPivot(pivot);
+    date_setYearEndDays(yearEndDays);
     if (PxApp *a = px_app()) a->overwrite = overwrite ? 1 : 0;
     size_t n = text.size() < sizeof mask - 1 ? text.size() : sizeof mask - 1;
     std::memcpy(mask, text.data(), n);

@@ -314,6 +314,45 @@ TEST_F(Dialogs, RefusedDescriptionsLeaveNothingAndFramelessDialogsStandAlone) {
     EXPECT_EQ(0, open(top));
 }
 
+// A mode-0 panel opened while another dialog runs its input becomes that
+// dialog's child window; closing the parent first leaves the child's
+// handle to be freed on its own.
+TEST_F(Dialogs, PanelOpenedDuringInputBecomesTheRunningDialogsChild) {
+    frame();
+    Desc outer;
+    outer.owner1 = 50;
+    outer.left = 1, outer.top = 1, outer.right = 40, outer.bottom = 15;
+    outer.texts = {{{2, 2}, "Outer"}};
+    ASSERT_EQ(0, open(outer));
+    HWND a = dialogWnd(50);
+    HWND inner = nullptr;
+    H().script.push_back([&] {
+        Desc d;
+        d.owner1 = 51;
+        d.id = 0;
+        d.left = 5, d.top = 4, d.right = 20, d.bottom = 8;
+        d.fields = {textField(2, 1, 6, "in")};
+        EXPECT_EQ(0, open(d));
+        HWND c = FindWindowExA(a, nullptr, "pxDialogWnd", nullptr);
+        inner = c;
+        ASSERT_NE(nullptr, c);
+        // Above the parent's own controls, at its grid place (no border cell).
+        EXPECT_EQ(c, GetWindow(a, GW_CHILD));
+        RECT r = rectIn(c, a), t = rectIn(GetDlgItem(a, 512), a);
+        int stepX = (t.right - t.left) / 5;
+        EXPECT_EQ((5 - 1 - 1) * stepX, r.left);
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+    });
+    EXPECT_EQ(27, eventCode(run(50, -1)));
+    ASSERT_NE(nullptr, inner);
+    m.message(29, th::Bytes().i32(50));
+    EXPECT_FALSE(IsWindow(inner));
+    EXPECT_EQ(4, m.message(32, th::Bytes().i32(51).i16(0)));
+    m.message(29, th::Bytes().i32(51));
+    EXPECT_EQ(4, m.message(26, th::Bytes().i32(51).i16(-1).i16(-1).i16(-1).u8(0)));
+    EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+}
+
 // One picture of a dialog with every field kind, for people to look at.
 TEST_F(Dialogs, ScreenshotOfADialogWithEveryFieldKind) {
     frame();
