@@ -279,6 +279,41 @@ TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
     // Copy of a read-only field is allowed.
     SendMessageA(r, WM_COPY, 0, 0);
     EXPECT_EQ("fixed", clip());
+
+    // The clipboard keys reach the field through the terminal's filter
+    // before the key table would make them events. Outside input a password
+    // control holds only stars.
+    struct Key {
+        HWND field;
+        int shiftVk, vk;
+        const char *clipboard, *text;
+    } keys[] = {
+        {p, VK_CONTROL, VK_INSERT, "before", "******"},
+        {r, VK_CONTROL, VK_INSERT, "fixed", "fixed"},
+        {r, VK_SHIFT, VK_DELETE, "before", "fixed"},
+        {r, VK_SHIFT, VK_INSERT, "before", "fixed"},
+    };
+    for (const Key &k : keys) {
+        putClip("before");
+        SendMessageA(k.field, EM_SETSEL, 0, -1);
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[k.shiftVk] = 0x80;
+        SetKeyboardState(state);
+        PostMessageA(k.field, WM_KEYDOWN, static_cast<WPARAM>(k.vk), 1);
+        H().pump();
+        state[k.shiftVk] = 0;
+        SetKeyboardState(state);
+        EXPECT_EQ(k.clipboard, clip()) << k.vk;
+        EXPECT_EQ(k.text, textOf(k.field)) << k.vk;
+    }
+    EXPECT_TRUE(H().added.empty());
+
+    // Request 32 gives at most 7999 bytes of text with its NUL.
+    m.message(27, th::Bytes().i32(9).i16(1).u8(0x12).u8(7).i16(9000).text(std::string(8500, 'w')));
+    EXPECT_EQ(4 + 7999, m.message(32, th::Bytes().i32(9).i16(1)));
+    EXPECT_EQ(7998, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(0, m.reply()[4 + 7998]);
 }
 
 TEST_F(Dialogs, RefusedDescriptionsLeaveNothingAndFramelessDialogsStandAlone) {
