@@ -127,14 +127,16 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
     Desc d;
     d.owner1 = 41;
     d.id = 0;
-    d.caption = "Input";
-    d.texts = {{{2, 2}, "Name:"}};
+    d.caption = "Input \x82\xa2\xae\xa4";  // "Ввод" in code page 866
+    d.texts = {{{2, 2}, "Name:"}, {{2, 4}, "\x88\xac\xef"}};
     d.fields = {textField(8, 2, 15, "")};
     ASSERT_EQ(0, open(d));
     HWND dlg = dialogWnd(41);
     ASSERT_NE(nullptr, dlg);
     EXPECT_TRUE(IsWindowVisible(dlg));
-    EXPECT_EQ("Input", textOf(dlg));
+    // Server texts in code page 866 are shown in 1251.
+    EXPECT_EQ("Input \xc2\xe2\xee\xe4", textOf(dlg));
+    EXPECT_EQ("\xc8\xec\xff", textOf(GetDlgItem(dlg, 513)));
     HWND text = GetDlgItem(dlg, 512), edit = GetDlgItem(dlg, 768);
     ASSERT_NE(nullptr, text);
     ASSERT_NE(nullptr, edit);
@@ -177,11 +179,18 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
     EXPECT_EQ(1, WireReader(m.reply(), 4).i32());
     EXPECT_STREQ("q", reinterpret_cast<const char *>(m.reply() + 4));
     // 25 replaces the texts; 12 reads the dialog's caption within its size.
-    m.message(25, th::Bytes().i32(41).u16(0).u8(2).u8(2).text("Nick:"));
+    m.message(25, th::Bytes().i32(41).u16(0).u8(2).u8(2).text("Nick:").u16(0).u8(2).u8(4).text("\x88\xac\xef"));
     EXPECT_EQ("Nick:", textOf(text));
     EXPECT_EQ(24, m.message(12, th::Bytes().i32(41).i16(20)));
-    EXPECT_STREQ("Input", reinterpret_cast<const char *>(m.reply() + 4));
+    EXPECT_STREQ("Input \x82\xa2\xae\xa4", reinterpret_cast<const char *>(m.reply() + 4));  // back in 866
     EXPECT_EQ(8003, m.message(12, th::Bytes().i32(41).i16(30000)));
+
+    // Closing the window asks the server with Escape.
+    H().added.clear();
+    SendMessageA(dlg, WM_CLOSE, 0, 0);
+    ASSERT_EQ(1u, H().added.size());
+    EXPECT_EQ(27, H().added[0].event.code);
+    EXPECT_TRUE(IsWindow(dlg));
 
     m.message(29, th::Bytes().i32(41));
     EXPECT_FALSE(IsWindow(dlg));
