@@ -94,7 +94,7 @@ LRESULT onClose(PxDialog *d) {
     return 0;
 }
 
-LRESULT onColor(PxDialog *d, HDC dc, HWND control) {
+LRESULT onColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
     int id = GetDlgCtrlID(control);
     size_t index = static_cast<size_t>(id - kPxFieldIdBase);
     if (id >= kPxFieldIdBase && index < d->fields.size()) {
@@ -104,7 +104,7 @@ LRESULT onColor(PxDialog *d, HDC dc, HWND control) {
             return reinterpret_cast<LRESULT>(app().brushes[c - 1]);
         }
     }
-    return DefWindowProcA(d->hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    return DefWindowProcA(d->hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
 }
 
 LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -125,7 +125,7 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
-            if (d && msg == WM_CTLCOLOREDIT) return onColor(d, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            if (d) return onColor(d, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
             break;
         case WM_GETMINMAXINFO:
             if (d && d->hwnd) {
@@ -323,7 +323,7 @@ int px_openDialog(PxPanel *panel) {
     if (mode == 0xFF || touchesEdge(panel, items)) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
-    // Mode 0xFE belongs to a parent only when there is one.
+    // A dialog inside the frame ends the frame's menu or move loop.
     if (!(d->flags & (kPxDlgChild | kPxDlgTopLevel)) && top->frame && IsWindowEnabled(top->frame->wnd))
         PostMessageA(top->frame->wnd, WM_CANCELMODE, 0, 0);
 
@@ -346,6 +346,7 @@ int px_openDialog(PxPanel *panel) {
         c.label = display(it.label, kPxTextFont);
         c.buttonStyle = (it.labelLeft ? 4u : 0u) | ((panel->options & kPxPanelRightAlign) ? 1u : 0u);
         c.enabled = !(c.kindByte & (kPxKindSkip | kPxKindHidden)) && !(c.options & kPxPlainText);
+        c.colour = px_fieldColour(panel->id, c.number);
         c.dialog = d.get();
     }
     layoutItems(d.get());

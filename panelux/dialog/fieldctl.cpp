@@ -385,6 +385,10 @@ void px_updateFieldCtls(PxDialog *dialog) {
             c.kind = kind;
             SendMessageA(c.hwnd, EM_SETREADONLY, isReadOnlyKind(kind), 0);
         }
+        // The value type or format may have changed with the update.
+        if (c.filter) px_freeInputFilter(c.filter);
+        c.filter = isInputKind(c.kind) && c.oldProc && !px_fieldFormatter(c.field) ? px_makeFieldFilter(c.field, c.oemFont) : nullptr;
+        c.type = c.field->type;
         SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.enabled ? dialog->fieldFont : dialog->disableFont), FALSE);
         InvalidateRect(c.hwnd, nullptr, TRUE);
     }

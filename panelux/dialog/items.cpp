@@ -155,6 +155,15 @@ void blankBrackets(const PxPanel *panel, PxItems &items) {
 
 }  // namespace
 
+int px_fieldColour(int32_t panelId, int32_t fieldNumber) {
+    static const int kClass[7] = {1, 2, 3, 4, 5, 5, 6};
+    auto cls = [](int c) { return c >= 0 && c < 7 ? kClass[c] : 0; };
+    int c = (fieldNumber >> 8) & 0xFF;
+    if (c == 0) return 0;
+    int own = cls(c - 1);
+    return own != cls(panelId & 0xFF) ? own : 0;
+}
+
 uint8_t px_frameArms(unsigned char c) {
     return c >= kFirstFrameChar && c <= kLastFrameChar ? kArms[c - kFirstFrameChar] : 0;
 }

@@ -46,5 +46,9 @@ struct PxItems {
 enum : uint8_t { kPxArmLeft = 1, kPxArmRight = 2, kPxArmUp = 4, kPxArmDown = 8 };
 uint8_t px_frameArms(unsigned char c);
 
+// Colour index 1-6 of a field whose colour class differs from its panel's
+// (byte 1 of the field number against byte 0 of the panel id), else 0.
+int px_fieldColour(int32_t panelId, int32_t fieldNumber);
+
 // Everything is bounded by the panel's grid and the texts' own lengths.
 PxItems px_buildItems(const PxPanel *panel);

@@ -114,4 +114,18 @@ TEST(DialogItems, AlignmentMarksBoxLabelsAndBrackets) {
     }
 }
 
+TEST(DialogItems, FieldColourClassAgainstThePanels) {
+    struct Case {
+        int32_t panelId, number;
+        int colour;
+    } cases[] = {
+        {0, 0x0005, 0},   // no colour byte
+        {0, 0x0105, 0},   // class 1 like the panel's
+        {0, 0x0205, 2},   {0x0202, 0x0405, 4}, {0x0203, 0x0405, 0}, {0, 0x0505, 5},
+        {4, 0x0605, 0},   // k(4) = k(5)
+        {0, 0x0705, 6},   {0, 0x0805, 0}, {9, 0x0105, 1},
+    };
+    for (const Case &c : cases) EXPECT_EQ(c.colour, px_fieldColour(c.panelId, c.number)) << std::hex << c.number;
+}
+
 }  // namespace
