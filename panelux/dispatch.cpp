@@ -2,6 +2,7 @@
 #include "dispatch.h"
 
 #include "connect.h"
+#include "dialogreq.h"
 #include "events.h"
 #include "framereq.h"
 #include "module.h"
@@ -11,6 +12,7 @@ namespace {
 int onLoad(const PxRequest &) {
     PxModule &m = px_module();
     px_freeStatusObjects(&m.objects);
+    px_closeAllDialogs(&m.objects);
     objtab_create(&m.objects);
     m.loaded = true;
     return 0;
@@ -19,6 +21,7 @@ int onLoad(const PxRequest &) {
 int onUnload(const PxRequest &) {
     PxModule &m = px_module();
     px_freeStatusObjects(&m.objects);
+    px_closeAllDialogs(&m.objects);
     objtab_free(&m.objects);
     px_endAllClients();
     m.loaded = false;
@@ -43,6 +46,25 @@ const ZamHandlerRow kRows[] = {
     {10, px_onOpenLevel, 0},
     {11, px_onSetWndText, 0},
     {12, px_onGetWndText, 0},
+    {23, px_onOpenDialog, 0},
+    {24, px_onUpdateFields, 0},
+    {25, px_onSetTexts, 0},
+    {26, px_onRunDialog, 0},
+    {27, px_onUpdateField, 0},
+    {28, px_onListFocus, 0},
+    {29, px_onCloseDialog, 0},
+    {30, px_onPanelWindow, 0},
+    {31, px_onModuleOptions, 0},
+    {32, px_onFieldText, 0},
+    {33, px_onScrollSettings, 0},
+    // Lists, editors and tab dialogs: every handle is unknown for now.
+    {34, px_onUnknownHandle, 0},
+    {35, px_onUnknownHandle, 0},
+    {39, px_onUnknownHandle, 0},
+    {40, px_onUnknownHandle, 0},
+    {44, px_onUnknownHandle, 0},
+    {46, px_onUnknownHandle, 0},
+    {51, px_onUnknownHandle, 0},
     {52, px_onSelectTab, 0},
     {53, px_onStatusText, 0},
     {54, px_onSaveStatusText, 0},

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app.h"
+#include "dialogreq.h"
 #include "frame.h"
 #include "module.h"
 #include "registry.h"
@@ -24,10 +25,10 @@ bool anyLevelHasFrame() {
 bool frameAlive(const PxFrame *f) { return f && f->wnd && IsWindow(f->wnd); }
 
 // The window a server handle names (0: the current frame); null for an
-// unknown handle. Dialog windows come with the dialogs.
+// unknown handle.
 HWND windowOf(int32_t handle) {
     if (handle == 0) return px_curFrameWnd();
-    return nullptr;
+    return px_dialogWindow(handle);
 }
 
 HWND frameStatus() {
@@ -126,6 +127,7 @@ int px_onGetWndText(const PxRequest &req) {
     if (!w.ok()) return 0;
     // The text area is what the server asked for, within the reply area.
     size_t n = size < 0 ? 0 : static_cast<size_t>(size);
+    if (n > kPxReplyTextMax) n = kPxReplyTextMax;
     if (n > w.left()) n = w.left();
     std::vector<char> buf(n + 1, 0);
     HWND wnd = windowOf(handle);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app.h"
+#include "dialog.h"
 #include "frame.h"
 #include "registry.h"
 #include "status.h"
@@ -317,6 +318,7 @@ bool px_keyDispatch(const MSG &msg, int shift) {
         px_typeAheadPut(msg, shift);
         return true;
     }
+    if (t == Target::Field && msg.message == WM_KEYDOWN && px_fieldClipKey(msg.hwnd, vk, shift)) return true;
     int code = px_keyCode(vk, shift);
     if (code == 0) return false;
     px_writeEvent(PxEvent{code, shift, static_cast<int>((msg.lParam >> 16) & 0xff), 0, 0, 0},

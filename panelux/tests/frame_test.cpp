@@ -17,6 +17,7 @@
 #include "events.h"
 #include "frame.h"
 #include "host.h"
+#include "screenshot.h"
 #include "registry.h"
 #include "status.h"
 #include "tabs.h"
@@ -715,42 +716,7 @@ TEST_F(Frame, ScreenshotOfAFrameWithStatusBarAndTabs) {
     SetForegroundWindow(frame->wnd);
     RedrawWindow(frame->wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     H().pump();
-    RECT r;
-    GetWindowRect(frame->wnd, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void *bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    std::set<uint32_t> colours;
-    uint32_t *px = static_cast<uint32_t *>(bits);
-    for (int i = 0; i < w * h; ++i) {
-        colours.insert(px[i] & 0xffffff);
-        px[i] |= 0xff000000u;  // opaque: viewers read the fourth byte as alpha
-    }
-    EXPECT_GT(colours.size(), 4u);
-    FILE *f = std::fopen("frame_screenshot.bmp", "wb");
-    ASSERT_NE(nullptr, f);
-    BITMAPFILEHEADER fh = {0x4d42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + 4u * w * h), 0, 0,
-                           static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader)};
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-    std::fwrite(bits, 4, static_cast<size_t>(w) * h, f);
-    std::fclose(f);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    EXPECT_GT(th::saveWindowBitmap(frame->wnd, "frame_screenshot.bmp").size(), 4u);
     px_destroyTab(&tab);
 }
 

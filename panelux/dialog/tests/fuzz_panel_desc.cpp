@@ -1,11 +1,12 @@
 // Panel descriptions from any bytes; what follows a description that builds
 // is read as field update records for its fields, and every field's value
-// is then shown as text.
+// is then shown as text, and the dialog items are read off the panel.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "fieldtext.h"
+#include "items.h"
 #include "paneldesc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -21,5 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::free(px_fieldText(&f, &shown, i % 2 == 0));
         px_checkFieldText(f.value && px_isTextType(f.type) ? f.value : "12.5", &f);
     }
+    PxItems items = px_buildItems(panel.get());
+    if (items.fields.size() != panel->fieldCount) std::abort();
     return 0;
 }

@@ -1,0 +1,493 @@
+#include "dialog.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app.h"
+#include "errbox.h"
+#include "events.h"
+#include "frame.h"
+#include "registry.h"
+#include "wndutil.h"
+
+const char kPxDialogClass[] = "pxDialogWnd";
+
+namespace {
+
+PxApp &app() { return *px_app(); }
+
+std::string display(const std::string &oem, int font) {
+    return app().oemFont[font] ? oem : px_oemToAnsi(oem.c_str());
+}
+
+int margin(const PxDialog *d) { return (d->flags & kPxDlgNoBorder) ? 0 : 1; }
+
+// Whether an item lies on the panel's edge, which takes away the border cell.
+bool touchesEdge(const PxPanel *p, const PxItems &items) {
+    int w = p->right - p->left + 1, h = p->bottom - p->top + 1;
+    for (int i = 0; i < p->fieldCount; ++i) {
+        const PxField &f = p->fields[i];
+        if (f.column == 0 || f.column + f.width == w || f.row == 0 || f.row + f.height == h) return true;
+    }
+    for (const PxItemBox &b : items.boxes)
+        if (b.column == 0 || b.row == 0 || b.column + b.width == w || b.row + b.height - 1 == h - 1) return true;
+    for (const PxItemText &t : items.texts)
+        if (t.column == 0 || t.column + static_cast<int>(t.text.size()) == w || t.row == 0 || t.row == h - 1)
+            return true;
+    return false;
+}
+
+void layoutItems(PxDialog *d) {
+    int sx = app().stepX, sy = app().stepY, b = margin(d);
+    for (PxDialogText &t : d->texts) {
+        int x = (t.item.column - b) * sx, y = (t.item.row - b) * sy;
+        t.px = RECT{x, y, x + static_cast<int>(t.item.text.size()) * sx, y + sy};
+    }
+    for (PxDialogBox &x : d->boxes) {
+        int left = (x.item.column - b) * sx + sx / 4, top = (x.item.row - b) * sy;
+        x.px = RECT{left, top, left + x.item.width * sx + sx / 2 - sx, top + x.item.height * sy - sy / 2};
+    }
+}
+
+void paintLines(PxDialog *d, HDC dc) {
+    int sx = app().stepX, sy = app().stepY, b2 = 2 * margin(d);
+    auto draw = [&](COLORREF colour, int offset) {
+        HPEN pen = CreatePen(PS_SOLID, 1, colour);
+        HGDIOBJ old = SelectObject(dc, pen);
+        for (const PxLine &l : d->lines) {
+            MoveToEx(dc, (l.x1 - b2) * sx / 2 + offset, (l.y1 - b2) * sy / 2 + offset, nullptr);
+            LineTo(dc, (l.x2 - b2) * sx / 2 + offset, (l.y2 - b2) * sy / 2 + offset);
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    };
+    draw(GetSysColor(COLOR_GRAYTEXT), 0);
+    draw(GetSysColor(COLOR_SCROLLBAR), 1);
+}
+
+LRESULT onPaint(HWND wnd, PxDialog *d) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    if (d) paintLines(d, dc);
+    EndPaint(wnd, &ps);
+    return 0;
+}
+
+LRESULT onSetFocus(PxDialog *d) {
+    if (d->inputWnd && IsWindow(d->inputWnd)) SetFocus(d->inputWnd);
+    else if ((d->flags & kPxDlgChild) && d->parent && d->parent->hwnd) SetFocus(d->parent->hwnd);
+    return 0;
+}
+
+LRESULT onChar(WPARAM ch, LPARAM lParam) {
+    if (ch == ',' && ((lParam >> 16) & 0xFF) == 0x53) ch = '.';
+    px_postCharEvent(static_cast<int>(ch), px_keyEventMode());
+    return 0;
+}
+
+LRESULT onClose(PxDialog *d) {
+    PxTopWnd *top = px_firstTopWnd();
+    if (top && top->active && top->active->object == d->panel) px_postEvent(27, 0, 1, px_keyEventMode());
+    return 0;
+}
+
+LRESULT onColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
+    int id = GetDlgCtrlID(control);
+    size_t index = static_cast<size_t>(id - kPxFieldIdBase);
+    if (id >= kPxFieldIdBase && index < d->fields.size()) {
+        int c = d->fields[index].colour;
+        if (c > 0 && c <= kPxColorCount && app().brushes[c - 1]) {
+            SetBkColor(dc, app().colors[c - 1]);
+            return reinterpret_cast<LRESULT>(app().brushes[c - 1]);
+        }
+    }
+    return DefWindowProcA(d->hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
+
+LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        PxDialog *d = px_dialogOf(wnd);
+        switch (msg) {
+        case WM_CREATE:
+            SetWindowLongPtrA(wnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams));
+            return 0;
+        case WM_PAINT: return onPaint(wnd, d);
+        case WM_SETFOCUS:
+            if (d) return onSetFocus(d);
+            break;
+        case WM_CHAR: return onChar(wParam, lParam);
+        case WM_CLOSE:
+            if (d) return onClose(d);
+            return 0;
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            if (d) return onColor(d, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_GETMINMAXINFO:
+            if (d && d->hwnd) {
+                RECT r;
+                GetWindowRect(wnd, &r);
+                MINMAXINFO *mm = reinterpret_cast<MINMAXINFO *>(lParam);
+                mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
+                return 0;
+            }
+            break;
+        case WM_QUERYNEWPALETTE: return px_onQueryNewPalette(wnd);
+        case WM_PALETTECHANGED: return px_onPaletteChanged(wnd, reinterpret_cast<HWND>(wParam));
+        }
+    } catch (...) {
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+bool registerClass() {
+    if (px_isClassRegistered(kPxDialogClass)) return true;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = dialogProc;
+    wc.hInstance = app().instance;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPxDialogClass;
+    return px_regWndClass(&wc) == 0;
+}
+
+void makeFonts(PxDialog *d) {
+    d->textFont = px_createFont(&app().fonts[kPxTextFont]);
+    d->fieldFont = px_createFont(&app().fonts[kPxFieldFont]);
+    d->disableFont = px_createFont(&app().fonts[kPxDisableFont]);
+}
+
+void freeFonts(PxDialog *d) {
+    for (HFONT *f : {&d->textFont, &d->fieldFont, &d->disableFont}) {
+        if (*f) DeleteObject(*f);
+        *f = nullptr;
+    }
+}
+
+void createTexts(PxDialog *d) {
+    bool right = (d->panel->options & kPxPanelRightAlign) != 0;
+    for (size_t i = 0; i < d->texts.size(); ++i) {
+        const PxDialogText &t = d->texts[i];
+        DWORD style = WS_CHILD | WS_VISIBLE | SS_NOPREFIX;
+        int align = t.item.align < 0 ? (right ? 1 : 0) : t.item.align;
+        style |= align == 1 ? SS_RIGHT : align == 2 ? SS_CENTER : SS_LEFT;
+        HWND c = CreateWindowExA(0, "Static", display(t.item.text, kPxTextFont).c_str(), style, t.px.left, t.px.top,
+                                 t.px.right - t.px.left, t.px.bottom - t.px.top, d->hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxTextIdBase + i)), app().instance, nullptr);
+        if (!c) {
+            px_sysErrorBox(GetLastError(), "px_createTexts(%d): CreateWindowEx() failed!", static_cast<int>(i));
+            continue;
+        }
+        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(d->textFont), FALSE);
+    }
+}
+
+void createBoxes(PxDialog *d) {
+    for (size_t i = 0; i < d->boxes.size(); ++i) {
+        const PxDialogBox &b = d->boxes[i];
+        HWND c = CreateWindowExA(0, "Button", display(b.item.label, kPxHeaderFont).c_str(),
+                                 WS_CHILD | WS_VISIBLE | BS_GROUPBOX, b.px.left, b.px.top, b.px.right - b.px.left,
+                                 b.px.bottom - b.px.top, d->hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxBoxIdBase + i)), app().instance, nullptr);
+        if (!c) {
+            px_sysErrorBox(GetLastError(), "px_createBoxs(%d): CreateWindowEx() failed!", static_cast<int>(i));
+            continue;
+        }
+        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(d->textFont), FALSE);
+    }
+}
+
+struct Placement {
+    DWORD style = 0, exStyle = 0;
+    HWND parent = nullptr;
+    HMENU id = nullptr;
+    int x = 0, y = 0;
+};
+
+Placement place(PxDialog *d, PxTopWnd *top) {
+    const PxPanel *p = d->panel;
+    int sx = app().stepX, sy = app().stepY;
+    Placement pl;
+    if (d->flags & kPxDlgChild) {
+        const PxPanel *pp = d->parent->panel;
+        int pm = margin(d->parent);
+        pl.style = WS_CHILD | WS_CLIPSIBLINGS;
+        pl.parent = d->parent->hwnd;
+        pl.id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxDialogChildId));
+        pl.x = (p->left - pp->left - pm) * sx;
+        pl.y = (p->top - pp->top - pm) * sy;
+    } else if (d->flags & kPxDlgTopLevel) {
+        pl.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+        if (d->parent && d->parent->hwnd) {
+            pl.parent = d->parent->hwnd;
+            pl.exStyle = WS_EX_DLGMODALFRAME;
+        } else if (HWND child = px_curChildWnd()) {
+            pl.parent = child;
+            pl.exStyle = WS_EX_DLGMODALFRAME;
+        } else if (top && top->frame) {
+            pl.parent = top->frame->wnd;
+        } else {
+            pl.style |= WS_MINIMIZEBOX;
+            pl.exStyle = WS_EX_APPWINDOW;
+        }
+        pl.x = p->left * sx;
+        pl.y = p->top * sy;
+    } else {
+        pl.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+        pl.parent = top && top->frame ? top->frame->client : nullptr;
+        pl.id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxDialogChildId));
+        pl.x = p->left * sx;
+        pl.y = (p->top - 1) * sy;
+    }
+    if (d->flags & kPxDlgOutside) {
+        pl.exStyle &= ~static_cast<DWORD>(WS_EX_APPWINDOW | WS_EX_DLGMODALFRAME);
+        pl.style &= ~static_cast<DWORD>(0x00CE0000);
+        pl.style |= WS_BORDER | WS_CLIPSIBLINGS;
+    }
+    if (d->flags & kPxDlgNoSysMenu) pl.style &= ~static_cast<DWORD>(WS_SYSMENU);
+    return pl;
+}
+
+void unlinkDialog(PxDialog *d) {
+    if (d->parent) {
+        auto &c = d->parent->children;
+        c.erase(std::remove(c.begin(), c.end(), d), c.end());
+        if (d->flags & kPxDlgOutside) d->parent->flags &= ~kPxDlgHasOutside;
+    }
+    for (PxDialog *child : d->children) child->parent = nullptr;
+    d->children.clear();
+    if (d->childEntry) px_removeChildWnd(d->panel, kPxChildDialog);
+    d->childEntry = nullptr;
+    // Its own level, looked up again: the levels may have been torn down.
+    if (d->topEntry)
+        if (PxTopWnd *own = px_topWndByObject(d)) px_dropTopWnd(own);
+    d->topEntry = nullptr;
+    if (PxApp *a = px_app())
+        for (void *e = ring_first(&a->topWindows); e; e = ring_next(&a->topWindows, e))
+            if (static_cast<PxTopWnd *>(e)->runningDlg == d) static_cast<PxTopWnd *>(e)->runningDlg = nullptr;
+}
+
+void destroyDialog(PxDialog *d) {
+    unlinkDialog(d);
+    if (d->hwnd && IsWindow(d->hwnd)) DestroyWindow(d->hwnd);
+    d->hwnd = nullptr;
+    freeFonts(d);
+    if (d->panel && d->panel->runtime) d->panel->runtime->dialogNode = nullptr;
+    delete d;
+}
+
+}  // namespace
+
+PxDialog *px_dialogOf(HWND wnd) {
+    if (!wnd) return nullptr;
+    char cls[32] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, kPxDialogClass) != 0) return nullptr;
+    return reinterpret_cast<PxDialog *>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+}
+
+PxDialog *px_dialogOfPanel(const PxPanel *panel) {
+    return panel && panel->runtime ? static_cast<PxDialog *>(panel->runtime->dialogNode) : nullptr;
+}
+
+PxDialog *px_currentDialog() {
+    PxTopWnd *top = px_firstTopWnd();
+    return top ? static_cast<PxDialog *>(top->runningDlg) : nullptr;
+}
+
+bool px_isTopDialog(const PxDialog *dialog) {
+    const PxDialog *cur = px_currentDialog();
+    return dialog && cur && (dialog == cur || dialog->parent == cur);
+}
+
+int px_openDialog(PxPanel *panel) {
+    PxApp *a = px_app();
+    PxTopWnd *top = px_firstTopWnd();
+    if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
+    std::unique_ptr<PxDialog> d(new PxDialog);
+    d->panel = panel;
+    d->parent = px_currentDialog();
+    PxItems items = px_buildItems(panel);
+    int mode = (panel->id >> 8) & 0xFF;
+    if (mode == 0xFE) d->flags |= kPxDlgOutside;
+    if (mode != 0 || !d->parent) {
+        if (!top->frame) d->flags |= kPxDlgTopLevel;
+    } else {
+        d->flags |= kPxDlgChild | kPxDlgNoBorder;
+    }
+    if (mode == 0xFF || touchesEdge(panel, items)) d->flags |= kPxDlgNoBorder;
+    if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
+    if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
+    // A dialog inside the frame ends the frame's menu or move loop.
+    if (!(d->flags & (kPxDlgChild | kPxDlgTopLevel)) && top->frame && IsWindowEnabled(top->frame->wnd))
+        PostMessageA(top->frame->wnd, WM_CANCELMODE, 0, 0);
+
+    for (const PxLine &l : items.lines) d->lines.push_back(l);
+    for (const PxItemText &t : items.texts) d->texts.push_back({t, RECT{}});
+    for (const PxItemBox &b : items.boxes) d->boxes.push_back({b, RECT{}});
+    d->fields.resize(panel->fieldCount);
+    for (int i = 0; i < panel->fieldCount; ++i) {
+        PxFieldCtl &c = d->fields[static_cast<size_t>(i)];
+        const PxItemField &it = items.fields[static_cast<size_t>(i)];
+        c.field = &panel->fields[i];
+        c.kindByte = c.field->kind;
+        c.number = c.field->number;
+        c.type = c.field->type;
+        c.column = c.field->column;
+        c.width = c.field->width;
+        c.kind = it.kind;
+        c.options = c.field->options | it.addOptions;
+        c.readOnlyMark = it.readOnlyMark;
+        c.label = display(it.label, kPxTextFont);
+        c.buttonStyle = (it.labelLeft ? 4u : 0u) | ((panel->options & kPxPanelRightAlign) ? 1u : 0u);
+        c.enabled = !(c.kindByte & (kPxKindSkip | kPxKindHidden)) && !(c.options & kPxPlainText);
+        c.colour = px_fieldColour(panel->id, c.number);
+        c.dialog = d.get();
+    }
+    layoutItems(d.get());
+
+    Placement pl = place(d.get(), top);
+    if (!(d->flags & (kPxDlgChild | kPxDlgTopLevel)) && !pl.parent) return -1;
+    int g = (d->flags & kPxDlgNoBorder) ? 1 : -1;
+    d->cx = (panel->right - panel->left + g) * a->stepX;
+    d->cy = (panel->bottom - panel->top + g) * a->stepY;
+    SIZE ws = px_clientToWindowSize(d->cx, d->cy, pl.style, pl.exStyle);
+    d->x = pl.x;
+    d->y = pl.y;
+    std::string caption = panel->caption ? px_oemToAnsi(panel->caption) : std::string();
+    HWND wnd = CreateWindowExA(pl.exStyle, kPxDialogClass, caption.c_str(), pl.style, pl.x, pl.y, ws.cx, ws.cy,
+                               pl.parent, pl.id, a->instance, d.get());
+    if (!wnd) {
+        px_sysErrorBox(GetLastError(), "px_createDialog: CreateWindowEx() failed!");
+        return -1;
+    }
+    d->hwnd = wnd;
+    d->owner = pl.parent;
+    makeFonts(d.get());
+    createBoxes(d.get());
+    createTexts(d.get());
+    panel->runtime->dialogNode = d.get();
+    if (!px_createFields(d.get())) {
+        panel->runtime->dialogNode = nullptr;
+        DestroyWindow(wnd);
+        freeFonts(d.get());
+        return -1;
+    }
+    px_showFieldValues(d.get(), 0, panel->fieldCount);
+
+    if (d->flags & kPxDlgChild) {
+        d->parent->children.push_back(d.get());
+        SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    } else if (d->flags & kPxDlgOutside) {
+        if (d->parent) {
+            d->parent->flags |= kPxDlgHasOutside;
+            d->parent->children.push_back(d.get());
+        }
+    } else {
+        if (d->flags & kPxDlgTopLevel) {
+            // A frameless top-level dialog is a level of its own, so key
+            // dispatch and the input loop find it.
+            PxTopWnd *own = px_newTopWnd();
+            if (!own) {
+                panel->runtime->dialogNode = nullptr;
+                DestroyWindow(wnd);
+                freeFonts(d.get());
+                return -1;
+            }
+            own->dialog = d.get();
+            d->topEntry = own;
+        }
+        d->childEntry = px_addChildWnd(wnd, panel, kPxChildDialog);
+        if (!d->childEntry) {
+            if (d->topEntry) px_dropTopWnd(static_cast<PxTopWnd *>(d->topEntry));
+            panel->runtime->dialogNode = nullptr;
+            DestroyWindow(wnd);
+            freeFonts(d.get());
+            return -1;
+        }
+    }
+    ShowWindow(wnd, SW_SHOWNORMAL);
+    if (!(d->flags & kPxDlgChild)) SetForegroundWindow(wnd);
+    UpdateWindow(wnd);
+    ReleaseCapture();
+    d.release();
+    return 0;
+}
+
+void px_closeDialog(PxPanel *panel) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d) return;
+    // Children go first: their windows die with this one.
+    std::vector<PxDialog *> children = d->children;
+    for (PxDialog *c : children) {
+        c->parent = nullptr;
+        if (c->panel && c->panel->runtime) c->panel->runtime->dialogNode = nullptr;
+    }
+    d->children.clear();
+    destroyDialog(d);
+    for (PxDialog *c : children) {
+        c->hwnd = IsWindow(c->hwnd) ? c->hwnd : nullptr;
+        destroyDialog(c);
+    }
+}
+
+void px_refreshFields(PxPanel *panel) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d) return;
+    px_updateFieldCtls(d);
+    px_showFieldValues(d, 0, static_cast<int>(d->fields.size()));
+}
+
+void px_refreshField(PxPanel *panel, int index) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d || index < 0 || index >= static_cast<int>(d->fields.size())) return;
+    px_updateFieldCtls(d);
+    px_showFieldValues(d, index, index + 1);
+}
+
+void px_setDialogTexts(PxPanel *panel) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d) return;
+    for (size_t i = 0; i < d->texts.size(); ++i) {
+        for (int k = 0; k < panel->textCount; ++k) {
+            const PxText &t = panel->texts[k];
+            if (t.isBox() || !t.text || t.column != d->texts[i].item.column || t.row != d->texts[i].item.row) continue;
+            HWND c = GetDlgItem(d->hwnd, kPxTextIdBase + static_cast<int>(i));
+            if (c) SetWindowTextA(c, display(t.text, kPxTextFont).c_str());
+        }
+    }
+}
+
+bool px_getFieldText(PxPanel *panel, int index, std::string *out) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d || index < 0 || index >= static_cast<int>(d->fields.size()) || !d->fields[static_cast<size_t>(index)].hwnd)
+        return false;
+    const PxFieldCtl &c = d->fields[static_cast<size_t>(index)];
+    std::string text = px_windowText(c.hwnd);
+    *out = (c.options & kPxAnsiText) || c.oemFont ? text : px_ansiToOem(text.c_str());
+    return true;
+}
+
+int px_waitDialog(PxEvent *ev, PxPanel *panel) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d) return -1;
+    return px_runInputLoop(ev, d, nullptr, d->hwnd);
+}
+
+int px_editField(PxEvent *ev, PxPanel *panel) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d || !d->hwnd) return -1;
+    return px_editCurrentField(ev, d);
+}
+
+void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    if (!d) return;
+    // Lists and editors bring their own bars; a plain dialog has none.
+    (void)bar, (void)minimum, (void)maximum, (void)page, (void)position;
+}

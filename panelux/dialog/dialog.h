@@ -1,0 +1,131 @@
+// Dialog windows on the character grid: one pxDialogWnd per open panel,
+// its texts, boxes, etched lines and field controls laid out in grid steps,
+// the field procedure with the clipboard keys, and the modal input loop.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "items.h"
+#include "panel.h"
+#include "zam_ext.h"
+
+struct PxDialog;
+struct PxInputFilter;
+
+// Dialog flags.
+enum : uint32_t {
+    kPxDlgChild = 1,
+    kPxDlgTopLevel = 2,
+    kPxDlgOutside = 4,
+    kPxDlgNoSysMenu = 8,
+    kPxDlgNoBorder = 0x10,
+    kPxDlgHasOutside = 0x10000,
+    kPxDlgAnsiTexts = 0x10000000,
+};
+
+enum : int {
+    kPxBoxIdBase = 256,
+    kPxTextIdBase = 512,
+    kPxFieldIdBase = 768,
+    kPxDialogChildId = 4096,
+};
+
+// The formatted edit a field runs through when its formatter can drive one;
+// the engine comes later, so no field has a host yet.
+struct PxFmtEditHost;
+PxFmtEditHost *px_fmtEditAttach(HWND control, PxFormatter *formatter);
+void px_fmtEditDetach(PxFmtEditHost *host);
+
+struct PxFieldCtl {
+    PxField *field = nullptr;
+    uint8_t kindByte = 0;
+    int32_t number = 0;
+    uint8_t type = 0;
+    int column = 0, width = 0;
+    int kind = 0;
+    uint32_t options = 0;
+    bool enabled = false;
+    bool readOnlyMark = false;
+    bool oemFont = false;
+    std::string label;  // ANSI
+    uint32_t buttonStyle = 0;
+    int colour = 0;
+    bool focused = false;
+    HWND hwnd = nullptr;
+    WNDPROC oldProc = nullptr;
+    PxInputFilter *filter = nullptr;
+    PxFmtEditHost *fmtEdit = nullptr;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    int phase = 0;
+    PxDialog *dialog = nullptr;
+};
+
+struct PxDialogText {
+    PxItemText item;
+    RECT px;
+};
+struct PxDialogBox {
+    PxItemBox item;
+    RECT px;
+};
+
+struct PxDialog {
+    PxPanel *panel = nullptr;
+    PxDialog *parent = nullptr;
+    std::vector<PxDialog *> children;
+    std::vector<PxFieldCtl> fields;
+    std::vector<PxLine> lines;  // half cells
+    std::vector<PxDialogText> texts;
+    std::vector<PxDialogBox> boxes;
+    HWND hwnd = nullptr;
+    HWND statusBar = nullptr;
+    HWND owner = nullptr;
+    HWND inputWnd = nullptr;
+    HFONT textFont = nullptr, fieldFont = nullptr, disableFont = nullptr;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    uint32_t flags = 0;
+    void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
+    void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
+};
+
+extern const char kPxDialogClass[];  // "pxDialogWnd"
+
+PxDialog *px_dialogOf(HWND wnd);
+PxDialog *px_dialogOfPanel(const PxPanel *panel);
+// The dialog of the top window that input runs in (or null).
+PxDialog *px_currentDialog();
+
+// 0, or -1 with nothing left behind.
+int px_openDialog(PxPanel *panel);
+void px_closeDialog(PxPanel *panel);
+void px_refreshFields(PxPanel *panel);
+void px_refreshField(PxPanel *panel, int index);
+void px_setDialogTexts(PxPanel *panel);
+// New text of a field's control (OEM unless the field is marked ANSI).
+bool px_getFieldText(PxPanel *panel, int index, std::string *out);
+int px_waitDialog(PxEvent *ev, PxPanel *panel);
+int px_editField(PxEvent *ev, PxPanel *panel);
+void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position);
+bool px_isTopDialog(const PxDialog *dialog);
+
+// Field controls (fieldctl.cpp).
+bool px_createFields(PxDialog *dialog);
+void px_updateFieldCtls(PxDialog *dialog);
+void px_showFieldValues(PxDialog *dialog, int from, int to);
+int px_fieldAlign(const PxField *field);
+int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd);
+int px_editCurrentField(PxEvent *ev, PxDialog *dialog);
+bool px_takeFieldValue(HWND hwnd, PxFieldCtl *ctl, bool check);
+// A clipboard key typed into a field control (kind 0x300) or another
+// control kind; 1 when a row matched and the key was used.
+int px_translateClipKey(HWND hwnd, int controlKind, int vk, int shift);
+// The same for a key message the key dispatch is about to turn into an
+// event: true when the key was a clipboard key of a field control.
+bool px_fieldClipKey(HWND hwnd, int vk, int shift);
+bool px_copyText(HWND hwnd, const char *text, size_t length, bool oem);
+// A control's text in the Windows code page.
+std::string px_windowText(HWND wnd);

@@ -1,0 +1,33 @@
+// The server's dialog requests: 23 (open), 24-27 (fields, texts, run),
+// 28-30, 31 (module options), 32 (field text) and 33 (scroll settings).
+#pragma once
+
+#include "dispatch.h"
+#include "objtable.h"
+
+int px_onOpenDialog(const PxRequest &req);     // 23
+int px_onUpdateFields(const PxRequest &req);   // 24
+int px_onSetTexts(const PxRequest &req);       // 25
+int px_onRunDialog(const PxRequest &req);      // 26
+int px_onUpdateField(const PxRequest &req);    // 27
+int px_onListFocus(const PxRequest &req);      // 28
+int px_onCloseDialog(const PxRequest &req);    // 29
+int px_onPanelWindow(const PxRequest &req);    // 30
+int px_onModuleOptions(const PxRequest &req);  // 31
+int px_onFieldText(const PxRequest &req);      // 32
+int px_onScrollSettings(const PxRequest &req); // 33
+
+#include <windows.h>
+
+// List, editor and tab-dialog requests (34-51, 69): every handle is unknown
+// until those windows exist.
+int px_onUnknownHandle(const PxRequest &req);
+
+// The window of a dialog handle; null for an unknown one.
+HWND px_dialogWindow(int32_t handle);
+
+// Closes every dialog still in the table (unload).
+void px_closeAllDialogs(PxObjTable *table);
+
+// Longest text a reply carries after its head.
+constexpr int kPxReplyTextMax = 7999;

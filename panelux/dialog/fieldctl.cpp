@@ -1,0 +1,554 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app.h"
+#include "dialog.h"
+#include "errbox.h"
+#include "events.h"
+#include "fieldtext.h"
+#include "formats.h"
+#include "inputfilter.h"
+#include "registry.h"
+
+namespace {
+
+PxApp &app() { return *px_app(); }
+
+constexpr int kPxMouseClick = 515;
+
+bool isInputKind(int kind) { return kind == 1 || kind == 4; }
+bool isReadOnlyKind(int kind) { return kind == 5 || kind == 8; }
+
+struct ClipKey {
+    int controlKind, shift, vk;
+    UINT message;
+};
+
+const ClipKey kClipKeys[17] = {
+    {0x200, kPxShiftCtrl, 'C', WM_COPY},        {0x200, kPxShiftCtrl, VK_INSERT, WM_COPY},
+    {0x300, kPxShiftCtrl, 'X', WM_CUT},         {0x300, kPxShiftCtrl, 'C', WM_COPY},
+    {0x300, kPxShiftCtrl, 'V', WM_PASTE},       {0x300, kPxShiftAlt, VK_BACK, WM_UNDO},
+    {0x300, kPxShiftShift, VK_DELETE, WM_CUT},  {0x300, kPxShiftCtrl, VK_INSERT, WM_COPY},
+    {0x300, kPxShiftShift, VK_INSERT, WM_PASTE}, {0x300, 7, 'C', WM_COPY},
+    {0x300, 7, VK_INSERT, WM_COPY},             {0x1001, kPxShiftCtrl, 'C', WM_COPY},
+    {0x1001, kPxShiftCtrl, VK_INSERT, WM_COPY}, {0x1005, kPxShiftCtrl, 'C', WM_COPY},
+    {0x1005, kPxShiftCtrl, VK_INSERT, WM_COPY}, {0x700, kPxShiftCtrl, 'C', WM_COPY},
+    {0x700, kPxShiftCtrl, VK_INSERT, WM_COPY},
+};
+
+PxFieldCtl *ctlOf(HWND wnd) { return reinterpret_cast<PxFieldCtl *>(GetPropA(wnd, "pxField")); }
+
+// The text a control shows for its field, in the Windows code page unless
+// the font is OEM or the field is marked as Windows text.
+std::string shownText(const PxFieldCtl &c, bool forEdit) {
+    const PxField *f = c.field;
+    if (!f->value) return std::string();
+    int size = 0;
+    PxTextPtr t(px_fieldText(f, &size, forEdit));
+    if (!t) return std::string();
+    std::string s(t.get());
+    int base = f->type & ~kPxVariant;
+    if (base == PXV_STRING || base == PXV_MASKSTR || base == PXV_CHAR) {
+        if (c.kind == 3) {
+            size_t b = s.find_first_not_of(' ');
+            s = b == std::string::npos ? std::string() : s.substr(b);
+            size_t tilde = s.find('~');
+            if (tilde != std::string::npos) s[tilde] = '&';
+            while (!s.empty() && s.back() == ' ') s.pop_back();
+        } else if (c.kind == 2) {
+            std::string out;
+            for (char ch : s)
+                if (ch != '~') out += ch == '\n' ? ' ' : ch;
+            s = out;
+        } else if (f->height > 1) {
+            std::string out;
+            for (char ch : s) {
+                if (ch == '\n') out += '\r';
+                out += ch;
+            }
+            s = out;
+        } else {
+            for (char &ch : s)
+                if (ch == '\n') ch = ' ';
+        }
+        if (!(f->options & kPxAnsiText) && !c.oemFont) s = px_oemToAnsi(s.c_str());
+    }
+    return s;
+}
+
+bool copyAllowed(const PxFieldCtl &c) { return !(c.options & kPxPassword); }
+
+void copySelection(PxFieldCtl &c) {
+    if (!copyAllowed(c)) return;
+    std::string text = px_windowText(c.hwnd);
+    if (c.kind != 2 && c.kind != 3 && c.kind != 6 && c.kind != 7) {
+        DWORD from = 0, to = 0;
+        SendMessageA(c.hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+        if (to > from && to <= text.size()) text = text.substr(from, to - from);
+    }
+    px_copyText(c.hwnd, text.data(), text.size(), c.oemFont);
+}
+
+// Clipboard messages, and the keys that would change a read-only field.
+bool clipboardMessage(PxFieldCtl &c, UINT msg, LRESULT *result) {
+    *result = 0;
+    switch (msg) {
+    case WM_COPY: copySelection(c); return true;
+    case WM_CUT:
+        if (!isInputKind(c.kind)) return true;
+        copySelection(c);
+        if (!copyAllowed(c)) return true;
+        CallWindowProcA(c.oldProc, c.hwnd, WM_CLEAR, 0, 0);
+        return true;
+    case WM_PASTE:
+        if (!isInputKind(c.kind)) return true;
+        if (c.filter) {
+            uint8_t ov = app().overwrite;
+            px_inputFilterMsg(c.filter, c.hwnd, msg, 0, ov);
+            app().overwrite = ov;
+            return true;
+        }
+        return false;
+    case WM_CLEAR: return !isInputKind(c.kind);
+    }
+    return false;
+}
+
+LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    PxFieldCtl *c = ctlOf(wnd);
+    if (!c) return DefWindowProcA(wnd, msg, wParam, lParam);
+    WNDPROC old = c->oldProc;
+    try {
+        LRESULT result = 0;
+        switch (msg) {
+        case WM_CHAR:
+            if (wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
+            if (c->kind == 2 || c->kind == 3 || c->kind == 7) {
+                px_postCharEvent(static_cast<int>(wParam), px_keyEventMode());
+                return 0;
+            }
+            if (isReadOnlyKind(c->kind)) return 0;
+            if (c->filter) {
+                uint8_t ov = app().overwrite;
+                int used = px_inputFilterMsg(c->filter, wnd, msg, wParam, ov);
+                app().overwrite = ov;
+                if (used) return 0;
+            }
+            break;
+        case WM_KEYDOWN:
+            if (isReadOnlyKind(c->kind) && (wParam == VK_DELETE || wParam == VK_BACK)) return 0;
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            c->focused = !c->focused;
+            if (c->kind == 2) InvalidateRect(wnd, nullptr, TRUE);
+            break;
+        case WM_CUT:
+        case WM_COPY:
+        case WM_PASTE:
+        case WM_CLEAR:
+            if (clipboardMessage(*c, msg, &result)) return result;
+            break;
+        case WM_SETTEXT:
+            break;
+        case WM_GETDLGCODE: {
+            LRESULT r = CallWindowProcA(old, wnd, msg, wParam, lParam);
+            const MSG *m = reinterpret_cast<const MSG *>(lParam);
+            if (m && m->message == WM_CHAR) r |= DLGC_WANTALLKEYS;
+            return r;
+        }
+        case BM_SETCHECK:
+            if (c->readOnlyMark && wParam) wParam = BST_CHECKED;
+            break;
+        case WM_SETCURSOR:
+            if (c->kind == 2) {
+                SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+                return TRUE;
+            }
+            break;
+        case WM_NCDESTROY:
+            if (c->filter) px_freeInputFilter(c->filter);
+            c->filter = nullptr;
+            if (c->fmtEdit) px_fmtEditDetach(c->fmtEdit);
+            c->fmtEdit = nullptr;
+            RemovePropA(wnd, "pxField");
+            SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+            c->hwnd = nullptr;
+            break;
+        }
+    } catch (...) {
+        return 0;
+    }
+    return CallWindowProcA(old, wnd, msg, wParam, lParam);
+}
+
+DWORD edgeStyle(const PxFieldCtl &c) {
+    if (c.options & (kPxPlainText | kPxNoEdge)) return 0;
+    if (c.kind == 7) return (c.options & (kPxProgress | kPxEditForm)) ? WS_EX_STATICEDGE : 0;
+    bool edged = c.kind == 1 || c.kind == 2 || c.kind == 4 || c.kind == 8 || (c.kind == 5 && app().edgeReadOnly);
+    if (!edged) return 0;
+    switch (app().edgeType) {
+    case 0: return WS_EX_WINDOWEDGE;
+    case 1: return WS_EX_STATICEDGE;
+    case 2: return WS_EX_CLIENTEDGE;
+    default: return 0;
+    }
+}
+
+struct ControlShape {
+    const char *cls = "Edit";
+    DWORD style = 0, exStyle = 0;
+    bool textFont = false;
+};
+
+ControlShape shapeOf(const PxFieldCtl &c, bool rightAlign) {
+    ControlShape s;
+    const PxField *f = c.field;
+    if (c.options & kPxPlainText) {
+        s.cls = "Static";
+        s.style = SS_NOPREFIX | (rightAlign ? SS_RIGHT : 0);
+        s.textFont = true;
+        return s;
+    }
+    switch (c.kind) {
+    case 1:
+    case 4:
+    case 5:
+    case 8:
+        s.style = (f->type == PXV_STRING && f->height > 1) ? ES_MULTILINE | ES_AUTOVSCROLL : ES_AUTOHSCROLL;
+        if (isReadOnlyKind(c.kind)) s.style |= ES_READONLY;
+        break;
+    case 2: break;
+    case 3:
+        s.cls = "Button";
+        s.style = BS_PUSHBUTTON | ((c.options & kPxFlat) ? BS_FLAT : 0);
+        s.textFont = true;
+        break;
+    case 7:
+        s.textFont = true;
+        if (c.options & (kPxCheckBox | kPxRadio)) {
+            s.cls = "Button";
+            s.style = ((c.options & kPxCheckBox) ? BS_CHECKBOX : BS_RADIOBUTTON) | ((c.options & kPxFlat) ? BS_FLAT : 0) |
+                      ((c.buttonStyle & 4) ? BS_LEFTTEXT : 0);
+            int a = static_cast<int>(c.buttonStyle & 3);
+            s.style |= a == 1 ? BS_RIGHT : a == 2 ? BS_CENTER : BS_LEFT;
+        } else if (c.options & kPxProgress) {
+            s.cls = PROGRESS_CLASSA;
+            s.style = PBS_SMOOTH;
+        }
+        break;
+    default:
+        s.cls = "Static";
+        s.style = SS_NOPREFIX;
+        s.textFont = true;
+        break;
+    }
+    if (c.options & kPxPassword) s.style |= ES_PASSWORD;
+    if (c.kind == 1 || c.kind == 2 || c.kind == 4 || c.kind == 5 || c.kind == 8) {
+        int a = px_fieldAlign(f);
+        s.style |= a == 1 ? ES_RIGHT : a == 2 ? ES_CENTER : 0;
+    }
+    s.exStyle = edgeStyle(c);
+    return s;
+}
+
+void fieldRect(const PxDialog *d, PxFieldCtl &c) {
+    int sx = app().stepX, sy = app().stepY, b = (d->flags & kPxDlgNoBorder) ? 0 : 1;
+    const PxField *f = c.field;
+    c.x = (f->column - b) * sx;
+    c.y = (f->row - b) * sy;
+    c.cx = f->width * sx;
+    c.cy = (f->height > 0 ? f->height : 1) * sy;
+    if (c.kind == 3) {
+        c.cx = f->width * sx + sx / 2;
+        c.cy = sy + sy / 2;
+        c.x -= sx / 4;
+        c.y -= sy / 4;
+    } else if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio))) {
+        c.cx = static_cast<int>(c.label.size() + 3) * sx;
+        if (c.buttonStyle & 4) c.x -= static_cast<int>(c.label.size() + 1) * sx;
+    } else if (c.kind == 7 && (c.options & kPxEditForm)) {
+        c.cy = sy / 2;
+        c.y += sy / 4;
+    } else if (c.kind != 7 && !(c.options & kPxPlainText)) {
+        c.x -= 2;
+        c.cx += 4;
+        if (app().fieldLineH < sy) {
+            c.y += (sy - app().fieldLineH) / 2;
+            c.cy -= sy - app().fieldLineH;
+        }
+    }
+    DWORD ex = edgeStyle(c);
+    if (ex & WS_EX_CLIENTEDGE) c.y -= 2, c.cy += 4;
+    else if (ex & WS_EX_STATICEDGE) c.y -= 1, c.cy += 2;
+}
+
+bool createField(PxDialog *d, size_t index) {
+    PxFieldCtl &c = d->fields[index];
+    c.oemFont = app().oemFont[kPxFieldFont] != 0;
+    ControlShape s = shapeOf(c, (d->panel->options & kPxPanelRightAlign) != 0);
+    fieldRect(d, c);
+    std::string text = c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)) ? c.label : std::string();
+    c.hwnd = CreateWindowExA(s.exStyle, s.cls, text.c_str(), WS_CHILD | WS_VISIBLE | s.style, c.x, c.y, c.cx, c.cy,
+                             d->hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxFieldIdBase + index)),
+                             app().instance, nullptr);
+    if (!c.hwnd) return false;
+    HFONT font = s.textFont ? d->textFont : c.enabled ? d->fieldFont : d->disableFont;
+    SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (std::strcmp(s.cls, "Edit") == 0)
+        SendMessageA(c.hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, app().edgeType == 2 ? 0 : MAKELONG(1, 1));
+    if (c.options & kPxPlainText) return true;
+    SetPropA(c.hwnd, "pxField", &c);
+    c.oldProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(c.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc)));
+    if (isInputKind(c.kind) && !px_fieldFormatter(c.field)) c.filter = px_makeFieldFilter(c.field, c.oemFont);
+    if (!c.enabled) EnableWindow(c.hwnd, FALSE);
+    return true;
+}
+
+std::string readControl(HWND wnd) { return px_windowText(wnd); }
+
+// The input through the formatted-edit engine: the formatter holds the
+// text, so it says whether anything changed and gives the value.
+int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopServices &svc) {
+    px_fmtSetValue(fmt, ctl->field);
+    px_fmtSetInsert(fmt, app().overwrite != 0);
+    px_fmtStartEdit(fmt, true);
+    InvalidateRect(ctl->hwnd, nullptr, TRUE);
+    for (;;) {
+        svc.wait(ev);
+        if (!isInputKind(ctl->kind) || !px_fmtIsChanged(fmt) || ev->code == kPxEvMenuCancelled) return ev->code;
+        if (px_fmtGetValue(fmt, ctl->field)) return ev->code;
+        if (ev->code == 27) {
+            px_fmtSetValue(fmt, ctl->field);
+            px_fmtStartEdit(fmt, true);
+            InvalidateRect(ctl->hwnd, nullptr, TRUE);
+        }
+        MessageBeep(MB_ICONHAND);
+        px_flushTypeAhead();
+    }
+}
+
+}  // namespace
+
+// The formatted-edit engine is not built yet: no field gets a host, and
+// formatted fields edit as plain ones.
+PxFmtEditHost *px_fmtEditAttach(HWND, PxFormatter *) { return nullptr; }
+void px_fmtEditDetach(PxFmtEditHost *) {}
+
+std::string px_windowText(HWND wnd) {
+    int n = GetWindowTextLengthA(wnd);
+    if (n <= 0) return std::string();
+    std::string s(static_cast<size_t>(n) + 1, '\0');
+    int got = GetWindowTextA(wnd, &s[0], n + 1);
+    s.resize(static_cast<size_t>(got < 0 ? 0 : got));
+    return s;
+}
+
+int px_fieldAlign(const PxField *field) {
+    if (PxFormatter *f = px_fieldFormatter(field)) {
+        int a = px_fmtGetAlign(f);
+        if (a >= 0) return a;
+    }
+    switch (field->kind & kPxKindMask) {
+    case 0: case 6: case 7: case 9: case 10: case 11: case 12: case 13: case 14: case 15: return 0;
+    case 3: return 2;
+    }
+    switch (field->type & ~kPxVariant) {
+    case PXV_STRING: case PXV_MASKSTR: return field->width == 1 ? 2 : 0;
+    case PXV_DATE: case PXV_TIME: case PXV_SHORTTIME: return 0;
+    case PXV_CHAR: return 2;
+    default: return 1;
+    }
+}
+
+bool px_createFields(PxDialog *dialog) {
+    for (size_t i = 0; i < dialog->fields.size(); ++i) {
+        if (!createField(dialog, i)) {
+            px_sysErrorBox(GetLastError(), "px_createFields(%d): CreateWindowEx() failed!", static_cast<int>(i));
+            return false;
+        }
+    }
+    return true;
+}
+
+void px_updateFieldCtls(PxDialog *dialog) {
+    for (PxFieldCtl &c : dialog->fields) {
+        if (!c.hwnd) continue;
+        c.kindByte = c.field->kind;
+        c.enabled = !(c.kindByte & (kPxKindSkip | kPxKindHidden)) && !(c.options & kPxPlainText);
+        EnableWindow(c.hwnd, c.enabled);
+        int kind = c.kind == 7 ? 7 : c.field->kind & kPxKindMask;
+        if (kind != c.kind && (isInputKind(kind) || isReadOnlyKind(kind)) && (isInputKind(c.kind) || isReadOnlyKind(c.kind))) {
+            c.kind = kind;
+            SendMessageA(c.hwnd, EM_SETREADONLY, isReadOnlyKind(kind), 0);
+        }
+        // The value type or format may have changed with the update.
+        if (c.filter) px_freeInputFilter(c.filter);
+        c.filter = isInputKind(c.kind) && c.oldProc && !px_fieldFormatter(c.field) ? px_makeFieldFilter(c.field, c.oemFont) : nullptr;
+        c.type = c.field->type;
+        SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.enabled ? dialog->fieldFont : dialog->disableFont), FALSE);
+        InvalidateRect(c.hwnd, nullptr, TRUE);
+    }
+}
+
+void px_showFieldValues(PxDialog *dialog, int from, int to) {
+    if (from < 0) from = 0;
+    if (to > static_cast<int>(dialog->fields.size())) to = static_cast<int>(dialog->fields.size());
+    for (int i = from; i < to; ++i) {
+        PxFieldCtl &c = dialog->fields[static_cast<size_t>(i)];
+        if (!c.hwnd) continue;
+        const PxField *f = c.field;
+        if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio))) {
+            bool on = f->value && f->capacity > 0 && f->value[0] != 0 && f->value[0] != ' ';
+            SendMessageA(c.hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+            if (c.readOnlyMark && c.enabled) SendMessageA(c.hwnd, BM_SETSTATE, TRUE, 0);
+        } else if (c.kind == 7 && (c.options & kPxProgress)) {
+            // An empty value is position 0; the text never runs past the buffer.
+            size_t len = f->value ? strnlen(f->value, static_cast<size_t>(f->capacity)) : 0, filled = 0;
+            while (filled < len && f->value[filled] != ' ') ++filled;
+            SendMessageA(c.hwnd, PBM_SETPOS, len ? static_cast<WPARAM>(100 * filled / len) : 0, 0);
+        } else {
+            SetWindowTextA(c.hwnd, shownText(c, false).c_str());
+        }
+    }
+}
+
+bool px_takeFieldValue(HWND hwnd, PxFieldCtl *ctl, bool check) {
+    PxField *f = ctl->field;
+    std::string text = readControl(hwnd);
+    int base = f->type & ~kPxVariant;
+    bool convert = !(f->options & kPxAnsiText) && !ctl->oemFont;
+    if (base == PXV_STRING) {
+        if (f->height > 1) {
+            std::string lf;
+            for (char ch : text)
+                if (ch != '\r') lf += ch;
+            text = lf;
+        }
+        size_t room = f->length > 0 ? static_cast<size_t>(f->length) - 1 : 0;
+        if (text.size() > room) text.resize(room);
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        if (convert) text = px_ansiToOem(text.c_str());
+        return px_storeFieldText(text.c_str(), f);
+    }
+    if (check && px_checkFieldText(text.c_str(), f) != 0) return false;
+    if ((base == PXV_MASKSTR || base == PXV_CHAR) && convert) text = px_ansiToOem(text.c_str());
+    return px_storeFieldText(text.c_str(), f);
+}
+
+int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
+    PxTopWnd *top = px_firstTopWnd();
+    if (!top) return -1;
+    void *prevDialog = top->runningDlg;
+    HWND prevInput = dialog->inputWnd;
+    HWND hadFocus = GetFocus();
+    top->runningDlg = dialog;
+    dialog->inputWnd = hwnd;
+    SetFocus(hwnd);
+    const PxLoopServices &svc = px_loopServices();
+    PxFormatter *fmt = ctl ? px_fieldFormatter(ctl->field) : nullptr;
+    if (fmt && px_fmtVersion(fmt) > 4 && !ctl->fmtEdit) ctl->fmtEdit = px_fmtEditAttach(hwnd, fmt);
+    int code;
+    if (ctl && ctl->fmtEdit) {
+        code = formattedLoop(ev, ctl, fmt, svc);
+    } else if (!ctl) {
+        svc.wait(ev);
+        code = ev->code;
+    } else {
+        bool input = isInputKind(ctl->kind);
+        std::string shown = shownText(*ctl, true);
+        SetWindowTextA(hwnd, shown.c_str());
+        SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);
+        auto selectStart = [&] {
+            if ((ctl->field->type & ~kPxVariant) == PXV_CHAR) SendMessageA(hwnd, EM_SETSEL, 0, 0);
+            else SendMessageA(hwnd, EM_SETSEL, 0, -1);
+        };
+        if (input) selectStart();
+        for (;;) {
+            svc.wait(ev);
+            code = ev->code;
+            if (!input || !IsWindow(hwnd) || !SendMessageA(hwnd, EM_GETMODIFY, 0, 0)) break;
+            // A system loop cancelled under a changed field: the input ends
+            // and the edited text is not taken.
+            if (code == kPxEvMenuCancelled) {
+                SetWindowTextA(hwnd, shown.c_str());
+                SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);
+                break;
+            }
+            if (px_takeFieldValue(hwnd, ctl, true)) break;
+            if (code == 27) {
+                SetWindowTextA(hwnd, shown.c_str());
+                SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);
+                selectStart();
+            }
+            MessageBeep(MB_ICONHAND);
+            px_flushTypeAhead();
+        }
+    }
+    if (ctl && ctl->fmtEdit) {
+        px_fmtEditDetach(ctl->fmtEdit);
+        ctl->fmtEdit = nullptr;
+    }
+    if (IsWindow(dialog->hwnd)) dialog->inputWnd = prevInput;
+    if (px_firstTopWnd() == top) top->runningDlg = prevDialog;
+    if (hadFocus != GetFocus() && IsWindow(dialog->hwnd) && GetFocus() == hwnd) SetFocus(dialog->hwnd);
+    return code;
+}
+
+int px_editCurrentField(PxEvent *ev, PxDialog *dialog) {
+    PxField *cur = dialog->panel->currentField;
+    if (!cur) return px_runInputLoop(ev, dialog, nullptr, dialog->hwnd);
+    long index = cur - dialog->panel->fields;
+    if (index < 0 || index >= static_cast<long>(dialog->fields.size())) return -1;
+    PxFieldCtl &c = dialog->fields[static_cast<size_t>(index)];
+    if (!c.hwnd) return -1;
+    px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
+    int code = px_runInputLoop(ev, dialog, &c, c.hwnd);
+    // A click on a check box or radio button toggles it like the space bar.
+    if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)) && code == kPxMouseClick &&
+        px_fieldAtCell(dialog->panel, c.field, ev->p1, ev->p2))
+        code = ' ';
+    if (isInputKind(c.kind)) px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
+    return code;
+}
+
+bool px_copyText(HWND hwnd, const char *text, size_t length, bool oem) {
+    if (!OpenClipboard(hwnd)) return false;
+    EmptyClipboard();
+    bool ok = false;
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, length + 1);
+    if (mem) {
+        char *p = static_cast<char *>(GlobalLock(mem));
+        std::memcpy(p, text, length);
+        p[length] = '\0';
+        GlobalUnlock(mem);
+        ok = SetClipboardData(oem ? CF_OEMTEXT : CF_TEXT, mem) != nullptr;
+        if (!ok) GlobalFree(mem);
+        HGLOBAL loc = GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID));
+        if (loc) {
+            *static_cast<LCID *>(GlobalLock(loc)) = GetUserDefaultLCID();
+            GlobalUnlock(loc);
+            if (!SetClipboardData(CF_LOCALE, loc)) GlobalFree(loc);
+        }
+    }
+    CloseClipboard();
+    return ok;
+}
+
+int px_translateClipKey(HWND hwnd, int controlKind, int vk, int shift) {
+    for (const ClipKey &k : kClipKeys) {
+        if (k.controlKind != controlKind || k.shift != shift || k.vk != vk) continue;
+        SendMessageA(hwnd, k.message, 0, 0);
+        return 1;
+    }
+    return 0;
+}
+
+bool px_fieldClipKey(HWND hwnd, int vk, int shift) {
+    PxFieldCtl *c = ctlOf(hwnd);
+    if (!c) return false;
+    return px_translateClipKey(hwnd, 0x300, vk, shift) != 0;
+}

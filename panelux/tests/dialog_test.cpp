@@ -1,0 +1,461 @@
+// Dialogs through the loaded module: request 23 opens a panel on the grid,
+// 26 runs the input loop on keys from the input script, 24, 25, 27 and 32
+// update and read fields, 29 frees; bad requests leave nothing behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "descbuilder.h"
+#include "module.h"
+#include "screenshot.h"
+#include "wire.h"
+
+namespace {
+
+th::Host &H() { return th::Host::get(); }
+
+th::Bytes bytesOf(const Desc &d) {
+    ::Bytes b = d.encode();
+    return th::Bytes().raw(b.b.data(), b.b.size());
+}
+
+DescField textField(int column, int row, int width, const std::string &value, int length = 20) {
+    DescField f;
+    f.kind = 1;
+    f.type = 7;
+    f.length = static_cast<int16_t>(length);
+    f.column = static_cast<int8_t>(column), f.row = static_cast<int8_t>(row), f.width = static_cast<int8_t>(width);
+    f.value = textValue(value);
+    return f;
+}
+
+int dialogCount() {
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+        EnumChildWindows(w, [](HWND c, LPARAM q) -> BOOL {
+            char cls[32];
+            GetClassNameA(c, cls, sizeof cls);
+            if (!lstrcmpA(cls, "pxDialogWnd")) ++*reinterpret_cast<int *>(q);
+            return TRUE;
+        }, p);
+        char cls[32];
+        GetClassNameA(w, cls, sizeof cls);
+        if (!lstrcmpA(cls, "pxDialogWnd")) ++*reinterpret_cast<int *>(p);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+std::string textOf(HWND w) {
+    char buf[256] = {};
+    GetWindowTextA(w, buf, sizeof buf);
+    return buf;
+}
+
+// Numbers are shown right-aligned in the field's width.
+std::string trimmed(const std::string &s) {
+    size_t b = s.find_first_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b);
+}
+
+RECT rectIn(HWND child, HWND parent) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
+
+struct Dialogs : ::testing::Test {
+    th::Module m{"formkit.dll"};
+    void SetUp() override {
+        H().reset();
+        H().enableExt({18, 26});
+        m.start();
+        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
+    }
+    void TearDown() override {
+        m.message(kMsgUnload);
+        EXPECT_EQ(0, dialogCount());
+    }
+    void frame() {
+        m.message(7, th::Bytes().i16(60).i16(20).text("Frame"));
+        H().pump();
+    }
+    int32_t open(const Desc &d) {
+        EXPECT_EQ(4, m.message(23, bytesOf(d)));
+        return WireReader(m.reply(), 4).i32();
+    }
+    HWND dialogWnd(int32_t handle) {
+        int n = m.message(12, th::Bytes().i32(handle).i16(0));
+        (void)n;
+        HWND found = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+            HWND *out = reinterpret_cast<HWND *>(p);
+            HWND d = FindWindowExA(nullptr, nullptr, "pxDialogWnd", nullptr);
+            if (d) *out = d;
+            HWND client = FindWindowExA(w, nullptr, "pxClientWnd", nullptr);
+            if (client && !*out) *out = FindWindowExA(client, nullptr, "pxDialogWnd", nullptr);
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+    // Request 26 on one field with an empty update record.
+    std::vector<unsigned char> run(int32_t handle, int16_t field, th::Bytes update = th::Bytes().u8(0)) {
+        int n = m.message(26, th::Bytes().i32(handle).i16(-1).i16(field).i16(-1).raw(update));
+        return std::vector<unsigned char>(m.reply(), m.reply() + (n > 0 ? n : 0));
+    }
+    static void post(HWND w, std::vector<int> chars) {
+        H().script.push_back([w, chars] {
+            for (int c : chars) PostMessageA(w, WM_CHAR, static_cast<WPARAM>(c), 1);
+        });
+    }
+    static void key(HWND w, int vk) {
+        H().script.push_back([w, vk] { PostMessageA(w, WM_KEYDOWN, static_cast<WPARAM>(vk), 1); });
+    }
+};
+
+int16_t eventCode(const std::vector<unsigned char> &reply) {
+    return reply.size() >= 2 ? static_cast<int16_t>(reply[0] | reply[1] << 8) : 0;
+}
+
+TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
+    frame();
+    Desc d;
+    d.owner1 = 41;
+    d.id = 0;
+    d.caption = "Input \x82\xa2\xae\xa4";  // "Ввод" in code page 866
+    d.texts = {{{2, 2}, "Name:"}, {{2, 4}, "\x88\xac\xef"}};
+    d.fields = {textField(8, 2, 15, "")};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(41);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_TRUE(IsWindowVisible(dlg));
+    // Server texts in code page 866 are shown in 1251.
+    EXPECT_EQ("Input \xc2\xe2\xee\xe4", textOf(dlg));
+    EXPECT_EQ("\xc8\xec\xff", textOf(GetDlgItem(dlg, 513)));
+    HWND text = GetDlgItem(dlg, 512), edit = GetDlgItem(dlg, 768);
+    ASSERT_NE(nullptr, text);
+    ASSERT_NE(nullptr, edit);
+    EXPECT_EQ("Name:", textOf(text));
+    // The text is five cells wide; the edit starts six cells right of it,
+    // two pixels further left for its frame.
+    RECT t = rectIn(text, dlg), e = rectIn(edit, dlg);
+    int stepX = (t.right - t.left) / 5;
+    EXPECT_EQ(0, (t.right - t.left) % 5);
+    EXPECT_EQ(6 * stepX - 2, e.left - t.left);
+    EXPECT_EQ(15 * stepX + 4, e.right - e.left);
+
+    // Typed text and Enter: the event and the new value.
+    post(edit, {'a', 'b', 'c'});
+    key(edit, VK_RETURN);
+    std::vector<unsigned char> r = run(41, 0);
+    EXPECT_EQ("abc", textOf(edit));
+    ASSERT_EQ(13u, r.size());
+    EXPECT_EQ(13, eventCode(r));
+    EXPECT_EQ("abc", std::string(reinterpret_cast<const char *>(r.data() + 9)));
+    // Unchanged: the event alone.
+    key(edit, VK_RETURN);
+    EXPECT_EQ(9u, run(41, 0).size());
+
+    // 24 updates every field, 27 one, 32 reads one back; indexes outside
+    // the panel change nothing.
+    m.message(24, th::Bytes().i32(41).i16(0).u8(0x10).text("xyz"));
+    EXPECT_EQ("xyz", textOf(edit));
+    m.message(27, th::Bytes().i32(41).i16(0).u8(0x10).text("q"));
+    EXPECT_EQ("q", textOf(edit));
+    for (int16_t bad : {1, -1, 300}) {
+        m.message(27, th::Bytes().i32(41).i16(bad).u8(0x10).text("bad"));
+        EXPECT_EQ(4, m.message(32, th::Bytes().i32(41).i16(bad))) << bad;
+        EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+        if (bad >= 0) {
+            EXPECT_EQ(4, m.message(26, th::Bytes().i32(41).i16(-1).i16(bad).i16(-1).u8(0))) << bad;
+        }
+    }
+    EXPECT_EQ(6, m.message(32, th::Bytes().i32(41).i16(0)));
+    EXPECT_EQ(1, WireReader(m.reply(), 4).i32());
+    EXPECT_STREQ("q", reinterpret_cast<const char *>(m.reply() + 4));
+    // 25 replaces the texts; 12 reads the dialog's caption within its size.
+    m.message(25, th::Bytes().i32(41).u16(0).u8(2).u8(2).text("Nick:").u16(0).u8(2).u8(4).text("\x88\xac\xef"));
+    EXPECT_EQ("Nick:", textOf(text));
+    EXPECT_EQ(24, m.message(12, th::Bytes().i32(41).i16(20)));
+    EXPECT_STREQ("Input \x82\xa2\xae\xa4", reinterpret_cast<const char *>(m.reply() + 4));  // back in 866
+    EXPECT_EQ(8003, m.message(12, th::Bytes().i32(41).i16(30000)));
+
+    // Closing the window asks the server with Escape.
+    H().added.clear();
+    SendMessageA(dlg, WM_CLOSE, 0, 0);
+    ASSERT_EQ(1u, H().added.size());
+    EXPECT_EQ(27, H().added[0].event.code);
+    EXPECT_TRUE(IsWindow(dlg));
+
+    m.message(29, th::Bytes().i32(41));
+    EXPECT_FALSE(IsWindow(dlg));
+    EXPECT_EQ(4, m.message(26, th::Bytes().i32(41).i16(-1).i16(0).i16(-1).u8(0)));
+    EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+}
+
+TEST_F(Dialogs, InputLoopKeepsAnInvalidFieldUntilEscapeAndEndsOnACancelledLoop) {
+    frame();
+    Desc d;
+    d.owner1 = 5;
+    DescField f = textField(3, 2, 12, "");
+    f.type = 1;  // int32
+    f.length = 0;
+    f.value = binValue<int32_t>(7);
+    d.fields = {f};
+    ASSERT_EQ(0, open(d));
+    HWND edit = GetDlgItem(dialogWnd(5), 768);
+    auto invalid = [edit] {
+        H().script.push_back([edit] {
+            SetWindowTextA(edit, "12x");
+            SendMessageA(edit, EM_SETMODIFY, TRUE, 0);
+        });
+    };
+    // Enter on an invalid text beeps and flushes; Escape restores; the
+    // unchanged field then ends on the next key.
+    invalid();
+    key(edit, VK_RETURN);
+    key(edit, VK_ESCAPE);
+    key(edit, VK_RETURN);
+    std::vector<unsigned char> r = run(5, 0);
+    ASSERT_EQ(9u, r.size());
+    EXPECT_EQ(13, eventCode(r));
+    EXPECT_EQ(2, H().flushInputs);
+    EXPECT_EQ("7", trimmed(textOf(edit)));
+    // A valid number is taken and sent back as the binary value.
+    H().script.push_back([edit] {
+        SetWindowTextA(edit, "-123456789");
+        SendMessageA(edit, EM_SETMODIFY, TRUE, 0);
+    });
+    key(edit, VK_RETURN);
+    r = run(5, 0);
+    ASSERT_EQ(13u, r.size());
+    EXPECT_EQ(-123456789, WireReader(r.data() + 9, 4).i32());
+    // A cancelled system loop under a changed, invalid field ends the input
+    // and takes nothing.
+    invalid();
+    H().script.push_back([] { H().queue.push_back(PxEvent{775, 0, 0, 0, 0, 0}); });
+    r = run(5, 0);
+    ASSERT_EQ(9u, r.size());
+    EXPECT_EQ(775, eventCode(r));
+    EXPECT_EQ("-123456789", trimmed(textOf(edit)));
+}
+
+TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
+    frame();
+    Desc d;
+    d.owner1 = 9;
+    DescField pw = textField(3, 2, 10, "secret");
+    pw.options = 0x00080000;
+    DescField ro = textField(3, 4, 10, "fixed");
+    ro.kind = 5;
+    d.fields = {pw, ro};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(9), p = GetDlgItem(dlg, 768), r = GetDlgItem(dlg, 769);
+    auto clip = [] {
+        std::string s;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE h = GetClipboardData(CF_TEXT)) s = static_cast<const char *>(GlobalLock(h)), GlobalUnlock(h);
+            CloseClipboard();
+        }
+        return s;
+    };
+    auto putClip = [](const char *s) {
+        OpenClipboard(nullptr);
+        EmptyClipboard();
+        HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, strlen(s) + 1);
+        strcpy(static_cast<char *>(GlobalLock(g)), s);
+        GlobalUnlock(g);
+        SetClipboardData(CF_TEXT, g);
+        CloseClipboard();
+    };
+    EXPECT_NE(0, GetWindowLongA(p, GWL_STYLE) & ES_PASSWORD);
+    for (UINT msg : {WM_COPY, WM_CUT}) {
+        putClip("before");
+        SendMessageA(p, EM_SETSEL, 0, -1);
+        SendMessageA(p, msg, 0, 0);
+        EXPECT_EQ("before", clip()) << msg;
+    }
+    SendMessageA(r, EM_SETSEL, 0, -1);
+    for (UINT msg : {WM_CLEAR, WM_PASTE, WM_CUT}) SendMessageA(r, msg, 0, 0);
+    for (int vk : {VK_DELETE, VK_BACK}) SendMessageA(r, WM_KEYDOWN, static_cast<WPARAM>(vk), 0);
+    SendMessageA(r, WM_CHAR, 'z', 0);
+    EXPECT_EQ("fixed", textOf(r));
+    // Copy of a read-only field is allowed.
+    SendMessageA(r, WM_COPY, 0, 0);
+    EXPECT_EQ("fixed", clip());
+
+    // The clipboard keys reach the field through the terminal's filter
+    // before the key table would make them events. Outside input a password
+    // control holds only stars.
+    struct Key {
+        HWND field;
+        int shiftVk, vk;
+        const char *clipboard, *text;
+    } keys[] = {
+        {p, VK_CONTROL, VK_INSERT, "before", "******"},
+        {r, VK_CONTROL, VK_INSERT, "fixed", "fixed"},
+        {r, VK_SHIFT, VK_DELETE, "before", "fixed"},
+        {r, VK_SHIFT, VK_INSERT, "before", "fixed"},
+    };
+    for (const Key &k : keys) {
+        putClip("before");
+        SendMessageA(k.field, EM_SETSEL, 0, -1);
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[k.shiftVk] = 0x80;
+        SetKeyboardState(state);
+        PostMessageA(k.field, WM_KEYDOWN, static_cast<WPARAM>(k.vk), 1);
+        H().pump();
+        state[k.shiftVk] = 0;
+        SetKeyboardState(state);
+        EXPECT_EQ(k.clipboard, clip()) << k.vk;
+        EXPECT_EQ(k.text, textOf(k.field)) << k.vk;
+    }
+    EXPECT_TRUE(H().added.empty());
+
+    // Request 32 gives at most 7999 bytes of text with its NUL.
+    m.message(27, th::Bytes().i32(9).i16(1).u8(0x12).u8(7).i16(9000).text(std::string(8500, 'w')));
+    EXPECT_EQ(4 + 7999, m.message(32, th::Bytes().i32(9).i16(1)));
+    EXPECT_EQ(7998, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(0, m.reply()[4 + 7998]);
+}
+
+TEST_F(Dialogs, RefusedDescriptionsLeaveNothingAndFramelessDialogsStandAlone) {
+    // No frame: a top-level dialog with a level of its own; mode 0xFE
+    // without any parent is shown outside the list.
+    Desc top;
+    top.owner1 = 3;
+    top.fields = {textField(2, 2, 5, "x")};
+    ASSERT_EQ(0, open(top));
+    Desc outside;
+    outside.owner1 = 4;
+    outside.id = 0xFE00;
+    ASSERT_EQ(0, open(outside));
+    EXPECT_EQ(2, dialogCount());
+
+    Desc dup;
+    dup.owner1 = 3;
+    Desc zero;
+    zero.owner1 = 0;
+    Desc cut;
+    cut.owner1 = 20;
+    cut.fieldCount = 9;
+    // Within the host's block: a cut description reads no further.
+    for (const Desc *bad : {&dup, &zero, &cut}) {
+        EXPECT_EQ(4, m.messageInBlock(23, bytesOf(*bad)));
+        EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+    }
+    EXPECT_EQ(2, dialogCount());
+    m.message(29, th::Bytes().i32(4));
+    m.message(29, th::Bytes().i32(3));
+    EXPECT_EQ(0, dialogCount());
+    // The handles are free again.
+    EXPECT_EQ(0, open(top));
+}
+
+// A mode-0 panel opened while another dialog runs its input becomes that
+// dialog's child window; closing the parent first leaves the child's
+// handle to be freed on its own.
+TEST_F(Dialogs, PanelOpenedDuringInputBecomesTheRunningDialogsChild) {
+    frame();
+    Desc outer;
+    outer.owner1 = 50;
+    outer.left = 1, outer.top = 1, outer.right = 40, outer.bottom = 15;
+    outer.texts = {{{2, 2}, "Outer"}};
+    ASSERT_EQ(0, open(outer));
+    HWND a = dialogWnd(50);
+    HWND inner = nullptr;
+    H().script.push_back([&] {
+        Desc d;
+        d.owner1 = 51;
+        d.id = 0;
+        d.left = 5, d.top = 4, d.right = 20, d.bottom = 8;
+        d.fields = {textField(2, 1, 6, "in")};
+        EXPECT_EQ(0, open(d));
+        HWND c = FindWindowExA(a, nullptr, "pxDialogWnd", nullptr);
+        inner = c;
+        ASSERT_NE(nullptr, c);
+        // Above the parent's own controls, at its grid place (no border cell).
+        EXPECT_EQ(c, GetWindow(a, GW_CHILD));
+        RECT r = rectIn(c, a), t = rectIn(GetDlgItem(a, 512), a);
+        int stepX = (t.right - t.left) / 5;
+        EXPECT_EQ((5 - 1 - 1) * stepX, r.left);
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+    });
+    EXPECT_EQ(27, eventCode(run(50, -1)));
+    ASSERT_NE(nullptr, inner);
+    m.message(29, th::Bytes().i32(50));
+    EXPECT_FALSE(IsWindow(inner));
+    EXPECT_EQ(4, m.message(32, th::Bytes().i32(51).i16(0)));
+    m.message(29, th::Bytes().i32(51));
+    EXPECT_EQ(4, m.message(26, th::Bytes().i32(51).i16(-1).i16(-1).i16(-1).u8(0)));
+    EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+}
+
+// One picture of a dialog with every field kind, for people to look at.
+TEST_F(Dialogs, ScreenshotOfADialogWithEveryFieldKind) {
+    frame();
+    Desc d;
+    d.owner1 = 77;
+    d.left = 2, d.top = 2, d.right = 44, d.bottom = 14;
+    d.caption = "Every field";
+    d.boxes = {{1, 1, 41, 6}};
+    d.texts = {{{3, 1}, " Person "},
+               {{3, 2}, "Name:"},
+               {{3, 3}, "Code:"},
+               {{3, 4}, "[ ] Active"},
+               {{20, 4}, "( ) Archived"},
+               {{3, 8}, "\xDA\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xBF"},
+               {{3, 9}, "\xC0\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xD9"}};
+    DescField name = textField(10, 2, 20, "Ivanov");
+    DescField code = textField(10, 3, 8, "RO-17");
+    code.kind = 5;
+    DescField check = textField(3, 4, 1, "X", 2);
+    check.kind = 2;
+    DescField radio = textField(20, 4, 1, " ", 2);
+    radio.kind = 2;
+    DescField progress = textField(17, 8, 20, "XXXXXXXXXX          ", 22);
+    progress.kind = 7;
+    progress.options = 0x00100000;
+    DescField button = textField(30, 11, 8, " ~OK ");
+    button.kind = 3;
+    d.fields = {name, code, check, radio, progress, button};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(77);
+    ASSERT_NE(nullptr, dlg);
+    HWND box = GetDlgItem(dlg, 256), chk = GetDlgItem(dlg, 770), rad = GetDlgItem(dlg, 771),
+         bar = GetDlgItem(dlg, 772), btn = GetDlgItem(dlg, 773);
+    EXPECT_EQ("Person", textOf(box));
+    EXPECT_EQ("Active", textOf(chk));
+    EXPECT_EQ(BST_CHECKED, SendMessageA(chk, BM_GETCHECK, 0, 0));
+    EXPECT_EQ(BST_UNCHECKED, SendMessageA(rad, BM_GETCHECK, 0, 0));
+    EXPECT_EQ(BS_RADIOBUTTON, GetWindowLongA(rad, GWL_STYLE) & BS_TYPEMASK);
+    EXPECT_EQ(50, SendMessageA(bar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ("&OK", textOf(btn));
+    EXPECT_NE(0, GetWindowLongA(GetDlgItem(dlg, 769), GWL_STYLE) & ES_READONLY);
+    // No Static control for the texts that became labels or lines.
+    for (int id = 512; id < 520; ++id)
+        if (HWND s = GetDlgItem(dlg, id)) {
+            EXPECT_EQ(std::string::npos, textOf(s).find("Active")) << id;
+        }
+    // A click on the check box answers as the space bar; elsewhere it stays a click.
+    for (int column : {5, 30}) {
+        H().script.push_back([column] { H().queue.push_back(PxEvent{515, 0, column, 6, 0, 1}); });
+        EXPECT_EQ(column == 5 ? ' ' : 515, eventCode(run(77, 2))) << column;
+    }
+    // An empty progress value stands at 0.
+    m.message(27, th::Bytes().i32(77).i16(4).u8(0x10).text(""));
+    EXPECT_EQ(0, SendMessageA(bar, PBM_GETPOS, 0, 0));
+    m.message(27, th::Bytes().i32(77).i16(4).u8(0x10).text("XXXXXXXXXXXXXXX     "));
+    SetForegroundWindow(GetAncestor(dlg, GA_ROOT));
+    RedrawWindow(GetAncestor(dlg, GA_ROOT), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    H().pump();
+    EXPECT_GT(th::saveWindowBitmap(dlg, "dialog_screenshot.bmp").size(), 4u);
+}
+
+}  // namespace
