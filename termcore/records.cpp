@@ -1,5 +1,7 @@
 #include "records.h"
 
+#include <cstring>
+
 namespace {
 
 // A text that starts `offset` bytes after `from`: the offset must lie past
@@ -193,5 +195,19 @@ bool tc_readHelp(const void *record, size_t size, bool extended, TcHelpRecord &o
     out.file = r.text();
     bool keyword = out.kind == 0 || (extended && out.kind == 4);
     if (keyword) out.keyword = r.text();
+    return r.ok();
+}
+
+bool tc_readDbg(int code, const void *record, size_t size, TcDbgRecord &out) {
+    WireReader r(record, size);
+    out = TcDbgRecord();
+    out.id = r.i32();
+    if (code == 12 || code == 14) out.word = r.i32();
+    if (code == 14) {
+        out.flag = r.i16();
+    } else if (code == 13 && r.seek(8)) {
+        const char *at = reinterpret_cast<const char *>(r.here());
+        out.data = std::string_view(at, strnlen(at, r.left()));
+    }
     return r.ok();
 }

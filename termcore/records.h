@@ -124,3 +124,13 @@ struct TcHelpRecord {
     std::string_view file, keyword;
 };
 bool tc_readHelp(const void *record, size_t size, bool extended, TcHelpRecord &out);
+
+// Requests 10 to 14: +0 the server's handle (10) or the session id, +4 the
+// datum (12) or the flag's data word (14), +8 the flag (14, int16) or the
+// data (13: its bytes up to a NUL or the end of the record).
+struct TcDbgRecord {
+    int32_t id = 0, word = 0;
+    int16_t flag = 0;
+    std::string_view data;
+};
+bool tc_readDbg(int code, const void *record, size_t size, TcDbgRecord &out);

@@ -95,5 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             text(h.keyword);
         }
     }
+    for (int code = 10; code <= 14; ++code) {
+        TcDbgRecord g;
+        if (tc_readDbg(code, data, size, g)) {
+            inside(g.data);
+            if (code != 13) check(g.data.empty());
+        }
+    }
+
     return 0;
 }
