@@ -3,6 +3,5 @@
 #include "handlers.h"
 
 int tc_editMgr(const TcRequest &) { return 0; }
-int tc_editor(const TcRequest &) { return 0; }
-void tc_editorsCloseAll() {}
 void tc_editMgrDrop() {}
+int32_t tc_editMgrId() { return 0; }

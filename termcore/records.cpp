@@ -211,3 +211,30 @@ bool tc_readDbg(int code, const void *record, size_t size, TcDbgRecord &out) {
     }
     return r.ok();
 }
+
+bool tc_readEditor(const void *record, size_t size, TcEditorRecord &out) {
+    WireReader r(record, size);
+    out = TcEditorRecord();
+    out.operation = r.u8();
+    if (!r.ok()) return false;
+    out.value = r.i32();
+    if (out.operation != 0) out.handle = r.i32();
+    // Only loading a file and adding an error carry texts.
+    if (!r.ok() || (out.operation != 4 && out.operation != 9)) return true;
+    out.text = r.text();
+    if (out.operation == 9 && r.ok()) out.message = r.text();
+    if (!r.ok()) out.text = out.message = {};
+    return true;
+}
+
+bool tc_readEditMgr(const void *record, size_t size, TcEditMgrRecord &out) {
+    WireReader r(record, size);
+    out = TcEditMgrRecord();
+    out.operation = r.u8();
+    if (!r.ok()) return false;
+    out.flags = r.i32();
+    // Only connecting names the caller.
+    if (r.ok() && out.operation == 1) out.text = r.text();
+    if (!r.ok()) out.text = {};
+    return true;
+}

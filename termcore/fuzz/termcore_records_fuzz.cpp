@@ -103,5 +103,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
 
+    TcEditorRecord e;
+    if (tc_readEditor(data, size, e)) {
+        if (e.text.data()) text(e.text);
+        if (e.message.data()) {
+            text(e.message);
+            check(e.message.data() > e.text.data() + e.text.size());
+        }
+    }
+    TcEditMgrRecord em;
+    if (tc_readEditMgr(data, size, em) && em.text.data()) text(em.text);
+
     return 0;
 }
