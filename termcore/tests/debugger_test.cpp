@@ -115,7 +115,9 @@ TEST_F(Debugger, RemoteSessionAsksTheServerOnTheChannel) {
             EXPECT_EQ("ZamDebug", t.channel);
             EXPECT_EQ(kServerHandle, WireReader(t.request.data(), 4).i32());
             // A fresh source folder copy is read without asking for the text.
-            if (t.op == 16) EXPECT_EQ(5, WireReader(t.request.data() + 4, 4).i32());
+            if (t.op == 16) {
+                EXPECT_EQ(5, WireReader(t.request.data() + 4, 4).i32());
+            }
         }
         // The server's text was kept in the cache with the server's time.
         EXPECT_EQ("alpha beta", tmp.read("cash\\rep5.ma~"));
@@ -135,7 +137,9 @@ TEST_F(Debugger, FreshCacheCopyIsReadInsteadOfTheServersText) {
     std::string d = dbg->journal();
     EXPECT_NE(std::string::npos, d.find("source 5 10 10 cached txt\n")) << d;
     for (const th::ChannelCall &t : H().channelTransacts)
-        if (t.op == 16) EXPECT_NE(5, WireReader(t.request.data() + 4, 4).i32());
+        if (t.op == 16) {
+            EXPECT_NE(5, WireReader(t.request.data() + 4, 4).i32());
+        }
 }
 
 TEST_F(Debugger, SessionIdsCountOnAndUnknownIdsAreIgnored) {
