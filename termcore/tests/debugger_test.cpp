@@ -142,6 +142,20 @@ TEST_F(Debugger, FreshCacheCopyIsReadInsteadOfTheServersText) {
         }
 }
 
+// A reply length beyond the room given counts as that room: texts and
+// outputs come from the reply alone.
+TEST_F(Debugger, OverstatedReplyLengthsReadNoFurtherThanTheReply) {
+    loadAt(114);
+    H().channelExtraLength = 100000;
+    words(kOpen, th::Bytes().i32(kServerHandle));
+    words(kStart, th::Bytes().i32(1).i32(3));
+    send(kClose, th::Bytes().i32(1));
+    std::string d = dbg->journal();
+    for (const char *line : {"values 13 6 12 21\n", "name 2 30 name\n", "texts2 4 53 first o|second of two\n",
+                             "source 5 10 10 alpha beta\n"})
+        EXPECT_NE(std::string::npos, d.find(line)) << line << d;
+}
+
 TEST_F(Debugger, SessionIdsCountOnAndUnknownIdsAreIgnored) {
     loadAt(114);
     EXPECT_EQ(std::make_pair(1, 1), words(kOpen, th::Bytes().i32(1)));

@@ -178,11 +178,53 @@ TEST_F(EditMgr, SinkEventsReachTheServer) {
     request(2);
 }
 
+// A taken file that comes back unchanged is released instead of returned;
+// a changed one is returned; either way it is no longer taken.
+TEST_F(EditMgr, ReturnReleasesAnUnchangedFileAndReturnsAChangedOne) {
+    th::EditMgrServer server(true);
+    std::string local = tmp.file("t.mac");
+    spit(local, "text");
+    setUnixTimes(local, 2000000, 2000000);
+    const th::ByteVec taken = th::Bytes().i32(0).text(local).text("srv/t.mac").vec();
+    H().respond("VCS_ASYNC_TABLE", 203, [&](const th::Upcall &) { return taken; });
+    ASSERT_EQ(0, request(1, 0, "x"));
+    IQvEditSink *sink = server.primary();
+    BSTR name = SysAllocString(wide(local).c_str());
+    struct Case {
+        bool changed;
+        uint8_t op;
+    } cases[] = {{false, 2}, {true, 1}};
+    for (const Case &c : cases) {
+        long done = 0;
+        EXPECT_EQ(S_OK, sink->TakeFile(name, &done));
+        EXPECT_EQ(1, done);
+        if (c.changed) setUnixTimes(local, 3000000, 3000000);
+        H().upcalls.clear();
+        EXPECT_EQ(S_OK, sink->ReturnFile(name, &done));
+        EXPECT_EQ(1, done);
+        std::vector<th::ByteVec> v = sent("VCS_ASYNC_TABLE");
+        ASSERT_EQ(1u, v.size());
+        EXPECT_EQ(th::Bytes().u8(c.op).i32(0).text(local).text("srv/t.mac").vec(), v[0]);
+        H().upcalls.clear();
+        EXPECT_EQ(S_OK, sink->ReleaseFile(name));
+        EXPECT_TRUE(sent("VCS_ASYNC_TABLE").empty());
+    }
+    SysFreeString(name);
+    request(2);
+}
+
 TEST_F(EditMgr, WithVersionControlOffAnOpenGoesToTheConsoleEditor) {
     th::EditMgrServer server(true);
     ASSERT_EQ(0, request(1, 0x1000, "x"));
     long done = 0;
     BSTR name = SysAllocString(L"a.mac");
+    // Takes and returns succeed without the server.
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(S_OK, server.primary()->TakeFile(name, &done));
+        EXPECT_EQ(1, done);
+    }
+    EXPECT_EQ(S_OK, server.primary()->ReturnFile(name, &done));
+    EXPECT_EQ(1, done);
     server.primary()->OpenFile(name, 0, &done);
     SysFreeString(name);
     EXPECT_EQ(1, done);
