@@ -267,6 +267,15 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
     return w.ok() ? w.size() : 0;
 }
 
+size_t dispatchPlain(int op, const unsigned char *request, size_t length, void *reply, size_t size) {
+    return dispatch(op, request, length, static_cast<unsigned char *>(reply), size);
+}
+
+size_t dispatchAlloc(int op, const unsigned char *request, size_t length, void *reply, size_t) {
+    unsigned char *buf = reply ? static_cast<DbgReplyObject *>(reply)->buffer(kDbgAllocReply) : nullptr;
+    return dispatch(op, request, length, buf, buf ? kDbgAllocReply : 0);
+}
+
 // --- the sending side: routing of one request ------------------------------
 
 // A request: the owner word, then the entry's values.
@@ -762,6 +771,8 @@ DbgUiInterface *g_ui = nullptr;
 }  // namespace
 
 const DbgTargetTable *dbg_targetTable() { return &kTargetTable; }
+
+DbgHandler DbgGetHandler(int mode) { return mode == kDbgHandlerAlloc ? dispatchAlloc : dispatchPlain; }
 DbgUiInterface *dbg_ui() { return g_ui; }
 
 bool dbg_loadLibrary() {
