@@ -211,9 +211,9 @@ void editorClose(Wrapper *w) {
 int status(const TcRequest &req, bool ok) { return tc_replyInt(req, ok ? 0 : -1); }
 
 int loadFile(const TcRequest &req, Wrapper *w, const TcEditorRecord &rec) {
-    if (!rec.text.data()) return status(req, false);
-    std::optional<std::string> path = VcsTake(std::string(rec.text), "", 0);
-    if (!path) return status(req, false);
+    if (rec.text.empty()) return status(req, false);
+    std::optional<std::string> path = VcsTake("", std::string(rec.text), 0);
+    if (!path || path->empty()) return status(req, false);
     if (w->LoadFile(w->editor, path->c_str(), rec.value != 0)) return status(req, true);
     VcsRelease(*path, 0);
     return status(req, false);

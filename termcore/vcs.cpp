@@ -87,7 +87,7 @@ void vcs_forgetAll() { g_taken.clear(); }
 bool VcsIsTaken(const std::string &local) { return byLocal(local) != g_taken.end(); }
 
 std::optional<std::string> VcsTake(const std::string &local, const std::string &server, int32_t flags) {
-    if (!g_on) return local;
+    if (!g_on) return local.empty() ? server : local;
     std::string key = baseName(server.empty() ? local : server);
     if (byBase(key) != g_taken.end()) return std::nullopt;
     auto data = request(kVcsTake, flags & 0xFF, local, server.empty() ? key : server);

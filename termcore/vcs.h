@@ -13,7 +13,8 @@ bool vcs_isOn();
 
 // Takes a server file (server empty: the local name's) for editing; its
 // local path, or nothing when a file of that base name is taken already or
-// the server refuses.
+// the server refuses. While version control is off: the local name, or the
+// server's when no local name is given.
 std::optional<std::string> VcsTake(const std::string &local, const std::string &server, int32_t flags);
 // Returns a taken file (flags 0x100: keep it taken); an unchanged one is
 // released instead unless 0x100 says only to report success.

@@ -224,6 +224,7 @@ TEST_F(Editor, LoadingTakesTheServerFileAndReleasesItWhenTheLoadFails) {
     int32_t h = open();
     EXPECT_EQ(0, op(kLoad, h, 1, {"rep.mac"}));
     EXPECT_NE(std::string::npos, qp->journal().find("load file " + local + " 1\n")) << qp->journal();
+    EXPECT_EQ(th::Bytes().u8(0).i32(0).text("").text("rep.mac").vec(), H().upcalls.back().payload);
     // Saved unchanged with 0x100: nothing to send. Closed: released.
     size_t before = H().upcalls.size();
     qp->notify(0, 101, local.c_str());
@@ -235,6 +236,15 @@ TEST_F(Editor, LoadingTakesTheServerFileAndReleasesItWhenTheLoadFails) {
     qp->fail("LoadFile");
     EXPECT_EQ(-1, op(kLoad, h, 0, {"rep.mac"}));
     EXPECT_EQ(2, H().upcalls.back().payload[0]);  // the take was given back
+
+    // An editor opened with bit 12 switches version control off: the server's
+    // name is loaded as it is.
+    qp->call<void (*)()>("QpTestReset")();
+    size_t upcalls = H().upcalls.size();
+    int32_t direct = open(0x1000);
+    EXPECT_EQ(0, op(kLoad, direct, 0, {"direct.mac"}));
+    EXPECT_NE(std::string::npos, qp->journal().find("load file direct.mac 0\n")) << qp->journal();
+    EXPECT_EQ(upcalls, H().upcalls.size());
 }
 
 }  // namespace
