@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 
+#include "dialogs.h"
 #include "editmgr_server.h"
 #include "requests.h"
 
@@ -23,42 +24,6 @@ th::Bytes editMgrRequest(uint8_t op, int32_t flags, const std::string &text = ""
 }
 
 th::ByteVec ok() { return {0, 0, 0, 0}; }
-
-// A "#32770" window of this process whose caption starts with prefix, looked
-// for a bounded number of times.
-HWND findDialog(const std::wstring &prefix) {
-    for (int tries = 0; tries < 400; ++tries) {
-        struct Search {
-            std::wstring prefix;
-            HWND found;
-        } s{prefix, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto *s = reinterpret_cast<Search *>(p);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                wchar_t cls[32], caption[256];
-                GetClassNameW(w, cls, 32);
-                GetWindowTextW(w, caption, 256);
-                if (pid == GetCurrentProcessId() && std::wstring(cls) == L"#32770" &&
-                    std::wstring(caption).rfind(s->prefix, 0) == 0) {
-                    s->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&s));
-        if (s.found) return s.found;
-        Sleep(25);
-    }
-    return nullptr;
-}
-
-std::wstring textOf(HWND w) {
-    wchar_t buf[512] = L"";
-    GetWindowTextW(w, buf, 512);
-    return buf;
-}
 
 struct EditMgr : TermcoreTest {
     void SetUp() override {
@@ -267,16 +232,16 @@ TEST_F(EditMgr, EditDialogPutsANewFileOrWarns) {
         std::wstring field, warning;
         std::atomic<bool> consoleEnabled{false}, graphicalEnabled{true};
         std::thread driver([&] {
-            HWND dlg = findDialog(L"\x0420\x0435\x0434\x0430\x043A\x0442\x0438\x0440\x043E\x0432\x0430\x043D\x0438\x0435 - new.mac");
+            HWND dlg = th::findDialog(L"\x0420\x0435\x0434\x0430\x043A\x0442\x0438\x0440\x043E\x0432\x0430\x043D\x0438\x0435 - new.mac");
             if (!dlg) return;
-            field = textOf(GetDlgItem(dlg, 1001));
+            field = th::windowText(GetDlgItem(dlg, 1001));
             consoleEnabled = IsWindowEnabled(GetDlgItem(dlg, 1006)) != 0;
             graphicalEnabled = IsWindowEnabled(GetDlgItem(dlg, 1007)) != 0;
             if (c.put) SendMessageW(GetDlgItem(dlg, 1002), BM_CLICK, 0, 0);
             PostMessageW(dlg, WM_COMMAND, IDOK, 0);
             if (c.warning.empty()) return;
-            if (HWND box = findDialog(L"TermCore.d32")) {
-                warning = textOf(GetDlgItem(box, 65535));
+            if (HWND box = th::findDialog(L"TermCore.d32")) {
+                warning = th::windowText(GetDlgItem(box, 65535));
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
             }
         });

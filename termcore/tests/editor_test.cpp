@@ -2,6 +2,10 @@
 // the run commands sent back to the server and the designer program.
 #include <windows.h>
 
+#include <thread>
+
+#include "dialogs.h"
+#include "editmgr_server.h"
 #include "requests.h"
 
 namespace {
@@ -245,6 +249,57 @@ TEST_F(Editor, LoadingTakesTheServerFileAndReleasesItWhenTheLoadFails) {
     EXPECT_EQ(0, op(kLoad, direct, 0, {"direct.mac"}));
     EXPECT_NE(std::string::npos, qp->journal().find("load file direct.mac 0\n")) << qp->journal();
     EXPECT_EQ(upcalls, H().upcalls.size());
+}
+
+// The edit manager's open with the graphical editor chosen in its dialog:
+// the file is taken for editing and loaded; once taken, it is loaded again
+// without asking.
+TEST_F(Editor, EditManagerOpenTakesTheFileIntoTheGraphicalEditor) {
+    CoInitialize(nullptr);
+    {
+        th::EditMgrServer server(true);
+        std::string local = tmp.file("g.mac");
+        spit(local, "text");
+        const th::ByteVec lookup = th::Bytes().i32(0).text("srv/g.mac").vec();
+        const th::ByteVec taken = th::Bytes().i32(0).text(local).text("srv/g.mac").vec();
+        H().respond("VCS_ASYNC_TABLE", 203, [&](const th::Upcall &u) { return u.payload[0] == 3 ? lookup : taken; });
+        th::Bytes connect;
+        connect.u8(1).i32(1).text("x");  // graphical editor
+        ASSERT_EQ(4, send(201, connect));
+        ASSERT_EQ(0, i32At(0));
+        int32_t h = open();
+        for (int round = 0; round < 2; ++round) {
+            long done = 0;
+            BSTR name = SysAllocString(wide(local).c_str());
+            server.primary()->OpenFile(name, 0, &done);
+            SysFreeString(name);
+            // The second open must not ask; a dialog that appears is cancelled.
+            bool asked = false;
+            std::thread driver([&] {
+                HWND dlg = th::findDialog(L"", round == 0 ? 400 : 40);
+                asked = dlg != nullptr;
+                if (!dlg) return;
+                if (round == 0) SendMessageW(GetDlgItem(dlg, 1007), BM_CLICK, 0, 0);
+                PostMessageW(dlg, WM_COMMAND, round == 0 ? IDOK : IDCANCEL, 0);
+            });
+            for (PxIdleProc p : std::vector<PxIdleProc>(H().idles)) p();
+            driver.join();
+            EXPECT_EQ(round == 0, asked) << round;
+        }
+        std::string j = qp->journal();
+        size_t first = j.find("load file " + local + " 0\n");
+        EXPECT_NE(std::string::npos, first) << j;
+        EXPECT_NE(std::string::npos, j.find("load file " + local + " 0\n", first + 1)) << j;
+        std::vector<uint8_t> ops;
+        for (const th::Upcall &u : H().upcalls)
+            if (u.table == "VCS_ASYNC_TABLE") ops.push_back(u.payload[0]);
+        EXPECT_EQ((std::vector<uint8_t>{3, 0}), ops);  // looked up once, taken once
+        op(kClose, h);
+        th::Bytes disconnect;
+        disconnect.u8(2).i32(0);
+        send(201, disconnect);
+    }
+    CoUninitialize();
 }
 
 }  // namespace
