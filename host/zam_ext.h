@@ -67,7 +67,7 @@ struct TAppObj {
 };
 
 // Host versions from which the newer AppIntf slots exist.
-enum : int { kAppIntfGetHostAppVersion = 12 };
+enum : int { kAppIntfGetHostAppVersion = 12, kAppIntfFlushInputVersion = 12 };
 
 typedef int(ZAMCB *ZamIniCallback)(const char *key, const char *value, void *context);
 

@@ -1,12 +1,16 @@
 // The requests formkit serves, by code; codes without a row answer nothing.
 #include "dispatch.h"
 
+#include "connect.h"
+#include "events.h"
+#include "framereq.h"
 #include "module.h"
 
 namespace {
 
 int onLoad(const PxRequest &) {
     PxModule &m = px_module();
+    px_freeStatusObjects(&m.objects);
     objtab_create(&m.objects);
     m.loaded = true;
     return 0;
@@ -14,7 +18,9 @@ int onLoad(const PxRequest &) {
 
 int onUnload(const PxRequest &) {
     PxModule &m = px_module();
+    px_freeStatusObjects(&m.objects);
     objtab_free(&m.objects);
+    px_endAllClients();
     m.loaded = false;
     return 0;
 }
@@ -26,6 +32,30 @@ int onBatch(const PxRequest &req) { return px_runBatch(req, dispatchEntry); }
 const ZamHandlerRow kRows[] = {
     {kMsgLoad, onLoad, 0},
     {kMsgUnload, onUnload, 0},
+    {1, px_onOpenClient, 0},
+    {2, px_onCloseClient, 0},
+    {4, px_onEventMode, 0},
+    {5, px_onReadEvent, 0},
+    {6, px_onQueueEvent, 0},
+    {7, px_onCreateFrame, 0},
+    {8, px_onDestroyFrame, 0},
+    {9, px_onCloseLevel, 0},
+    {10, px_onOpenLevel, 0},
+    {11, px_onSetWndText, 0},
+    {12, px_onGetWndText, 0},
+    {52, px_onSelectTab, 0},
+    {53, px_onStatusText, 0},
+    {54, px_onSaveStatusText, 0},
+    {55, px_onRestoreStatusText, 0},
+    {56, px_onAddPane, 0},
+    {57, px_onRemovePane, 0},
+    {58, px_onSetPane, 0},
+    {59, px_onIgnoredPane, 0},
+    {60, px_onSaveLayout, 0},
+    {61, px_onRestoreLayout, 0},
+    {62, px_onDlgPaneText, 0},
+    {63, px_onDlgPane, 0},
+    {64, px_onRemoveDlgPane, 0},
     {kPxBatchCode, onBatch, 0},
 };
 

@@ -13,6 +13,8 @@ enum class PxObjKind : uint8_t {
     Menu,
     MenuItem,
     ChildWnd,
+    StatusText,    // a saved message-pane text (request 54)
+    StatusLayout,  // a saved pane layout (request 60)
     Test,  // used by the table's own tests
     Count,
     Any = 0xff,  // lookups only: any kind matches

@@ -245,6 +245,7 @@ struct HostAccess {
         return 0;
     }
     static int ZAMCB addIdleProc(TAppObj *, PxIdleProc f, int) {
+        if (H().refuseIdle) return 0;
         H().idles.push_back(f);
         return 1;
     }
@@ -346,6 +347,7 @@ void Host::reset() {
     responders_.clear();
     filters.clear();
     idles.clear();
+    refuseIdle = false;
     listErrors.clear();
     queue.clear();
     added.clear();

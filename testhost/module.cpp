@@ -134,16 +134,20 @@ TempDir::~TempDir() {
     if (!path_.empty()) removeTree(path_);
 }
 
-void TempDir::write(const std::string &name, const std::string &content) const {
-    std::ofstream f(file(name), std::ios::binary);
-    f << content;
-}
+void TempDir::write(const std::string &name, const std::string &content) const { writeFile(file(name), content); }
 
-std::string TempDir::read(const std::string &name) const {
-    std::ifstream f(file(name), std::ios::binary);
+std::string TempDir::read(const std::string &name) const { return readFile(file(name)); }
+
+std::string readFile(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+void writeFile(const std::string &path, const std::string &content) {
+    std::ofstream f(path, std::ios::binary);
+    f << content;
 }
 
 }  // namespace th

@@ -61,6 +61,10 @@ private:
     GuardedBuffer reply_;
 };
 
+// The whole content of a file, and a file made or replaced with content.
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &content);
+
 // A temporary folder, removed with its contents at the end of the test.
 class TempDir {
 public:

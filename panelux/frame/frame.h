@@ -1,0 +1,68 @@
+// The application frame: a sizeable top-level window holding, top to
+// bottom, the rebar (whose band will carry the menu bar), the client window
+// in which dialogs sit as child windows, and the status bar. The frame
+// scrolls its children by moving them and reports its grid size.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+enum : int {
+    kPxRebarId = 0x601,
+    kPxClientId = 0x602,
+    kPxMenuBarId = 0x603,
+    kPxStatusId = 0x604,
+    kPxMeasureStatusId = 1540,
+};
+
+struct PxFrame {
+    int columns = 0, rows = 0;
+    bool shown = false;
+    bool minimizedByRequest = false;
+    bool wasForeground = false;
+    bool wasMaximized = false;
+    HWND wnd = nullptr;
+    HWND client = nullptr;
+    HWND owner = nullptr;
+    HWND menuBar = nullptr;  // filled by the menu bar when it comes
+    HWND rebar = nullptr;
+    HWND status = nullptr;
+    HWND prevHostMain = nullptr;
+    void *menuTop = nullptr;  // server menu stack
+    std::string savedStatus;
+    bool resizePending = false;
+    bool ownerDisabled = false;
+    void *hostObject = nullptr;
+};
+
+extern const char kPxFrameClass[];   // "pxFrameWnd"
+extern const char kPxClientClass[];  // "pxClientWnd"
+
+PxFrame *px_createFrame(const char *captionOem, int x, int y, int width, int height, HWND owner);
+void px_destroyFrame(PxFrame *frame);
+void px_showFrame(PxFrame *frame, int showCmd);
+void px_minimizeFrame(PxFrame *frame);
+void px_restoreFrame(PxFrame *frame);
+PxFrame *px_frameOf(HWND wnd);
+SIZE px_frameSizeForGrid(int columns, int rows);
+// Corrects the frame's size so that its client window holds exactly that
+// grid (bars and borders measured on the real window).
+void px_fitFrameToGrid(PxFrame *frame, int columns, int rows);
+void px_setupFrameStatus(PxFrame *frame);
+void px_scrollIntoView(PxFrame *frame, RECT rect, UINT flags);
+void px_scrollChildren(PxFrame *frame, int dx, int dy);
+void px_updateScrollBars(PxFrame *frame);
+// Columns and rows of the client area; queues event 500 when they changed.
+void px_updateGridSize(PxFrame *frame);
+
+// Puts the menu bar into the rebar's band (identifier 0x603, new row, no
+// gripper) and shows the rebar above the client window; null takes it out.
+bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar);
+
+// WM_COMMAND of a menu: left for the server menus.
+void px_frameMenuCommand(PxFrame *frame, int id);
+
+void px_installHooks();
+void px_removeHooks();
+HWND px_modalLoopWindow();

@@ -1,0 +1,757 @@
+// The frame's parts driven directly: settings and fonts, grid geometry, the
+// window registry, scrolling, the type-ahead ring, upcalls, status bars,
+// tabs and tooltips, with the stand-in terminal behind them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "events.h"
+#include "frame.h"
+#include "host.h"
+#include "registry.h"
+#include "status.h"
+#include "tabs.h"
+#include "upcalls.h"
+#include "wndutil.h"
+#include "zam_entry.h"
+
+namespace {
+
+th::Host &H() { return th::Host::get(); }
+
+MSG keyMsg(HWND wnd, WPARAM vk, LPARAM lParam = 1) {
+    MSG m = {};
+    m.hwnd = wnd;
+    m.message = WM_KEYDOWN;
+    m.wParam = vk;
+    m.lParam = lParam;
+    return m;
+}
+
+struct Frame : ::testing::Test {
+    PxFrame *frame = nullptr;
+
+    void SetUp() override {
+        H().reset();
+        H().enableExt({18, 26});
+        zam_host().ext = H().ext();
+        zam_host().app = H().app();
+        zam_host().version = 114;
+        ASSERT_TRUE(px_loadSettings(H().app(), nullptr));
+        ASSERT_TRUE(px_initTopWnds());
+        px_setCurObjNum(-1);
+    }
+    void TearDown() override {
+        px_flushTypeAhead();
+        px_freeTopWnds();
+        px_freeSettings();
+        EXPECT_EQ(nullptr, px_app());
+    }
+    // A frame on a new level, as request 7 makes it.
+    PxFrame *openFrame(int columns = 60, int rows = 20) {
+        SIZE s = px_frameSizeForGrid(columns, rows);
+        PxTopWnd *level = px_newTopWnd();
+        frame = px_createFrame("Test", 10, 10, s.cx, s.cy, nullptr);
+        level->frame = frame;
+        px_setupFrameStatus(frame);
+        px_showFrame(frame, SW_SHOWNORMAL);
+        H().pump();
+        return frame;
+    }
+    HWND childAt(int x, int y, int w = 100, int h = 40) {
+        return CreateWindowExA(0, "STATIC", "child", WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, w, h, frame->client,
+                               nullptr, nullptr, nullptr);
+    }
+    static POINT posIn(HWND w, HWND parent) {
+        RECT r;
+        GetWindowRect(w, &r);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
+        return POINT{r.left, r.top};
+    }
+};
+
+TEST_F(Frame, FontDescriptionsReplaceTheWholeFont) {
+    struct Case {
+        const char *text;
+        const char *face;
+        int height, weight, width, italic, charset, pitchFamily;
+    } cases[] = {
+        {"Arial, 10", "Arial", 10, 0, 0, 0, 1, 0},
+        {"Arial,12,bold,7,italic,normal,normal,RUSSIAN,fixed,modern", "Arial", 12, 700, 7, 1, 204, 0x31},
+        {"Arial,12,BOLD", "Arial", 12, 0, 0, 0, 1, 0},
+        {"X,1,thin,0,normal,normal,normal,oem,variable,swiss,extra", "X", 1, 100, 0, 0, 255, 0x22},
+        {"An extremely long face name of more than thirty-one", "An extremely long face name of ", 0, 0, 0, 0, 1, 0},
+    };
+    for (const Case &c : cases) {
+        LOGFONTA f;
+        std::memset(&f, 0x55, sizeof f);
+        EXPECT_EQ(0, px_parseFont(&f, c.text));
+        EXPECT_STREQ(c.face, f.lfFaceName) << c.text;
+        EXPECT_EQ(c.height, f.lfHeight) << c.text;
+        EXPECT_EQ(c.weight, f.lfWeight) << c.text;
+        EXPECT_EQ(c.width, f.lfWidth) << c.text;
+        EXPECT_EQ(c.italic, f.lfItalic) << c.text;
+        EXPECT_EQ(c.charset, f.lfCharSet) << c.text;
+        EXPECT_EQ(c.pitchFamily, f.lfPitchAndFamily) << c.text;
+    }
+    // A positive height is points, turned into pixels when the font is made.
+    LOGFONTA f;
+    px_parseFont(&f, "Courier New, 10");
+    HFONT h = px_createFont(&f);
+    EXPECT_NE(nullptr, h);
+    DeleteObject(h);
+    EXPECT_LT(f.lfHeight, 0);
+}
+
+TEST_F(Frame, SettingsKeysAndGridSteps) {
+    PxApp *app = px_app();
+    struct Key {
+        const char *name, *value;
+    } keys[] = {{"EDGEDISABLE", "7"}, {"EDGEREADONLY", "0"}, {"MENULOADINGMODE", "0x"}, {"EDGETYPE", "3abc"},
+                {"MES_COLOR", "RGB(1,2,3)"}, {"HLP_COLOR", "junk"}, {"UNKNOWN", "1"}};
+    for (const Key &k : keys) EXPECT_EQ(0, px_settingsKey(k.name, k.value, app));
+    EXPECT_EQ(1, app->edgeDisable);
+    EXPECT_EQ(0, app->edgeReadOnly);
+    EXPECT_EQ(0, app->menuLoadingMode);
+    EXPECT_EQ(3, app->edgeType);
+    EXPECT_EQ(RGB(1, 2, 3), app->colors[0]);
+    EXPECT_EQ(RGB(200, 255, 200), app->colors[2]);
+    std::string longIcon(400, 'i');
+    px_settingsKey("FRAMEICON", longIcon.c_str(), app);
+    EXPECT_EQ(sizeof app->frameIconPath - 1, std::strlen(app->frameIconPath));
+
+    struct Step {
+        int stepX, stepY, textW, fieldW, textH, fieldH, wantX, wantY;
+    } steps[] = {
+        {0, 0, 11, 9, 18, 14, 11, 19},  {0, 0, 7, 9, 18, 10, 9, 18},   {-1, -1, 11, 9, 18, 14, 11, 18},
+        {-2, -2, 11, 9, 18, 14, 9, 19}, {12, 30, 11, 9, 18, 14, 12, 30}, {-7, -9, 11, 9, 18, 14, 1, 1},
+        {0, 0, 0, 0, 0, 0, 1, 5},
+    };
+    for (const Step &s : steps) {
+        app->stepX = s.stepX, app->stepY = s.stepY;
+        app->textCharW = s.textW, app->fieldCharW = s.fieldW;
+        app->textLineH = s.textH, app->fieldLineH = s.fieldH;
+        px_settleGridSteps(app);
+        EXPECT_EQ(s.wantX, app->stepX) << s.stepX;
+        EXPECT_EQ(s.wantY, app->stepY) << s.stepY;
+    }
+}
+
+TEST_F(Frame, SettingsComeFromPaneluxIniInTheWorkingFolder) {
+    px_freeTopWnds();
+    px_freeSettings();
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    std::string folder = std::string(dir) + "qvt_frame_ini";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string ini = folder + "\\panelux.ini";
+    FILE *f = std::fopen(ini.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    std::fputs("STEPX=12\nSTEPY=-2\nMENULOADINGMODE=0\nFRAMEICON=#0\n", f);
+    std::fclose(f);
+    char old[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, old);
+    SetCurrentDirectoryA(folder.c_str());
+    bool loaded = px_loadSettings(H().app(), nullptr);
+    SetCurrentDirectoryA(old);
+    DeleteFileA(ini.c_str());
+    RemoveDirectoryA(folder.c_str());
+    ASSERT_TRUE(loaded);
+    EXPECT_FALSE(px_loadSettings(H().app(), nullptr));
+    PxApp *app = px_app();
+    EXPECT_EQ(12, app->stepX);
+    EXPECT_EQ(app->fieldLineH + 5, app->stepY);
+    EXPECT_EQ(0, app->menuLoadingMode);
+    EXPECT_NE(nullptr, app->largeIcon);  // "#0" is no icon: the fallback stands
+    ASSERT_TRUE(px_initTopWnds());
+}
+
+TEST_F(Frame, IconsFromFilesResourcesAndDataModules) {
+    EXPECT_EQ(nullptr, px_loadIcon("", 32, 32, 0));
+    EXPECT_EQ(nullptr, px_loadIcon("#0", 32, 32, 0));
+    EXPECT_EQ(nullptr, px_loadIcon("#7@no-such-module.dll", 32, 32, 0));
+    EXPECT_EQ(nullptr, px_loadIcon("missing.ico", 32, 32, 0));
+    ASSERT_EQ(nullptr, GetModuleHandleA("shell32.dll"));
+    HICON icon = px_loadIcon("#1@shell32.dll", 32, 32, 0);
+    EXPECT_NE(nullptr, icon);
+    if (icon) DestroyIcon(icon);
+    // Mapped as data only, and let go again.
+    EXPECT_EQ(nullptr, GetModuleHandleA("shell32.dll"));
+}
+
+TEST_F(Frame, GridSizesRoundTripAndFitTextKeepsAnEllipsis) {
+    for (int c : {2, 10, 80, 132})
+        for (int r : {4, 25, 60}) {
+            SIZE w = px_gridToWindowSize(c, r);
+            SIZE g = px_windowToGridSize(w.cx, w.cy);
+            EXPECT_EQ(c, g.cx);
+            EXPECT_EQ(r, g.cy);
+        }
+    HDC dc = GetDC(nullptr);
+    LOGFONTA lf = px_app()->fonts[kPxFieldFont];
+    HFONT font = px_createFont(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE one;
+    GetTextExtentPoint32A(dc, "W", 1, &one);
+    char text[] = "ABCDEFGH";
+    px_fitText(dc, text, 4 * one.cx, nullptr, nullptr);
+    EXPECT_STREQ("ABC\x85", text);
+    char text2[] = "ABCDEFGH";
+    int length = 8;
+    char saved = 0;
+    px_fitText(dc, text2, 4 * one.cx, &length, &saved);
+    EXPECT_EQ(4, length);
+    EXPECT_EQ('D', saved);
+    char none[] = "ABCDEFGH";
+    px_fitText(dc, none, 0, nullptr, nullptr);
+    EXPECT_STREQ("", none);
+    char fits[] = "AB";
+    px_fitText(dc, fits, 10 * one.cx, nullptr, nullptr);
+    EXPECT_STREQ("AB", fits);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+}
+
+int g_posChanges;
+LRESULT CALLBACK countingProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_WINDOWPOSCHANGED) ++g_posChanges;
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+TEST_F(Frame, WindowsMoveSizeAndRestyleOnlyWhenAskedToChange) {
+    openFrame();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = countingProc;
+    wc.lpszClassName = "pxCountingWnd";
+    ASSERT_EQ(0, px_regWndClass(&wc));
+    HWND w = CreateWindowExA(0, "pxCountingWnd", "", WS_CHILD | WS_VISIBLE, 10, 20, 100, 50, frame->client, nullptr,
+                             px_app()->instance, nullptr);
+    EXPECT_FALSE(px_moveWndBy(w, 0, 0, 0));
+    EXPECT_TRUE(px_moveWndBy(w, 5, 0, 0));
+    EXPECT_EQ(15, posIn(w, frame->client).x);
+    EXPECT_EQ(20, posIn(w, frame->client).y);
+    EXPECT_TRUE(px_sizeWndBy(w, 3, 4, 0));
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(103, r.right - r.left);
+    EXPECT_EQ(54, r.bottom - r.top);
+    DWORD style = static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE));
+    g_posChanges = 0;
+    px_setWndStyles(w, style, 0);
+    EXPECT_EQ(0, g_posChanges);
+    px_setWndStyles(w, style | WS_BORDER, 0);
+    EXPECT_EQ(1, g_posChanges);
+    EXPECT_FALSE(px_moveWndBy(nullptr, 1, 1, 0));
+    DestroyWindow(w);
+}
+
+TEST_F(Frame, WindowClassesReplaceTheirOlderRegistration) {
+    for (int i = 0; i < 2; ++i) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "pxTestWnd";
+        EXPECT_EQ(0, px_regWndClass(&wc));
+    }
+    EXPECT_TRUE(px_isClassRegistered("pxTestWnd"));
+    EXPECT_TRUE(px_unregisterClasses());
+    WNDCLASSA probe;
+    EXPECT_FALSE(GetClassInfoA(px_app()->instance, "pxTestWnd", &probe));
+}
+
+TEST_F(Frame, ChildrenActivateNewestFirstAndScrollByMoving) {
+    openFrame();
+    PxTopWnd *level = px_firstTopWnd();
+    HWND a = childAt(0, 0), b = childAt(50, 30);
+    int objA = 1, objB = 2;
+    px_addChildWnd(a, &objA, kPxChildOther);
+    px_addChildWnd(b, &objB, kPxChildOther);
+    EXPECT_EQ(b, level->active->wnd);
+    EXPECT_EQ(level->active, ring_first(&level->children));
+    EXPECT_TRUE(px_isActiveChild(&objB, kPxChildOther));
+    EXPECT_TRUE(px_removeChildWnd(&objB, kPxChildOther));
+    EXPECT_FALSE(px_removeChildWnd(&objB, kPxChildOther));
+    EXPECT_EQ(a, level->active->wnd);
+    DestroyWindow(b);
+    // A window the host attaches is found by its host object, never made active.
+    int hostObj = 0;
+    PxChildWnd *attached = px_attachChildWnd(nullptr, &objB, kPxChildOther, &hostObj);
+    PxTopWnd *owner = nullptr;
+    EXPECT_EQ(attached, px_findChildByHost(&hostObj, &owner));
+    EXPECT_EQ(level, owner);
+    EXPECT_EQ(a, level->active->wnd);
+    px_detachChildWnd(level, attached);
+    EXPECT_EQ(nullptr, px_findChildByHost(&hostObj, nullptr));
+
+    // All children fit: both ranges are the client size, position 0.
+    RECT client;
+    GetClientRect(frame->client, &client);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(frame->client, SB_VERT, &si);
+    EXPECT_EQ(0, si.nPos);
+    EXPECT_EQ(client.bottom - 1, si.nMax);
+    EXPECT_EQ(static_cast<UINT>(client.bottom), si.nPage);
+
+    HWND low = childAt(0, 2000);
+    int objLow = 3;
+    px_addChildWnd(low, &objLow, kPxChildOther);
+    GetScrollInfo(frame->client, SB_VERT, &si);
+    EXPECT_EQ(2039, si.nMax);
+    POINT before = posIn(a, frame->client), lowBefore = posIn(low, frame->client);
+    SendMessageA(frame->client, WM_VSCROLL, SB_LINEDOWN, 0);
+    SendMessageA(frame->client, WM_VSCROLL, SB_ENDSCROLL, 0);
+    int step = px_app()->fieldLineH;
+    EXPECT_EQ(before.y - step, posIn(a, frame->client).y);
+    EXPECT_EQ(lowBefore.y - step, posIn(low, frame->client).y);
+    SendMessageA(frame->client, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(before.y, posIn(a, frame->client).y);
+
+    // A rectangle taller than the client area aligns its bottom edge with 0x100.
+    RECT tall = {0, 100, 50, 100 + client.bottom * 3};
+    MapWindowPoints(frame->client, nullptr, reinterpret_cast<POINT *>(&tall), 2);
+    px_scrollIntoView(frame, tall, 0x100);
+    EXPECT_EQ(before.y - (100 + client.bottom * 3 - client.bottom), posIn(a, frame->client).y);
+}
+
+TEST_F(Frame, GridCellsOfNestedDialogsBecomeClientPositions) {
+    openFrame(80, 25);
+    PxApp *app = px_app();
+    int sx = app->stepX, sy = app->stepY;
+    HWND outerWnd = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 5 * sx, 2 * sy, 40 * sx,
+                                    15 * sy, frame->client, nullptr, nullptr, nullptr);
+    HWND innerWnd = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 3 * sx, 3 * sy, 10 * sx, 5 * sy,
+                                    outerWnd, nullptr, nullptr, nullptr);
+    PxGridBox outer, inner;
+    outer.wnd = outerWnd, outer.firstCol = 5, outer.lastCol = 45, outer.firstRow = 2, outer.lastRow = 17;
+    outer.border = true;
+    inner.wnd = innerWnd, inner.firstCol = 8, inner.lastCol = 18, inner.firstRow = 5, inner.lastRow = 10;
+    inner.parent = &outer;
+    RECT ow;
+    GetWindowRect(outerWnd, &ow);
+    MapWindowPoints(nullptr, frame->client, reinterpret_cast<POINT *>(&ow), 2);
+    POINT oc = {0, 0};
+    MapWindowPoints(outerWnd, frame->client, &oc, 1);
+    RECT iw;
+    GetWindowRect(innerWnd, &iw);
+    MapWindowPoints(nullptr, frame->client, reinterpret_cast<POINT *>(&iw), 2);
+    struct Case {
+        const PxGridBox *box;
+        int col, row, got;
+        LONG x, y;
+    } cases[] = {
+        {&outer, 5, 2, kPxGridX | kPxGridY, ow.left, ow.top},
+        {&outer, 10, 4, kPxGridX | kPxGridY, (10 - 5 - 1) * sx + oc.x, (4 - 2 - 1) * sy + oc.y},
+        {&outer, 47, 19, kPxGridX | kPxGridY, (47 - 45 - 1) * sx + ow.right, (19 - 17 - 1) * sy + ow.bottom},
+        {&outer, 45, 17, 0, -1, -1},
+        {&outer, 4, 1, 0, -1, -1},
+        // Found in the outer dialog: the asked dialog's own place is added.
+        {&inner, 6, 3, kPxGridX | kPxGridY, (6 - 5 - 1) * sx + oc.x + iw.left, (3 - 2 - 1) * sy + oc.y + iw.top},
+    };
+    for (const Case &c : cases) {
+        POINT p = {-1, -1};
+        EXPECT_EQ(c.got, px_gridToClient(c.box, c.col, c.row, &p)) << c.col;
+        EXPECT_EQ(c.x, p.x) << c.col;
+        EXPECT_EQ(c.y, p.y) << c.row;
+    }
+    // An editor's cells: inside, before and beyond its client area.
+    struct Cell {
+        LONG x, y;
+        int inside;
+        LONG col, row;
+    } cells[] = {{0, 0, 1, 0, 0}, {app->editorCharW * 3, app->editorLineH * 2, 1, 3, 2}, {-5, 3, 0, -1, 0},
+                 {100000, 100000, 0, 80, 25}};
+    for (const Cell &c : cells) {
+        POINT p = {c.x, c.y};
+        EXPECT_EQ(c.inside, px_editorCellAt(outerWnd, 80, 25, &p));
+        EXPECT_EQ(c.col, p.x);
+        EXPECT_EQ(c.row, p.y);
+    }
+    DestroyWindow(outerWnd);
+}
+
+TEST_F(Frame, AMenuBarBandPushesTheClientWindowDown) {
+    openFrame();
+    EXPECT_FALSE(IsWindowVisible(frame->rebar));
+    EXPECT_EQ(0, posIn(frame->client, frame->wnd).y);
+    HWND bar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE |
+                               CCS_NODIVIDER, 0, 0, 200, 22, frame->wnd, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(px_frameSetMenuBar(frame, bar));
+    EXPECT_TRUE(IsWindowVisible(frame->rebar));
+    RECT rb;
+    GetWindowRect(frame->rebar, &rb);
+    EXPECT_GE(rb.bottom - rb.top, 22);
+    EXPECT_EQ(rb.bottom - rb.top, posIn(frame->client, frame->wnd).y);
+    ASSERT_TRUE(px_frameSetMenuBar(frame, nullptr));
+    EXPECT_FALSE(IsWindowVisible(frame->rebar));
+    EXPECT_EQ(0, posIn(frame->client, frame->wnd).y);
+    DestroyWindow(bar);
+}
+
+TEST_F(Frame, ModalLoopsAnswerTheEventWaitWith775) {
+    openFrame();
+    EXPECT_EQ(nullptr, px_modalLoopWindow());
+    px_installHooks();
+    SendMessageA(frame->wnd, WM_ENTERSIZEMOVE, 0, 0);
+    EXPECT_EQ(frame->wnd, px_modalLoopWindow());
+    PxEvent e;
+    EXPECT_TRUE(px_readEvent(&e, -1));
+    EXPECT_EQ(775, e.code);
+    SendMessageA(frame->wnd, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_EQ(nullptr, px_modalLoopWindow());
+    px_removeHooks();
+}
+
+TEST_F(Frame, SizeEventsReachTheServerAsOnePostedUpcall) {
+    px_postEvent3(500, 0, 0, 77, 33, kPxModeQueue);
+    px_postEvent(27, 0, 1, kPxModeDirect);
+    PxEvent e;
+    EXPECT_EQ(500, px_hookWaitEvent(&e));
+    EXPECT_EQ(0, e.p2);
+    EXPECT_EQ(27, px_hookPollEvent(&e));
+    EXPECT_EQ(0, px_hookPollEvent(&e));
+    ASSERT_EQ(1u, H().upcalls.size());
+    const th::Upcall &u = H().upcalls[0];
+    EXPECT_EQ("PXTBL#0", u.table);
+    EXPECT_EQ(104, u.code);
+    EXPECT_FALSE(u.transact);
+    EXPECT_EQ((th::ByteVec{0, 0, 0, 0, 77, 0, 33, 0, 0}), u.payload);
+}
+
+TEST_F(Frame, ScrollBarActionsBecomeScrollEvents) {
+    HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VSCROLL | WS_HSCROLL, 0, 0, 200, 200, nullptr, nullptr,
+                             nullptr, nullptr);
+    SetScrollRange(w, SB_VERT, 0, 100, FALSE);
+    SetScrollRange(w, SB_HORZ, 0, 100, FALSE);
+    struct Row {
+        bool vertical, track;
+        int request, thumb, code, p2, pos;
+    } rows[] = {
+        {true, false, SB_LINEDOWN, 0, 504, 0, 0},      {true, false, SB_THUMBPOSITION, 40, 504, 40, 40},
+        {true, false, SB_THUMBTRACK, 60, 504, 0, 40},  {true, true, SB_THUMBTRACK, 60, 504, 60, 60},
+        {false, false, SB_PAGELEFT, 0, 503, 0, 0},     {false, false, SB_THUMBPOSITION, 7, 503, 7, 7},
+    };
+    for (const Row &r : rows) {
+        int bar = r.vertical ? SB_VERT : SB_HORZ;
+        px_scrollBarEvent(w, bar, r.vertical, MAKEWPARAM(r.request, r.thumb), r.track);
+        const PxEvent &e = H().added.back().event;
+        EXPECT_EQ(r.code, e.code);
+        EXPECT_EQ(r.request, e.p1);
+        EXPECT_EQ(r.p2, e.p2);
+        EXPECT_EQ(r.pos, GetScrollPos(w, bar));
+    }
+    DestroyWindow(w);
+}
+
+TEST_F(Frame, CharactersReachTheServerInTheOemCodePage) {
+    struct Row {
+        unsigned char ansi, oem;
+    } rows[] = {{'a', 'a'}, {0xC0, 0x80}, {0xE0, 0xA0}, {0xB8, 0xF1}, {0xFF, 0xEF}};
+    for (const Row &r : rows) {
+        px_postCharEvent(r.ansi, kPxModeDirect);
+        EXPECT_EQ(r.oem, H().added.back().event.code) << int(r.ansi);
+    }
+}
+
+TEST_F(Frame, MouseEventsCarryGridCellsAndButtonBits) {
+    openFrame();
+    PxApp *app = px_app();
+    H().added.clear();
+    struct Step {
+        int code, x, y, col, row, buttons;
+    } steps[] = {{513, 3, 2, 3, 2, 1}, {517, 4, 2, 4, 2, 3}, {515, 4, 2, 4, 2, 2}, {518, 0, 0, 0, 0, 0}};
+    for (const Step &s : steps)
+        px_postMouseEventAt(frame->client, s.code, POINT{s.x * app->stepX + 1, s.y * app->stepY + 1}, 9, kPxModeDirect);
+    ASSERT_EQ(4u, H().added.size());
+    for (size_t i = 0; i < 4; ++i) {
+        const PxEvent &e = H().added[i].event;
+        EXPECT_EQ(steps[i].col, e.p1);
+        EXPECT_EQ(steps[i].row, e.p2);
+        EXPECT_EQ(9, e.p3);
+        EXPECT_EQ(steps[i].buttons, e.p4);
+    }
+    px_postMouseEventAt(frame->client, 517, POINT{0, 0}, 0, kPxModeDirect);
+    px_postEvent(27, 0, 0, kPxModeDirect);  // any other event clears the buttons
+    px_postMouseEventAt(frame->client, 513, POINT{0, 0}, 0, kPxModeDirect);
+    EXPECT_EQ(1, H().added.back().event.p4);
+    // A click on the frame's menu area: press and release at zero.
+    H().added.clear();
+    SendMessageA(frame->wnd, WM_NCLBUTTONDOWN, HTMENU, 0);
+    ASSERT_EQ(2u, H().added.size());
+    EXPECT_EQ(513, H().added[0].event.code);
+    EXPECT_EQ(515, H().added[1].event.code);
+    EXPECT_EQ(0, H().added[1].event.p1);
+}
+
+TEST_F(Frame, TypeAheadKeepsSixteenFirstPressesAndReplaysThem) {
+    openFrame();
+    HWND dlg = childAt(10, 10, 200, 100);
+    int obj = 0;
+    px_addChildWnd(dlg, &obj, kPxChildDialog);
+    const int keys[17] = {VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7, VK_F8, VK_F9, VK_F10,
+                          VK_F11, VK_F12, VK_PRIOR, VK_NEXT, VK_END, VK_HOME, VK_LEFT, VK_UP};
+    SetKeyboardState(std::vector<BYTE>(256).data());
+    H().added.clear();
+    for (int i = 0; i < 17; ++i) {
+        MSG m = keyMsg(dlg, static_cast<WPARAM>(keys[i]));
+        EXPECT_EQ(1, px_msgFilter(&m));
+        m.lParam |= 1L << 30;  // the key held down repeats: dropped
+        EXPECT_EQ(1, px_msgFilter(&m));
+    }
+    EXPECT_EQ(16, px_typeAheadCount());
+    EXPECT_TRUE(H().added.empty());
+
+    int running = 0;
+    px_firstTopWnd()->runningDlg = &running;
+    H().added.clear();
+    for (int i = 0; i < 20; ++i) px_replayTypeAhead(dlg);
+    ASSERT_EQ(16u, H().added.size());
+    EXPECT_EQ(316, H().added[0].event.code);
+    EXPECT_EQ(331, H().added[15].event.code);
+    EXPECT_EQ(0, px_typeAheadCount());
+
+    // Ctrl+Break empties the ring and breaks even while the dialog is busy.
+    px_firstTopWnd()->runningDlg = nullptr;
+    MSG m = keyMsg(dlg, VK_F2);
+    px_msgFilter(&m);
+    EXPECT_EQ(1, px_typeAheadCount());
+    BYTE ctrl[256] = {};
+    ctrl[VK_CONTROL] = 0x80;
+    SetKeyboardState(ctrl);
+    MSG brk = keyMsg(dlg, VK_CANCEL);
+    EXPECT_EQ(1, px_msgFilter(&brk));
+    SetKeyboardState(std::vector<BYTE>(256).data());
+    EXPECT_EQ(0, px_typeAheadCount());
+    EXPECT_EQ(1, H().userBreaks);
+    EXPECT_GE(H().flushInputs, 1);
+    // A window outside the registry is not formkit's.
+    MSG other = keyMsg(GetDesktopWindow(), VK_F2);
+    EXPECT_EQ(0, px_msgFilter(&other));
+}
+
+TEST_F(Frame, UpcallsNameTheirTableAndTakeOnlyFourByteAnswers) {
+    auto answer = [](int32_t v, size_t size = 4) {
+        return [v, size](const th::Upcall &) {
+            th::ByteVec b(size, 0);
+            std::memcpy(b.data(), &v, 4);
+            return std::optional<th::ByteVec>(b);
+        };
+    };
+    H().respond("PXTBL#3", 102, answer(11));
+    H().respond("PXTBL#3", 105, answer(12));
+    H().respond("PXTBL#3", 106, answer(13, 6));
+    H().respond("PXTBL#3", 107, answer(14));
+    H().respond("PXTBL#0", 108, answer(15));
+    H().respond("PXTBL#255", 103, answer(16));
+    H().respond("PXTBL#5", 103, answer(17));
+    H().respond("PXTBL#3", 104, answer(18));
+    struct Case {
+        int result, expected, code;
+        th::ByteVec payload;
+    } cases[] = {
+        {px_upcallMenuQuery(3, 0x01020304, 7), 11, 102, {4, 3, 2, 1, 7, 0, 0, 0}},
+        {px_upcallColumnShow(3, 9, 2, 1), 12, 105, {9, 0, 0, 0, 2, 0, 1, 0}},
+        {px_upcallLayoutChanged(3, 9), -1, 106, {9, 0, 0, 0}},
+        {px_upcallColumnMove(3, 9, 4, -1), 14, 107, {9, 0, 0, 0, 4, 0, 0xff, 0xff}},
+        {px_upcallDlgCallback(66), 15, 108, {66, 0, 0, 0}},
+        {px_upcallHelp(300), 16, 103, {0x2c, 1, 0, 0}},
+        {(px_setCurObjNum(5), px_upcallHelp(1)), 17, 103, {1, 0, 0, 0}},
+        {px_upcallNotify(3, 9, 80, 25, 1), 18, 104, {9, 0, 0, 0, 80, 0, 25, 0, 1}},
+        {px_upcallMenuQuery(4, 1, 1), 0, 102, {1, 0, 0, 0, 1, 0, 0, 0}},
+    };
+    ASSERT_EQ(sizeof cases / sizeof cases[0], H().upcalls.size());
+    for (size_t i = 0; i < H().upcalls.size(); ++i) {
+        EXPECT_EQ(cases[i].expected, cases[i].result) << i;
+        EXPECT_EQ(cases[i].code, H().upcalls[i].code) << i;
+        EXPECT_EQ(cases[i].payload, H().upcalls[i].payload) << i;
+        EXPECT_TRUE(H().upcalls[i].transact);
+    }
+    EXPECT_EQ("PXTBL#255", H().upcalls[5].table);
+    EXPECT_EQ("PXTBL#5", H().upcalls[6].table);
+    EXPECT_EQ("PXTBL#4", H().upcalls[8].table);
+}
+
+TEST_F(Frame, MenuDescriptionsArriveInBoundedChunks) {
+    std::vector<unsigned char> desc(20000);
+    for (size_t i = 0; i < desc.size(); ++i) desc[i] = static_cast<unsigned char>(i * 7);
+    size_t sent = 0;
+    int32_t claim = 0;  // when set, the server claims more than it sends
+    H().respond("PXTBL#2", 100, [&](const th::Upcall &u) {
+        WireReader r(u.payload.data(), u.payload.size());
+        r.i32();
+        size_t want = static_cast<size_t>(r.i32());
+        size_t n = std::min(want, desc.size() - sent);
+        th::ByteVec b(4 + n);
+        int32_t said = claim ? claim : static_cast<int32_t>(n);
+        std::memcpy(b.data(), &said, 4);
+        std::memcpy(b.data() + 4, desc.data() + sent, n);
+        sent += n;
+        return std::optional<th::ByteVec>(b);
+    });
+    std::vector<unsigned char> out;
+    ASSERT_TRUE(px_upcallMenuBlob(2, 44, 20000, &out));
+    EXPECT_EQ(desc, out);
+    ASSERT_EQ(3u, H().upcalls.size());
+    for (const th::Upcall &u : H().upcalls)
+        EXPECT_EQ((th::ByteVec{44, 0, 0, 0, 0x40, 0x1f, 0, 0}), u.payload);
+
+    sent = 0;
+    claim = 0x7fffffff;
+    ASSERT_TRUE(px_upcallMenuBlob(2, 44, 20000, &out));
+    EXPECT_EQ(desc, out);
+    sent = 0;
+    claim = -1;
+    EXPECT_FALSE(px_upcallMenuBlob(2, 44, 20000, &out));
+    EXPECT_FALSE(px_upcallMenuBlob(9, 44, 100, &out));  // nobody answers
+}
+
+TEST_F(Frame, StatusBarsLayTheirPanesOutAndKeepTheirLimits) {
+    openFrame();
+    HWND host = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 600, 100, nullptr, nullptr, nullptr, nullptr);
+    PxPaneSpec panes[] = {{5, 4}, {2, 3}, {-1, 2}};
+    HWND bar = px_createStatusBar(host, false, false, panes, 3);
+    ASSERT_NE(nullptr, bar);
+    // Dialog bar: 2, 5, the filler, then -1 at the right-hand end.
+    EXPECT_EQ(0, px_statusPartOf(bar, 2));
+    EXPECT_EQ(1, px_statusPartOf(bar, 5));
+    EXPECT_EQ(3, px_statusPartOf(bar, -1));
+    int edges[8] = {};
+    ASSERT_EQ(4, SendMessageA(bar, SB_GETPARTS, 8, reinterpret_cast<LPARAM>(edges)));
+    RECT rc;
+    GetClientRect(bar, &rc);
+    EXPECT_EQ(3 * px_app()->stepX + 6, edges[0]);
+    EXPECT_EQ(rc.right, edges[3]);
+    px_setStatusPane(bar, 5, "five", nullptr, 2);
+    EXPECT_EQ("five", px_statusPaneText(bar, 5));
+
+    for (int id = 10; id < 80; ++id) px_addStatusPane(bar, id, 1, -1);
+    EXPECT_EQ(kPxPaneLimit, px_statusPanesOf(bar)->count);
+    EXPECT_EQ(kPxPaneLimit + 1, px_addStatusPane(bar, 200, 1, -1));
+    EXPECT_EQ("five", px_statusPaneText(bar, 5));
+    px_destroyStatusBar(bar);
+    DestroyWindow(host);
+
+    // Layout records: a size that disagrees with the record is refused.
+    std::vector<unsigned char> all = px_getStatusLayout(frame->status, -1);
+    ASSERT_EQ(2u + 5 * 4, all.size());
+    EXPECT_FALSE(px_setStatusLayout(frame->status, -1, all.data(), 3));
+    std::vector<unsigned char> longer = all;
+    longer.resize(all.size() + 4);
+    EXPECT_FALSE(px_setStatusLayout(frame->status, -1, longer.data(), longer.size()));
+    EXPECT_EQ(5, px_statusPanesOf(frame->status)->count);
+    std::vector<unsigned char> one = px_getStatusLayout(frame->status, 33);
+    one[4] = 77;  // pane 33 gets width 77; the others keep theirs
+    EXPECT_TRUE(px_setStatusLayout(frame->status, 33, one.data(), one.size()));
+    EXPECT_EQ(77, px_statusPanesOf(frame->status)->widths[4]);
+    EXPECT_EQ(1u, px_getStatusLayout(frame->status, 1).size() / 6);
+    EXPECT_TRUE(px_getStatusLayout(frame->status, 99).empty());
+}
+
+TEST_F(Frame, TabClicksAskTheServerAndTooltipsShow) {
+    openFrame();
+    PxTab tab;
+    ASSERT_TRUE(px_createTab(frame->client, RECT{10, 10, 400, 200}, "One\nTwo\nThree", &tab));
+    EXPECT_EQ(3, SendMessageA(tab.wnd, TCM_GETITEMCOUNT, 0, 0));
+    RECT item;
+    SendMessageA(tab.wnd, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    POINT screen = at;
+    ClientToScreen(tab.wnd, &screen);
+    H().added.clear();
+    SetCursorPos(screen.x, screen.y);
+    SendMessageA(tab.wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    SendMessageA(tab.wnd, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    ASSERT_EQ(1u, H().added.size());
+    EXPECT_EQ(377, H().added[0].event.code);
+    EXPECT_EQ(0, SendMessageA(tab.wnd, TCM_GETCURSEL, 0, 0));
+    // The cursor elsewhere: a miss refuses and tells the server nothing.
+    SetCursorPos(0, 0);
+    SendMessageA(tab.wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    SendMessageA(tab.wnd, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    EXPECT_EQ(1u, H().added.size());
+    EXPECT_EQ(0, SendMessageA(tab.wnd, TCM_GETCURSEL, 0, 0));
+    px_selectTab(tab.wnd, 2);
+    EXPECT_EQ(2, SendMessageA(tab.wnd, TCM_GETCURSEL, 0, 0));
+
+    for (bool balloon : {true, false}) {
+        HWND tip = px_createToolTip(frame->client, "A ~tip", "Title", 1, balloon);
+        ASSERT_NE(nullptr, tip);
+        H().pump();
+        EXPECT_TRUE(IsWindowVisible(tip)) << balloon;
+        EXPECT_EQ(balloon, (GetWindowLongA(tip, GWL_STYLE) & TTS_BALLOON) != 0);
+        char text[64] = {};
+        TOOLINFOA ti = {};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.hwnd = frame->client;
+        ti.uId = kPxTipToolId;
+        ti.lpszText = text;
+        SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&ti));
+        EXPECT_STREQ("A tip", text);
+        DestroyWindow(tip);
+    }
+    px_destroyTab(&tab);
+}
+
+// One picture of a frame with its status bar and tabs, for people to look at.
+TEST_F(Frame, ScreenshotOfAFrameWithStatusBarAndTabs) {
+    openFrame(70, 18);
+    PxTab tab;
+    RECT c;
+    GetClientRect(frame->client, &c);
+    ASSERT_TRUE(px_createTab(frame->client, RECT{8, 40, c.right - 8, c.bottom - 8}, "General\nDetails\nHistory", &tab));
+    px_setStatusText("Ready");
+    px_addStatusPane(frame->status, 5, 80, -1);
+    px_setStatusPane(frame->status, 5, "Pane 5", nullptr, 2);
+    SetForegroundWindow(frame->wnd);
+    RedrawWindow(frame->wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    H().pump();
+    RECT r;
+    GetWindowRect(frame->wnd, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    std::set<uint32_t> colours;
+    uint32_t *px = static_cast<uint32_t *>(bits);
+    for (int i = 0; i < w * h; ++i) {
+        colours.insert(px[i] & 0xffffff);
+        px[i] |= 0xff000000u;  // opaque: viewers read the fourth byte as alpha
+    }
+    EXPECT_GT(colours.size(), 4u);
+    FILE *f = std::fopen("frame_screenshot.bmp", "wb");
+    ASSERT_NE(nullptr, f);
+    BITMAPFILEHEADER fh = {0x4d42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + 4u * w * h), 0, 0,
+                           static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader)};
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+    std::fwrite(bits, 4, static_cast<size_t>(w) * h, f);
+    std::fclose(f);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    px_destroyTab(&tab);
+}
+
+}  // namespace
