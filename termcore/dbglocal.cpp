@@ -12,16 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "dbgtarget.h"
 #include "wire.h"
 #include "zamdbg.h"
-
-struct DbgTarget {
-    uint8_t remote = 0;
-    volatile uint8_t active = 0;
-    void *handle = nullptr;     // the debugger's
-    DbgSession *owner = nullptr;
-    DWORD thread = 0;           // the interpreter's, recorded by the attach
-};
 
 struct DbgSession {
     DbgTarget *target = nullptr;
@@ -43,33 +36,7 @@ struct DbgSession {
 
 namespace {
 
-HMODULE g_lib = nullptr;
-DbgUiInterface *g_ui = nullptr;
 std::vector<DbgSession *> g_sessions;  // by id - 1; null once closed
-
-bool loadLibrary() {
-    if (g_lib) return true;
-    HMODULE lib = LoadLibraryA("ZAMDBG.DLL");
-    if (!lib) return false;
-    auto entry = reinterpret_cast<ZamGetInterfaceFn>(GetProcAddress(lib, "_ZamGetInterface@0"));
-    if (!entry) entry = reinterpret_cast<ZamGetInterfaceFn>(GetProcAddress(lib, "ZamGetInterface"));
-    DbgUiInterface *ui = entry ? entry() : nullptr;
-    if (!ui) {
-        FreeLibrary(lib);
-        return false;
-    }
-    g_lib = lib;
-    g_ui = ui;
-    return true;
-}
-
-// The library goes when no debugger is left alive in it.
-void releaseLibrary() {
-    if (!g_lib || g_ui->anyLeft() != 0) return;
-    FreeLibrary(g_lib);
-    g_lib = nullptr;
-    g_ui = nullptr;
-}
 
 DbgSession *sessionOf(int32_t id) {
     return id > 0 && static_cast<size_t>(id) <= g_sessions.size() ? g_sessions[id - 1] : nullptr;
@@ -253,8 +220,8 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
         int32_t value = r.i32();
         if (!r.ok()) return 0;
         QvWord source = zdb_call(d, kZdbSource, in, zdb_call(d, kZdbObject, in, value));
-        w.i32(0);
         w.i32(source ? static_cast<int32_t>(zdb_call(d, kZdbSourceNumber, in, source)) : 0);
+        w.i32(0);
         break;
     }
     case kOpSourceRead: {
@@ -300,16 +267,51 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
     return w.ok() ? w.size() : 0;
 }
 
+size_t dispatchPlain(int op, const unsigned char *request, size_t length, void *reply, size_t size) {
+    return dispatch(op, request, length, static_cast<unsigned char *>(reply), size);
+}
+
+size_t dispatchAlloc(int op, const unsigned char *request, size_t length, void *reply, size_t) {
+    unsigned char *buf = reply ? static_cast<DbgReplyObject *>(reply)->buffer(kDbgAllocReply) : nullptr;
+    return dispatch(op, request, length, buf, buf ? kDbgAllocReply : 0);
+}
+
 // --- the sending side: routing of one request ------------------------------
 
 // A request: the owner word, then the entry's values.
 struct Request {
     std::vector<unsigned char> buf;
     WireWriter w;
-    explicit Request(DbgTarget *t, size_t size = 64) : buf(size), w(buf.data(), size) { w.i32(t->owner->id); }
+    explicit Request(DbgTarget *t, size_t size = 64) : buf(size), w(buf.data(), size) {
+        w.i32(t->remote ? t->serverHandle : t->owner->id);
+    }
 };
 
+const char kChannel[] = "ZamDebug";
+
+// A remote request is the server's to answer; a reply longer than the room
+// given counts as no more than that room.
+size_t remoteCall(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
+    ZamExtCallBacks *ext = t->host.ext;
+    if (!ext || !ext->TransactChannel) return 0;
+    unsigned got = 0;
+    int room = size < 0x7fffffff ? static_cast<int>(size) : 0x7fffffff;
+    if (!ext->TransactChannel(req.buf.data(), static_cast<int>(req.w.size()), kChannel, op, reply, room, &got, -1))
+        return 0;
+    return got < size ? got : size;
+}
+
+void remotePost(DbgTarget *t, int op, const Request &req) {
+    ZamExtCallBacks *ext = t->host.ext;
+    if (ext && ext->SendChannel) ext->SendChannel(req.buf.data(), static_cast<int>(req.w.size()), kChannel, op);
+}
+
 size_t handOff(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
+    if (t->remote) {
+        if (reply) return remoteCall(t, op, req, reply, size);
+        remotePost(t, op, req);
+        return 0;
+    }
     DbgSession *s = t->owner;
     s->op = op;
     s->request = req.buf.data();
@@ -354,7 +356,16 @@ QvWord DBGCB entryPost(DbgTarget *t, int32_t a, int32_t b) {
     return dbgPost(t, Op, q);
 }
 
+// The remote signal is an empty post, which hosts before 82 do not know.
+constexpr uint16_t kSignalVersion = 82;
+
 void DBGCB entrySignal(DbgTarget *t) {
+    if (t->remote) {
+        ZamExtCallBacks *ext = t->host.ext;
+        uint16_t version = t->host.version ? t->host.version() : 0;
+        if (ext && ext->SendChannel && version >= kSignalVersion) ext->SendChannel(nullptr, 0, nullptr, 0);
+        return;
+    }
     DbgSession *s = t->owner;
     zdb_call(s->dbg, kZdbSignal, s, s->instance);
 }
@@ -404,32 +415,113 @@ int32_t DBGCB entryLevel(DbgTarget *t, int32_t *value) {
 
 }  // namespace
 
-// A source being read: the interpreter's (by handle) or a local file.
+// A source being read: the interpreter's or the server's (by handle) or a
+// local file; a server's text is copied into the cache while it is read.
 struct DbgSource {
     int32_t handle = 0;
     std::FILE *file = nullptr;
+    std::FILE *cache = nullptr;
+    std::string cachePath;
+    int32_t serverTime = 0;
 };
 
 namespace {
 
-// The interpreter's text of a source, or a local file the fallback names.
+enum : int { kOpSourceInfo = 25 };
+
+// Seconds since 1970 of a file's last write; false when it cannot be read.
+bool fileTime(const std::string &path, int64_t &t) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return false;
+    ULARGE_INTEGER u;
+    u.LowPart = a.ftLastWriteTime.dwLowDateTime;
+    u.HighPart = a.ftLastWriteTime.dwHighDateTime;
+    t = static_cast<int64_t>(u.QuadPart / 10000000ULL) - 11644473600LL;
+    return true;
+}
+
+void setFileTimes(const std::string &path, int64_t t) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    ULARGE_INTEGER u;
+    u.QuadPart = static_cast<ULONGLONG>(t + 11644473600LL) * 10000000ULL;
+    FILETIME ft = {u.LowPart, u.HighPart};
+    SetFileTime(h, nullptr, &ft, &ft);
+    CloseHandle(h);
+}
+
+size_t namePart(const std::string &path) {
+    size_t slash = path.find_last_of("\\/:");
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// The path with its extension replaced (or added).
+std::string withExtension(const std::string &path, const char *ext) {
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < namePart(path)) dot = path.size();
+    return path.substr(0, dot) + ext;
+}
+
+std::string joinPath(const std::string &dir, const std::string &name) {
+    if (dir.empty()) return name;
+    char last = dir.back();
+    return last == '\\' || last == '/' ? dir + name : dir + "\\" + name;
+}
+
+// A copy not older than the server's text: the source folder's ".mac" first,
+// then the cache's ".ma~".
+std::FILE *openFreshCopy(const DbgTarget *t, const std::string &path, int32_t serverTime) {
+    std::string candidates[2];
+    if (!t->sourceDir.empty()) candidates[0] = joinPath(t->sourceDir, withExtension(path, ".mac"));
+    if (!t->cacheDir.empty()) candidates[1] = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
+    for (const std::string &c : candidates) {
+        int64_t when = 0;
+        if (c.empty() || !fileTime(c, when) || when < serverTime) continue;
+        if (std::FILE *f = std::fopen(c.c_str(), "rb")) return f;
+    }
+    return nullptr;
+}
+
+// The interpreter's text of a source (a remote target's from a fresh local
+// copy when there is one), or a local file the fallback names.
 DbgSource *DBGCB entryFetch(DbgTarget *t, int32_t value, DbgSourceFallback fallback, void *datum) {
     if (!t->active) return nullptr;
     DbgSource *src = new (std::nothrow) DbgSource;
     if (!src) return nullptr;
+    std::string path;
+    if (t->remote) {
+        Request q(t);
+        q.w.i32(value);
+        q.w.i32(kHostPathMax);
+        unsigned char reply[4 + kHostPathMax];
+        size_t n = dbgCall(t, kOpSourceInfo, q, reply, sizeof reply);
+        if (n >= 4) {
+            WireReader r(reply, n);
+            src->serverTime = r.i32();
+            size_t len = strnlen(reinterpret_cast<const char *>(r.here()), r.left());
+            path.assign(reinterpret_cast<const char *>(r.here()), len < kHostPathMax ? len : kHostPathMax - 1);
+            if (!path.empty() && (src->file = openFreshCopy(t, path, src->serverTime)) != nullptr) return src;
+        }
+    }
     Request q(t);
     q.w.i32(value);
     unsigned char reply[8];
     if (dbgCall(t, kOpSource, q, reply, sizeof reply) >= 8) {
         WireReader r(reply, sizeof reply);
-        r.i32();
         src->handle = r.i32();
-        if (src->handle) return src;
+        if (src->handle) {
+            if (t->remote && !t->cacheDir.empty() && !path.empty()) {
+                src->cachePath = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
+                src->cache = std::fopen(src->cachePath.c_str(), "wb");
+            }
+            return src;
+        }
     }
-    char path[kHostPathMax] = "";
-    if (fallback && fallback(datum, path)) {
-        path[sizeof path - 1] = '\0';
-        src->file = std::fopen(path, "rb");
+    char local[kHostPathMax] = "";
+    if (fallback && fallback(datum, local)) {
+        local[sizeof local - 1] = '\0';
+        src->file = std::fopen(local, "rb");
         if (src->file) return src;
     }
     delete src;
@@ -451,6 +543,7 @@ int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size
         int32_t got = WireReader(reply.data(), 4).i32();
         if (got <= 0 || static_cast<size_t>(got) > n - 4) break;
         std::memcpy(static_cast<unsigned char *>(buffer) + total, reply.data() + 4, static_cast<size_t>(got));
+        if (src->cache) std::fwrite(reply.data() + 4, 1, static_cast<size_t>(got), src->cache);
         total += got;
         if (got < want) break;
     }
@@ -481,12 +574,20 @@ void DBGCB entryClose(DbgTarget *t, DbgSource *src) {
         dbgPost(t, kOpSourceClose, q);
     }
     if (src->file) std::fclose(src->file);
+    if (src->cache) {
+        // The copy carries the server's time, so that it counts as fresh.
+        std::fclose(src->cache);
+        setFileTimes(src->cachePath, src->serverTime);
+    }
     delete src;
 }
 
-// A text of the reply into the caller's buffer of size bytes.
+// A text of the reply into the caller's buffer of size bytes; a text the
+// reply cuts short ends with the reply.
 void copyText(WireReader &r, char *out, int32_t size) {
-    std::string_view text = r.text();
+    const char *at = reinterpret_cast<const char *>(r.here());
+    std::string_view text(at, strnlen(at, r.left()));
+    r.skip(text.size() < r.left() ? text.size() + 1 : text.size());
     if (!out || size <= 0) return;
     size_t n = text.size() < static_cast<size_t>(size) - 1 ? text.size() : static_cast<size_t>(size) - 1;
     std::memcpy(out, text.data(), n);
@@ -664,6 +765,42 @@ DbgTargetTable makeTable() {
 }
 const DbgTargetTable kTargetTable = makeTable();
 
+HMODULE g_lib = nullptr;
+DbgUiInterface *g_ui = nullptr;
+
+}  // namespace
+
+const DbgTargetTable *dbg_targetTable() { return &kTargetTable; }
+
+DbgHandler DbgGetHandler(int mode) { return mode == kDbgHandlerAlloc ? dispatchAlloc : dispatchPlain; }
+DbgUiInterface *dbg_ui() { return g_ui; }
+
+bool dbg_loadLibrary() {
+    if (g_lib) return true;
+    HMODULE lib = LoadLibraryA("ZAMDBG.DLL");
+    if (!lib) return false;
+    auto entry = reinterpret_cast<ZamGetInterfaceFn>(GetProcAddress(lib, "_ZamGetInterface@0"));
+    if (!entry) entry = reinterpret_cast<ZamGetInterfaceFn>(GetProcAddress(lib, "ZamGetInterface"));
+    DbgUiInterface *ui = entry ? entry() : nullptr;
+    if (!ui) {
+        FreeLibrary(lib);
+        return false;
+    }
+    g_lib = lib;
+    g_ui = ui;
+    return true;
+}
+
+void dbg_releaseLibrary() {
+    if (!g_lib || g_ui->anyLeft() != 0) return;
+    FreeLibrary(g_lib);
+    g_lib = nullptr;
+    g_ui = nullptr;
+    dbg_remoteForget();
+}
+
+namespace {
+
 void freeSession(DbgSession *s) {
     if (s->go) CloseHandle(s->go);
     if (s->done) CloseHandle(s->done);
@@ -675,7 +812,7 @@ void freeSession(DbgSession *s) {
 }  // namespace
 
 DbgSession *DbgLocalOpen(void *instance, void *dbgInterface) {
-    if (!loadLibrary()) return nullptr;
+    if (!dbg_loadLibrary()) return nullptr;
     DbgSession *s = new (std::nothrow) DbgSession;
     DbgTarget *t = s ? new (std::nothrow) DbgTarget : nullptr;
     if (s) s->target = t;
@@ -691,7 +828,7 @@ DbgSession *DbgLocalOpen(void *instance, void *dbgInterface) {
     }
     if (!t || !t->handle) {
         if (s) freeSession(s);
-        releaseLibrary();
+        dbg_releaseLibrary();
         return nullptr;
     }
     return s;
@@ -701,7 +838,7 @@ void DbgLocalClose(DbgSession *s) {
     if (!s) return;
     g_ui->destroy(s->target->handle);
     freeSession(s);
-    releaseLibrary();
+    dbg_releaseLibrary();
 }
 
 void DbgLocalSetMode(DbgSession *s, int value) {

@@ -1,5 +1,7 @@
 #include "records.h"
 
+#include <cstring>
+
 namespace {
 
 // A text that starts `offset` bytes after `from`: the offset must lie past
@@ -194,4 +196,45 @@ bool tc_readHelp(const void *record, size_t size, bool extended, TcHelpRecord &o
     bool keyword = out.kind == 0 || (extended && out.kind == 4);
     if (keyword) out.keyword = r.text();
     return r.ok();
+}
+
+bool tc_readDbg(int code, const void *record, size_t size, TcDbgRecord &out) {
+    WireReader r(record, size);
+    out = TcDbgRecord();
+    out.id = r.i32();
+    if (code == 12 || code == 14) out.word = r.i32();
+    if (code == 14) {
+        out.flag = r.i16();
+    } else if (code == 13 && r.seek(8)) {
+        const char *at = reinterpret_cast<const char *>(r.here());
+        out.data = std::string_view(at, strnlen(at, r.left()));
+    }
+    return r.ok();
+}
+
+bool tc_readEditor(const void *record, size_t size, TcEditorRecord &out) {
+    WireReader r(record, size);
+    out = TcEditorRecord();
+    out.operation = r.u8();
+    if (!r.ok()) return false;
+    out.value = r.i32();
+    if (out.operation != 0) out.handle = r.i32();
+    // Only loading a file and adding an error carry texts.
+    if (!r.ok() || (out.operation != 4 && out.operation != 9)) return true;
+    out.text = r.text();
+    if (out.operation == 9 && r.ok()) out.message = r.text();
+    if (!r.ok()) out.text = out.message = {};
+    return true;
+}
+
+bool tc_readEditMgr(const void *record, size_t size, TcEditMgrRecord &out) {
+    WireReader r(record, size);
+    out = TcEditMgrRecord();
+    out.operation = r.u8();
+    if (!r.ok()) return false;
+    out.flags = r.i32();
+    // Only connecting names the caller.
+    if (r.ok() && out.operation == 1) out.text = r.text();
+    if (!r.ok()) out.text = {};
+    return true;
 }

@@ -124,3 +124,31 @@ struct TcHelpRecord {
     std::string_view file, keyword;
 };
 bool tc_readHelp(const void *record, size_t size, bool extended, TcHelpRecord &out);
+
+// Requests 10 to 14: +0 the server's handle (10) or the session id, +4 the
+// datum (12) or the flag's data word (14), +8 the flag (14, int16) or the
+// data (13: its bytes up to a NUL or the end of the record).
+struct TcDbgRecord {
+    int32_t id = 0, word = 0;
+    int16_t flag = 0;
+    std::string_view data;
+};
+bool tc_readDbg(int code, const void *record, size_t size, TcDbgRecord &out);
+
+// Request 202: +0 operation, +1 value, +5 editor handle (not for 0), +9 a
+// text (operations 4 and 9) and, for operation 9, the message after it.
+struct TcEditorRecord {
+    uint8_t operation = 0;
+    int32_t value = 0, handle = 0;
+    std::string_view text, message;
+};
+// False when the operation byte is missing.
+bool tc_readEditor(const void *record, size_t size, TcEditorRecord &out);
+
+// Request 201: +0 operation, +1 flags, +5 text (operation 1 only).
+struct TcEditMgrRecord {
+    uint8_t operation = 0;
+    int32_t flags = 0;
+    std::string_view text;
+};
+bool tc_readEditMgr(const void *record, size_t size, TcEditMgrRecord &out);

@@ -179,7 +179,7 @@ int ZAMCB transactChannel(const void *req, int len, const char *channel, int op,
     size_t n = answer->size() < static_cast<size_t>(replySize > 0 ? replySize : 0)
                    ? answer->size() : static_cast<size_t>(replySize > 0 ? replySize : 0);
     if (n) std::memcpy(reply, answer->data(), n);
-    if (replyLength) *replyLength = static_cast<unsigned>(n);
+    if (replyLength) *replyLength = static_cast<unsigned>(n) + H().channelExtraLength;
     return 1;
 }
 
@@ -338,6 +338,7 @@ void Host::reset() {
     channelSends.clear();
     userBreaks = 0;
     channelResponder = nullptr;
+    channelExtraLength = 0;
     channelTransacts.clear();
     maxBlockSize = 0x7ff0;
     maxBlockSizeCalls = 0;

@@ -70,6 +70,9 @@ public:
     int userBreaks = 0;
     // Slot 19: the reply of a transaction, nullopt = failure (answers 0).
     std::function<std::optional<ByteVec>(const ChannelCall &)> channelResponder;
+    // Slot 19 reports this many bytes more than it wrote, as a faulty server
+    // might.
+    unsigned channelExtraLength = 0;
     std::vector<ChannelCall> channelTransacts;
     // Slot 26.
     int maxBlockSize = 0x7ff0;

@@ -95,5 +95,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             text(h.keyword);
         }
     }
+    for (int code = 10; code <= 14; ++code) {
+        TcDbgRecord g;
+        if (tc_readDbg(code, data, size, g)) {
+            inside(g.data);
+            if (code != 13) check(g.data.empty());
+        }
+    }
+
+    TcEditorRecord e;
+    if (tc_readEditor(data, size, e)) {
+        if (e.text.data()) text(e.text);
+        if (e.message.data()) {
+            text(e.message);
+            check(e.message.data() > e.text.data() + e.text.size());
+        }
+    }
+    TcEditMgrRecord em;
+    if (tc_readEditMgr(data, size, em) && em.text.data()) text(em.text);
+
     return 0;
 }

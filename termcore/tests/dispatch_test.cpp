@@ -40,7 +40,7 @@ TEST_F(Dispatch, RecordsAreReadNoFurtherThanTheHostsBlock) {
 
 TEST_F(Dispatch, CodesWithoutAHandlerAnswerNothingAndLeaveTheReplyAlone) {
     load();
-    for (int code : {-5, -3, 2, 10, 11, 12, 13, 14, 15, 49, 52, 99, 109, 199, 201, 202, 203, 208, 1000,
+    for (int code : {-5, -3, 2, 11, 13, 14, 15, 49, 52, 99, 109, 199, 203, 208, 1000,
                      0x7fffffff}) {
         EXPECT_EQ(0, send(code, th::Bytes().zeros(64))) << code;
         EXPECT_TRUE(m->replyUntouchedFrom(0)) << code;

@@ -31,6 +31,10 @@ struct Debugger {
     HANDLE thread = nullptr;
 };
 
+// The target's first byte says whether the macro runs on the server; a
+// remote datum or flag is a number, a local one a text.
+bool isRemote(const DbgTarget *t) { return *reinterpret_cast<const uint8_t *>(t) != 0; }
+
 template <typename Fn>
 Fn entry(const Debugger *d, int n) {
     return reinterpret_cast<Fn>(d->table->entry[n]);
@@ -114,15 +118,24 @@ void DBGCB destroy(void *handle) {
 }
 int DBGCB start(DbgTarget *target, void *handle, QvWord datum) {
     Debugger *d = static_cast<Debugger *>(handle);
-    note("start %s", reinterpret_cast<const char *>(datum));
+    if (isRemote(target))
+        note("start #%d", static_cast<int>(datum));
+    else
+        note("start %s", reinterpret_cast<const char *>(datum));
     // On the interpreter's own thread the request runs at once.
     note("direct query %d", static_cast<int>(entry<DbgEntryQueryFn>(d, kDbgEntryQuery)(target, 4)));
     d->thread = CreateThread(nullptr, 0, session, d, 0, nullptr);
     return d->thread != nullptr;
 }
 void DBGCB send(DbgTarget *, void *, void *data) { note("send %s", static_cast<const char *>(data)); }
-void DBGCB setFlag(void *, void *data) { note("flag on %s", static_cast<const char *>(data)); }
-void DBGCB clearFlag(void *, void *data) { note("flag off %s", static_cast<const char *>(data)); }
+void noteFlag(void *handle, void *data, const char *how) {
+    if (isRemote(static_cast<Debugger *>(handle)->target))
+        note("flag %s #%d", how, static_cast<int>(reinterpret_cast<intptr_t>(data)));
+    else
+        note("flag %s %s", how, static_cast<const char *>(data));
+}
+void DBGCB setFlag(void *handle, void *data) { noteFlag(handle, data, "on"); }
+void DBGCB clearFlag(void *handle, void *data) { noteFlag(handle, data, "off"); }
 void DBGCB setMode(void *, int value) { note("mode %d", value); }
 
 DbgUiInterface g_ui = {query, anyLeft, create, destroy, start, send, setFlag, clearFlag, setMode};

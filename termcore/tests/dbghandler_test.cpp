@@ -1,0 +1,72 @@
+// The receiving side of the debugger bridge in both modes: requests run
+// against an interpreter's debug interface, the reply written in place or
+// into the buffer a reply object hands out.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dbglocal.h"
+#include "qvsclient.h"
+#include "wire.h"
+#include "zamdbg.h"
+
+namespace {
+
+QvWord QVSCB query(QvWord) { return 55; }
+QvWord QVSCB object(QvWord, QvWord number) { return number + 1000; }
+QvWord QVSCB sourceSize(QvWord, QvWord handle) { return handle * 2; }
+
+struct Reply final : DbgReplyObject {
+    std::vector<unsigned char> buf;
+    size_t asked = 0;
+    unsigned char *buffer(size_t size) override {
+        asked = size;
+        buf.assign(size, 0xCD);
+        return buf.data();
+    }
+};
+
+TEST(DbgHandler, BothModesAnswerTheSessionsRequests) {
+    th::ZamDbg dbg;
+    ZamDbgInterface iface = {};
+    iface.slot[kZdbQuery] = reinterpret_cast<void *>(query);
+    iface.slot[kZdbObject] = reinterpret_cast<void *>(object);
+    iface.slot[kZdbSourceSize] = reinterpret_cast<void *>(sourceSize);
+    int instance = 0;
+    DbgSession *s = DbgLocalOpen(&instance, &iface);
+    ASSERT_NE(nullptr, s);
+    // The first session of the process: its owner word is 1.
+    const unsigned char queryRequest[] = {1, 0, 0, 0};
+    const unsigned char sizeRequest[] = {1, 0, 0, 0, 21, 0, 0, 0};
+    const unsigned char strangerRequest[] = {9, 0, 0, 0};
+    struct Case {
+        int op;
+        const unsigned char *request;
+        size_t length;
+        size_t replyLength;
+        int32_t first;
+    } cases[] = {
+        {23, queryRequest, sizeof queryRequest, 8, 55},
+        {18, sizeRequest, sizeof sizeRequest, 8, 42},
+        {23, strangerRequest, sizeof strangerRequest, 0, 0},  // no such session
+        {22, queryRequest, sizeof queryRequest, 0, 0},        // no handler
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.op);
+        unsigned char plain[16] = {};
+        EXPECT_EQ(c.replyLength, DbgGetHandler(kDbgHandlerPlain)(c.op, c.request, c.length, plain, sizeof plain));
+        Reply alloc;
+        EXPECT_EQ(c.replyLength, DbgGetHandler(kDbgHandlerAlloc)(c.op, c.request, c.length, &alloc, 0));
+        EXPECT_EQ(kDbgAllocReply, alloc.asked);
+        if (c.replyLength) {
+            EXPECT_EQ(c.first, WireReader(plain, 4).i32());
+            EXPECT_EQ(c.first, WireReader(alloc.buf.data(), 4).i32());
+        }
+    }
+    // A reply too small for the answer gives nothing.
+    unsigned char small[4];
+    EXPECT_EQ(0u, DbgGetHandler(kDbgHandlerPlain)(23, queryRequest, sizeof queryRequest, small, sizeof small));
+    DbgLocalClose(s);
+}
+
+}  // namespace

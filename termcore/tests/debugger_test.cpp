@@ -1,0 +1,181 @@
+// Requests 10 to 14: remote debug sessions, whose debugger asks the server on
+// the "ZamDebug" channel, against scripted channel replies.
+#include <windows.h>
+
+#include <map>
+
+#include "qvsclient.h"
+#include "requests.h"
+
+namespace {
+
+th::Host &H() { return th::Host::get(); }
+
+enum : int { kOpen = 10, kClose = 11, kStart = 12, kData = 13, kFlag = 14 };
+constexpr int32_t kServerHandle = 77;
+// The server's time of its sources: older than any file the test writes.
+constexpr int32_t kServerTime = 1000000000;
+
+th::Bytes texts(th::Bytes b, std::initializer_list<const char *> list) {
+    for (const char *t : list) b.text(t);
+    return b;
+}
+
+// The server's answers by operation; the request's value picks among them
+// where the stand-in debugger asks the same operation twice.
+std::optional<th::ByteVec> serve(const th::ChannelCall &c) {
+    WireReader r(c.request.data(), c.request.size());
+    r.i32();
+    int32_t value = r.i32();
+    th::Bytes b;
+    switch (c.op) {
+    case 0: b = texts(th::Bytes().i32(1).i32(11).i32(12).i32(13).i32(14).i32(15), {"state text", "state text two"}); break;
+    case 1: b = texts(th::Bytes().i32(2).i32(30), {"name text"}); break;
+    case 2: b.i32(13).i32(6).i32(12).i32(21); break;
+    case 5: b.i32(1).i32(4).i16(0).i16(7).i32(0).i32(0).i16(0).i16(0).i32(5).i32(12).i16(2).i16(7); break;
+    case 7: b.i32(3).i32(0).i32(43); break;
+    case 9: b = texts(th::Bytes().i32(4).i32(53), {"first one", "second of two"}); break;
+    case 10: case 11: case 12: case 13:
+        b = texts(th::Bytes().i32(c.op).i32(80 + c.op).i32(90 + 2 * c.op), {"one", "two", "three"});
+        break;
+    case 14: case 26: {
+        r.i32();
+        b.i32(r.text() == "ok" ? 1 : 0).i32(0);
+        break;
+    }
+    case 16: b.i32(value == 5 ? 9 : 0).i32(0); break;
+    case 17: b.i32(10).raw("alpha beta", 10); break;
+    case 18: b.i32(10).i32(0); break;
+    case 23: b.i32(55).i32(0); break;
+    case 24: b.i32(1).i32(7); break;
+    case 25: b.i32(kServerTime).text(value == 5 ? "lib\\rep5" : "fresh"); break;
+    default: return std::nullopt;
+    }
+    return b.vec();
+}
+
+struct Debugger : TermcoreTest {
+    std::unique_ptr<th::ZamDbg> dbg;
+
+    void loadAt(int protocol) {
+        dbg = std::make_unique<th::ZamDbg>();
+        CreateDirectoryA(tmp.file("cash").c_str(), nullptr);
+        CreateDirectoryA(tmp.file("src").c_str(), nullptr);
+        load(protocol, "CASHDIR=" + tmp.file("cash") + "\r\nSRCDIR=" + tmp.file("src") + "\r\n");
+        H().channelResponder = serve;
+    }
+    void TearDown() override {
+        TermcoreTest::TearDown();
+        dbg.reset();
+    }
+    // Reply of request 10 or 12: the two words.
+    std::pair<int32_t, int32_t> words(int code, const th::Bytes &b) {
+        EXPECT_EQ(8, send(code, b));
+        return {i32At(0), i32At(4)};
+    }
+};
+
+// The stand-in debugger's whole session, on its own thread, answered by the
+// server: every entry of the target table travels on the channel with the
+// server's handle first.
+TEST_F(Debugger, RemoteSessionAsksTheServerOnTheChannel) {
+    struct Case {
+        int protocol;
+        int signals;  // empty posts: hosts before 82 get none
+    } cases[] = {{114, 1}, {81, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.protocol);
+        loadAt(c.protocol);
+        DeleteFileA(tmp.file("cash\\rep5.ma~").c_str());
+        tmp.write("src\\fresh.mac", "fresh text");
+        EXPECT_EQ(std::make_pair(1, 1), words(kOpen, th::Bytes().i32(kServerHandle)));
+        send(kFlag, th::Bytes().i32(1).i32(5).i16(1));
+        send(kFlag, th::Bytes().i32(1).i32(6).i16(0));
+        send(kData, th::Bytes().i32(1).i32(0).text("payload"));
+        EXPECT_EQ(std::make_pair(1, 0), words(kStart, th::Bytes().i32(1).i32(3)));
+        send(kClose, th::Bytes().i32(1));
+
+        std::string d = dbg->journal();
+        EXPECT_EQ(0u, d.find("create 2\nflag on #5\nflag off #6\nsend payload\nstart #3\ndirect query 55\n"
+                             "values 13 6 12 21\nstate 1 11 12 13 14 15 state t|state text two\nname 2 30 name\n"
+                             "items 2 1,4,0,7 5,12,2,7\nfind 3 43\ntexts2 4 53 first o|second of two\ncheck26 1 0\n"
+                             "check14 1\ntexts3 10 90 110 one|two|thr\ntexts3 11 91 112 one|two|thr\n"
+                             "texts3 12 92 114 one|two|thr\ntexts3 13 93 116 one|two|thr\nlevel 1 7\nquery 55\n"
+                             "post4 1\nsource 5 10 10 alpha beta\nsource 6 10 10 fresh text\nlocal 0\ndetach 1\n"
+                             "query after 0\ndestroy\n")) << d;
+        std::vector<int> posts;
+        for (const th::ChannelCall &s : H().channelSends) {
+            posts.push_back(s.op);
+            EXPECT_EQ("ZamDebug", s.channel);
+            EXPECT_EQ(kServerHandle, WireReader(s.request.data(), 4).i32());
+        }
+        EXPECT_EQ((std::vector<int>{6, 4, 19, 21}), posts);
+        EXPECT_EQ(c.signals, H().userBreaks);
+        for (const th::ChannelCall &t : H().channelTransacts) {
+            EXPECT_EQ("ZamDebug", t.channel);
+            EXPECT_EQ(kServerHandle, WireReader(t.request.data(), 4).i32());
+            // A fresh source folder copy is read without asking for the text.
+            if (t.op == 16) {
+                EXPECT_EQ(5, WireReader(t.request.data() + 4, 4).i32());
+            }
+        }
+        // The server's text was kept in the cache with the server's time.
+        EXPECT_EQ("alpha beta", tmp.read("cash\\rep5.ma~"));
+        EXPECT_EQ(kServerTime, unixTimes(tmp.file("cash\\rep5.ma~")).second);
+        TearDown();
+        SetUp();
+    }
+}
+
+// A cached copy as new as the server's text is read in place of it.
+TEST_F(Debugger, FreshCacheCopyIsReadInsteadOfTheServersText) {
+    loadAt(114);
+    tmp.write("cash\\rep5.ma~", "cached txt");
+    words(kOpen, th::Bytes().i32(kServerHandle));
+    words(kStart, th::Bytes().i32(1).i32(3));
+    send(kClose, th::Bytes().i32(1));
+    std::string d = dbg->journal();
+    EXPECT_NE(std::string::npos, d.find("source 5 10 10 cached txt\n")) << d;
+    for (const th::ChannelCall &t : H().channelTransacts)
+        if (t.op == 16) {
+            EXPECT_NE(5, WireReader(t.request.data() + 4, 4).i32());
+        }
+}
+
+// A reply length beyond the room given counts as that room: texts and
+// outputs come from the reply alone.
+TEST_F(Debugger, OverstatedReplyLengthsReadNoFurtherThanTheReply) {
+    loadAt(114);
+    H().channelExtraLength = 100000;
+    words(kOpen, th::Bytes().i32(kServerHandle));
+    words(kStart, th::Bytes().i32(1).i32(3));
+    send(kClose, th::Bytes().i32(1));
+    std::string d = dbg->journal();
+    for (const char *line : {"values 13 6 12 21\n", "name 2 30 name\n", "texts2 4 53 first o|second of two\n",
+                             "source 5 10 10 alpha beta\n"})
+        EXPECT_NE(std::string::npos, d.find(line)) << line << d;
+}
+
+TEST_F(Debugger, SessionIdsCountOnAndUnknownIdsAreIgnored) {
+    loadAt(114);
+    EXPECT_EQ(std::make_pair(1, 1), words(kOpen, th::Bytes().i32(1)));
+    EXPECT_EQ(std::make_pair(1, 2), words(kOpen, th::Bytes().i32(2)));
+    send(kClose, th::Bytes().i32(1));
+    EXPECT_EQ(std::make_pair(1, 3), words(kOpen, th::Bytes().i32(3)));
+    EXPECT_EQ(std::make_pair(0, 0), words(kStart, th::Bytes().i32(9).i32(3)));
+    EXPECT_EQ(0, send(kData, th::Bytes().i32(9).i32(0).text("x")));
+    EXPECT_EQ(0, send(kFlag, th::Bytes().i32(1).i32(5).i16(1)));
+    EXPECT_EQ(0, send(kClose, th::Bytes().i32(1)));
+    // The end of the session closes the two left.
+    lifeCycle(kMsgUnload, true);
+    std::string d = dbg->journal();
+    EXPECT_EQ("create 2\ncreate 2\ndestroy\ncreate 2\ndestroy\ndestroy\n", d);
+}
+
+TEST_F(Debugger, WithoutTheDebuggerLibraryNoSessionOpens) {
+    load(114);
+    EXPECT_EQ(std::make_pair(0, 0), words(kOpen, th::Bytes().i32(kServerHandle)));
+    EXPECT_EQ(std::make_pair(0, 0), words(kStart, th::Bytes().i32(1).i32(3)));
+}
+
+}  // namespace
