@@ -137,7 +137,7 @@ qv_wine_prefix() {
   qv_step "reg add Courier New replacement" qv_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /d 'DejaVu Sans Mono' /f &&
   qv_step "reg add Terminal replacement" qv_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Terminal' /d 'DejaVu Sans Mono' /f &&
   qv_step "reg add X11 Driver Managed" qv_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
-  qv_step "wineserver -w" qv_wineserver -w &&
+  qv_step "waiting for the Wine server" qv_wineserver -w &&
   touch "$WINEPREFIX/.qv-ready"
 }
 
@@ -160,7 +160,7 @@ qv_wine_session() {
   qv_on_exit qv_wine_end
   # A server left by an interrupted run would otherwise serve this one.
   qv_wine_end
-  qv_step "wineserver -p" qv_wineserver -p
+  qv_step "starting the Wine server" qv_wineserver -p
 }
 
 qv_wine_end() {

@@ -2,6 +2,7 @@
 // (a parameter list, the wrapper's Invoke, the result stored back), against
 // GetIDsOfNames + Invoke made directly and against the same loop in VBScript;
 // then 10,000 distinct returned objects wrapped, first and last thousand.
+#include "wintimer.h"
 #include <oaidl.h>
 
 #include <cstdio>
@@ -18,17 +19,6 @@ constexpr int kObjects = 10000;
 constexpr double kTarget = 2.0;
 // IComgateService slot of WrapDispatch.
 constexpr int kWrapDispatch = 6;
-
-double now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 IDispatch *create(const wchar_t *progId) {
     CLSID clsid;
@@ -101,7 +91,7 @@ int main() {
     }
 
     bool ok = true;
-    double t0 = now();
+    double t0 = bench_now();
     for (int i = 0; i < kCalls && ok; ++i) {
         QvIntf *c = newList(2);
         qv_call(c, kPmSetText, 0, 1, "key");
@@ -109,9 +99,9 @@ int main() {
              qv_ptr<const QvValue>(qv_call(c, kPmValue, 0, 0))->code() == kQvtInt;
         qv_call(c, kQvRelease);
     }
-    double viaComgate = now() - t0;
+    double viaComgate = bench_now() - t0;
 
-    t0 = now();
+    t0 = bench_now();
     for (int i = 0; i < kCalls && ok; ++i) {
         VARIANT key = text(L"key"), result;
         VariantInit(&result);
@@ -119,7 +109,7 @@ int main() {
         VariantClear(&key);
         VariantClear(&result);
     }
-    double viaDirect = now() - t0;
+    double viaDirect = bench_now() - t0;
 
     double viaScript = 0;
     if (IDispatch *sc = create(L"MSScriptControl.ScriptControl")) {
@@ -136,9 +126,9 @@ int main() {
         wchar_t loop[128];
         swprintf(loop, 128, L"For i = 1 To %d : x = d.Item(\"key\") : Next", kCalls);
         VARIANT s = text(loop);
-        t0 = now();
+        t0 = bench_now();
         ok = ok && SUCCEEDED(call(sc, L"ExecuteStatement", DISPATCH_METHOD, {s}, nullptr));
-        viaScript = now() - t0;
+        viaScript = bench_now() - t0;
         VariantClear(&s);
         sc->Release();
     }
@@ -158,10 +148,10 @@ int main() {
     qv_call(server, kQvQueryInterface, kQvIidComgateService, &svc);
     double firstThousand = 0, lastThousand = 0;
     for (int i = 0; i < kObjects && ok; ++i) {
-        double s = now();
+        double s = bench_now();
         QvIntf *w = nullptr;
         ok = objects[i] && qv_call(svc, kWrapDispatch, objects[i], &w) == 0;
-        double took = now() - s;
+        double took = bench_now() - s;
         if (i < 1000) firstThousand += took;
         if (i >= kObjects - 1000) lastThousand += took;
         wrappers.push_back(w);

@@ -1,5 +1,6 @@
 // 1,000 line steps of a frame's client window with 10 and 100 child
 // windows, against ScrollWindowEx(SW_SCROLLCHILDREN) in the same run.
+#include "wintimer.h"
 #include <windows.h>
 
 #include <cstdio>
@@ -14,17 +15,6 @@
 namespace {
 
 constexpr int kSteps = 1000;
-
-double now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 void pump() {
     MSG m;
@@ -51,13 +41,13 @@ double frameSeconds(int count) {
     static int objects[100];
     for (int i = 0; i < count; ++i) px_addChildWnd(kids[static_cast<size_t>(i)], &objects[i], kPxChildOther);
     pump();
-    double t0 = now();
+    double t0 = bench_now();
     for (int i = 0; i < kSteps; ++i) {
         SendMessageA(f->client, WM_VSCROLL, SB_LINEDOWN, 0);
         UpdateWindow(f->client);
     }
     SendMessageA(f->client, WM_VSCROLL, SB_ENDSCROLL, 0);
-    double t = now() - t0;
+    double t = bench_now() - t0;
     px_dropTopWnd(level);
     return t;
 }
@@ -67,12 +57,12 @@ double peerSeconds(int count, int step) {
                              0, 800, 600, nullptr, nullptr, nullptr, nullptr);
     makeChildren(w, count);
     pump();
-    double t0 = now();
+    double t0 = bench_now();
     for (int i = 0; i < kSteps; ++i) {
         ScrollWindowEx(w, 0, -step, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
         UpdateWindow(w);
     }
-    double t = now() - t0;
+    double t = bench_now() - t0;
     DestroyWindow(w);
     return t;
 }

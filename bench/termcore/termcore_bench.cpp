@@ -1,6 +1,7 @@
 // termcore's file transfer and copy against the platform's own copy, all in
 // one Wine process: a 100 MB file received (100) and sent (101) at the
 // host's block size, and a 1 GB file copied (103).
+#include "wintimer.h"
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
@@ -17,17 +18,6 @@ constexpr uint64_t kMB = 1024 * 1024;
 constexpr double kTarget = 1.5;
 // What the server's side reads or writes at a time.
 constexpr DWORD kPiece = 1024 * 1024;
-
-double now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 void makeFile(const std::string &path, uint64_t size) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -176,9 +166,9 @@ bool compare(const char *title, uint64_t bytes, std::vector<Run> runs, int passe
     for (int p = 0; p < passes; ++p)
         for (Run &r : runs) {
             cleanup();
-            double t0 = now();
+            double t0 = bench_now();
             r.ok = r.fn() && r.ok;
-            double t = now() - t0;
+            double t = bench_now() - t0;
             if (r.check) r.ok = r.check() && r.ok;
             if (t < r.seconds) r.seconds = t;
         }
