@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app.h"
+#include "datafile.h"
 #include "frame.h"
 #include "module.h"
 #include "registry.h"
@@ -42,6 +43,20 @@ struct SavedLayout {
 
 }  // namespace
 
+int px_onAppTexts(const PxRequest &req) {
+    WireReader r = req.reader();
+    r.skip(2);
+    std::string name(r.text()), caption(r.text()), text3(r.text()), text4(r.text());
+    PxApp *app = px_app();
+    if (!r.ok() || !app) return 0;
+    app->appName = std::move(name);
+    app->caption = std::move(caption);
+    app->text3 = std::move(text3);
+    app->text4 = std::move(text4);
+    px_loadAppData(app->appData, app->appName.c_str());
+    return 0;
+}
+
 int px_onCreateFrame(const PxRequest &req) {
     WireReader r = req.reader();
     int16_t columns = r.i16(), rows = r.i16();
@@ -49,7 +64,8 @@ int px_onCreateFrame(const PxRequest &req) {
     PxApp *app = px_app();
     PxTopWnd *level = px_firstTopWnd();
     if (!r.ok() || !app || !level) return 0;
-    int show = anyLevelHasFrame() ? SW_SHOWNORMAL : SW_SHOWDEFAULT;
+    bool first = !anyLevelHasFrame();
+    int show = first ? SW_SHOWDEFAULT : SW_SHOWNORMAL;
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
     if (columns > 0 && rows > 0) {
         SIZE s = px_frameSizeForGrid(columns, rows);
@@ -70,7 +86,17 @@ int px_onCreateFrame(const PxRequest &req) {
     }
     f->columns = columns;
     f->rows = rows;
-    if (columns > 0 && rows > 0) px_fitFrameToGrid(f, columns, rows);
+    int saved = -1;
+    if (first) px_restoreFramePlacement(app->appData, f->wnd, &saved);
+    if (saved >= 0) {
+        // A start-up command that asks for a state wins over the saved one.
+        int start = app->showCmd;
+        bool startState = start == SW_SHOWMINIMIZED || start == SW_SHOWMAXIMIZED || start == SW_SHOWMINNOACTIVE ||
+                          start == SW_MINIMIZE;
+        show = startState ? start : saved;
+    } else if (columns > 0 && rows > 0) {
+        px_fitFrameToGrid(f, columns, rows);
+    }
     level->frame = f;
     px_setupFrameStatus(f);
     px_showFrame(f, show);
