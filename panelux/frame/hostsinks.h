@@ -1,0 +1,8 @@
+// formkit's registration with the terminal's host application and window
+// manager (terminals whose AppIntf has GetHostApp and whose host object is
+// newer than version 4): the module sink lets the terminal show its own
+// windows inside formkit's current frame.
+#pragma once
+
+void px_registerHostSinks();
+void px_unregisterHostSinks();
