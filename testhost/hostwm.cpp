@@ -47,7 +47,13 @@ HRESULT FakeHostApp::Version(LONG *v) {
 }
 
 HRESULT FakeHostApp::MainWindow(HWND *wnd) {
-    *wnd = nullptr;
+    *wnd = mainWindow;
+    return S_OK;
+}
+
+HRESULT FakeHostApp::SetMainWindow(HWND wnd) {
+    log_.calls.push_back("app.setMainWindow");
+    mainWindow = wnd;
     return S_OK;
 }
 

@@ -51,6 +51,7 @@ public:
     FakeHostApp(HostWmLog &log, FakeWindowManager *manager) : log_(log), manager_(manager) {}
     LONG version = 5;
     IPxModuleSink *sink = nullptr;  // registered directly, AddRef'd
+    HWND mainWindow = reinterpret_cast<HWND>(0x1234);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override;
     HRESULT STDMETHODCALLTYPE Reserved3() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved4() override { return E_NOTIMPL; }
@@ -61,7 +62,7 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE MainWindow(HWND *wnd) override;
-    HRESULT STDMETHODCALLTYPE SetMainWindow(HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetMainWindow(HWND wnd) override;
     HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE WindowManager(IUnknown **out) override;
     HRESULT STDMETHODCALLTYPE RegisterModuleSink(IPxModuleSink *s) override;

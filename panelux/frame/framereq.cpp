@@ -6,6 +6,7 @@
 #include "app.h"
 #include "datafile.h"
 #include "frame.h"
+#include "hostsinks.h"
 #include "module.h"
 #include "registry.h"
 #include "status.h"
@@ -98,6 +99,7 @@ int px_onCreateFrame(const PxRequest &req) {
         px_fitFrameToGrid(f, columns, rows);
     }
     level->frame = f;
+    px_hostTakeMainWindow(f);
     px_setupFrameStatus(f);
     px_showFrame(f, show);
     app->showCmd = -1;
@@ -109,6 +111,7 @@ int px_onDestroyFrame(const PxRequest &) {
     PxTopWnd *level = px_firstTopWnd();
     if (!level || !level->frame) return 0;
     PxFrame *f = level->frame;
+    px_hostGiveBackMainWindow(f);
     level->frame = nullptr;
     px_destroyFrame(f);
     if (level->madeByFrameRequest) px_dropTopWnd(level);

@@ -15,12 +15,14 @@ namespace {
 constexpr LONG kManagerVersion = 4;  // the window manager exists above this
 constexpr int kPlaceholderDialog = 103;
 
-IPxHostApp *hostApp() {
+constexpr LONG kMainWindowVersion = 2;  // set main window exists above this
+
+IPxHostApp *hostApp(LONG above = kManagerVersion) {
     TAppObj *a = zam_host().app;
     if (!a || zam_host().version < kAppIntfGetHostAppVersion || !a->fn->GetHostApp) return nullptr;
     IPxHostApp *h = static_cast<IPxHostApp *>(a->fn->GetHostApp(a));
     LONG v = 0;
-    return h && SUCCEEDED(h->Version(&v)) && v > kManagerVersion ? h : nullptr;
+    return h && SUCCEEDED(h->Version(&v)) && v > above ? h : nullptr;
 }
 
 INT_PTR CALLBACK placeholderProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
@@ -174,4 +176,17 @@ void px_unregisterHostSinks() {
     }
     g_reg.sink->Release();
     g_reg = Registration{};
+}
+
+void px_hostTakeMainWindow(PxFrame *frame) {
+    IPxHostApp *host = frame ? hostApp(kMainWindowVersion) : nullptr;
+    if (!host) return;
+    HWND previous = nullptr;
+    if (SUCCEEDED(host->MainWindow(&previous))) frame->prevHostMain = previous;
+    host->SetMainWindow(frame->wnd);
+}
+
+void px_hostGiveBackMainWindow(PxFrame *frame) {
+    IPxHostApp *host = frame ? hostApp(kMainWindowVersion) : nullptr;
+    if (host) host->SetMainWindow(frame->prevHostMain);
 }

@@ -6,3 +6,9 @@
 
 void px_registerHostSinks();
 void px_unregisterHostSinks();
+
+struct PxFrame;
+// Requests 7 and 8 with a host newer than version 2: the frame becomes the
+// host's main window, keeping the previous one, and gives it back.
+void px_hostTakeMainWindow(PxFrame *frame);
+void px_hostGiveBackMainWindow(PxFrame *frame);

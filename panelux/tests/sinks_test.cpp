@@ -50,7 +50,9 @@ TEST(HostSinks, RegistrationFollowsTheHostAndGivesEveryReferenceBack) {
             sink->AttachHostWindow(&win);
             EXPECT_EQ(1, win.refs) << c.what << ": no frame yet";
             m.message(7, th::Bytes().i16(40).i16(12).text("Host"));
-            HWND client = FindWindowExA(FindWindowA("pxFrameWnd", nullptr), nullptr, "pxClientWnd", nullptr);
+            HWND frame = FindWindowA("pxFrameWnd", nullptr);
+            EXPECT_EQ(frame, app.mainWindow) << c.what;
+            HWND client = FindWindowExA(frame, nullptr, "pxClientWnd", nullptr);
             sink->AttachHostWindow(&win);
             sink->AttachHostWindow(&win);
             EXPECT_EQ(2, win.refs) << c.what;
@@ -60,6 +62,9 @@ TEST(HostSinks, RegistrationFollowsTheHostAndGivesEveryReferenceBack) {
             sink->DetachHostWindow(&win);
             EXPECT_EQ(1, win.refs) << c.what;
             EXPECT_FALSE(IsWindow(holder));
+            sink->AttachHostWindow(&win);
+            m.message(8);
+            EXPECT_EQ(reinterpret_cast<HWND>(0x1234), app.mainWindow) << c.what << ": given back by request 8";
             sink->AttachHostWindow(&win);
             log.calls.clear();
             EXPECT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
