@@ -5,6 +5,7 @@
 #include "dialogreq.h"
 #include "events.h"
 #include "framereq.h"
+#include "menus.h"
 #include "module.h"
 
 namespace {
@@ -22,6 +23,7 @@ int onUnload(const PxRequest &) {
     PxModule &m = px_module();
     px_freeStatusObjects(&m.objects);
     px_closeAllDialogs(&m.objects);
+    px_freeMenus();
     objtab_free(&m.objects);
     px_endAllClients();
     m.loaded = false;
@@ -37,6 +39,7 @@ const ZamHandlerRow kRows[] = {
     {kMsgUnload, onUnload, 0},
     {1, px_onOpenClient, 0},
     {2, px_onCloseClient, 0},
+    {3, px_onAppTexts, 0},
     {4, px_onEventMode, 0},
     {5, px_onReadEvent, 0},
     {6, px_onQueueEvent, 0},
@@ -46,6 +49,13 @@ const ZamHandlerRow kRows[] = {
     {10, px_onOpenLevel, 0},
     {11, px_onSetWndText, 0},
     {12, px_onGetWndText, 0},
+    {16, px_onCreateMenu, 0},
+    {17, px_onAddMenuItems, 0},
+    {18, px_onDestroyMenu, 0},
+    {19, px_onEnableMenuItem, 0},
+    {20, px_onDeleteMenuItem, 0},
+    {21, px_onInsertMenuItems, 0},
+    {22, px_onTrackMenu, 0},
     {23, px_onOpenDialog, 0},
     {24, px_onUpdateFields, 0},
     {25, px_onSetTexts, 0},

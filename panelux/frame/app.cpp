@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "datafile.h"
 #include "labels.h"
 #include "registry.h"
 #include "settings.h"
@@ -185,6 +186,7 @@ bool px_loadSettings(TAppObj *appObj, HINSTANCE instance) {
 void px_freeSettings() {
     if (!g_app) return;
     PxApp *app = g_app.get();
+    px_saveAppData(app->appData, app->appName.c_str());
     px_freeBrushes(app);
     // A class keeps pointing at its icons until it is unregistered.
     bool classesGone = px_unregisterClasses();

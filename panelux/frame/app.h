@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "appdata.h"
 #include "ringlist.h"
 #include "zam_ext.h"
 
@@ -28,6 +29,7 @@ enum : int { kPxColorCount = 6, kPxAttrCount = 256 };
 struct PxApp {
     TAppObj *appObj = nullptr;
     std::string appName, caption, text3, text4;  // request 3, OEM
+    PxAppData appData;                           // panelux.dat of appName
     HINSTANCE instance = nullptr;
     int showCmd = SW_SHOWDEFAULT;
     const char *commandLine = nullptr;

@@ -7,6 +7,8 @@
 #include "app.h"
 #include "errbox.h"
 #include "events.h"
+#include "menubar.h"
+#include "menus.h"
 #include "registry.h"
 #include "status.h"
 #include "tabs.h"
@@ -220,6 +222,8 @@ LRESULT onNcActivate(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT barResult;
+    if (px_menuBarFrameMsg(f, msg, wParam, lParam, &barResult)) return barResult;
     switch (msg) {
     case WM_DESTROY: onDestroy(f); return 0;
     case WM_MOVE: return 0;
@@ -238,7 +242,13 @@ LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (lParam == 0 && HIWORD(wParam) == 0) px_frameMenuCommand(f, LOWORD(wParam));
         return 0;
     case WM_SYSCOMMAND: return onSysCommand(f, wnd, wParam, lParam);
-    case WM_INITMENUPOPUP: onInitMenuPopup(f, reinterpret_cast<HMENU>(wParam), lParam); return 0;
+    case WM_INITMENUPOPUP:
+        px_menuInitPopup(reinterpret_cast<HMENU>(wParam));
+        onInitMenuPopup(f, reinterpret_cast<HMENU>(wParam), lParam);
+        return 0;
+    case WM_MENUSELECT:
+        px_menuSelect(f, reinterpret_cast<HMENU>(lParam), LOWORD(wParam), HIWORD(wParam));
+        return 0;
     case WM_ENTERMENULOOP: f->savedStatus = px_statusPaneText(f->status, 1); return 0;
     case WM_EXITMENULOOP: px_setStatusPaneText(f->status, 1, f->savedStatus.c_str()); return 0;
     case WM_ENTERSIZEMOVE: onEnterSizeMove(f); return 0;
@@ -383,6 +393,7 @@ PxFrame *px_createFrame(const char *captionOem, int x, int y, int width, int hei
 
 void px_destroyFrame(PxFrame *frame) {
     if (!frame) return;
+    px_dropFrameMenus(frame);
     if (frame->wnd && IsWindow(frame->wnd)) {
         SetWindowLongPtrA(frame->wnd, GWLP_USERDATA, 0);
         if (frame->status) px_destroyStatusBar(frame->status);
@@ -593,7 +604,7 @@ bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar) {
     return true;
 }
 
-void px_frameMenuCommand(PxFrame *, int) {}
+void px_frameMenuCommand(PxFrame *frame, int id) { px_menuCommand(frame, static_cast<UINT>(id)); }
 
 void px_installHooks() {
     PxApp *app = px_app();

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "app.h"
+#include "datafile.h"
 #include "dialogreq.h"
 #include "frame.h"
+#include "hostsinks.h"
 #include "module.h"
 #include "registry.h"
 #include "status.h"
@@ -43,6 +45,20 @@ struct SavedLayout {
 
 }  // namespace
 
+int px_onAppTexts(const PxRequest &req) {
+    WireReader r = req.reader();
+    r.skip(2);
+    std::string name(r.text()), caption(r.text()), text3(r.text()), text4(r.text());
+    PxApp *app = px_app();
+    if (!r.ok() || !app) return 0;
+    app->appName = std::move(name);
+    app->caption = std::move(caption);
+    app->text3 = std::move(text3);
+    app->text4 = std::move(text4);
+    px_loadAppData(app->appData, app->appName.c_str());
+    return 0;
+}
+
 int px_onCreateFrame(const PxRequest &req) {
     WireReader r = req.reader();
     int16_t columns = r.i16(), rows = r.i16();
@@ -50,7 +66,8 @@ int px_onCreateFrame(const PxRequest &req) {
     PxApp *app = px_app();
     PxTopWnd *level = px_firstTopWnd();
     if (!r.ok() || !app || !level) return 0;
-    int show = anyLevelHasFrame() ? SW_SHOWNORMAL : SW_SHOWDEFAULT;
+    bool first = !anyLevelHasFrame();
+    int show = first ? SW_SHOWDEFAULT : SW_SHOWNORMAL;
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
     if (columns > 0 && rows > 0) {
         SIZE s = px_frameSizeForGrid(columns, rows);
@@ -71,8 +88,19 @@ int px_onCreateFrame(const PxRequest &req) {
     }
     f->columns = columns;
     f->rows = rows;
-    if (columns > 0 && rows > 0) px_fitFrameToGrid(f, columns, rows);
+    int saved = -1;
+    if (first) px_restoreFramePlacement(app->appData, f->wnd, &saved);
+    if (saved >= 0) {
+        // A start-up command that asks for a state wins over the saved one.
+        int start = app->showCmd;
+        bool startState = start == SW_SHOWMINIMIZED || start == SW_SHOWMAXIMIZED || start == SW_SHOWMINNOACTIVE ||
+                          start == SW_MINIMIZE;
+        show = startState ? start : saved;
+    } else if (columns > 0 && rows > 0) {
+        px_fitFrameToGrid(f, columns, rows);
+    }
     level->frame = f;
+    px_hostTakeMainWindow(f);
     px_setupFrameStatus(f);
     px_showFrame(f, show);
     app->showCmd = -1;
@@ -84,6 +112,7 @@ int px_onDestroyFrame(const PxRequest &) {
     PxTopWnd *level = px_firstTopWnd();
     if (!level || !level->frame) return 0;
     PxFrame *f = level->frame;
+    px_hostGiveBackMainWindow(f);
     level->frame = nullptr;
     px_destroyFrame(f);
     if (level->madeByFrameRequest) px_dropTopWnd(level);

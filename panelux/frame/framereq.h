@@ -1,10 +1,11 @@
-// The server's frame requests: 7-10 (frames and window levels), 11 and 12
+// The server's frame requests: 3 (application texts and data file), 7-10 (frames and window levels), 11 and 12
 // (window text), 52 (tab selection) and 53-64 (status bars).
 #pragma once
 
 #include "dispatch.h"
 #include "objtable.h"
 
+int px_onAppTexts(const PxRequest &req);         // 3
 int px_onCreateFrame(const PxRequest &req);      // 7
 int px_onDestroyFrame(const PxRequest &req);     // 8
 int px_onCloseLevel(const PxRequest &req);       // 9

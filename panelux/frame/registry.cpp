@@ -5,6 +5,7 @@
 
 #include "app.h"
 #include "errbox.h"
+#include "datafile.h"
 #include "frame.h"
 #include "wndutil.h"
 
@@ -117,6 +118,10 @@ void px_setLastTopWnd(PxTopWnd *entry) {
 void px_freeTopWnds() {
     RingList *list = topList();
     if (!list) return;
+    // The next run's first frame opens where this one was left.
+    PxTopWnd *current = px_firstTopWnd();
+    if (current && current->frame && current->frame->wnd && IsWindow(current->frame->wnd))
+        px_saveFramePlacement(px_app()->appData, current->frame->wnd);
     while (void *e = ring_popFirst(list)) disposeEntry(entryOf(e));
 }
 

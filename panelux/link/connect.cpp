@@ -10,6 +10,7 @@
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
+#include "hostsinks.h"
 #include "module.h"
 #include "registry.h"
 #include "upcalls.h"
@@ -28,7 +29,7 @@ TAppObj *hostApp() { return zam_host().app; }
 
 // Undoes a start step by step: also what a failed start leaves.
 struct Started {
-    bool settings = false, registry = false, com = false, hooks = false, filter = false, idle = false;
+    bool settings = false, registry = false, com = false, sinks = false, hooks = false, filter = false, idle = false;
 };
 Started g_started;
 
@@ -37,6 +38,7 @@ void tearDown() {
     if (g_started.filter && a) a->fn->remFilterProc(a, px_msgFilter);
     if (g_started.idle && a) a->fn->remIdleProc(a, px_idleProc);
     if (g_started.hooks) px_removeHooks();
+    if (g_started.sinks) px_unregisterHostSinks();
     if (g_started.registry) px_freeTopWnds();
     if (g_started.com) px_comModuleUnlock();
     if (g_started.settings) px_freeSettings();
@@ -53,6 +55,8 @@ bool startModule() {
     g_started.registry = true;
     px_comModuleLock(px_module().instance);
     g_started.com = true;
+    px_registerHostSinks();
+    g_started.sinks = true;
     px_installHooks();
     g_started.hooks = true;
     if (!a->fn->addFilterProc(a, px_msgFilter, 0)) return tearDown(), false;

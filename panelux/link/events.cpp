@@ -5,6 +5,7 @@
 #include "app.h"
 #include "dialog.h"
 #include "frame.h"
+#include "menubar.h"
 #include "registry.h"
 #include "status.h"
 #include "upcalls.h"
@@ -192,6 +193,11 @@ void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode) 
 int px_buttonBits() { return g_buttons; }
 
 bool px_readEvent(PxEvent *ev, int wait) {
+    if (px_menuBarTracking()) {
+        EndMenu();
+        *ev = PxEvent{kPxEvMenuCancelled, 0, 0, 0, 0, 0};
+        return true;
+    }
     if (HWND loop = px_modalLoopWindow()) {
         PostMessageA(loop, WM_CANCELMODE, 0, 0);
         *ev = PxEvent{kPxEvMenuCancelled, 0, 0, 0, 0, 0};
@@ -330,6 +336,7 @@ bool px_keyDispatch(const MSG &msg, int shift) {
 int ZAMCB px_msgFilter(MSG *msg) {
     try {
         if (!px_app() || !msg) return 0;
+        if (px_menuBarPreTranslate(msg)) return 1;
         if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return 0;
         int shift = px_shiftState();
         if (msg->message == WM_SYSKEYDOWN && !(msg->lParam & (1L << 29))) {
@@ -337,7 +344,6 @@ int ZAMCB px_msgFilter(MSG *msg) {
             PostMessageA(msg->hwnd, WM_KEYDOWN, msg->wParam, msg->lParam);
             return 0;
         }
-        // The menu bar's keys (Alt, F10, Alt+letter) come with the menu bar.
         return px_keyDispatch(*msg, shift) ? 1 : 0;
     } catch (...) {
         return 0;
@@ -370,6 +376,15 @@ int px_onEventMode(const PxRequest &req) {
     return 0;
 }
 
+void px_writeEventReply(WireWriter &w, const PxEvent &e) {
+    w.i16(static_cast<int16_t>(e.code));
+    w.u8(static_cast<uint8_t>(e.shift));
+    w.u8(static_cast<uint8_t>(e.p1));
+    w.i16(static_cast<int16_t>(e.p2));
+    w.i16(static_cast<int16_t>(e.p3));
+    w.u8(static_cast<uint8_t>(e.p4));
+}
+
 int px_onReadEvent(const PxRequest &req) {
     WireReader r = req.reader();
     int16_t wait = r.i16();
@@ -377,12 +392,7 @@ int px_onReadEvent(const PxRequest &req) {
     PxEvent e;
     readAndKeep(&e, wait != 0);
     WireWriter w = req.writer();
-    w.i16(static_cast<int16_t>(e.code));
-    w.u8(static_cast<uint8_t>(e.shift));
-    w.u8(static_cast<uint8_t>(e.p1));
-    w.i16(static_cast<int16_t>(e.p2));
-    w.i16(static_cast<int16_t>(e.p3));
-    w.u8(static_cast<uint8_t>(e.p4));
+    px_writeEventReply(w, e);
     return zam_replyLength(w);
 }
 

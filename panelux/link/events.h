@@ -85,6 +85,9 @@ bool px_keyDispatch(const MSG &msg, int shift);
 int ZAMCB px_msgFilter(MSG *msg);
 void ZAMCB px_idleProc();
 
+// PxEventReply: the low parts of the fields, 9 bytes.
+void px_writeEventReply(WireWriter &w, const PxEvent &e);
+
 // Requests 4, 5 and 6.
 int px_onEventMode(const PxRequest &req);
 int px_onReadEvent(const PxRequest &req);

@@ -1,0 +1,228 @@
+// Server menus through the loaded module: descriptions inline and fetched,
+// submenus loaded when opened, popups and the menu bar tracked with keys and
+// the mouse, and the choice answered as request 22's reply.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+#include "menudriver.h"
+#include "menuitems.h"
+#include "module.h"
+#include "wire.h"
+
+namespace {
+
+using th::MenuItem;
+using th::MenuPack;
+
+th::Host &H() { return th::Host::get(); }
+
+constexpr int32_t kHandle = 0x4D01, kNumber = 7;
+
+// Three items, the first a submenu with two inline items; Exit starts grayed
+// by request 19.
+MenuPack fileMenu(bool inlineSubs) {
+    MenuPack p;
+    p.add({1, 100, 0, "File", 2, 0, 0, "File help"});
+    if (inlineSubs) p.add({2, 101, 2, "Open"}).add({3, 102, 2, "Save", 0, 0});
+    p.add({4, 200, 2, "Exit"}).add({5, 300, 2, "  -"});
+    return p;
+}
+
+struct Menus : ::testing::Test {
+    th::Module m{"formkit.dll"};
+    th::TempDir dir;
+
+    void SetUp() override {
+        H().reset();
+        H().enableExt({14, 18, 26});
+    }
+    void TearDown() override {
+        m.message(kMsgUnload);
+        EXPECT_EQ(0, H().watchdogFired);
+    }
+    // A client whose panelux.ini sets the menu-loading mode, and a frame.
+    void start(int loadingMode) {
+        th::writeFile(dir.file("panelux.ini"), "MENULOADINGMODE=" + std::to_string(loadingMode) + "\n");
+        char old[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, old);
+        SetCurrentDirectoryA(dir.path().c_str());
+        m.start();
+        ASSERT_EQ(14, m.message(1, th::Bytes().i16(0).i16(0).i32(313130)));
+        SetCurrentDirectoryA(old);
+        m.message(7, th::Bytes().i16(40).i16(12).text("Menus"));
+        H().pump();
+    }
+    int create(const MenuPack &p, uint8_t popup, uint8_t top, int32_t descId = 0) {
+        th::Bytes b;
+        b.i32(kHandle).i32(kNumber).u8(2).u8(3).u8(popup).u8(top).u16(static_cast<uint16_t>(p.total));
+        b.i32(p.textBytes).i32(descId);
+        if (descId == 0) b.raw(p.bytes);
+        EXPECT_EQ(4, m.message(16, b));
+        return WireReader(m.reply(), 4).i32();
+    }
+    struct Result {
+        int length, code, command, id;
+    };
+    Result track(uint8_t flag = 0) {
+        int n = m.message(22, th::Bytes().i32(kHandle).u8(flag));
+        WireReader r(m.reply(), static_cast<size_t>(n));
+        Result res{n, r.i16(), 0, 0};
+        if (n == 17) r.skip(7), res.command = r.i32(), res.id = r.i32();
+        return res;
+    }
+    static HWND bar() { return FindWindowExA(FindWindowExA(FindWindowA("pxFrameWnd", nullptr), nullptr, REBARCLASSNAMEA, nullptr), nullptr, "QVUI:MenuBar", nullptr); }
+};
+
+TEST_F(Menus, PopupDescriptionsInlineAndFetchedGiveTheSameMenuAndChoice) {
+    start(1);
+    for (bool fetched : {false, true}) {
+        MenuPack p = fileMenu(true);
+        std::vector<th::Upcall> asked;
+        H().respond("PXTBL#7", 100, [&](const th::Upcall &u) {
+            asked.push_back(u);
+            return std::optional<th::ByteVec>(th::Bytes().i32(static_cast<int32_t>(p.bytes.size())).raw(p.bytes).vec());
+        });
+        ASSERT_EQ(0, create(p, 1, 3, fetched ? 55 : 0)) << fetched;
+        EXPECT_EQ(fetched ? 1u : 0u, asked.size());
+        EXPECT_EQ(0, m.message(19, th::Bytes().i32(kHandle).i32(200).u8(0)) - 4);
+        th::MenuDriver driver({{VK_RIGHT}, {VK_DOWN, VK_RETURN}});
+        Result r = track();
+        EXPECT_EQ(17, r.length);
+        EXPECT_EQ(501, r.code);
+        EXPECT_EQ(3, r.command);
+        EXPECT_EQ(102, r.id);
+        ASSERT_EQ(2u, driver.popups.size());
+        const auto &top = driver.popups[0];
+        ASSERT_EQ(3u, top.size());
+        EXPECT_EQ("&File", top[0].text);
+        EXPECT_NE(0u, top[1].state & MF_GRAYED);
+        EXPECT_NE(0u, top[2].state & MF_SEPARATOR);
+        ASSERT_EQ(2u, driver.popups[1].size());
+        EXPECT_EQ("&Save", driver.popups[1][1].text);
+        EXPECT_EQ(4, m.message(18, th::Bytes().i32(kHandle)));
+    }
+    EXPECT_EQ(4, m.message(22, th::Bytes().i32(kHandle).u8(0)));
+    EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+}
+
+TEST_F(Menus, SubmenusNotSentAreFetchedWhenFirstOpened) {
+    start(0);
+    MenuPack subs;
+    subs.add({2, 101, 2, "Open"}).add({3, 102, 2, "Save"});
+    int fetches = 0;
+    H().respond("PXTBL#7", 101, [&](const th::Upcall &u) {
+        ++fetches;
+        WireReader r(u.payload.data(), u.payload.size());
+        EXPECT_EQ(kHandle, r.i32());
+        EXPECT_EQ(100, r.i32());
+        EXPECT_EQ(2, r.u8());
+        return std::optional<th::ByteVec>(
+            th::Bytes().i32(0).u8(2).i16(2).i32(subs.textBytes).raw(subs.bytes).vec());
+    });
+    // A popup's inline items always come whole; a fetched description
+    // follows the menu-loading mode.
+    MenuPack top = fileMenu(false);
+    H().respond("PXTBL#7", 100, [&](const th::Upcall &) {
+        return std::optional<th::ByteVec>(th::Bytes().i32(static_cast<int32_t>(top.bytes.size())).raw(top.bytes).vec());
+    });
+    ASSERT_EQ(0, create(top, 1, 3, 55));
+    {
+        // Nothing chosen: code 0 in the 9-byte layout.
+        th::MenuDriver driver({{VK_RIGHT}, {VK_ESCAPE, VK_ESCAPE}});
+        Result r = track();
+        EXPECT_EQ(9, r.length);
+        EXPECT_EQ(0, r.code);
+        ASSERT_EQ(2u, driver.popups.size());
+        EXPECT_EQ(2u, driver.popups[1].size());
+    }
+    th::MenuDriver again({{VK_RIGHT}, {VK_RETURN}});
+    EXPECT_EQ(2, track().command);
+    EXPECT_EQ(1, fetches);
+}
+
+TEST_F(Menus, MenuBarFollowsKeysLettersAndTheMouse) {
+    start(1);
+    MenuPack p;
+    p.add({1, 10, 0, "~File", 1}).add({11, 11, 2, "Open"});
+    p.add({2, 20, 0, "Edit", 1, 0}).add({21, 21, 2, "Copy"});
+    p.add({3, 30, 0, "\xA2\xA8\xA4", 1, 0}).add({31, 31, 2, "View all"});  // "Вид" in OEM 866
+    ASSERT_EQ(0, create(p, 0, 3));
+    HWND b = bar();
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(3, SendMessageA(b, TB_BUTTONCOUNT, 0, 0));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr);
+    auto key = [&](UINT msg, WPARAM vk) { return [=] { PostMessageA(frame, msg, vk, msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP ? 1 << 29 : 0); }; };
+    struct Case {
+        const char *what;
+        std::vector<std::function<void()>> script;
+        std::vector<std::vector<UINT>> popupKeys;
+        int command;
+    } cases[] = {
+        {"Right then Enter", {key(WM_KEYDOWN, VK_RIGHT), key(WM_KEYDOWN, VK_RETURN)}, {{VK_RETURN}}, 21},
+        {"Left wraps to the last", {key(WM_KEYDOWN, VK_LEFT), key(WM_KEYDOWN, VK_DOWN)}, {{VK_RETURN}}, 31},
+        {"Alt leaves, F10 enters", {key(WM_SYSKEYDOWN, VK_MENU), key(WM_SYSKEYUP, VK_MENU), key(WM_SYSKEYDOWN, VK_F10), key(WM_KEYDOWN, VK_RETURN)}, {{VK_RETURN}}, 11},
+        {"Cyrillic Alt+letter", {key(WM_SYSCHAR, 0xE2)}, {{VK_RETURN}}, 31},  // 'в' in 1251
+        {"Right inside a popup", {key(WM_KEYDOWN, VK_RETURN)}, {{VK_RIGHT}, {VK_RETURN}}, 21},
+        {"mouse onto the next button", {key(WM_KEYDOWN, VK_RETURN)}, {{th::MenuDriver::kMoveTo + 2}, {VK_DOWN, VK_RETURN}}, 31},
+    };
+    for (const Case &c : cases) {
+        SetForegroundWindow(frame);
+        H().pump();
+        H().queue.clear();
+        for (auto &s : c.script) H().script.push_back(s);
+        th::MenuDriver driver(c.popupKeys, b);
+        Result r = track();
+        EXPECT_EQ(17, r.length) << c.what;
+        EXPECT_EQ(501, r.code) << c.what;
+        EXPECT_EQ(c.command, r.command) << c.what;
+        H().script.clear();
+        H().queue.clear();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The frame's placement goes to panelux.dat when the last connection ends
+// and comes back for the next first frame; request 3 names the file.
+TEST(AppDataFile, PlacementSavedAtCloseAndRestoredByTheNextFrame) {
+    H().reset();
+    H().enableExt({14, 18, 26});
+    th::Module m("formkit.dll");
+    char appData[MAX_PATH];
+    ASSERT_TRUE(GetEnvironmentVariableA("APPDATA", appData, MAX_PATH));
+    std::string folder = std::string(appData) + "\\Quorvex\\qvtmenus", file = folder + "\\panelux.dat";
+    DeleteFileA(file.c_str());
+    m.start();
+    const RECT want = {123, 77, 623, 377};
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(14, m.message(1, th::Bytes().i16(0).i16(0).i32(313130)));
+        m.message(3, th::Bytes().i16(0).text("qvtmenus").text("Caption").text("").text(""));
+        m.message(7, th::Bytes().i16(40).i16(12).text("Placed"));
+        H().pump();
+        HWND frame = FindWindowA("pxFrameWnd", nullptr);
+        ASSERT_NE(nullptr, frame);
+        RECT r;
+        GetWindowRect(frame, &r);
+        if (run == 0) {
+            EXPECT_FALSE(EqualRect(&r, &want));
+            SetWindowPos(frame, nullptr, want.left, want.top, want.right - want.left, want.bottom - want.top,
+                         SWP_NOZORDER);
+        } else {
+            EXPECT_TRUE(EqualRect(&r, &want)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        }
+        EXPECT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
+        EXPECT_EQ(256u + 512u, th::readFile(file).size()) << run;
+    }
+    m.message(kMsgUnload);
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
