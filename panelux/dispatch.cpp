@@ -5,6 +5,7 @@
 #include "dialogreq.h"
 #include "events.h"
 #include "framereq.h"
+#include "lockdlg.h"
 #include "module.h"
 
 namespace {
@@ -78,6 +79,8 @@ const ZamHandlerRow kRows[] = {
     {62, px_onDlgPaneText, 0},
     {63, px_onDlgPane, 0},
     {64, px_onRemoveDlgPane, 0},
+    {67, px_onShowLockDlg, 0},
+    {68, px_onHideLockDlg, 0},
     {kPxBatchCode, onBatch, 0},
 };
 

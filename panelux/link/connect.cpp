@@ -10,6 +10,7 @@
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
+#include "lockdlg.h"
 #include "module.h"
 #include "registry.h"
 #include "upcalls.h"
@@ -34,6 +35,7 @@ Started g_started;
 
 void tearDown() {
     TAppObj *a = hostApp();
+    px_destroyLockDlg();
     if (g_started.filter && a) a->fn->remFilterProc(a, px_msgFilter);
     if (g_started.idle && a) a->fn->remIdleProc(a, px_idleProc);
     if (g_started.hooks) px_removeHooks();

@@ -4,6 +4,7 @@
 
 #include "app.h"
 #include "dialog.h"
+#include "lockdlg.h"
 #include "frame.h"
 #include "registry.h"
 #include "status.h"
@@ -330,6 +331,7 @@ bool px_keyDispatch(const MSG &msg, int shift) {
 int ZAMCB px_msgFilter(MSG *msg) {
     try {
         if (!px_app() || !msg) return 0;
+        if (px_lockDlgPreTranslate(msg)) return 1;
         if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return 0;
         int shift = px_shiftState();
         if (msg->message == WM_SYSKEYDOWN && !(msg->lParam & (1L << 29))) {
