@@ -6,6 +6,7 @@
 #include "events.h"
 #include "framereq.h"
 #include "lockdlg.h"
+#include "popup.h"
 #include "module.h"
 
 namespace {
@@ -47,6 +48,9 @@ const ZamHandlerRow kRows[] = {
     {10, px_onOpenLevel, 0},
     {11, px_onSetWndText, 0},
     {12, px_onGetWndText, 0},
+    {13, px_onPopupMessage, 0},
+    {14, px_onPopupFieldTip, 0},
+    {15, px_onPopupInput, 0},
     {23, px_onOpenDialog, 0},
     {24, px_onUpdateFields, 0},
     {25, px_onSetTexts, 0},

@@ -10,6 +10,7 @@
 #include "dialog.h"
 #include "events.h"
 #include "fieldtext.h"
+#include "popup.h"
 #include "formats.h"
 #include "module.h"
 #include "paneldesc.h"
@@ -296,4 +297,22 @@ void px_closeAllDialogs(PxObjTable *t) {
         objtab_removeHandle(t, handle, PxObjKind::Dialog);
         freeLink(found);
     }
+}
+
+int px_onPopupFieldTip(const PxRequest &req) {
+    WireReader r = req.reader();
+    int16_t kind = r.i16();
+    int16_t value = r.i16();
+    int32_t handle = r.i32();
+    int32_t number = r.i32();
+    int16_t index = r.i16();
+    std::string text(r.text());
+    std::string extra = r.left() ? std::string(r.text()) : std::string();
+    std::string title = r.left() ? std::string(r.text()) : std::string();
+    if (!r.ok()) return zam_replyInt(req, -1);
+    // An index outside the panel leaves the current field as it is.
+    if (PxField *f = fieldAt(linkOf(handle), index)) linkOf(handle)->panel->currentField = f;
+    // The balloon needs a current field of the current dialog; without one
+    // the text is shown as a message popup.
+    return zam_replyInt(req, px_popupMessageFor(number, text.c_str(), kind, value, extra.c_str(), title.c_str()));
 }

@@ -8,6 +8,7 @@
 #include "app.h"
 #include "errbox.h"
 #include "module.h"
+#include "popup.h"
 #include "upcalls.h"
 #include "wire.h"
 #include "zam_entry.h"
@@ -41,23 +42,6 @@ void destroy(LockDlg *d) {
         DestroyWindow(d->wnd);
     }
     delete d;
-}
-
-// Over the owner when it is shown and not minimised, else the work area.
-void centre(HWND wnd) {
-    RECT area, r;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    HWND owner = GetWindow(wnd, GW_OWNER);
-    RECT over = area;
-    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &over);
-    GetWindowRect(wnd, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
-    if (x + w > area.right) x = area.right - w;
-    if (y + h > area.bottom) y = area.bottom - h;
-    if (x < area.left) x = area.left;
-    if (y < area.top) y = area.top;
-    SetWindowPos(wnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void pressed(LockDlg *d) {
@@ -103,7 +87,7 @@ INT_PTR CALLBACK lockDlgProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_SHOWWINDOW:
             if (lParam == SW_PARENTCLOSING) {
-                centre(wnd);
+                px_centerOver(wnd, GetWindow(wnd, GW_OWNER));
                 return FALSE;
             }
             return lParam == SW_PARENTOPENING ? TRUE : FALSE;
@@ -136,7 +120,7 @@ HWND px_createLockDlg(int32_t value, PxLockCallback callback, int32_t callbackVa
         return nullptr;
     }
     g_dlg = d;
-    centre(wnd);
+    px_centerOver(wnd, GetWindow(wnd, GW_OWNER));
     ShowWindow(wnd, SW_SHOW);
     SetForegroundWindow(wnd);
     return wnd;

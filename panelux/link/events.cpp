@@ -5,6 +5,7 @@
 #include "app.h"
 #include "dialog.h"
 #include "lockdlg.h"
+#include "popup.h"
 #include "frame.h"
 #include "registry.h"
 #include "status.h"
@@ -332,8 +333,10 @@ int ZAMCB px_msgFilter(MSG *msg) {
     try {
         if (!px_app() || !msg) return 0;
         if (px_lockDlgPreTranslate(msg)) return 1;
+        if (msg->message == WM_CHAR) return px_popupPreTranslate(*msg, 0) ? 1 : 0;
         if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return 0;
         int shift = px_shiftState();
+        if (px_popupPreTranslate(*msg, shift)) return 1;
         if (msg->message == WM_SYSKEYDOWN && !(msg->lParam & (1L << 29))) {
             SetFocus(msg->hwnd);
             PostMessageA(msg->hwnd, WM_KEYDOWN, msg->wParam, msg->lParam);
