@@ -83,6 +83,8 @@ const ZamHandlerRow kRows[] = {
     {62, px_onDlgPaneText, 0},
     {63, px_onDlgPane, 0},
     {64, px_onRemoveDlgPane, 0},
+    {65, px_onShowWaitBox, 0},
+    {66, px_onCloseWaitBox, 0},
     {67, px_onShowLockDlg, 0},
     {68, px_onHideLockDlg, 0},
     {kPxBatchCode, onBatch, 0},

@@ -70,6 +70,7 @@ int writeEvent(const PxRequest &req, const PxEvent &ev, int code, const void *va
 }  // namespace
 
 int px_onOpenDialog(const PxRequest &req) {
+    px_closeWaitBox();
     WireReader r = req.reader();
     std::unique_ptr<DialogLink> link(new DialogLink);
     PxPanelPtr panel(px_buildPanel(r, 0, &link->owner));
@@ -208,6 +209,7 @@ int px_onListFocus(const PxRequest &req) {
 }
 
 int px_onCloseDialog(const PxRequest &req) {
+    px_closeWaitBox();
     WireReader r = req.reader();
     int32_t handle = r.i32();
     DialogLink *link = r.ok() ? linkOf(handle) : nullptr;

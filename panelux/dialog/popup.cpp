@@ -2,8 +2,11 @@
 // answers the current button; Escape queues 27 when the popup allows it.
 #include "popup.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "app.h"
 #include "events.h"
@@ -33,7 +36,10 @@ struct PxPopup {
     HWND hwnd = nullptr;
     HWND owner = nullptr;
     HFONT font = nullptr;
+    bool waitBox = false;  // its button is the user's break
 };
+
+PxPopup *g_waitBox = nullptr;
 
 PxPopup *g_waiting = nullptr;  // the popup whose wait is running
 
@@ -87,6 +93,10 @@ LRESULT CALLBACK popupWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_COMMAND: {
             int id = LOWORD(wParam);
+            if (p && p->waitBox && id == kButtonId && HIWORD(wParam) == BN_CLICKED) {
+                px_userBreak();
+                return 0;
+            }
             int count = p ? static_cast<int>(p->buttons.size()) : 0;
             if (!p || id < kButtonId || id >= kButtonId + count) break;
             if (HIWORD(wParam) == BN_CLICKED) {
@@ -335,6 +345,105 @@ int px_popupMessageFor(int32_t number, const char *text, int kind, int32_t helpC
     int result = px_popupMessage(text, kind, helpContext, extra, title);
     px_setCurObjNum(before);
     return result;
+}
+
+namespace {
+
+// Words wrapped to lines of at most width characters, at most max lines.
+std::vector<std::string> wrap(const std::string &text, size_t width, size_t max) {
+    std::vector<std::string> out;
+    for (const std::string &para : linesOf(text)) {
+        std::string line;
+        size_t i = 0;
+        while (i < para.size() && out.size() < max) {
+            size_t end = para.find(' ', i);
+            std::string word = para.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end == std::string::npos ? para.size() : end + 1;
+            while (word.size() > width) {  // a word longer than a line is cut
+                if (!line.empty()) out.push_back(line), line.clear();
+                out.push_back(word.substr(0, width));
+                word.erase(0, width);
+            }
+            if (!line.empty() && line.size() + 1 + word.size() > width) out.push_back(line), line.clear();
+            line += (line.empty() ? "" : " ") + word;
+        }
+        if (out.size() < max) out.push_back(line);
+    }
+    if (out.size() > max) out.resize(max);
+    return out;
+}
+
+HWND cellChild(PxPopup *p, const char *cls, const char *text, DWORD style, int column, int row, int width, int id) {
+    PxApp *app = px_app();
+    HWND w = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, column * app->stepX, row * app->stepY,
+                             width * app->stepX, app->stepY, p->hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             app->instance, nullptr);
+    if (w && p->font) SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(p->font), 0);
+    return w;
+}
+
+}  // namespace
+
+void px_showWaitBox(const char *text, int32_t flags) {
+    PxApp *app = px_app();
+    if (g_waitBox || !app || !registerPopupClass()) return;
+    std::string shown = text && *text ? text : "\x86\xa4\xa8\xe2\xa5...";  // "Ждите..." in 866
+    std::vector<std::string> lines = wrap(shown, 40, 10);
+    size_t longest = 20;
+    for (const std::string &l : lines) longest = std::max(longest, l.size());
+    int w = static_cast<int>(longest) + 6, h = static_cast<int>(lines.size()) + 7;
+    int cols = 80, rows = 25;
+    HWND owner = px_curFrameWnd();
+    PxTopWnd *top = px_curTopWnd();
+    if (top && top->frame) cols = top->frame->columns, rows = top->frame->rows;
+    std::unique_ptr<PxPopup> p(new PxPopup);
+    p->waitBox = true;
+    p->owner = owner;
+    RECT r = {0, 0, w * app->stepX, h * app->stepY};
+    DWORD style = WS_POPUP | WS_BORDER;
+    AdjustWindowRectEx(&r, style, FALSE, 0);
+    p->hwnd = CreateWindowExA(0, kPxPopupClass, "", style, 0, 0, r.right - r.left, r.bottom - r.top, owner, nullptr,
+                              app->instance, p.get());
+    if (!p->hwnd) return;
+    p->font = px_createFont(&app->fonts[kPxTextFont]);
+    for (size_t i = 0; i < lines.size(); ++i)
+        cellChild(p.get(), "Static", px_oemToAnsi(lines[i].c_str()).c_str(), SS_NOPREFIX, 3, static_cast<int>(i) + 2,
+                  w - 6, kTextId + static_cast<int>(i));
+    cellChild(p.get(), PROGRESS_CLASSA, "", PBS_MARQUEE, (w - 20) / 2, h - 5, 20, kTextId + 100);
+    SendDlgItemMessageA(p->hwnd, kTextId + 100, PBM_SETMARQUEE, TRUE, 0);
+    std::string cancel = px_ansi(L"Отменить");
+    HWND b = cellChild(p.get(), "Button", cancel.c_str(), BS_PUSHBUTTON, (w - 10) / 2, h - 3, 10, kButtonId);
+    if (b && (flags & 1)) EnableWindow(b, FALSE);
+    // Centred in the top window's grid.
+    POINT at = {std::max(0, (cols - w) / 2) * app->stepX, std::max(0, (rows - h - 1) / 2) * app->stepY};
+    HWND client = top && top->frame && top->frame->client ? top->frame->client : owner;
+    if (client) ClientToScreen(client, &at);
+    SetWindowPos(p->hwnd, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    UpdateWindow(p->hwnd);
+    g_waitBox = p.release();
+}
+
+void px_closeWaitBox() {
+    if (!g_waitBox) return;
+    destroyPopup(g_waitBox);
+    delete g_waitBox;
+    g_waitBox = nullptr;
+}
+
+HWND px_waitBoxWindow() { return g_waitBox ? g_waitBox->hwnd : nullptr; }
+
+int px_onShowWaitBox(const PxRequest &req) {
+    WireReader r = req.reader();
+    r.skip(2);
+    int32_t flags = r.i32();
+    std::string text = optText(r);
+    if (r.ok()) px_showWaitBox(text.c_str(), flags);
+    return 0;
+}
+
+int px_onCloseWaitBox(const PxRequest &) {
+    px_closeWaitBox();
+    return 0;
 }
 
 int px_onPopupMessage(const PxRequest &req) {

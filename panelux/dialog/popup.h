@@ -29,5 +29,13 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
 // The key step of the message filter while a popup waits; true = consumed.
 bool px_popupPreTranslate(const MSG &msg, int shift);
 
+// The wait box: shown while the server works; its button sends a user
+// break. One at a time; a second one while it is shown does nothing.
+void px_showWaitBox(const char *text, int32_t flags);
+void px_closeWaitBox();
+HWND px_waitBoxWindow();
+
 int px_onPopupMessage(const PxRequest &req);  // 13
 int px_onPopupInput(const PxRequest &req);    // 15
+int px_onShowWaitBox(const PxRequest &req);   // 65
+int px_onCloseWaitBox(const PxRequest &req);  // 66

@@ -11,6 +11,7 @@
 #include "events.h"
 #include "frame.h"
 #include "lockdlg.h"
+#include "popup.h"
 #include "module.h"
 #include "registry.h"
 #include "upcalls.h"
@@ -36,6 +37,7 @@ Started g_started;
 void tearDown() {
     TAppObj *a = hostApp();
     px_destroyLockDlg();
+    px_closeWaitBox();
     if (g_started.filter && a) a->fn->remFilterProc(a, px_msgFilter);
     if (g_started.idle && a) a->fn->remIdleProc(a, px_idleProc);
     if (g_started.hooks) px_removeHooks();

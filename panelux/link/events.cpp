@@ -109,6 +109,12 @@ void userBreak() {
     if (ext && ext->SendChannel) ext->SendChannel(nullptr, 0, nullptr, 0);
 }
 
+}  // namespace
+
+void px_userBreak() { userBreak(); }
+
+namespace {
+
 int mapCode(int code, int shift) {
     if (code >= 350 && code < 358 && (shift & 0xB)) return 762 + (code - 350);
     if (code >= 360 && code < 368 && (shift & 7)) return 762 + (code - 360);

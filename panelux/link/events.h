@@ -85,6 +85,9 @@ bool px_keyDispatch(const MSG &msg, int shift);
 int ZAMCB px_msgFilter(MSG *msg);
 void ZAMCB px_idleProc();
 
+// The user's break (Ctrl+Break): type-ahead dropped, the terminal told.
+void px_userBreak();
+
 // Requests 4, 5 and 6.
 int px_onEventMode(const PxRequest &req);
 int px_onReadEvent(const PxRequest &req);

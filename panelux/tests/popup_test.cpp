@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,49 @@ TEST_F(Popups, ChoicesAnswerTheButtonAndEscapeOnlyWhenAllowed) {
         EXPECT_EQ(3, seen.buttons);
         EXPECT_TRUE(seen.ownerEnabled);  // a frame is there: not modal
     }
+}
+
+TEST_F(Popups, TheWaitBoxsButtonIsTheUsersBreak) {
+    struct Case {
+        int32_t flags;
+        const char *text;
+        const char *firstLine;
+        bool enabled;
+    } cases[] = {
+        {0, "", "\xc6\xe4\xe8\xf2\xe5...", true},  // "Ждите..." in 1251
+        {1, "Counting \xe2\xe1\xa5", "Counting \xf2\xf1\xe5", false},
+    };
+    for (const Case &c : cases) {
+        H().userBreaks = 0;
+        m.message(65, th::Bytes().i16(0).i32(c.flags).text(c.text));
+        HWND box = popupWnd();
+        ASSERT_NE(nullptr, box);
+        EXPECT_TRUE(IsWindowVisible(box));
+        m.message(65, th::Bytes().i16(0).i32(0).text("another"));  // one at a time
+        EXPECT_EQ(box, popupWnd());
+        char line[64] = {}, caption[64] = {};
+        GetWindowTextA(GetDlgItem(box, 1280), line, sizeof line);
+        HWND button = GetDlgItem(box, 1024), bar = GetDlgItem(box, 1380);
+        GetWindowTextA(button, caption, sizeof caption);
+        EXPECT_STREQ(c.firstLine, line);
+        EXPECT_STREQ("\xce\xf2\xec\xe5\xed\xe8\xf2\xfc", caption);
+        // The button is centred below the running bar.
+        RECT b, r, w;
+        GetWindowRect(button, &b), GetWindowRect(bar, &r), GetClientRect(box, &w);
+        EXPECT_GT(b.top, r.bottom);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT *>(&b), 2);
+        EXPECT_LE(std::abs(b.left + b.right - w.right), 2 * (b.right - b.left) / 10);
+        EXPECT_EQ(c.enabled, IsWindowEnabled(button) != FALSE);
+        if (c.enabled) {
+            SendMessageA(button, BM_CLICK, 0, 0);
+            EXPECT_EQ(1, H().userBreaks);
+        }
+        m.message(66);
+        EXPECT_EQ(nullptr, popupWnd());
+    }
+    // A box still shown goes with the module.
+    m.message(65, th::Bytes().i16(0).i32(0).text("x"));
+    EXPECT_NE(nullptr, popupWnd());
 }
 
 }  // namespace
