@@ -6,6 +6,8 @@
 #include "events.h"
 #include "framereq.h"
 #include "menus.h"
+#include "lockdlg.h"
+#include "popup.h"
 #include "module.h"
 
 namespace {
@@ -49,6 +51,9 @@ const ZamHandlerRow kRows[] = {
     {10, px_onOpenLevel, 0},
     {11, px_onSetWndText, 0},
     {12, px_onGetWndText, 0},
+    {13, px_onPopupMessage, 0},
+    {14, px_onPopupFieldTip, 0},
+    {15, px_onPopupInput, 0},
     {16, px_onCreateMenu, 0},
     {17, px_onAddMenuItems, 0},
     {18, px_onDestroyMenu, 0},
@@ -88,6 +93,10 @@ const ZamHandlerRow kRows[] = {
     {62, px_onDlgPaneText, 0},
     {63, px_onDlgPane, 0},
     {64, px_onRemoveDlgPane, 0},
+    {65, px_onShowWaitBox, 0},
+    {66, px_onCloseWaitBox, 0},
+    {67, px_onShowLockDlg, 0},
+    {68, px_onHideLockDlg, 0},
     {kPxBatchCode, onBatch, 0},
 };
 

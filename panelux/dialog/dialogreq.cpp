@@ -10,6 +10,7 @@
 #include "dialog.h"
 #include "events.h"
 #include "fieldtext.h"
+#include "popup.h"
 #include "formats.h"
 #include "module.h"
 #include "paneldesc.h"
@@ -69,6 +70,7 @@ int writeEvent(const PxRequest &req, const PxEvent &ev, int code, const void *va
 }  // namespace
 
 int px_onOpenDialog(const PxRequest &req) {
+    px_closeWaitBox();
     WireReader r = req.reader();
     std::unique_ptr<DialogLink> link(new DialogLink);
     PxPanelPtr panel(px_buildPanel(r, 0, &link->owner));
@@ -207,6 +209,7 @@ int px_onListFocus(const PxRequest &req) {
 }
 
 int px_onCloseDialog(const PxRequest &req) {
+    px_closeWaitBox();
     WireReader r = req.reader();
     int32_t handle = r.i32();
     DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
@@ -296,4 +299,22 @@ void px_closeAllDialogs(PxObjTable *t) {
         objtab_removeHandle(t, handle, PxObjKind::Dialog);
         freeLink(found);
     }
+}
+
+int px_onPopupFieldTip(const PxRequest &req) {
+    WireReader r = req.reader();
+    int16_t kind = r.i16();
+    int16_t value = r.i16();
+    int32_t handle = r.i32();
+    int32_t number = r.i32();
+    int16_t index = r.i16();
+    std::string text(r.text());
+    std::string extra = r.left() ? std::string(r.text()) : std::string();
+    std::string title = r.left() ? std::string(r.text()) : std::string();
+    if (!r.ok()) return zam_replyInt(req, -1);
+    // An index outside the panel leaves the current field as it is.
+    if (PxField *f = fieldAt(linkOf(handle), index)) linkOf(handle)->panel->currentField = f;
+    // The balloon needs a current field of the current dialog; without one
+    // the text is shown as a message popup.
+    return zam_replyInt(req, px_popupMessageFor(number, text.c_str(), kind, value, extra.c_str(), title.c_str()));
 }

@@ -16,6 +16,8 @@ int px_onPanelWindow(const PxRequest &req);    // 30
 int px_onModuleOptions(const PxRequest &req);  // 31
 int px_onFieldText(const PxRequest &req);      // 32
 int px_onScrollSettings(const PxRequest &req); // 33
+// 14: a tip at a field; shown as a message popup.
+int px_onPopupFieldTip(const PxRequest &req);
 
 #include <windows.h>
 

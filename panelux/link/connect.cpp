@@ -11,6 +11,8 @@
 #include "events.h"
 #include "frame.h"
 #include "hostsinks.h"
+#include "lockdlg.h"
+#include "popup.h"
 #include "module.h"
 #include "registry.h"
 #include "upcalls.h"
@@ -35,6 +37,8 @@ Started g_started;
 
 void tearDown() {
     TAppObj *a = hostApp();
+    px_destroyLockDlg();
+    px_closeWaitBox();
     if (g_started.filter && a) a->fn->remFilterProc(a, px_msgFilter);
     if (g_started.idle && a) a->fn->remIdleProc(a, px_idleProc);
     if (g_started.hooks) px_removeHooks();

@@ -4,6 +4,8 @@
 
 #include "app.h"
 #include "dialog.h"
+#include "lockdlg.h"
+#include "popup.h"
 #include "frame.h"
 #include "menubar.h"
 #include "registry.h"
@@ -107,6 +109,12 @@ void userBreak() {
     ZamExtCallBacks *ext = zam_host().ext;
     if (ext && ext->SendChannel) ext->SendChannel(nullptr, 0, nullptr, 0);
 }
+
+}  // namespace
+
+void px_userBreak() { userBreak(); }
+
+namespace {
 
 int mapCode(int code, int shift) {
     if (code >= 350 && code < 358 && (shift & 0xB)) return 762 + (code - 350);
@@ -336,9 +344,12 @@ bool px_keyDispatch(const MSG &msg, int shift) {
 int ZAMCB px_msgFilter(MSG *msg) {
     try {
         if (!px_app() || !msg) return 0;
+        if (px_lockDlgPreTranslate(msg)) return 1;
         if (px_menuBarPreTranslate(msg)) return 1;
+        if (msg->message == WM_CHAR) return px_popupPreTranslate(*msg, 0) ? 1 : 0;
         if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return 0;
         int shift = px_shiftState();
+        if (px_popupPreTranslate(*msg, shift)) return 1;
         if (msg->message == WM_SYSKEYDOWN && !(msg->lParam & (1L << 29))) {
             SetFocus(msg->hwnd);
             PostMessageA(msg->hwnd, WM_KEYDOWN, msg->wParam, msg->lParam);

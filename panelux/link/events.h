@@ -88,6 +88,9 @@ void ZAMCB px_idleProc();
 // PxEventReply: the low parts of the fields, 9 bytes.
 void px_writeEventReply(WireWriter &w, const PxEvent &e);
 
+// The user's break (Ctrl+Break): type-ahead dropped, the terminal told.
+void px_userBreak();
+
 // Requests 4, 5 and 6.
 int px_onEventMode(const PxRequest &req);
 int px_onReadEvent(const PxRequest &req);
