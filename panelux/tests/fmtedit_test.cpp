@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "child.h"
 #include "dialog.h"
 #include "fmtedit.h"
+#include "formats.h"
 #include "panel.h"
 
 namespace {
@@ -34,7 +36,7 @@ struct MemHost : PxFmtEditHost {
     bool readOnly = false, password = false, captured = false;
     int invalidated = 0, changed = 0, caretH = 0, caretShownX = -1;
 
-    MemHost() {
+    explicit MemHost(PxFormatter *formatter = nullptr) : m(formatter) {
         SelectObject(dc, bmp);
         SelectObject(dc, GetStockObject(SYSTEM_FIXED_FONT));
         setRect(RECT{0, 0, 200, 20}, RECT{1, 1, 1, 1});
@@ -245,6 +247,41 @@ TEST(FmtEdit, ClipboardRoundTrip) {
     d.readOnly = true;
     d.filterMsg(WM_PASTE, 0, 0);
     EXPECT_EQ(d.m.text(), "");
+}
+
+// A typed value travels exactly between formatters of its type; a text
+// field takes the plain text instead.
+TEST(FmtEdit, TypedValueRoundTrip) {
+    SetDllDirectoryA((th::exeDir() + "qvformat\\full").c_str());
+    PxFormatter *from = px_fmtCreate(kQvFmtKindTemplate), *to = px_fmtCreate(kQvFmtKindTemplate);
+    ASSERT_TRUE(from && to);
+    for (PxFormatter *f : {from, to}) {
+        f->fn.setFormat(f, "FMT_NUMBER[10.0]");
+        f->fn.bindType(f, 1, -1);
+    }
+    int32_t n = 123456789;
+    PxFmtValue v{1, &n, 4};
+    from->fn.setValue(from, &v);
+    MemHost a(from), b(to), text;
+    a.filterMsg(WM_LBUTTONDBLCLK, 0, 0);
+    a.filterMsg(WM_COPY, 0, 0);
+    ASSERT_TRUE(OpenClipboard(a.owner));
+    HANDLE h = GetClipboardData(RegisterClipboardFormatA("QVFmtEdit"));
+    PxFmtEditClip clip;
+    EXPECT_TRUE(h && px_fmtEditReadBlock(GlobalLock(h), GlobalSize(h), &clip));
+    if (h) GlobalUnlock(h);
+    CloseClipboard();
+    EXPECT_EQ(clip.type, 1);
+    b.filterMsg(WM_PASTE, 0, 0);
+    int32_t got = 0;
+    PxFmtValue out{1, &got, 4};
+    EXPECT_TRUE(to->fn.getValue(to, &out));
+    EXPECT_EQ(got, n);
+    text.filterMsg(WM_PASTE, 0, 0);
+    EXPECT_EQ(text.m.text(), a.m.text());
+    px_fmtRelease(from);
+    px_fmtRelease(to);
+    SetDllDirectoryA(nullptr);
 }
 
 LRESULT CALLBACK hostedProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
