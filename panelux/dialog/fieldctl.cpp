@@ -135,7 +135,10 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC old = c->oldProc;
     try {
         LRESULT result = 0;
-        if (c->fmtEdit) {
+        if (msg == WM_CHAR && wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
+        // Buttons and lists post their characters as events, formatted or not.
+        bool posts = msg == WM_CHAR && (c->kind == 2 || c->kind == 3 || c->kind == 7);
+        if (c->fmtEdit && !posts) {
             if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS) c->focused = msg == WM_SETFOCUS;
             if (msg == WM_PAINT) {
                 paintFormatted(*c, wnd);
@@ -145,8 +148,7 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         switch (msg) {
         case WM_CHAR:
-            if (wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
-            if (c->kind == 2 || c->kind == 3 || c->kind == 7) {
+            if (posts) {
                 px_postCharEvent(static_cast<int>(wParam), px_keyEventMode());
                 return 0;
             }
