@@ -187,7 +187,9 @@ TEST(FmtEdit, ClipboardBlockNeedsItsValueAndTerminator) {
     for (const Case &c : cases) {
         PxFmtEditClip clip;
         EXPECT_EQ(px_fmtEditReadBlock(c.bytes.data(), c.bytes.size(), &clip), c.ok) << c.name;
-        if (c.ok) EXPECT_EQ(px_fmtEditWriteBlock(clip), c.bytes) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(px_fmtEditWriteBlock(clip), c.bytes) << c.name;
+        }
     }
 }
 
