@@ -35,7 +35,7 @@ enum : int {
 };
 
 // The formatted edit a field runs through when its formatter can drive one;
-// the engine comes later, so no field has a host yet.
+// the engine is in fmtedit.h.
 struct PxFmtEditHost;
 PxFmtEditHost *px_fmtEditAttach(HWND control, PxFormatter *formatter);
 void px_fmtEditDetach(PxFmtEditHost *host);

@@ -5,6 +5,7 @@
 
 #include "app.h"
 #include "dialog.h"
+#include "fmtedit.h"
 #include "errbox.h"
 #include "events.h"
 #include "fieldtext.h"
@@ -116,16 +117,38 @@ bool clipboardMessage(PxFieldCtl &c, UINT msg, LRESULT *result) {
     return false;
 }
 
+// The engine draws the field in the colours its dialog gives an edit control.
+void paintFormatted(const PxFieldCtl &c, HWND wnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    if (!dc) return;
+    HBRUSH brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(GetParent(wnd), isInputKind(c.kind) ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC,
+                     reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(wnd)));
+    px_fmtEditPaint(c.fmtEdit, dc, brush);
+    EndPaint(wnd, &ps);
+}
+
 LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     PxFieldCtl *c = ctlOf(wnd);
     if (!c) return DefWindowProcA(wnd, msg, wParam, lParam);
     WNDPROC old = c->oldProc;
     try {
         LRESULT result = 0;
+        if (msg == WM_CHAR && wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
+        // Buttons and lists post their characters as events, formatted or not.
+        bool posts = msg == WM_CHAR && (c->kind == 2 || c->kind == 3 || c->kind == 7);
+        if (c->fmtEdit && !posts) {
+            if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS) c->focused = msg == WM_SETFOCUS;
+            if (msg == WM_PAINT) {
+                paintFormatted(*c, wnd);
+                return 0;
+            }
+            if (px_fmtEditFilterMsg(c->fmtEdit, msg, wParam, lParam)) return 0;
+        }
         switch (msg) {
         case WM_CHAR:
-            if (wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
-            if (c->kind == 2 || c->kind == 3 || c->kind == 7) {
+            if (posts) {
                 px_postCharEvent(static_cast<int>(wParam), px_keyEventMode());
                 return 0;
             }
@@ -332,11 +355,6 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
 }
 
 }  // namespace
-
-// The formatted-edit engine is not built yet: no field gets a host, and
-// formatted fields edit as plain ones.
-PxFmtEditHost *px_fmtEditAttach(HWND, PxFormatter *) { return nullptr; }
-void px_fmtEditDetach(PxFmtEditHost *) {}
 
 std::string px_windowText(HWND wnd) {
     int n = GetWindowTextLengthA(wnd);
