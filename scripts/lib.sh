@@ -154,7 +154,7 @@ qv_run_exit_hooks() {
   for hook in "${qv_exit_hooks[@]}"; do eval "$hook"; done
 }
 
-# Starts the one persistent wineserver of a run; the whole Wine session
+# Starts the one persistent Wine server of a run; the whole Wine session
 # (every process of the prefix) ends when the calling script exits.
 qv_wine_session() {
   qv_on_exit qv_wine_end
