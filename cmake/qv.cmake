@@ -70,8 +70,9 @@ endfunction()
 # qv_test(<target> SOURCES ... [LIBS ...] [DEPENDS targets...] [WILL_FAIL]
 #         [DESKTOP] [TIMEOUT s] [WRAPPER command...])
 # One GoogleTest executable, run once by ctest (under Wine on Windows).
-# DESKTOP: the test uses focus, the clipboard or the screen; such tests never
-# run at the same time as each other.
+# DESKTOP: the test uses focus, the clipboard or the screen; such a test runs
+# alone: any other test's window (a console window of a child process too)
+# can take the focus from a menu or dialog it is tracking.
 # DEPENDS names DLLs/EXEs the test loads at run time; their folder is passed
 # to the test as QV_DIST_DIR and built before the test.
 # WRAPPER: the test runs as "command... [emulator] program", for a test that
@@ -115,7 +116,7 @@ function(qv_test target)
     set_tests_properties(${target} PROPERTIES WILL_FAIL TRUE)
   endif()
   if(A_DESKTOP)
-    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK desktop)
+    set_tests_properties(${target} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
 
