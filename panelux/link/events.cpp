@@ -194,8 +194,22 @@ void px_postMouseEvent(int code, int shift, int column, int row, int value, int 
 void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode) {
     PxApp *app = px_app();
     int sx = app ? app->stepX : 1, sy = app ? app->stepY : 1;
-    (void)wnd;
     px_postMouseEvent(code, px_shiftState(), client.x / sx, client.y / sy, value, mode);
+    // A press stays pending until the next event: a menu the server opens
+    // for it comes up where the user clicked.
+    if ((code == 513 || code == 517) && wnd && ClientToScreen(wnd, &client)) px_setPendingClick(client);
+}
+
+void px_setPendingClick(POINT screen) {
+    g_pendingClick = static_cast<int>(MAKELONG(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y)));
+}
+
+bool px_takePendingClick(POINT *screen) {
+    if (g_pendingClick == 0) return false;
+    screen->x = static_cast<short>(LOWORD(g_pendingClick));
+    screen->y = static_cast<short>(HIWORD(g_pendingClick));
+    g_pendingClick = 0;
+    return true;
 }
 
 int px_buttonBits() { return g_buttons; }

@@ -44,6 +44,10 @@ void px_postEvent3(int code, int shift, int p1, int p2, int p3, int mode);
 void px_postMouseEvent(int code, int shift, int column, int row, int value, int mode);
 // The same at a pixel position of wnd's client area.
 void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode);
+// The packed screen position of the last mouse press, until the next event;
+// taking it clears it.
+void px_setPendingClick(POINT screen);
+bool px_takePendingClick(POINT *screen);
 void px_postScrollEvent(int code, int request, int position, int mode);
 // WM_HSCROLL or WM_VSCROLL of a window's bar (SB_HORZ, SB_VERT, or SB_CTL
 // with the bar control as wnd): event 503 or 504 with the request; a thumb
