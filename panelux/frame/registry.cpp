@@ -229,9 +229,11 @@ bool px_removeChildWnd(const void *object, int kind) {
 
 void px_detachChildWnd(PxTopWnd *entry, PxChildWnd *child) {
     if (!entry || !child || !ring_holds(&entry->children, child)) return;
-    if (entry->active == child) entry->active = nullptr;
+    bool wasActive = entry->active == child;
     ring_remove(&entry->children, child);
     delete child;
+    // The window behind it comes to the front again.
+    if (wasActive) entry->active = static_cast<PxChildWnd *>(ring_first(&entry->children));
 }
 
 void *px_activeChildObj(const PxTopWnd *entry, int kind) {

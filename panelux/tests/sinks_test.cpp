@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "descbuilder.h"
 #include "hostwm.h"
 #include "module.h"
 #include "msgbox.h"
@@ -137,19 +138,53 @@ TEST(HostSinks, FormkitWindowsRegisterTheirSinksAndCloseThroughTheManager) {
     EXPECT_TRUE(shown);
     DestroyWindow(other);
 
-    th::FakeHostWindow win;
+    // A dialog in the frame has a sink of its own while it is open.
+    Desc d;
+    d.owner1 = 61;
+    d.id = 0;
+    ::Bytes desc = d.encode();
+    log.calls.clear();
+    EXPECT_EQ(4, m.message(23, th::Bytes().raw(desc.b.data(), desc.b.size())));
+    EXPECT_EQ(Calls{"wm.registerWindow"}, managerCalls(log, false));
+    EXPECT_EQ(2u, manager.windows.size());
+    m.message(29, th::Bytes().i32(61));
+    EXPECT_EQ((Calls{"wm.registerWindow", "wm.unregisterWindow"}), managerCalls(log, false));
+    EXPECT_EQ(1u, manager.windows.size());
+
+    // Two terminal windows: only the placeholder in front passes the close
+    // on and may change the stacking order; control 1001 always reaches
+    // its terminal window.
+    th::FakeHostWindow win, second;
+    HWND client = FindWindowExA(frame, nullptr, "pxClientWnd", nullptr);
     log.calls.clear();
     manager.sink->AttachHostWindow(&win);
-    EXPECT_EQ(Calls{}, managerCalls(log)) << "a terminal window has no sink of formkit's";
-    HWND client = FindWindowExA(frame, nullptr, "pxClientWnd", nullptr);
     HWND holder = FindWindowExA(client, nullptr, "#32770", nullptr);
+    manager.sink->AttachHostWindow(&second);
+    EXPECT_EQ(Calls{}, managerCalls(log)) << "a terminal window has no sink of formkit's";
+    HWND front = nullptr;
+    for (HWND w = FindWindowExA(client, nullptr, "#32770", nullptr); w; w = FindWindowExA(client, w, "#32770", nullptr))
+        if (w != holder) front = w;
     ASSERT_NE(nullptr, holder);
-    SendMessageA(holder, WM_COMMAND, 1001, 0);
-    SendMessageA(holder, WM_COMMAND, 1002, 0);
-    SendMessageA(holder, WM_CLOSE, 0, 0);
-    EXPECT_EQ(1, win.activated);
-    EXPECT_EQ(1, win.closed);
-    EXPECT_TRUE(IsWindow(holder));
+    ASSERT_NE(nullptr, front);
+    struct Placeholder {
+        HWND wnd;
+        th::FakeHostWindow *host;
+        bool inFront;
+    } holders[] = {{holder, &win, false}, {front, &second, true}};
+    for (const Placeholder &h : holders) {
+        SendMessageA(h.wnd, WM_COMMAND, 1001, 0);
+        SendMessageA(h.wnd, WM_COMMAND, 1002, 0);
+        SendMessageA(h.wnd, WM_CLOSE, 0, 0);
+        WINDOWPOS pos = {h.wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE};
+        SendMessageA(h.wnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        EXPECT_EQ(1, h.host->activated) << h.inFront;
+        EXPECT_EQ(h.inFront ? 1 : 0, h.host->closed) << h.inFront;
+        EXPECT_EQ(h.inFront ? 0u : static_cast<UINT>(SWP_NOZORDER), pos.flags & SWP_NOZORDER) << h.inFront;
+        EXPECT_TRUE(IsWindow(h.wnd));
+    }
+    EXPECT_FALSE(IsWindowVisible(holder));
+    manager.sink->DetachHostWindow(&second);
+    EXPECT_TRUE(IsWindowVisible(holder)) << "the terminal window behind comes back";
     manager.sink->DetachHostWindow(&win);
 
     struct Case {
@@ -177,10 +212,11 @@ TEST(HostSinks, FormkitWindowsRegisterTheirSinksAndCloseThroughTheManager) {
     m.message(8);
     EXPECT_EQ(Calls{"wm.unregisterWindow"}, managerCalls(log));
     EXPECT_TRUE(manager.windows.empty());
-    EXPECT_EQ((std::vector<ULONG>{2, 1}), manager.refsSeen) << "formkit's own reference outlives the registration";
+    EXPECT_EQ((std::vector<ULONG>{2, 2, 1, 1}), manager.refsSeen) << "formkit's own reference outlives the registration";
     EXPECT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
     EXPECT_EQ(1, manager.refs);
     EXPECT_EQ(1, win.refs);
+    EXPECT_EQ(1, second.refs);
     m.message(kMsgUnload);
     H().hostApp = nullptr;
 }
