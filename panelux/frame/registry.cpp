@@ -257,24 +257,29 @@ void px_broadcast(PxTopWnd *entry, UINT msg, WPARAM wParam, LPARAM lParam) {
     });
 }
 
+namespace {
+struct TipSearch {
+    HWND owner, tip;
+};
+
+BOOL CALLBACK findOwnedTip(HWND w, LPARAM p) {
+    auto *s = reinterpret_cast<TipSearch *>(p);
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0 || reinterpret_cast<HWND>(GetWindowLongPtrA(w, GWLP_USERDATA)) != s->owner)
+        return TRUE;
+    s->tip = w;
+    return FALSE;
+}
+}  // namespace
+
 void px_retrackActiveTip(PxTopWnd *entry) {
     HWND dlg = entry && entry->active && entry->active->kind == kPxChildDialog ? entry->active->wnd : nullptr;
     if (!dlg) return;
-    // A dialog's tip is the tooltip window it owns.
-    struct Search {
-        HWND owner, tip;
-    } s = {dlg, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-            auto *s = reinterpret_cast<Search *>(p);
-            char cls[32] = {};
-            GetClassNameA(w, cls, sizeof cls);
-            if (GetWindow(w, GW_OWNER) != s->owner || lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0) return TRUE;
-            s->tip = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    // A dialog's tip is the tooltip whose tool is the dialog (a child window
+    // cannot own it).
+    TipSearch s = {dlg, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), findOwnedTip, reinterpret_cast<LPARAM>(&s));
     if (s.tip) px_trackToolTip(s.tip);
 }
 

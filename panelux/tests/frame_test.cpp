@@ -377,6 +377,28 @@ TEST_F(Frame, ChildWindowsRegisterWithTheManagerAndLevelsActivate) {
     H().hostApp = nullptr;
 }
 
+// The active dialog's tooltip stays at its dialog when the frame moves.
+TEST_F(Frame, TheActiveDialogsTipFollowsTheFrame) {
+    openFrame();
+    HWND w = childAt(40, 30);
+    int object = 0;
+    ASSERT_NE(nullptr, px_addChildWnd(w, &object, kPxChildDialog));
+    HWND tip = px_createToolTip(w, "tip", nullptr, 0, false);
+    ASSERT_NE(nullptr, tip);
+    H().pump();
+    RECT before, after, f;
+    GetWindowRect(tip, &before);
+    GetWindowRect(frame->wnd, &f);
+    SetWindowPos(frame->wnd, nullptr, f.left + 30, f.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    H().pump();
+    GetWindowRect(tip, &after);
+    EXPECT_EQ(before.left + 30, after.left);
+    EXPECT_EQ(before.top + 20, after.top);
+    DestroyWindow(tip);
+    px_removeChildWnd(&object, kPxChildDialog);
+    DestroyWindow(w);
+}
+
 TEST_F(Frame, GridCellsOfNestedDialogsBecomeClientPositions) {
     openFrame(80, 25);
     PxApp *app = px_app();
