@@ -1,6 +1,7 @@
 // The requests formkit serves, by code; codes without a row answer nothing.
 #include "dispatch.h"
 
+#include "celledit.h"
 #include "connect.h"
 #include "dialogreq.h"
 #include "events.h"
@@ -9,6 +10,7 @@
 #include "lockdlg.h"
 #include "popup.h"
 #include "module.h"
+#include "tabdlg.h"
 
 namespace {
 
@@ -72,14 +74,18 @@ const ZamHandlerRow kRows[] = {
     {31, px_onModuleOptions, 0},
     {32, px_onFieldText, 0},
     {33, px_onScrollSettings, 0},
-    // Lists, editors and tab dialogs: every handle is unknown for now.
+    // Lists: every handle is unknown for now.
     {34, px_onUnknownHandle, 0},
     {35, px_onUnknownHandle, 0},
     {39, px_onUnknownHandle, 0},
     {40, px_onUnknownHandle, 0},
     {44, px_onUnknownHandle, 0},
-    {46, px_onUnknownHandle, 0},
-    {51, px_onUnknownHandle, 0},
+    {46, px_onOpenEditorDialog, 0},
+    {47, px_onSetEditorCaret, 0},
+    {48, px_onPutEditorText, 0},
+    {49, px_onFlushEditor, 0},
+    {50, px_onEditorOverwrite, 0},
+    {51, px_onOpenTabDialog, 0},
     {52, px_onSelectTab, 0},
     {53, px_onStatusText, 0},
     {54, px_onSaveStatusText, 0},

@@ -7,10 +7,12 @@
 #include <memory>
 
 #include "app.h"
+#include "celledit.h"
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
 #include "registry.h"
+#include "tabdlg.h"
 #include "wndutil.h"
 
 const char kPxDialogClass[] = "pxDialogWnd";
@@ -77,7 +79,8 @@ LRESULT onPaint(HWND wnd, PxDialog *d) {
 }
 
 LRESULT onSetFocus(PxDialog *d) {
-    if (d->inputWnd && IsWindow(d->inputWnd)) SetFocus(d->inputWnd);
+    if (d->editor && d->editor->active && d->editor->wnd) SetFocus(d->editor->wnd);
+    else if (d->inputWnd && IsWindow(d->inputWnd)) SetFocus(d->inputWnd);
     else if ((d->flags & kPxDlgChild) && d->parent && d->parent->hwnd) SetFocus(d->parent->hwnd);
     return 0;
 }
@@ -135,6 +138,10 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
                 return 0;
             }
+            break;
+        case WM_NOTIFY:
+            if (d && d->tab && reinterpret_cast<NMHDR *>(lParam)->idFrom == kPxTabId)
+                return px_tabNotify(reinterpret_cast<NMHDR *>(lParam));
             break;
         case WM_QUERYNEWPALETTE: return px_onQueryNewPalette(wnd);
         case WM_PALETTECHANGED: return px_onPaletteChanged(wnd, reinterpret_cast<HWND>(wParam));
@@ -216,7 +223,7 @@ Placement place(PxDialog *d, PxTopWnd *top) {
     if (d->flags & kPxDlgChild) {
         const PxPanel *pp = d->parent->panel;
         int pm = margin(d->parent);
-        pl.style = WS_CHILD | WS_CLIPSIBLINGS;
+        pl.style = WS_CHILD | WS_CLIPSIBLINGS | (d->parent->tab ? WS_TABSTOP : 0);
         pl.parent = d->parent->hwnd;
         pl.id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxDialogChildId));
         pl.x = (p->left - pp->left - pm) * sx;
@@ -277,6 +284,8 @@ void destroyDialog(PxDialog *d) {
     if (d->hwnd && IsWindow(d->hwnd)) DestroyWindow(d->hwnd);
     d->hwnd = nullptr;
     freeFonts(d);
+    px_freeEditor(d->editor);
+    px_freeTabArea(d->tab);
     if (d->panel && d->panel->runtime) d->panel->runtime->dialogNode = nullptr;
     delete d;
 }
@@ -305,13 +314,23 @@ bool px_isTopDialog(const PxDialog *dialog) {
     return dialog && cur && (dialog == cur || dialog->parent == cur);
 }
 
-int px_openDialog(PxPanel *panel) {
+namespace {
+bool createPart(PxDialog *d) {
+    if (d->editor) return px_createEditor(d);
+    if (d->tab) return px_createTabArea(d);
+    return true;
+}
+}  // namespace
+
+int px_openDialog(PxPanel *panel, void *part) {
     PxApp *a = px_app();
     PxTopWnd *top = px_firstTopWnd();
     if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
     std::unique_ptr<PxDialog> d(new PxDialog);
     d->panel = panel;
     d->parent = px_currentDialog();
+    if (part && (panel->options & kPxPanelEditor)) d->editor = static_cast<PxEditor *>(part);
+    else if (part && (panel->options & kPxPanelTabs)) d->tab = static_cast<PxTabArea *>(part);
     PxItems items = px_buildItems(panel);
     int mode = (panel->id >> 8) & 0xFF;
     if (mode == 0xFE) d->flags |= kPxDlgOutside;
@@ -320,7 +339,7 @@ int px_openDialog(PxPanel *panel) {
     } else {
         d->flags |= kPxDlgChild | kPxDlgNoBorder;
     }
-    if (mode == 0xFF || touchesEdge(panel, items)) d->flags |= kPxDlgNoBorder;
+    if (mode == 0xFF || (!part && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
     // A dialog inside the frame ends the frame's menu or move loop.
@@ -357,6 +376,13 @@ int px_openDialog(PxPanel *panel) {
     d->cx = (panel->right - panel->left + g) * a->stepX;
     d->cy = (panel->bottom - panel->top + g) * a->stepY;
     SIZE ws = px_clientToWindowSize(d->cx, d->cy, pl.style, pl.exStyle);
+    // An editor inside the frame takes the frame's whole client area.
+    if (d->editor && !(d->flags & (kPxDlgChild | kPxDlgTopLevel))) {
+        RECT c;
+        GetClientRect(pl.parent, &c);
+        pl.x = pl.y = 0;
+        ws = SIZE{c.right, c.bottom};
+    }
     d->x = pl.x;
     d->y = pl.y;
     std::string caption = panel->caption ? px_oemToAnsi(panel->caption) : std::string();
@@ -372,7 +398,7 @@ int px_openDialog(PxPanel *panel) {
     createBoxes(d.get());
     createTexts(d.get());
     panel->runtime->dialogNode = d.get();
-    if (!px_createFields(d.get())) {
+    if (!px_createFields(d.get()) || !createPart(d.get())) {
         panel->runtime->dialogNode = nullptr;
         DestroyWindow(wnd);
         freeFonts(d.get());
@@ -381,6 +407,7 @@ int px_openDialog(PxPanel *panel) {
     px_showFieldValues(d.get(), 0, panel->fieldCount);
 
     if (d->flags & kPxDlgChild) {
+        px_placeTabPage(d->parent, wnd);
         d->parent->children.push_back(d.get());
         SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     } else if (d->flags & kPxDlgOutside) {
@@ -489,5 +516,15 @@ void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int pag
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
     // Lists and editors bring their own bars; a plain dialog has none.
-    (void)bar, (void)minimum, (void)maximum, (void)page, (void)position;
+    HWND target = d->editor ? d->editor->wnd : nullptr;
+    if (!target) return;
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = minimum;
+    si.nMax = maximum;
+    si.nPage = static_cast<UINT>(page > 0 ? page : 0);
+    si.nPos = position;
+    int which = (bar == 'H' || bar == 'h') ? SB_HORZ : (bar == 'V' || bar == 'v') ? SB_VERT : SB_CTL;
+    SetScrollInfo(target, which, &si, TRUE);
 }

@@ -14,7 +14,9 @@
 #include "zam_ext.h"
 
 struct PxDialog;
+struct PxEditor;
 struct PxInputFilter;
+struct PxTabArea;
 
 // Dialog flags.
 enum : uint32_t {
@@ -88,6 +90,9 @@ struct PxDialog {
     HFONT textFont = nullptr, fieldFont = nullptr, disableFont = nullptr;
     int x = 0, y = 0, cx = 0, cy = 0;
     uint32_t flags = 0;
+    // At most one part; the dialog owns it.
+    PxEditor *editor = nullptr;
+    PxTabArea *tab = nullptr;
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
 };
@@ -99,8 +104,9 @@ PxDialog *px_dialogOfPanel(const PxPanel *panel);
 // The dialog of the top window that input runs in (or null).
 PxDialog *px_currentDialog();
 
-// 0, or -1 with nothing left behind.
-int px_openDialog(PxPanel *panel);
+// 0, or -1 with nothing left behind. part: the editor or tab area the
+// panel's options call for, owned by the dialog once it opened.
+int px_openDialog(PxPanel *panel, void *part = nullptr);
 void px_closeDialog(PxPanel *panel);
 void px_refreshFields(PxPanel *panel);
 void px_refreshField(PxPanel *panel, int index);

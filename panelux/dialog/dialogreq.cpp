@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app.h"
+#include "celledit.h"
 #include "dates.h"
 #include "dialog.h"
 #include "events.h"
@@ -69,26 +70,37 @@ int writeEvent(const PxRequest &req, const PxEvent &ev, int code, const void *va
 
 }  // namespace
 
-int px_onOpenDialog(const PxRequest &req) {
-    px_closeWaitBox();
-    WireReader r = req.reader();
+int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const PxDialogOpener &open) {
     std::unique_ptr<DialogLink> link(new DialogLink);
-    PxPanelPtr panel(px_buildPanel(r, 0, &link->owner));
-    if (!panel) return zam_replyInt(req, -1);
+    PxPanelPtr panel(px_buildPanel(r, userBlockSize, &link->owner));
+    if (!panel) return -1;
     int32_t handle = link->owner.serverHandle;
-    if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return zam_replyInt(req, -1);
-    if (panel->fieldCount && !px_createPanelFormats(panel.get())) return zam_replyInt(req, -1);
+    if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return -1;
+    if (formats && panel->fieldCount && !px_createPanelFormats(panel.get())) return -1;
     link->panel = panel.get();
     link->prevObjNum = px_curObjNum();
-    if (px_openDialog(panel.get()) != 0) return zam_replyInt(req, -1);
+    if (open(panel.get(), r) != 0) return -1;
     if (objtab_add(&table(), handle, PxObjKind::Dialog, link.get()) < 0) {
         px_closeDialog(panel.get());
-        return zam_replyInt(req, -1);
+        return -1;
     }
     px_setCurObjNum(link->owner.objectNumber);
     panel.release();
     link.release();
-    return zam_replyInt(req, 0);
+    return 0;
+}
+
+int px_onOpenDialog(const PxRequest &req) {
+    px_closeWaitBox();
+    WireReader r = req.reader();
+    return zam_replyInt(req, px_openDialogWith(r, 0, true, [](PxPanel *panel, WireReader &) {
+        return px_openDialog(panel);
+    }));
+}
+
+PxPanel *px_panelOfHandle(int32_t handle) {
+    DialogLink *link = linkOf(handle);
+    return link ? link->panel : nullptr;
 }
 
 int px_onUpdateFields(const PxRequest &req) {
@@ -202,9 +214,9 @@ int px_onUpdateField(const PxRequest &req) {
 
 int px_onListFocus(const PxRequest &req) {
     WireReader r = req.reader();
-    r.i32();
-    r.i32();
-    // No list or editor exists yet: every dialog answers as plain.
+    int32_t handle = r.i32();
+    int32_t on = r.i32();
+    if (PxPanel *p = r.ok() ? px_panelOfHandle(handle) : nullptr) px_setEditorActive(px_editorOf(p), on != 0);
     return 0;
 }
 
