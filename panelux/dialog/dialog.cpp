@@ -516,6 +516,7 @@ int px_openDialog(PxPanel *panel) {
             d->parent->flags |= kPxDlgHasOutside;
             d->parent->children.push_back(d.get());
         }
+        px_activateWnd(wnd, true);
     } else {
         if (d->flags & kPxDlgTopLevel) {
             // A frameless top-level dialog is a level of its own, so key

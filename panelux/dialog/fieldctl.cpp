@@ -479,6 +479,7 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
     px_fmtSetValue(fmt, ctl->field);
     px_fmtSetInsert(fmt, app().overwrite != 0);
     px_fmtStartEdit(fmt, true);
+    replayClick(ctl, ctl->hwnd);
     InvalidateRect(ctl->hwnd, nullptr, TRUE);
     for (;;) {
         svc.wait(ev);

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -652,6 +653,10 @@ TEST_F(Dialogs, DialogsKeepTheGridWhenResizedOrScrolledAndCarryTheirPanes) {
     RECT r1 = rectIn(first, client), r2 = rectIn(second, client), t = rectIn(GetDlgItem(first, 512), first);
     EXPECT_EQ(r1.top, r2.top);
     EXPECT_EQ((34 - 2) * ((t.right - t.left) / 4), r2.left - r1.left);
+    // The dialog at work stays on top: the other one cannot be raised over it.
+    EXPECT_EQ(second, GetWindow(client, GW_CHILD));
+    SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(second, GetWindow(client, GW_CHILD));
 }
 
 // The dialog draws a focus mark around a check box without label while it
@@ -707,6 +712,39 @@ TEST_F(Dialogs, ScreenshotOfTheFocusMarkAndShortenedTexts) {
     });
     EXPECT_EQ(27, eventCode(run(78, 0)));
     EXPECT_GT(during, 0);
+}
+
+// Without EDGEDISABLE a field disabled by an update loses its edge and gets
+// it back when enabled again; its client area stays in place.
+TEST_F(Dialogs, DisabledFieldsDropTheirEdgeWithoutEdgeDisable) {
+    // A fresh client that reads a panelux.ini with the setting off.
+    ASSERT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
+    FILE *ini = std::fopen("panelux.ini", "wb");
+    ASSERT_NE(nullptr, ini);
+    std::fputs("EDGEDISABLE=0\n", ini);
+    std::fclose(ini);
+    m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
+    DeleteFileA("panelux.ini");
+    HWND dlg = openOneField(66, "x"), edit = GetDlgItem(dlg, 768);
+    ASSERT_NE(nullptr, edit);
+    auto client = [&] {
+        RECT r;
+        GetClientRect(edit, &r);
+        MapWindowPoints(edit, dlg, reinterpret_cast<POINT *>(&r), 2);
+        return r;
+    };
+    RECT start = client();
+    ASSERT_NE(0, GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    for (uint8_t kind : {0x11, 0x01}) {
+        m.message(27, th::Bytes().i32(66).i16(0).u8(0x01).u8(kind).i16(1));
+        bool enabled = kind == 0x01;
+        EXPECT_EQ(enabled, IsWindowEnabled(edit) != 0);
+        EXPECT_EQ(enabled, (GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) << int(kind);
+        RECT now = client();
+        EXPECT_EQ(start.left, now.left) << int(kind);
+        EXPECT_EQ(start.top, now.top) << int(kind);
+        EXPECT_EQ(start.right, now.right) << int(kind);
+    }
 }
 
 // One picture of a dialog with every field kind, for people to look at.
