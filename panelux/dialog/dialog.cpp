@@ -617,6 +617,16 @@ int px_waitDialog(PxEvent *ev, PxPanel *panel) {
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
+    // The field the user is to edit is brought into the frame's view.
+    PxTopWnd *top = px_firstTopWnd();
+    const PxField *cur = panel->currentField;
+    long index = cur ? cur - panel->fields : -1;
+    if (top && top->frame && index >= 0 && index < static_cast<long>(d->fields.size()))
+        if (HWND control = d->fields[static_cast<size_t>(index)].hwnd) {
+            RECT r;
+            GetWindowRect(control, &r);
+            px_scrollIntoView(top->frame, r, 0);
+        }
     return px_editCurrentField(ev, d);
 }
 

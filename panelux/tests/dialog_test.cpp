@@ -367,8 +367,18 @@ TEST_F(Dialogs, RefusedDescriptionsLeaveNothingAndFramelessDialogsStandAlone) {
     // without any parent is shown outside the list.
     Desc top;
     top.owner1 = 3;
+    top.caption = "Alone";
     top.fields = {textField(2, 2, 5, "x")};
     ASSERT_EQ(0, open(top));
+    // Centred on the work area, with the frame's icons.
+    HWND alone = dialogByCaption("Alone");
+    ASSERT_NE(nullptr, alone);
+    RECT area, r;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(alone, &r);
+    EXPECT_NEAR((area.left + area.right) / 2, (r.left + r.right) / 2, 1);
+    EXPECT_NEAR((area.top + area.bottom) / 2, (r.top + r.bottom) / 2, 1);
+    EXPECT_NE(0, SendMessageA(alone, WM_GETICON, ICON_BIG, 0));
     Desc outside;
     outside.owner1 = 4;
     outside.id = 0xFE00;
@@ -657,6 +667,29 @@ TEST_F(Dialogs, DialogsKeepTheGridWhenResizedOrScrolledAndCarryTheirPanes) {
     EXPECT_EQ(second, GetWindow(client, GW_CHILD));
     SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     EXPECT_EQ(second, GetWindow(client, GW_CHILD));
+
+    // Input on a field below the view scrolls it into the view first.
+    m.message(29, th::Bytes().i32(65));
+    Desc c = a;
+    c.owner1 = 67;
+    c.caption = "Deep";
+    c.panes.clear();
+    c.left = 34, c.right = 50;
+    c.fields = {textField(3, 35, 8, "deep")};
+    ASSERT_EQ(0, open(c));
+    HWND deep = GetDlgItem(dialogByCaption("Deep"), 768);
+    ASSERT_NE(nullptr, deep);
+    RECT view;
+    GetClientRect(client, &view);
+    ASSERT_GT(rectIn(deep, client).bottom, view.bottom);
+    RECT during = {};
+    H().script.push_back([&] {
+        during = rectIn(deep, client);
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+    });
+    run(67, 0);
+    EXPECT_GE(during.top, view.top);
+    EXPECT_LE(during.bottom, view.bottom);
 }
 
 // The dialog draws a focus mark around a check box without label while it
