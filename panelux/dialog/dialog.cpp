@@ -70,14 +70,16 @@ void paintLines(PxDialog *d, HDC dc) {
     draw(GetSysColor(COLOR_SCROLLBAR), 1);
 }
 
+void paintDialog(PxDialog *d, HDC dc) {
+    paintLines(d, dc);
+    RECT focus;
+    if (px_focusMarkRect(d, &focus)) DrawFocusRect(dc, &focus);
+}
+
 LRESULT onPaint(HWND wnd, PxDialog *d) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
-    if (d) {
-        paintLines(d, dc);
-        RECT focus;
-        if (px_focusMarkRect(d, &focus)) DrawFocusRect(dc, &focus);
-    }
+    if (d) paintDialog(d, dc);
     EndPaint(wnd, &ps);
     return 0;
 }
@@ -224,6 +226,10 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (d) return onHelp(d, reinterpret_cast<const HELPINFO *>(lParam));
             break;
         case WM_PAINT: return onPaint(wnd, d);
+        case WM_PRINTCLIENT:
+            // Pictures of the dialog (PrintWindow) show its lines and marks too.
+            if (d) paintDialog(d, reinterpret_cast<HDC>(wParam));
+            return 0;
         case WM_SETFOCUS:
             if (d) return onSetFocus(d);
             break;

@@ -703,21 +703,19 @@ TEST_F(Dialogs, ScreenshotOfTheFocusMarkAndShortenedTexts) {
     // Two cells wide: never shortened.
     EXPECT_EQ("Wide", textOf(GetDlgItem(dlg, 770)));
 
-    // Pixels on the mark's focus rectangle that differ from the dialog's
-    // face, read off the screen.
+    // Pixels of the mark's focus rectangle in the dialog's own picture of
+    // its client area, drawn on its face colour.
     auto marked = [&] {
-        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        RECT r;
-        GetWindowRect(box, &r);
+        RECT c, r = rectIn(box, dlg);
+        GetClientRect(dlg, &c);
         InflateRect(&r, 2, 2);
-        // The row above the rectangle and its top edge, copied off the screen.
-        int w = r.right - r.left;
         HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, w, 2);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, c.right, c.bottom);
         HGDIOBJ old = SelectObject(mem, bmp);
-        BitBlt(mem, 0, 0, w, 2, screen, r.left, r.top - 1, SRCCOPY);
+        FillRect(mem, &c, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageA(dlg, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
         int n = 0;
-        for (int x = 0; x < w; ++x) n += GetPixel(mem, x, 1) != GetPixel(mem, x, 0);
+        for (int x = r.left; x < r.right; ++x) n += GetPixel(mem, x, r.top) != GetSysColor(COLOR_BTNFACE);
         SelectObject(mem, old);
         DeleteObject(bmp);
         DeleteDC(mem);
