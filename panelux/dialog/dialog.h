@@ -18,6 +18,9 @@ struct PxEditor;
 struct PxInputFilter;
 struct PxTabArea;
 
+// PxFieldCtl::buttonStyle: the text is cut to the control's width.
+constexpr uint32_t kPxShortenText = 0x10000000;
+
 // Dialog flags.
 enum : uint32_t {
     kPxDlgChild = 1,
@@ -64,6 +67,8 @@ struct PxFieldCtl {
     int x = 0, y = 0, cx = 0, cy = 0;
     int phase = 0;
     PxDialog *dialog = nullptr;
+    bool shortened = false;  // the control shows its text cut to its width
+    int replay = 0;          // replayed button messages the control takes itself
 };
 
 struct PxDialogText {
@@ -116,6 +121,8 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out);
 int px_waitDialog(PxEvent *ev, PxPanel *panel);
 int px_editField(PxEvent *ev, PxPanel *panel);
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position);
+// The panel's dialog record, or the panel itself when it has no window.
+void *px_panelWindow(PxPanel *panel);
 bool px_isTopDialog(const PxDialog *dialog);
 
 // Field controls (fieldctl.cpp).
@@ -132,6 +139,19 @@ int px_translateClipKey(HWND hwnd, int controlKind, int vk, int shift);
 // The same for a key message the key dispatch is about to turn into an
 // event: true when the key was a clipboard key of a field control.
 bool px_fieldClipKey(HWND hwnd, int vk, int shift);
+// Whether a field control of an edit kind edits the key of that code
+// itself, so the key is left to it instead of becoming an event.
+bool px_fieldEditsKey(HWND hwnd, int code);
 bool px_copyText(HWND hwnd, const char *text, size_t length, bool oem);
+// The focus mark the dialog draws around its current field when that is a
+// check box or radio button without label (dialog client co-ordinates).
+bool px_focusMarkRect(const PxDialog *dialog, RECT *out);
+// A module hook for masked-string input: given the text before and after
+// the input and the event that ended it, answers the event to report.
+typedef int (*PxMaskedInputFn)(const char *oldText, const char *newText, int oldLength, int event, PxPanel *panel);
+PxMaskedInputFn px_setMaskedInputHook(PxMaskedInputFn hook);
+// The whole text a field control shows for its value (Windows code page
+// unless the font is OEM or the field is marked as Windows text).
+std::string px_fieldShownText(const PxFieldCtl &ctl);
 // A control's text in the Windows code page.
 std::string px_windowText(HWND wnd);

@@ -150,7 +150,6 @@ int px_onRunDialog(const PxRequest &req) {
     DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
     if (!link) return zam_replyInt(req, -1);
     (void)row;  // only list dialogs keep a current row
-    (void)extra;
     PxPanel *p = link->panel;
     int prev = px_curObjNum();
     px_setCurObjNum(link->owner.objectNumber);
@@ -161,7 +160,14 @@ int px_onRunDialog(const PxRequest &req) {
     PxField *f = nullptr;
     if (index < 0) {
         p->currentField = nullptr;
-        result = px_waitDialog(&ev, p);
+        if (extra >= 0) {
+            // The run sees the raised count, never more fields than exist.
+            PxPanel raised = *p;
+            raised.fieldCount = static_cast<uint8_t>(px_fieldsCovered(p, fieldCountShown(p), extra));
+            result = px_waitDialog(&ev, &raised);
+        } else {
+            result = px_waitDialog(&ev, p);
+        }
     } else {
         f = fieldAt(link, index);
         if (!f) {
@@ -233,7 +239,10 @@ int px_onCloseDialog(const PxRequest &req) {
 }
 
 int px_onPanelWindow(const PxRequest &req) {
-    (void)req;
+    WireReader r = req.reader();
+    int32_t handle = r.i32();
+    DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
+    if (link) px_panelWindow(link->panel);
     return 0;
 }
 
@@ -299,6 +308,12 @@ HWND px_dialogWindow(int32_t handle) {
     DialogLink *link = linkOf(handle);
     PxDialog *d = link ? px_dialogOfPanel(link->panel) : nullptr;
     return d ? d->hwnd : nullptr;
+}
+
+HWND px_dialogStatusBar(int32_t handle) {
+    DialogLink *link = linkOf(handle);
+    PxDialog *d = link ? px_dialogOfPanel(link->panel) : nullptr;
+    return d ? d->statusBar : nullptr;
 }
 
 void px_closeAllDialogs(PxObjTable *t) {

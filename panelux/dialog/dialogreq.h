@@ -43,6 +43,9 @@ int px_onUnknownHandle(const PxRequest &req);
 
 // The window of a dialog handle; null for an unknown one.
 HWND px_dialogWindow(int32_t handle);
+// The status bar of a dialog handle; null for an unknown one or a dialog
+// without panes.
+HWND px_dialogStatusBar(int32_t handle);
 
 // Closes every dialog still in the table (unload).
 void px_closeAllDialogs(PxObjTable *table);

@@ -531,6 +531,8 @@ void px_setupFrameStatus(PxFrame *frame) {
 void px_scrollChildren(PxFrame *frame, int dx, int dy) {
     PxTopWnd *e = entryOfFrame(frame);
     if (!e || (dx == 0 && dy == 0)) return;
+    frame->scrolledX += dx;
+    frame->scrolledY += dy;
     int n = 0;
     px_forEachChild(e, [&](PxChildWnd *c) { n += c->wnd ? 1 : 0; });
     // All children move in one batch without painting; the client is then

@@ -214,6 +214,9 @@ bool px_takePendingClick(POINT *screen) {
 
 int px_buttonBits() { return g_buttons; }
 
+void px_setPendingClick(int packed) { g_pendingClick = packed; }
+int px_pendingClick() { return g_pendingClick; }
+
 bool px_readEvent(PxEvent *ev, int wait) {
     if (px_menuBarTracking()) {
         EndMenu();
@@ -349,6 +352,8 @@ bool px_keyDispatch(const MSG &msg, int shift) {
     if (t == Target::Field && msg.message == WM_KEYDOWN && px_fieldClipKey(msg.hwnd, vk, shift)) return true;
     int code = px_keyCode(vk, shift);
     if (code == 0) return false;
+    // Editing keys belong to the edit control (and its Insert toggle).
+    if (t == Target::Field && px_fieldEditsKey(msg.hwnd, code)) return false;
     px_writeEvent(PxEvent{code, shift, static_cast<int>((msg.lParam >> 16) & 0xff), 0, 0, 0},
                   px_keyEventMode());
     finishEvent();

@@ -55,6 +55,10 @@ void px_postScrollEvent(int code, int request, int position, int mode);
 // the position.
 void px_scrollBarEvent(HWND wnd, int bar, bool vertical, WPARAM wParam, bool track);
 int px_buttonBits();
+// The screen position (packed x, y) of the last press on a field that the
+// field replays once its input starts; 0 = none. Every event clears it.
+void px_setPendingClick(int packed);
+int px_pendingClick();
 
 // The next event: 775 at once while a system modal loop runs (the loop is
 // cancelled), else the terminal's getEvent. False when nothing was read.
