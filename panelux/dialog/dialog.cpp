@@ -10,6 +10,7 @@
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
+#include "list.h"
 #include "registry.h"
 #include "wndutil.h"
 
@@ -135,6 +136,9 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
                 return 0;
             }
+            break;
+        case WM_SIZE:
+            if (d && d->list) px_relayoutList(d->panel);
             break;
         case WM_QUERYNEWPALETTE: return px_onQueryNewPalette(wnd);
         case WM_PALETTECHANGED: return px_onPaletteChanged(wnd, reinterpret_cast<HWND>(wParam));
@@ -274,6 +278,7 @@ void unlinkDialog(PxDialog *d) {
 
 void destroyDialog(PxDialog *d) {
     unlinkDialog(d);
+    px_destroyListWnd(d);
     if (d->hwnd && IsWindow(d->hwnd)) DestroyWindow(d->hwnd);
     d->hwnd = nullptr;
     freeFonts(d);
@@ -305,13 +310,14 @@ bool px_isTopDialog(const PxDialog *dialog) {
     return dialog && cur && (dialog == cur || dialog->parent == cur);
 }
 
-int px_openDialog(PxPanel *panel) {
+int px_openDialog(PxPanel *panel, PxScrollList *list) {
     PxApp *a = px_app();
     PxTopWnd *top = px_firstTopWnd();
     if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
     std::unique_ptr<PxDialog> d(new PxDialog);
     d->panel = panel;
     d->parent = px_currentDialog();
+    d->list = list;
     PxItems items = px_buildItems(panel);
     int mode = (panel->id >> 8) & 0xFF;
     if (mode == 0xFE) d->flags |= kPxDlgOutside;
@@ -320,7 +326,7 @@ int px_openDialog(PxPanel *panel) {
     } else {
         d->flags |= kPxDlgChild | kPxDlgNoBorder;
     }
-    if (mode == 0xFF || touchesEdge(panel, items)) d->flags |= kPxDlgNoBorder;
+    if (mode == 0xFF || (!list && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
     // A dialog inside the frame ends the frame's menu or move loop.
@@ -372,13 +378,13 @@ int px_openDialog(PxPanel *panel) {
     createBoxes(d.get());
     createTexts(d.get());
     panel->runtime->dialogNode = d.get();
-    if (!px_createFields(d.get())) {
+    if (list ? !px_createListWnd(d.get()) : !px_createFields(d.get())) {
         panel->runtime->dialogNode = nullptr;
         DestroyWindow(wnd);
         freeFonts(d.get());
         return -1;
     }
-    px_showFieldValues(d.get(), 0, panel->fieldCount);
+    if (!list) px_showFieldValues(d.get(), 0, panel->fieldCount);
 
     if (d->flags & kPxDlgChild) {
         d->parent->children.push_back(d.get());
@@ -439,6 +445,7 @@ void px_closeDialog(PxPanel *panel) {
 void px_refreshFields(PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
+    if (d->list) return px_listShowFields(d, 0, static_cast<int>(d->fields.size()));
     px_updateFieldCtls(d);
     px_showFieldValues(d, 0, static_cast<int>(d->fields.size()));
 }
@@ -446,6 +453,7 @@ void px_refreshFields(PxPanel *panel) {
 void px_refreshField(PxPanel *panel, int index) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || index < 0 || index >= static_cast<int>(d->fields.size())) return;
+    if (d->list) return px_listShowFields(d, index, index + 1);
     px_updateFieldCtls(d);
     px_showFieldValues(d, index, index + 1);
 }
@@ -476,18 +484,21 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out) {
 int px_waitDialog(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return -1;
-    return px_runInputLoop(ev, d, nullptr, d->hwnd);
+    return px_runInputLoop(ev, d, nullptr, d->list ? px_listInputWnd(d) : d->hwnd);
 }
 
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
+    // List cells are edited on the list window itself.
+    if (d->list) return px_runInputLoop(ev, d, nullptr, px_listInputWnd(d));
     return px_editCurrentField(ev, d);
 }
 
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
-    // Lists and editors bring their own bars; a plain dialog has none.
+    if (d->list) return px_listScrollInfo(d, bar, minimum, maximum, page, position);
+    // Editors bring their own bars; a plain dialog has none.
     (void)bar, (void)minimum, (void)maximum, (void)page, (void)position;
 }

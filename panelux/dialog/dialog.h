@@ -15,6 +15,7 @@
 
 struct PxDialog;
 struct PxInputFilter;
+struct PxScrollList;
 
 // Dialog flags.
 enum : uint32_t {
@@ -90,6 +91,7 @@ struct PxDialog {
     uint32_t flags = 0;
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
+    PxScrollList *list = nullptr;  // a list dialog's list, owned once open
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"
@@ -99,8 +101,9 @@ PxDialog *px_dialogOfPanel(const PxPanel *panel);
 // The dialog of the top window that input runs in (or null).
 PxDialog *px_currentDialog();
 
-// 0, or -1 with nothing left behind.
-int px_openDialog(PxPanel *panel);
+// 0, or -1 with nothing left behind. A list dialog passes its list, which
+// the dialog owns once open (the caller frees it after a failure).
+int px_openDialog(PxPanel *panel, PxScrollList *list = nullptr);
 void px_closeDialog(PxPanel *panel);
 void px_refreshFields(PxPanel *panel);
 void px_refreshField(PxPanel *panel, int index);

@@ -14,6 +14,7 @@
 #include "formats.h"
 #include "module.h"
 #include "paneldesc.h"
+#include "list.h"
 #include "upcalls.h"
 
 namespace {
@@ -69,26 +70,36 @@ int writeEvent(const PxRequest &req, const PxEvent &ev, int code, const void *va
 
 }  // namespace
 
-int px_onOpenDialog(const PxRequest &req) {
+int px_openDialogFrom(WireReader &r, size_t userBlock, bool formats,
+                      const std::function<int(PxPanel *, WireReader &)> &open) {
     px_closeWaitBox();
-    WireReader r = req.reader();
     std::unique_ptr<DialogLink> link(new DialogLink);
-    PxPanelPtr panel(px_buildPanel(r, 0, &link->owner));
-    if (!panel) return zam_replyInt(req, -1);
+    PxPanelPtr panel(px_buildPanel(r, userBlock, &link->owner));
+    if (!panel) return -1;
     int32_t handle = link->owner.serverHandle;
-    if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return zam_replyInt(req, -1);
-    if (panel->fieldCount && !px_createPanelFormats(panel.get())) return zam_replyInt(req, -1);
+    if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return -1;
+    if (formats && !px_createPanelFormats(panel.get())) return -1;
     link->panel = panel.get();
     link->prevObjNum = px_curObjNum();
-    if (px_openDialog(panel.get()) != 0) return zam_replyInt(req, -1);
+    int result = open(panel.get(), r);
+    if (result < 0) return -1;
     if (objtab_add(&table(), handle, PxObjKind::Dialog, link.get()) < 0) {
         px_closeDialog(panel.get());
-        return zam_replyInt(req, -1);
+        return -1;
     }
     px_setCurObjNum(link->owner.objectNumber);
     panel.release();
     link.release();
-    return zam_replyInt(req, 0);
+    return result;
+}
+
+int px_onOpenDialog(const PxRequest &req) {
+    WireReader r = req.reader();
+    int result = px_openDialogFrom(r, 0, false, [](PxPanel *panel, WireReader &) {
+        if (panel->fieldCount && !px_createPanelFormats(panel)) return -1;
+        return px_openDialog(panel);
+    });
+    return zam_replyInt(req, result < 0 ? -1 : 0);
 }
 
 int px_onUpdateFields(const PxRequest &req) {
@@ -137,7 +148,7 @@ int px_onRunDialog(const PxRequest &req) {
     int16_t extra = r.i16(), index = r.i16(), row = r.i16();
     DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
     if (!link) return zam_replyInt(req, -1);
-    (void)row;  // only list dialogs keep a current row
+    if (row >= 0) px_setListRow(link->panel, row);
     (void)extra;
     PxPanel *p = link->panel;
     int prev = px_curObjNum();
@@ -202,9 +213,10 @@ int px_onUpdateField(const PxRequest &req) {
 
 int px_onListFocus(const PxRequest &req) {
     WireReader r = req.reader();
-    r.i32();
-    r.i32();
-    // No list or editor exists yet: every dialog answers as plain.
+    int32_t handle = r.i32();
+    int32_t on = r.i32();
+    DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
+    if (link) px_setListFocus(link->panel, on);
     return 0;
 }
 
@@ -282,6 +294,11 @@ int px_onScrollSettings(const PxRequest &req) {
 }
 
 int px_onUnknownHandle(const PxRequest &req) { return zam_replyInt(req, -1); }
+
+PxPanel *px_panelOfHandle(int32_t handle) {
+    DialogLink *link = linkOf(handle);
+    return link ? link->panel : nullptr;
+}
 
 HWND px_dialogWindow(int32_t handle) {
     DialogLink *link = linkOf(handle);

@@ -2,8 +2,12 @@
 // 28-30, 31 (module options), 32 (field text) and 33 (scroll settings).
 #pragma once
 
+#include <functional>
+
 #include "dispatch.h"
 #include "objtable.h"
+#include "panel.h"
+#include "wire.h"
 
 int px_onOpenDialog(const PxRequest &req);     // 23
 int px_onUpdateFields(const PxRequest &req);   // 24
@@ -21,8 +25,17 @@ int px_onPopupFieldTip(const PxRequest &req);
 
 #include <windows.h>
 
-// List, editor and tab-dialog requests (34-51, 69): every handle is unknown
-// until those windows exist.
+// Opens a dialog from the description at the reader (the wait box closes
+// first): the panel gets a user block of that size and, when asked, its
+// formatters; open makes the window and answers a result, negative for a
+// failure, which leaves nothing behind. The handle enters the table.
+int px_openDialogFrom(WireReader &r, size_t userBlock, bool formats,
+                      const std::function<int(PxPanel *, WireReader &)> &open);
+// The panel of a dialog handle; null for an unknown one.
+PxPanel *px_panelOfHandle(int32_t handle);
+
+// Editor and tab-dialog requests (46, 51): every handle is unknown until
+// those windows exist.
 int px_onUnknownHandle(const PxRequest &req);
 
 // The window of a dialog handle; null for an unknown one.
