@@ -490,8 +490,7 @@ int px_waitDialog(PxEvent *ev, PxPanel *panel) {
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
-    // List cells are edited on the list window itself.
-    if (d->list) return px_runInputLoop(ev, d, nullptr, px_listInputWnd(d));
+    if (d->list) return px_editListCell(ev, d);
     return px_editCurrentField(ev, d);
 }
 

@@ -9,6 +9,7 @@
 
 #include "app.h"
 #include "dialog.h"
+#include "errbox.h"
 #include "events.h"
 #include "fieldtext.h"
 #include "registry.h"
@@ -17,7 +18,6 @@
 namespace {
 
 const char kListClass[] = "pxScrollWnd";
-constexpr int kListId = 0x1001;
 constexpr UINT kMsgApplyWidth = WM_APP + 1;  // wParam column, lParam width
 constexpr UINT kMsgSyncOrder = WM_APP + 2;
 // "Нет записей" in the Windows code page.
@@ -193,8 +193,7 @@ void updateHRange(PxScrollList *l) {
 void scrollColumns(PxScrollList *l, int dx) {
     RECT c = clientRect(l);
     int pos = -l->origin, maxPos = std::max(0, totalWidth(l) - static_cast<int>(c.right));
-    int next = std::clamp(pos + dx, 0, std::max(maxPos, pos));
-    next = std::max(0, std::min(next, std::max(maxPos, 0)));
+    int next = std::clamp(pos + dx, 0, maxPos);
     int moved = next - pos;
     if (!moved) return;
     l->origin -= moved;
@@ -778,7 +777,7 @@ LRESULT CALLBACK listProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         default:
-            if (l && (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK || msg == WM_MOUSEWHEEL)) {
+            if (l && ((msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK) || msg == WM_MOUSEWHEEL)) {
                 onMouse(wnd, l, msg, wParam, lParam);
                 return 0;
             }
@@ -901,7 +900,7 @@ bool px_createListWnd(PxDialog *dialog) {
     DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN | WS_TABSTOP;
     if (headerMode(l)) style |= WS_HSCROLL;
     HWND wnd = CreateWindowExA(0, kListClass, "", style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                               dialog->hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), app().instance, l);
+                               dialog->hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxListWndId)), app().instance, l);
     if (!wnd) return false;
     SCROLLINFO si = {};
     si.cbSize = sizeof si;
@@ -984,6 +983,35 @@ HWND px_listInputWnd(PxDialog *dialog) {
         invalidateCell(l, l->curRow, k);
     }
     return l->wnd;
+}
+
+int px_editListCell(PxEvent *ev, PxDialog *dialog) {
+    PxScrollList *l = dialog->list;
+    HWND wnd = px_listInputWnd(dialog);
+    const PxPanel *p = l->panel;
+    size_t index = p->currentField ? static_cast<size_t>(p->currentField - p->fields) : dialog->fields.size();
+    PxFieldCtl *ctl = index < dialog->fields.size() ? &dialog->fields[index] : nullptr;
+    int kind = ctl ? ctl->field->kind & kPxKindMask : 0;
+    if (!ctl || !cellAt(l, l->curRow, l->curColumn) || (kind != 1 && kind != 5))
+        return px_runInputLoop(ev, dialog, nullptr, wnd);
+    RECT r = cellRect(l, l->curRow, l->curColumn);
+    int align = l->columns[l->curColumn].align;
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL | (kind == 5 ? ES_READONLY : 0) |
+                  (align == 1 ? ES_RIGHT : align == 2 ? ES_CENTER : ES_LEFT);
+    HWND edit = CreateWindowExA(0, "Edit", "", style, r.left, r.top, r.right - r.left, r.bottom - r.top, wnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxFieldIdBase + index)), app().instance,
+                                nullptr);
+    if (!edit) {
+        px_sysErrorBox(GetLastError(), "px_createEditFld: CreateWindowEx() failed!");
+        return px_runInputLoop(ev, dialog, nullptr, wnd);
+    }
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(l->font), FALSE);
+    l->edit = ctl->hwnd = edit;
+    int code = px_runInputLoop(ev, dialog, ctl, edit);
+    l->edit = ctl->hwnd = nullptr;
+    DestroyWindow(edit);
+    px_listShowFields(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
+    return code;
 }
 
 void px_shiftListRows(PxPanel *panel, int first, int count, int delta) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "panel.h"
+#include "zam_ext.h"
 
 struct PxDialog;
 
@@ -102,6 +103,9 @@ void px_setListFocus(PxPanel *panel, int on);
 // The list's window the input loop runs on; the current field's column
 // becomes the current column.
 HWND px_listInputWnd(PxDialog *dialog);
+// Input on the current cell: fields of kinds 1 and 5 through an edit
+// control over the cell for the time of the input, others on the list.
+int px_editListCell(PxEvent *ev, PxDialog *dialog);
 
 PxScrollList *px_listOfPanel(const PxPanel *panel);
 
