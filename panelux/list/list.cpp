@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -377,6 +378,63 @@ COLORREF cellBack(const PxScrollList *l, const PxListCell &cell, bool current) {
     return GetSysColor(COLOR_WINDOW);
 }
 
+void line(HDC dc, int x1, int y1, int x2, int y2) {
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+}
+
+// A tree cell: the attribute text holds the expand mark, one connector per
+// ancestor level and the node's own connector; the text follows the tree.
+void drawTreeCell(PxScrollList *l, HDC dc, int row, int k, const PxListCell &cell) {
+    const PxListColumn &col = l->columns[k];
+    RECT r = cellRect(l, row, k);
+    bool current = l->active && row == l->curRow && k == l->curColumn;
+    HBRUSH back = CreateSolidBrush(cellBack(l, cell, current));
+    FillRect(dc, &r, back);
+    DeleteObject(back);
+    int sx = stepX(), sy = stepY(), x0 = r.left - col.textOffset, mid = (r.top + r.bottom) / 2;
+    const std::string &a = cell.attr;
+    int levels = a.size() >= 2 ? static_cast<int>(a.size()) - 2 : 0;
+    HRGN clip = CreateRectRgnIndirect(&r);
+    SelectClipRgn(dc, clip);
+    HPEN grey = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_GRAYTEXT));
+    HGDIOBJ oldPen = SelectObject(dc, grey);
+    auto connector = [&](int level, char c) {
+        int x = x0 + level * 3 * sx + 3 * sx / 2;
+        if (c == 'L') line(dc, x, r.top, x, mid);
+        else if (c == '|') line(dc, x, r.top, x, r.bottom);
+    };
+    for (int i = 0; i < levels; ++i) connector(i, a[static_cast<size_t>(i) + 1]);
+    if (a.size() >= 2) {
+        connector(levels, a.back());
+        int x = x0 + levels * 3 * sx;
+        line(dc, x + 3 * sx / 2, mid, x + 4 * sx - 2, mid);
+        if (a[0] == '+' || a[0] == '-') {
+            int side = std::min(sx, sy) + 1, bx = x + 3 * sx / 2 - side / 2, by = mid - side / 2;
+            RECT box{bx, by, bx + side, by + side};
+            FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
+            FrameRect(dc, &box, GetSysColorBrush(COLOR_WINDOWTEXT));
+            HPEN text = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
+            SelectObject(dc, text);
+            line(dc, bx + 2, by + side / 2, bx + side - 2, by + side / 2);
+            if (a[0] == '+') line(dc, bx + side / 2, by + 2, bx + side / 2, by + side - 2);
+            SelectObject(dc, grey);
+            DeleteObject(text);
+        }
+    }
+    SelectObject(dc, oldPen);
+    DeleteObject(grey);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(current ? (l->focus ? COLOR_HIGHLIGHTTEXT : COLOR_INACTIVECAPTIONTEXT) : COLOR_WINDOWTEXT));
+    SIZE s{};
+    GetTextExtentPoint32A(dc, cell.text.c_str(), static_cast<int>(cell.text.size()), &s);
+    ExtTextOutA(dc, x0 + (3 * levels + 4) * sx, r.top + (r.bottom - r.top - s.cy) / 2, 0, nullptr, cell.text.c_str(),
+                static_cast<UINT>(cell.text.size()), nullptr);
+    SetBkMode(dc, OPAQUE);
+    SelectClipRgn(dc, nullptr);
+    DeleteObject(clip);
+}
+
 void drawCell(PxScrollList *l, HDC dc, int row, int k, const PxListCell &cell) {
     const PxListColumn &col = l->columns[k];
     RECT r = cellRect(l, row, k);
@@ -414,10 +472,6 @@ void drawCell(PxScrollList *l, HDC dc, int row, int k, const PxListCell &cell) {
     SetBkMode(dc, OPAQUE);
 }
 
-void line(HDC dc, int x1, int y1, int x2, int y2) {
-    MoveToEx(dc, x1, y1, nullptr);
-    LineTo(dc, x2, y2);
-}
 
 void drawGrid(PxScrollList *l, HDC dc, int bottom) {
     RECT c = clientRect(l);
@@ -487,7 +541,9 @@ void onPaint(HWND wnd, PxScrollList *l) {
         for (int row = 0; row < l->visibleRows; ++row)
             for (int k = 0; k < columnCount(l); ++k) {
                 RECT r = cellRect(l, row, k), hit;
-                if (r.right > r.left && IntersectRect(&hit, &r, &ps.rcPaint)) drawCell(l, dc, row, k, *cellAt(l, row, k));
+                if (r.right <= r.left || !IntersectRect(&hit, &r, &ps.rcPaint)) continue;
+                if (l->columns[k].options & kPxColumnTree) drawTreeCell(l, dc, row, k, *cellAt(l, row, k));
+                else drawCell(l, dc, row, k, *cellAt(l, row, k));
             }
         int right = l->columns.empty() ? 0 : l->columns.back().right + 1;
         RECT side{right, l->headerHeight, c.right, c.bottom}, below{0, bottom, c.right, c.bottom};
@@ -826,6 +882,32 @@ std::string cellText(const PxField *f) {
     return s;
 }
 
+// A tree column's row text: the field's second format text.
+const char *treeText(const PxField *f) {
+    return f->formatSlot && f->formatSlot->text2 ? f->formatSlot->text2 : "";
+}
+
+// The attribute text is the part before the first ','; the number after it
+// is the column's text offset in characters, and a change of it moves the
+// column's pixels.
+void setCellAttr(PxScrollList *l, int k, PxListCell *cell, const char *given) {
+    std::string text(given);
+    size_t comma = text.find(',');
+    std::string attr = text.substr(0, comma);
+    if (attr != cell->attr) {
+        cell->attr = std::move(attr);
+        invalidateCell(l, l->curRow, k);
+    }
+    if (comma == std::string::npos) return;
+    long chars = std::strtol(text.c_str() + comma + 1, nullptr, 10);
+    int offset = static_cast<int>(std::clamp<long>(chars, 0, 255)) * stepX();
+    PxListColumn &col = l->columns[k];
+    if (offset == col.textOffset) return;
+    RECT c = clientRect(l), band{columnLeft(l, k), l->headerHeight, col.right + 1, c.bottom};
+    ScrollWindowEx(l->wnd, col.textOffset - offset, 0, &band, &band, nullptr, nullptr, SW_INVALIDATE);
+    col.textOffset = offset;
+}
+
 // Reads one int16 of a layout.
 int16_t at16(const unsigned char *p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
 
@@ -931,6 +1013,7 @@ void px_listShowFields(PxDialog *dialog, int from, int to) {
             cell->text = std::move(text);
             invalidateCell(l, l->curRow, k);
         }
+        if (l->columns[k].options & kPxColumnTree) setCellAttr(l, k, cell, treeText(l->columns[k].field));
     }
 }
 

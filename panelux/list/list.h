@@ -49,6 +49,7 @@ struct PxListColumn {
     int storedWidth = 0;
     int left = 0, textWidth = 0;  // the field's own place on the grid
     int image = 0;                // header image + 1, 0 none
+    int textOffset = 0;           // pixels the texts are moved left
 };
 
 struct PxListCell {
