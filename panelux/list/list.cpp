@@ -1009,6 +1009,7 @@ void px_listShowFields(PxDialog *dialog, int from, int to) {
         if (!cell) continue;
         std::string text = cellText(l->columns[k].field);
         cell->align = l->columns[k].align;
+        cell->colour = dialog->fields[static_cast<size_t>(f)].colour;
         if (text != cell->text) {
             cell->text = std::move(text);
             invalidateCell(l, l->curRow, k);
