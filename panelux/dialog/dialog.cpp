@@ -11,6 +11,7 @@
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
+#include "list.h"
 #include "popup.h"
 #include "registry.h"
 #include "status.h"
@@ -155,6 +156,7 @@ bool makeStatusBar(HWND wnd, PxDialog *d) {
 }
 
 void onSize(PxDialog *d, WPARAM wParam, LPARAM lParam) {
+    if (d->list) px_relayoutList(d->panel);
     if (!d->statusBar) return;
     SendMessageA(d->statusBar, WM_SIZE, wParam, lParam);
     px_layoutStatusBar(d->statusBar);
@@ -412,6 +414,7 @@ void unlinkDialog(PxDialog *d) {
 
 void destroyDialog(PxDialog *d) {
     unlinkDialog(d);
+    px_destroyListWnd(d);
     if (d->hwnd && IsWindow(d->hwnd)) DestroyWindow(d->hwnd);
     d->hwnd = nullptr;
     freeFonts(d);
@@ -446,22 +449,34 @@ bool px_isTopDialog(const PxDialog *dialog) {
 }
 
 namespace {
-bool createPart(PxDialog *d) {
+
+// A list stands instead of the field controls; an editor or a tab area
+// comes beside them.
+bool createControls(PxDialog *d) {
+    if (d->list) return px_createListWnd(d);
+    if (!px_createFields(d)) return false;
     if (d->editor) return px_createEditor(d);
     if (d->tab) return px_createTabArea(d);
     return true;
 }
-}  // namespace
 
-int px_openDialog(PxPanel *panel, void *part) {
+struct DialogPart {
+    PxEditor *editor = nullptr;
+    PxTabArea *tab = nullptr;
+    PxScrollList *list = nullptr;
+    bool any() const { return editor || tab || list; }
+};
+
+int openDialog(PxPanel *panel, const DialogPart &part) {
     PxApp *a = px_app();
     PxTopWnd *top = px_firstTopWnd();
     if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
     std::unique_ptr<PxDialog> d(new PxDialog);
     d->panel = panel;
     d->parent = px_currentDialog();
-    if (part && (panel->options & kPxPanelEditor)) d->editor = static_cast<PxEditor *>(part);
-    else if (part && (panel->options & kPxPanelTabs)) d->tab = static_cast<PxTabArea *>(part);
+    d->editor = part.editor;
+    d->tab = part.tab;
+    d->list = part.list;
     PxItems items = px_buildItems(panel);
     int mode = (panel->id >> 8) & 0xFF;
     if (mode == 0xFE) d->flags |= kPxDlgOutside;
@@ -470,7 +485,7 @@ int px_openDialog(PxPanel *panel, void *part) {
     } else {
         d->flags |= kPxDlgChild | kPxDlgNoBorder;
     }
-    if (mode == 0xFF || (!part && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
+    if (mode == 0xFF || (!part.any() && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
     // A dialog inside the frame ends the frame's menu or move loop.
@@ -532,13 +547,13 @@ int px_openDialog(PxPanel *panel, void *part) {
     createBoxes(d.get());
     createTexts(d.get());
     panel->runtime->dialogNode = d.get();
-    if (!px_createFields(d.get()) || !createPart(d.get())) {
+    if (!createControls(d.get())) {
         panel->runtime->dialogNode = nullptr;
         DestroyWindow(wnd);
         freeFonts(d.get());
         return -1;
     }
-    px_showFieldValues(d.get(), 0, panel->fieldCount);
+    if (!part.list) px_showFieldValues(d.get(), 0, panel->fieldCount);
 
     if (d->flags & kPxDlgChild) {
         px_placeTabPage(d->parent, wnd);
@@ -586,6 +601,28 @@ int px_openDialog(PxPanel *panel, void *part) {
     return 0;
 }
 
+}  // namespace
+
+int px_openDialog(PxPanel *panel) { return openDialog(panel, {}); }
+
+int px_openDialog(PxPanel *panel, PxEditor *editor) {
+    DialogPart part;
+    part.editor = editor;
+    return openDialog(panel, part);
+}
+
+int px_openDialog(PxPanel *panel, PxTabArea *tab) {
+    DialogPart part;
+    part.tab = tab;
+    return openDialog(panel, part);
+}
+
+int px_openDialog(PxPanel *panel, PxScrollList *list) {
+    DialogPart part;
+    part.list = list;
+    return openDialog(panel, part);
+}
+
 void px_closeDialog(PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
@@ -606,6 +643,7 @@ void px_closeDialog(PxPanel *panel) {
 void px_refreshFields(PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
+    if (d->list) return px_listShowFields(d, 0, static_cast<int>(d->fields.size()));
     px_updateFieldCtls(d);
     px_showFieldValues(d, 0, static_cast<int>(d->fields.size()));
 }
@@ -613,6 +651,7 @@ void px_refreshFields(PxPanel *panel) {
 void px_refreshField(PxPanel *panel, int index) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || index < 0 || index >= static_cast<int>(d->fields.size())) return;
+    if (d->list) return px_listShowFields(d, index, index + 1);
     px_updateFieldCtls(d);
     px_showFieldValues(d, index, index + 1);
 }
@@ -644,12 +683,13 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out) {
 int px_waitDialog(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return -1;
-    return px_runInputLoop(ev, d, nullptr, d->hwnd);
+    return px_runInputLoop(ev, d, nullptr, d->list ? px_listInputWnd(d) : d->hwnd);
 }
 
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
+    if (d->list) return px_editListCell(ev, d);
     // The field the user is to edit is brought into the frame's view.
     PxTopWnd *top = px_firstTopWnd();
     const PxField *cur = panel->currentField;
@@ -666,7 +706,8 @@ int px_editField(PxEvent *ev, PxPanel *panel) {
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
-    // Lists and editors bring their own bars; a plain dialog has none.
+    if (d->list) return px_listScrollInfo(d, bar, minimum, maximum, page, position);
+    // Editors bring their own bars; a plain dialog has none.
     HWND target = d->editor ? d->editor->wnd : nullptr;
     if (!target) return;
     SCROLLINFO si = {};

@@ -17,6 +17,7 @@ struct PxDialog;
 struct PxEditor;
 struct PxInputFilter;
 struct PxTabArea;
+struct PxScrollList;
 
 // PxFieldCtl::buttonStyle: the text is cut to the control's width.
 constexpr uint32_t kPxShortenText = 0x10000000;
@@ -100,6 +101,7 @@ struct PxDialog {
     PxTabArea *tab = nullptr;
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
+    PxScrollList *list = nullptr;  // a list dialog's list, owned once open
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"
@@ -109,9 +111,13 @@ PxDialog *px_dialogOfPanel(const PxPanel *panel);
 // The dialog of the top window that input runs in (or null).
 PxDialog *px_currentDialog();
 
-// 0, or -1 with nothing left behind. part: the editor or tab area the
-// panel's options call for, owned by the dialog once it opened.
-int px_openDialog(PxPanel *panel, void *part = nullptr);
+// 0, or -1 with nothing left behind. An editor, tab area or list passed
+// along is owned by the dialog once open (the caller frees it after a
+// failure).
+int px_openDialog(PxPanel *panel);
+int px_openDialog(PxPanel *panel, PxEditor *editor);
+int px_openDialog(PxPanel *panel, PxTabArea *tab);
+int px_openDialog(PxPanel *panel, PxScrollList *list);
 void px_closeDialog(PxPanel *panel);
 void px_refreshFields(PxPanel *panel);
 void px_refreshField(PxPanel *panel, int index);

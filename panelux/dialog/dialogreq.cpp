@@ -15,6 +15,7 @@
 #include "formats.h"
 #include "module.h"
 #include "paneldesc.h"
+#include "list.h"
 #include "upcalls.h"
 
 namespace {
@@ -71,6 +72,7 @@ int writeEvent(const PxRequest &req, const PxEvent &ev, int code, const void *va
 }  // namespace
 
 int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const PxDialogOpener &open) {
+    px_closeWaitBox();
     std::unique_ptr<DialogLink> link(new DialogLink);
     PxPanelPtr panel(px_buildPanel(r, userBlockSize, &link->owner));
     if (!panel) return -1;
@@ -79,7 +81,8 @@ int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const P
     if (formats && panel->fieldCount && !px_createPanelFormats(panel.get())) return -1;
     link->panel = panel.get();
     link->prevObjNum = px_curObjNum();
-    if (open(panel.get(), r) != 0) return -1;
+    int result = open(panel.get(), r);
+    if (result < 0) return -1;
     if (objtab_add(&table(), handle, PxObjKind::Dialog, link.get()) < 0) {
         px_closeDialog(panel.get());
         return -1;
@@ -87,11 +90,10 @@ int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const P
     px_setCurObjNum(link->owner.objectNumber);
     panel.release();
     link.release();
-    return 0;
+    return result;
 }
 
 int px_onOpenDialog(const PxRequest &req) {
-    px_closeWaitBox();
     WireReader r = req.reader();
     return zam_replyInt(req, px_openDialogWith(r, 0, true, [](PxPanel *panel, WireReader &) {
         return px_openDialog(panel);
@@ -149,7 +151,7 @@ int px_onRunDialog(const PxRequest &req) {
     int16_t extra = r.i16(), index = r.i16(), row = r.i16();
     DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
     if (!link) return zam_replyInt(req, -1);
-    (void)row;  // only list dialogs keep a current row
+    if (row >= 0) px_setListRow(link->panel, row);
     PxPanel *p = link->panel;
     int prev = px_curObjNum();
     px_setCurObjNum(link->owner.objectNumber);
@@ -222,7 +224,9 @@ int px_onListFocus(const PxRequest &req) {
     WireReader r = req.reader();
     int32_t handle = r.i32();
     int32_t on = r.i32();
-    if (PxPanel *p = r.ok() ? px_panelOfHandle(handle) : nullptr) px_setEditorActive(px_editorOf(p), on != 0);
+    PxPanel *p = r.ok() ? px_panelOfHandle(handle) : nullptr;
+    if (p && px_dialogOfPanel(p) && px_dialogOfPanel(p)->list) px_setListFocus(p, on);
+    else if (p) px_setEditorActive(px_editorOf(p), on != 0);
     return 0;
 }
 
@@ -301,8 +305,6 @@ int px_onScrollSettings(const PxRequest &req) {
     px_setScrollInfo(link->panel, (flags & 0x1000) ? 'H' : 'V', s.minimum, s.maximum, s.page, s.position);
     return 0;
 }
-
-int px_onUnknownHandle(const PxRequest &req) { return zam_replyInt(req, -1); }
 
 HWND px_dialogWindow(int32_t handle) {
     DialogLink *link = linkOf(handle);

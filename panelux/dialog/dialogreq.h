@@ -2,8 +2,12 @@
 // 28-30, 31 (module options), 32 (field text) and 33 (scroll settings).
 #pragma once
 
+#include <functional>
+
 #include "dispatch.h"
 #include "objtable.h"
+#include "panel.h"
+#include "wire.h"
 
 int px_onOpenDialog(const PxRequest &req);     // 23
 int px_onUpdateFields(const PxRequest &req);   // 24
@@ -28,18 +32,16 @@ int px_onPopupFieldTip(const PxRequest &req);
 struct PxPanel;
 
 // Opens the window of a panel just built; r stands after the description.
-// 0, or -1 with no window left.
+// A result >= 0 for the reply, or negative with no window left.
 using PxDialogOpener = std::function<int(PxPanel *panel, WireReader &r)>;
-// Request 23's steps for every dialog opener: builds the panel from the
-// description in r (with a user block of that size), makes its formatters
-// when asked and it has fields, opens it with open, enters it under its
-// handle and makes its object current. 0, or -1 with nothing left behind.
+// Request 23's steps for every dialog opener: closes the wait box, builds
+// the panel from the description in r (with a user block of that size),
+// makes its formatters when asked and it has fields, opens it with open,
+// enters it under its handle and makes its object current. open's result,
+// or -1 with nothing left behind.
 int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const PxDialogOpener &open);
 // The panel of a dialog handle; null for an unknown one.
 PxPanel *px_panelOfHandle(int32_t handle);
-
-// List requests (34-45, 69): every handle is unknown until lists exist.
-int px_onUnknownHandle(const PxRequest &req);
 
 // The window of a dialog handle; null for an unknown one.
 HWND px_dialogWindow(int32_t handle);

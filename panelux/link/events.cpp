@@ -99,8 +99,14 @@ Target classify(HWND wnd, PxTopWnd *entry) {
     if (entry->frame && (wnd == entry->frame->wnd || wnd == entry->frame->client)) return Target::Frame;
     HWND dlg = entry->active && entry->active->kind == kPxChildDialog ? entry->active->wnd : nullptr;
     if (dlg && wnd == dlg) return Target::Dialog;
+    if (!dlg) return Target::None;
     int id = GetDlgCtrlID(wnd);
-    if (dlg && GetParent(wnd) == dlg && id >= 768 && id <= 1023) return Target::Field;
+    HWND parent = GetParent(wnd);
+    // A dialog's list window takes its keys; the edit over a list cell is
+    // one of its fields.
+    if (parent == dlg && id == kPxListWndId) return Target::Dialog;
+    if (parent && GetDlgCtrlID(parent) == kPxListWndId && GetParent(parent) == dlg) parent = dlg;
+    if (parent == dlg && id >= 768 && id <= 1023) return Target::Field;
     return Target::None;
 }
 

@@ -29,6 +29,9 @@ enum : int {
 
 constexpr size_t kPxEventReplySize = 9;
 
+// Child identifier of a dialog's scrolling list window.
+constexpr int kPxListWndId = 0x1001;
+
 // The shift state from the current key state.
 int px_shiftState();
 // The server's key code of a virtual key under a shift state; 0 = none.
