@@ -13,6 +13,7 @@
 #include "descbuilder.h"
 #include "module.h"
 #include "wire.h"
+#include "wndfind.h"
 
 namespace {
 
@@ -21,36 +22,6 @@ th::Host &H() { return th::Host::get(); }
 th::Bytes withDesc(th::Bytes head, const Desc &d) {
     ::Bytes b = d.encode();
     return head.raw(b.b.data(), b.b.size());
-}
-
-// The first window of a class among the thread's windows and their children.
-HWND findClass(const char *cls) {
-    struct Search {
-        const char *cls;
-        HWND found;
-    } s = {cls, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-        Search *s = reinterpret_cast<Search *>(p);
-        char name[64] = {};
-        GetClassNameA(w, name, sizeof name);
-        if (!lstrcmpiA(name, s->cls)) s->found = w;
-        if (!s->found) EnumChildWindows(w, [](HWND c, LPARAM q) -> BOOL {
-            Search *t = reinterpret_cast<Search *>(q);
-            char n[64] = {};
-            GetClassNameA(c, n, sizeof n);
-            if (!lstrcmpiA(n, t->cls)) t->found = c;
-            return t->found ? FALSE : TRUE;
-        }, p);
-        return s->found ? FALSE : TRUE;
-    }, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-RECT rectIn(HWND child, HWND parent) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
-    return r;
 }
 
 struct Cells : ::testing::Test {

@@ -14,6 +14,7 @@
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
+#include "wndfind.h"
 
 namespace {
 
@@ -68,13 +69,6 @@ std::string textOf(HWND w) {
 std::string trimmed(const std::string &s) {
     size_t b = s.find_first_not_of(' ');
     return b == std::string::npos ? std::string() : s.substr(b);
-}
-
-RECT rectIn(HWND child, HWND parent) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
-    return r;
 }
 
 struct Dialogs : ::testing::Test {

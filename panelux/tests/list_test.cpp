@@ -17,6 +17,7 @@
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
+#include "wndfind.h"
 
 namespace {
 
@@ -65,25 +66,6 @@ std::vector<unsigned char> layoutBytes(std::vector<int16_t> widths, std::vector<
     b.u8('o').u16(static_cast<uint16_t>(order.size()));
     for (int16_t o : order) b.u16(static_cast<uint16_t>(o));
     return b.b;
-}
-
-HWND findClass(const char *cls) {
-    struct Find {
-        const char *cls;
-        HWND found;
-    } f{cls, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-        Find *f = reinterpret_cast<Find *>(p);
-        EnumChildWindows(w, [](HWND c, LPARAM q) -> BOOL {
-            Find *f = reinterpret_cast<Find *>(q);
-            char name[32];
-            GetClassNameA(c, name, sizeof name);
-            if (!lstrcmpiA(name, f->cls)) f->found = c;
-            return f->found == nullptr;
-        }, p);
-        return f->found == nullptr;
-    }, reinterpret_cast<LPARAM>(&f));
-    return f.found;
 }
 
 std::string headerText(HWND header, int item) {
