@@ -218,8 +218,9 @@ int trackPopup(PxMenu *menu, PxFrame *frame, const PxRequest &req) {
 int trackBar(PxMenu *menu, PxFrame *frame, bool firstOnly, const PxRequest &req) {
     px_flushTypeAhead();
     if (PxTopWnd *top = px_firstTopWnd()) top->eventMode = false;
-    // A popup tracked before may have left its mark: it is no dismissal of
-    // this loop.
+    // Marks left by loops before this one (a popup tracked by request 22,
+    // the system menu) are no dismissal of this loop.
+    menu->tracking = 0;
     menu->pendingDismissal = false;
     menu->inMenuMode = true;
     px_setIndicatorsOff(frame->status, true);
@@ -228,9 +229,11 @@ int trackBar(PxMenu *menu, PxFrame *frame, bool firstOnly, const PxRequest &req)
     while (px_hookWaitEvent(&e) && e.code == kPxEvMenuDismissed && !firstOnly) {}
     menu->inMenuMode = false;
     menu->pendingDismissal = false;
-    px_menuBarEndLoop(frame);
     // The frame may have gone while the loop waited.
-    if (px_frameOf(px_curFrameWnd()) == frame) px_setIndicatorsOff(frame->status, false);
+    if (px_frameOf(px_curFrameWnd()) == frame) {
+        px_menuBarEndLoop(frame);
+        px_setIndicatorsOff(frame->status, false);
+    }
     WireWriter w = req.writer();
     writeResult(w, e.code);
     if (e.code == kPxEvMenuCommand && menu->lastChosen) {
