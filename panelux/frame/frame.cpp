@@ -222,6 +222,18 @@ void onInitMenuPopup(PxFrame *f, HMENU menu, LPARAM lParam) {
     }
 }
 
+// The menu bar's keyboard mode holds the popups it opens: the text saved
+// is the one from before the outermost loop, not a help line of the bar.
+void onEnterMenuLoop(PxFrame *f) {
+    if (f->menuLoops++ == 0) f->savedStatus = px_statusPaneText(f->status, 1);
+    px_menuLoopEntered(f);
+}
+
+void onExitMenuLoop(PxFrame *f) {
+    if (f->menuLoops > 0 && --f->menuLoops == 0) px_setStatusPaneText(f->status, 1, f->savedStatus.c_str());
+    px_menuLoopExited(f);
+}
+
 void onEnterSizeMove(PxFrame *f) {
     if (f->shown) px_app()->sizeMoving = 1;
 }
@@ -293,8 +305,8 @@ LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_MENUSELECT:
         px_menuSelect(f, reinterpret_cast<HMENU>(lParam), LOWORD(wParam), HIWORD(wParam));
         return 0;
-    case WM_ENTERMENULOOP: f->savedStatus = px_statusPaneText(f->status, 1); return 0;
-    case WM_EXITMENULOOP: px_setStatusPaneText(f->status, 1, f->savedStatus.c_str()); return 0;
+    case WM_ENTERMENULOOP: onEnterMenuLoop(f); return 0;
+    case WM_EXITMENULOOP: onExitMenuLoop(f); return 0;
     case WM_ENTERSIZEMOVE: onEnterSizeMove(f); return 0;
     case WM_EXITSIZEMOVE: onExitSizeMove(f); return 0;
     case WM_PALETTECHANGED:

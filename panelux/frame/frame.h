@@ -31,6 +31,7 @@ struct PxFrame {
     HWND prevHostMain = nullptr;
     void *menuTop = nullptr;  // server menu stack
     std::string savedStatus;
+    int menuLoops = 0;  // nested menu loops: the text is saved by the outermost
     bool resizePending = false;
     bool ownerDisabled = false;
     void *hostObject = nullptr;

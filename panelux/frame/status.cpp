@@ -265,7 +265,9 @@ void px_setStatusText(const char *textOem) {
 
 void px_updateIndicators(HWND bar) {
     PxApp *app = px_app();
-    if (!px_statusPanesOf(bar) || !app) return;
+    PxStatusPanes *p = px_statusPanesOf(bar);
+    if (!p || !app) return;
+    bool off = p->indicatorsOff;
     const struct {
         int id, vk;
         const char *text;
@@ -275,9 +277,16 @@ void px_updateIndicators(HWND bar) {
     };
     // An editor with the focus shows its own overwrite state (request 50).
     bool overwrite = px_editorHasFocus() ? app->overwrite2 != 0 : app->overwrite != 0;
-    if (px_statusPartOf(bar, 33) >= 0) put(33, overwrite ? "OVR" : "INS");
+    if (px_statusPartOf(bar, 33) >= 0) put(33, off ? "" : overwrite ? "OVR" : "INS");
     for (const auto &t : toggles)
-        if (px_statusPartOf(bar, t.id) >= 0) put(t.id, (GetKeyState(t.vk) & 1) ? t.text : "");
+        if (px_statusPartOf(bar, t.id) >= 0) put(t.id, !off && (GetKeyState(t.vk) & 1) ? t.text : "");
+}
+
+void px_setIndicatorsOff(HWND bar, bool off) {
+    PxStatusPanes *p = px_statusPanesOf(bar);
+    if (!p) return;
+    p->indicatorsOff = off;
+    px_updateIndicators(bar);
 }
 
 std::vector<unsigned char> px_getStatusLayout(HWND bar, int id) {

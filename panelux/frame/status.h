@@ -15,6 +15,7 @@ struct PxStatusPanes {
     bool sizeGrip = false;
     bool tooltips = false;
     bool frameBar = false;
+    bool indicatorsOff = false;  // the server's menu loop runs
     int count = 0;
     int16_t ids[kPxMaxPanes] = {};
     int16_t widths[kPxMaxPanes] = {};
@@ -40,6 +41,9 @@ std::string px_statusPaneText(HWND bar, int id);
 void px_setStatusPaneText(HWND bar, int id, const char *textAnsi);
 void px_setStatusText(const char *textOem);
 void px_updateIndicators(HWND bar);
+// While off, the indicator panes are empty; turning them on shows the keys'
+// state again.
+void px_setIndicatorsOff(HWND bar, bool off);
 // Status layout record: int16 total size, then (id, width) pairs.
 std::vector<unsigned char> px_getStatusLayout(HWND bar, int id);
 // size: the record's own size, which its size field must name exactly.

@@ -8,6 +8,7 @@
 #include "popup.h"
 #include "frame.h"
 #include "menubar.h"
+#include "menus.h"
 #include "registry.h"
 #include "status.h"
 #include "upcalls.h"
@@ -351,7 +352,7 @@ bool px_keyDispatch(const MSG &msg, int shift) {
         userBreak();
         return true;
     }
-    if (t == Target::Dialog && !entry->runningDlg && !entry->eventMode) {
+    if (t == Target::Dialog && !entry->runningDlg && !entry->eventMode && !px_frameInMenuMode(entry->frame)) {
         px_typeAheadPut(msg, shift);
         return true;
     }
@@ -390,6 +391,10 @@ void ZAMCB px_idleProc() {
     try {
         PxApp *app = px_app();
         if (!app) return;
+        // A menu loop of the server's that ended without a choice.
+        PxTopWnd *current = px_firstTopWnd();
+        if (current && px_takeMenuDismissal(current->frame))
+            px_postEvent(kPxEvMenuDismissed, 0, 0, kPxModeDirect);
         RingList *list = &app->topWindows;
         for (void *e = ring_first(list); e; e = ring_next(list, e)) {
             PxTopWnd *entry = static_cast<PxTopWnd *>(e);

@@ -68,12 +68,28 @@ int nextUsable(MenuBarRec *r, int i, int step) {
     return -1;
 }
 
+// In the menu loop the hot item is reported as a system menu bar reports
+// its highlighted popup, so that the frame shows its help line.
+void reportHot(MenuBarRec *r, const NMTBHOTITEM *hot) {
+    if (!r->keyboardMode || !r->menu || !hot) return;
+    if (hot->dwFlags & HICF_LEAVING) {
+        SendMessageA(r->frame, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+        return;
+    }
+    if (hot->idNew < 0 || hot->idNew >= GetMenuItemCount(r->menu)) return;
+    SendMessageA(r->frame, WM_MENUSELECT, MAKEWPARAM(hot->idNew, MF_POPUP | MF_HILITE),
+                 reinterpret_cast<LPARAM>(r->menu));
+}
+
 void enterKeyboardMode(MenuBarRec *r) {
     if (r->keyboardMode) return;
     r->keyboardMode = true;
     SendMessageA(r->frame, WM_ENTERMENULOOP, 0, 0);
     SendMessageA(r->self, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
-    if (hotItem(r) < 0) setHot(r, nextUsable(r, -1, 1));
+    NMTBHOTITEM hot = {};
+    hot.idNew = hotItem(r);
+    if (hot.idNew < 0) setHot(r, nextUsable(r, -1, 1));
+    else reportHot(r, &hot);
 }
 
 void leaveKeyboardMode(MenuBarRec *r) {
@@ -220,8 +236,15 @@ void trackItem(MenuBarRec *r, int item, bool byMouse) {
         byMouse = (r->nextItem & 0xFFFF0000) == 0xFFFF0000 && r->nextItem != -1;
         item = r->nextItem & 0xFFFF;
     }
-    if (r->stayHot) setHot(r, r->openItem >= 0 ? r->openItem : hotItem(r));
-    else leaveKeyboardMode(r);
+    if (r->stayHot) {
+        // Back on the bar after Esc: its item's help line replaces the
+        // popup's.
+        NMTBHOTITEM hot = {};
+        hot.idNew = hotItem(r);
+        reportHot(r, &hot);
+    } else {
+        leaveKeyboardMode(r);
+    }
 }
 
 // Whether button i lies (partly) beyond the bar's visible width.
@@ -702,6 +725,7 @@ bool px_menuBarFrameMsg(PxFrame *frame, UINT msg, WPARAM wParam, LPARAM lParam, 
         }
         if (hdr->code == static_cast<UINT>(TBN_HOTITEMCHANGE)) {
             *result = (r->suspended || !IsWindowEnabled(frame->wnd)) ? 1 : 0;
+            if (*result == 0) reportHot(r, reinterpret_cast<NMTBHOTITEM *>(lParam));
             return true;
         }
         return false;

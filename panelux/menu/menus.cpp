@@ -218,12 +218,22 @@ int trackPopup(PxMenu *menu, PxFrame *frame, const PxRequest &req) {
 int trackBar(PxMenu *menu, PxFrame *frame, bool firstOnly, const PxRequest &req) {
     px_flushTypeAhead();
     if (PxTopWnd *top = px_firstTopWnd()) top->eventMode = false;
+    // Marks left by loops before this one (a popup tracked by request 22,
+    // the system menu) are no dismissal of this loop.
+    menu->tracking = 0;
+    menu->pendingDismissal = false;
     menu->inMenuMode = true;
+    px_setIndicatorsOff(frame->status, true);
     px_menuBarTrackLoop(frame);
     PxEvent e = {};
     while (px_hookWaitEvent(&e) && e.code == kPxEvMenuDismissed && !firstOnly) {}
     menu->inMenuMode = false;
-    px_menuBarEndLoop(frame);
+    menu->pendingDismissal = false;
+    // The frame may have gone while the loop waited.
+    if (px_frameOf(px_curFrameWnd()) == frame) {
+        px_menuBarEndLoop(frame);
+        px_setIndicatorsOff(frame->status, false);
+    }
     WireWriter w = req.writer();
     writeResult(w, e.code);
     if (e.code == kPxEvMenuCommand && menu->lastChosen) {
@@ -449,6 +459,8 @@ void px_menuCommand(PxFrame *frame, UINT command) {
     PxMenuItemRec *item = px_menuItemByCommand(menu, menu->native, command);
     PxEvent e = {};
     e.code = kPxEvMenuDismissed;
+    // The menu loop that just ended made a choice, not a dismissal.
+    menu->pendingDismissal = false;
     if (item) {
         menu->lastChosen = item;
         e.code = kPxEvMenuCommand;
@@ -485,6 +497,27 @@ int32_t px_menuHelpContext(HMENU menu, UINT command) {
 bool px_frameInMenuMode(const PxFrame *frame) {
     const PxMenu *menu = frame ? static_cast<const PxMenu *>(frame->menuTop) : nullptr;
     return menu && menu->inMenuMode;
+}
+
+void px_menuLoopEntered(PxFrame *frame) {
+    PxMenu *menu = frame ? static_cast<PxMenu *>(frame->menuTop) : nullptr;
+    if (!menu) return;
+    ++menu->tracking;
+    menu->pendingDismissal = false;
+}
+
+void px_menuLoopExited(PxFrame *frame) {
+    PxMenu *menu = frame ? static_cast<PxMenu *>(frame->menuTop) : nullptr;
+    if (!menu || menu->tracking == 0) return;
+    --menu->tracking;
+    menu->pendingDismissal = true;
+}
+
+bool px_takeMenuDismissal(PxFrame *frame) {
+    PxMenu *menu = frame ? static_cast<PxMenu *>(frame->menuTop) : nullptr;
+    if (!menu || !menu->inMenuMode || !menu->pendingDismissal || menu->tracking > 0) return false;
+    menu->pendingDismissal = false;
+    return true;
 }
 
 void px_freeMenus() {

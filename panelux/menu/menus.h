@@ -27,7 +27,12 @@ struct PxMenu {
     std::vector<PxMenuItemRec> items;
     std::vector<std::unique_ptr<std::vector<PxMenuItemRec>>> extras;  // requests 17 and 21
     HMENU native = nullptr;
-    bool inMenuMode = false;
+    bool inMenuMode = false;  // request 22 runs its loop on it
+    // Open menu loops of its frame (WM_ENTERMENULOOP less WM_EXITMENULOOP),
+    // and a loop that ended without a choice yet: a dismissal the idle
+    // function reports as event 256 while in menu mode.
+    int tracking = 0;
+    bool pendingDismissal = false;
     PxFrame *frame = nullptr;   // the frame whose menu stack holds it
     PxMenu *below = nullptr;    // the menu shown before it on that frame
     const PxMenuItemRec *lastChosen = nullptr;
@@ -61,5 +66,12 @@ void px_menuSelect(PxFrame *frame, HMENU menu, UINT item, UINT flags);
 int32_t px_menuHelpContext(HMENU menu, UINT command);
 // Whether the frame's menu is in menu mode.
 bool px_frameInMenuMode(const PxFrame *frame);
+// WM_ENTERMENULOOP and WM_EXITMENULOOP of the frame: the marks of the menu
+// on top of its stack.
+void px_menuLoopEntered(PxFrame *frame);
+void px_menuLoopExited(PxFrame *frame);
+// The idle function's question: true (and the mark cleared) when the
+// frame's menu in menu mode has a pending dismissal.
+bool px_takeMenuDismissal(PxFrame *frame);
 // Frees every menu left in the remote-object table (unload).
 void px_freeMenus();

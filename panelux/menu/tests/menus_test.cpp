@@ -223,6 +223,65 @@ TEST_F(Menus, HelpOnAMenuItemAsksTheServerWithItsContext) {
     H().queue.clear();
 }
 
+// In the server's menu loop the message pane shows the help line of the
+// bar's highlighted item and the key indicators are off; afterwards both
+// come back. A loop left without a choice is reported as event 256.
+TEST_F(Menus, StatusBarInAndAfterMenuMode) {
+    start(1);
+    MenuPack p;
+    p.add({1, 10, 0, "File", 1, 255, 0, "Files"}).add({11, 11, 2, "Open", 0, 255, 0, "Opens"});
+    p.add({2, 20, 0, "Edit", 1, 255, 0, "Edits"}).add({21, 21, 2, "Copy"});
+    ASSERT_EQ(0, create(p, 0, 2));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr), status = GetDlgItem(frame, 0x604);
+    auto text = [&](int part) {
+        char buf[256] = {};
+        SendMessageA(status, SB_GETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(buf));
+        return std::string(buf);
+    };
+    m.message(53, th::Bytes().i16(0).text("Ready"));
+    ASSERT_EQ("INS", text(4));
+    struct Case {
+        const char *what;
+        uint8_t flag;
+        std::vector<WPARAM> keys;  // one posted at each wait for an event
+        std::vector<std::vector<UINT>> popupKeys;
+        std::vector<std::string> paneSeen;  // the message pane before each key
+        int code;
+        size_t dismissals;
+    } cases[] = {
+        {"Right, Esc, then a key", 0, {VK_RIGHT, VK_ESCAPE, VK_F2}, {}, {"Files", "Edits", "Ready"}, 316, 1},
+        {"Esc ends a loop for the first event", 1, {VK_ESCAPE}, {}, {"Files"}, 256, 1},
+        {"a choice is no dismissal", 0, {VK_DOWN}, {{VK_RETURN}}, {"Files"}, 501, 0},
+        {"Esc in a popup goes back to the bar", 0, {VK_DOWN, VK_ESCAPE, VK_F2}, {{VK_DOWN, VK_ESCAPE}},
+         {"Files", "Files", "Ready"}, 316, 1},
+    };
+    for (const Case &c : cases) {
+        SetForegroundWindow(frame);
+        H().pump();
+        H().queue.clear();
+        H().added.clear();
+        std::vector<std::string> seen, indicators;
+        for (WPARAM vk : c.keys)
+            H().script.push_back([&, vk] {
+                seen.push_back(text(0));
+                indicators.push_back(text(1) + text(2) + text(4));
+                PostMessageA(frame, WM_KEYDOWN, vk, 0);
+            });
+        th::MenuDriver driver(c.popupKeys, bar());
+        Result r = track(c.flag);
+        EXPECT_EQ(c.code, r.code) << c.what;
+        EXPECT_EQ(c.paneSeen, seen) << c.what;
+        EXPECT_EQ(std::vector<std::string>(c.keys.size()), indicators) << c.what;
+        EXPECT_EQ("Ready", text(0)) << c.what;
+        EXPECT_EQ("INS", text(4)) << c.what;
+        size_t dismissals = 0;
+        for (const auto &a : H().added) dismissals += a.event.code == 256 && a.mode == 2;
+        EXPECT_EQ(c.dismissals, dismissals) << c.what;
+        H().script.clear();
+        H().queue.clear();
+    }
+}
+
 // A frame too narrow for its menu bar: moving onto a button that is cut off
 // opens the chevron, which lists exactly the buttons cut off and opens
 // their submenus.
