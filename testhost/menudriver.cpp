@@ -39,11 +39,13 @@ std::vector<MenuLine> linesOf(HMENU menu) {
 
 MenuDriver::MenuDriver(std::vector<std::vector<UINT>> keys, HWND bar) : keys_(std::move(keys)), bar_(bar) {
     g_driver = this;
+    GetCursorPos(&cursor_);
     hook_ = SetWindowsHookExA(WH_CALLWNDPROC, hook, nullptr, GetCurrentThreadId());
 }
 
 MenuDriver::~MenuDriver() {
     if (hook_) UnhookWindowsHookEx(hook_);
+    if (moved_) SetCursorPos(cursor_.x, cursor_.y);
     g_driver = nullptr;
 }
 
@@ -65,6 +67,7 @@ void MenuDriver::onMenuMessage() {
                 POINT pt = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
                 ClientToScreen(bar_, &pt);
                 SetCursorPos(pt.x, pt.y);
+                moved_ = true;
                 PostMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
             } else {
                 PostThreadMessageA(GetCurrentThreadId(), WM_KEYDOWN, k, 0);

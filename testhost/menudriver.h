@@ -35,6 +35,8 @@ private:
     std::vector<HWND> seen_;
     HWND bar_;
     HHOOK hook_ = nullptr;
+    POINT cursor_ = {};  // given back at the end: a cursor left over a menu steers the next one
+    bool moved_ = false;
 };
 
 }  // namespace th
