@@ -190,3 +190,19 @@ void px_hostGiveBackMainWindow(PxFrame *frame) {
     IPxHostApp *host = frame ? hostApp(kMainWindowVersion) : nullptr;
     if (host) host->SetMainWindow(frame->prevHostMain);
 }
+
+HWND px_hostMainWindow() {
+    IPxHostApp *host = hostApp(kMainWindowVersion);
+    HWND wnd = nullptr;
+    if (!host || FAILED(host->MainWindow(&wnd))) return nullptr;
+    return wnd;
+}
+
+bool px_hostCloseApp() {
+    IPxWindowManager *m = g_reg.manager;
+    if (!m) return true;
+    BOOL yes = TRUE;
+    if (FAILED(m->MayClose(&yes)) || !yes) return false;
+    m->Close();
+    return true;
+}

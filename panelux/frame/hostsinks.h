@@ -4,6 +4,8 @@
 // windows inside formkit's current frame.
 #pragma once
 
+#include <windows.h>
+
 void px_registerHostSinks();
 void px_unregisterHostSinks();
 
@@ -12,3 +14,8 @@ struct PxFrame;
 // host's main window, keeping the previous one, and gives it back.
 void px_hostTakeMainWindow(PxFrame *frame);
 void px_hostGiveBackMainWindow(PxFrame *frame);
+// The host's main window with a host newer than version 2; null otherwise.
+HWND px_hostMainWindow();
+// Whether the host window manager lets the terminal close (true without
+// one); when it does, the manager is told to close.
+bool px_hostCloseApp();

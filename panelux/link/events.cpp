@@ -200,6 +200,9 @@ void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode) 
 
 int px_buttonBits() { return g_buttons; }
 
+int px_pendingClick() { return g_pendingClick; }
+void px_setPendingClick(int click) { g_pendingClick = click; }
+
 bool px_readEvent(PxEvent *ev, int wait) {
     if (px_menuBarTracking()) {
         EndMenu();

@@ -51,6 +51,10 @@ void px_postScrollEvent(int code, int request, int position, int mode);
 // the position.
 void px_scrollBarEvent(HWND wnd, int bar, bool vertical, WPARAM wParam, bool track);
 int px_buttonBits();
+// The packed screen position of the last press a field must replay after
+// taking focus; 0 = none. Every event clears it.
+int px_pendingClick();
+void px_setPendingClick(int click);
 
 // The next event: 775 at once while a system modal loop runs (the loop is
 // cancelled), else the terminal's getEvent. False when nothing was read.
