@@ -491,7 +491,9 @@ bool px_popupPreTranslate(const MSG &msg, int shift) {
         moveButton(p, vk == VK_LEFT ? -1 : 1);
         return true;
     case VK_F1:
+        // Nothing below the popup sees the key, so the help is asked here.
         if (!plain) break;
+        px_loopServices().help(p->helpContext);
         return true;
     }
     if (!tip) return false;
