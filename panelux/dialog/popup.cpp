@@ -89,7 +89,7 @@ bool onChar(PxPopup *p, int ch) {
 const char kDashes[] = "---------------------------";
 
 // Ctrl+C over a popup: its title, text and buttons in dashed blocks.
-void copyPopup(HWND hwnd, const PxPopup *p) {
+void px_copyPopup(HWND hwnd, const PxPopup *p) {
     if (p->title.empty() && p->text.empty() && p->buttons.empty()) return;
     std::string out = std::string(kDashes) + "\r\n";
     if (!p->title.empty()) out += px_oemToAnsi(p->title.c_str()) + "\r\n" + kDashes + "\r\n";
@@ -136,7 +136,7 @@ LRESULT CALLBACK popupWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             if (p) onChar(p, static_cast<int>(wParam));
             return 0;
         case WM_COPY:
-            if (p) copyPopup(wnd, p);
+            if (p) px_copyPopup(wnd, p);
             return 0;
         case WM_CLOSE:
             if (p && p->escape) queue(27);
@@ -205,7 +205,7 @@ void bringOwnerForward(const PxPopup *p) {
     if ((!fg || pid == GetCurrentProcessId()) && p->owners[0]) BringWindowToTop(p->owners[0]);
 }
 
-bool createPopup(PxPopup *p) {
+bool px_createPopup(PxPopup *p) {
     PxApp *app = px_app();
     if (!app || !registerPopupClass()) return false;
     int stepX = std::max(app->stepX, 1), stepY = std::max(app->stepY, 2);
@@ -398,7 +398,7 @@ int px_popupMessage(const char *text, int kind, int32_t helpContext, const char 
     p.modal = !px_curFrameWnd() || kind >= 100;
     fillMessage(&p, text, kind, helpContext, extra, title);
     int result = -1;
-    if (createPopup(&p)) result = waitPopup(&p);
+    if (px_createPopup(&p)) result = waitPopup(&p);
     destroyPopup(&p);
     return result;
 }
@@ -442,7 +442,7 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
     // A default outside the buttons starts on the first one.
     p.current = d >= 0 && d < count ? d : 0;
     int result = count ? defaultButton : 27;
-    if (createPopup(&p)) {
+    if (px_createPopup(&p)) {
         int ended = waitPopup(&p);
         result = ended == 13 && count ? p.current : ended;
     }
@@ -466,7 +466,7 @@ bool px_popupPreTranslate(const MSG &msg, int shift) {
     int vk = static_cast<int>(msg.wParam);
     if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) return false;
     if (px_clipKeyMessage(tip ? 0x1005 : 0x700, vk, shift) == WM_COPY) {
-        copyPopup(tip ? p->balloon : p->hwnd, p);
+        px_copyPopup(tip ? p->balloon : p->hwnd, p);
         return true;
     }
     bool plain = shift == 0;

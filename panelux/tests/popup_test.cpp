@@ -80,6 +80,9 @@ void setCtrl(bool down) {
     SetKeyboardState(keys);
 }
 
+// A click reported for a button one past the last.
+const int kClickPastLast = -0x10000;
+
 struct Seen {
     std::string title;
     bool ownerEnabled = true;
@@ -128,6 +131,10 @@ struct Popups : ::testing::Test {
         });
         for (int k : keys) {
             H().script.push_back([k] {
+                if (k == kClickPastLast) {
+                    SendMessageA(popupWnd(), WM_COMMAND, MAKEWPARAM(1024 + 3, BN_CLICKED), 0);
+                    return;
+                }
                 HWND to = GetFocus() ? GetFocus() : popupWnd();
                 if (k > 0x10000) setCtrl(true);
                 if (k > 0) PostMessageA(to, WM_KEYDOWN, static_cast<WPARAM>(k & 0xFFFF), 1);
@@ -194,6 +201,7 @@ TEST_F(Popups, ChoicesAnswerTheButtonAndEscapeOnlyWhenAllowed) {
         {28, {VK_ESCAPE}, 27},
         {7, {VK_RETURN}, 0},                   // a default past the buttons starts on the first
         {-5, {VK_RETURN}, 0},
+        {0, {kClickPastLast, VK_RIGHT, VK_RETURN}, 1},  // no such button: ignored
     };
     for (const Case &c : cases) {
         type(c.keys);
