@@ -352,19 +352,46 @@ PxFieldCtl *currentFieldCtl(PxDialog *d) {
 }
 
 // The balloon points at the centre of the field.
+void placeBalloon(PxPopup *p, HWND field) {
+    RECT r;
+    GetWindowRect(field, &r);
+    p->anchor = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SendMessageA(p->balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(p->anchor.x, p->anchor.y));
+}
+
 bool showBalloon(PxPopup *p, HWND field) {
     std::string text;
     for (char ch : p->text) text += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
     p->balloon = px_createToolTip(field, text.c_str(), p->title.c_str(), p->kind >= 1 && p->kind <= 3 ? p->kind : 1,
                                   true);
     if (!p->balloon) return false;
-    RECT r;
-    GetWindowRect(field, &r);
-    p->anchor = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     SendMessageA(p->balloon, TTM_SETMAXTIPWIDTH, 0, 400);
-    SendMessageA(p->balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(p->anchor.x, p->anchor.y));
+    placeBalloon(p, field);
     return true;
 }
+
+// While the tip is open its dialog keeps the focus where it is, answers
+// help with the tip's context and takes the balloon along when it moves.
+LRESULT CALLBACK tipDialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    PxPopup *p = reinterpret_cast<PxPopup *>(data);
+    try {
+        switch (msg) {
+        case WM_SETFOCUS: return 0;
+        case WM_HELP:
+            px_loopServices().help(p->helpContext);
+            return TRUE;
+        case WM_MOVE:
+        case WM_SIZE:
+            if (p->balloon)
+                if (PxFieldCtl *c = currentFieldCtl(p->tipDialog)) placeBalloon(p, c->hwnd);
+            break;
+        }
+    } catch (...) {
+    }
+    return DefSubclassProc(wnd, msg, wParam, lParam);
+}
+
+enum : UINT_PTR { kTipSubclass = 2 };
 
 // A key over a field tip that is no popup key closes the tip; the key goes
 // on to the dialog.
@@ -414,7 +441,12 @@ int px_popupFieldTip(PxPanel *panel, const char *text, int kind, int32_t helpCon
     fillMessage(&p, text, kind, helpContext, extra, title);
     p.tipDialog = d;
     int result = -1;
-    if (showBalloon(&p, field->hwnd)) result = waitPopup(&p);
+    if (showBalloon(&p, field->hwnd)) {
+        HWND dlg = d->hwnd;
+        bool followed = SetWindowSubclass(dlg, tipDialogProc, kTipSubclass, reinterpret_cast<DWORD_PTR>(&p)) != FALSE;
+        result = waitPopup(&p);
+        if (followed && IsWindow(dlg)) RemoveWindowSubclass(dlg, tipDialogProc, kTipSubclass);
+    }
     destroyPopup(&p);
     return result;
 }

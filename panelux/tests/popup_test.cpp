@@ -80,8 +80,16 @@ void setCtrl(bool down) {
     SetKeyboardState(keys);
 }
 
-// A click reported for a button one past the last.
+// A click reported for a button one past the last; a move of the dialog.
 const int kClickPastLast = -0x10000;
+const int kMoveDialog = -0x20000;
+
+RECT rectInParent(HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT *>(&r), 2);
+    return r;
+}
 
 struct Seen {
     std::string title;
@@ -89,7 +97,7 @@ struct Seen {
     int buttons = 0;
     bool child = false;
     HWND balloon = nullptr;
-    RECT balloonRect = {};
+    RECT balloonRect = {}, movedRect = {};
     std::string clipboard;
 };
 
@@ -116,6 +124,7 @@ struct Popups : ::testing::Test {
     // 0x10000 is typed with Ctrl held.
     void type(std::vector<int> keys) {
         H().script.push_back([this] {
+            seen = Seen{};
             HWND p = popupWnd();
             char title[64] = {};
             if (p) GetWindowTextA(p, title, sizeof title);
@@ -135,6 +144,12 @@ struct Popups : ::testing::Test {
                     SendMessageA(popupWnd(), WM_COMMAND, MAKEWPARAM(1024 + 3, BN_CLICKED), 0);
                     return;
                 }
+                if (k == kMoveDialog) {
+                    HWND dlg = findClass("pxDialogWnd");
+                    RECT r = rectInParent(dlg);
+                    SetWindowPos(dlg, nullptr, r.left + 40, r.top + 24, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                    return;
+                }
                 HWND to = GetFocus() ? GetFocus() : popupWnd();
                 if (k > 0x10000) setCtrl(true);
                 if (k > 0) PostMessageA(to, WM_KEYDOWN, static_cast<WPARAM>(k & 0xFFFF), 1);
@@ -145,6 +160,8 @@ struct Popups : ::testing::Test {
                     setCtrl(false);
                     seen.clipboard = clipboardText();
                 });
+            if (k == kMoveDialog)
+                H().script.push_back([this] { GetWindowRect(balloonWnd(), &seen.movedRect); });
         }
     }
     int32_t result(int n) {
@@ -250,9 +267,6 @@ TEST_F(Popups, AFieldTipShowsABalloonAtTheCurrentFieldUntilAKey) {
     HWND dlg = findClass("pxDialogWnd");
     ASSERT_NE(nullptr, dlg);
     HWND field = GetDlgItem(dlg, 769);
-    RECT fr;
-    GetWindowRect(field, &fr);
-    POINT centre = {(fr.left + fr.right) / 2, (fr.top + fr.bottom) / 2};
 
     const std::string dashes = "---------------------------\r\n";
     struct Case {
@@ -263,6 +277,7 @@ TEST_F(Popups, AFieldTipShowsABalloonAtTheCurrentFieldUntilAKey) {
         {{VK_ESCAPE}, 1, ""},
         {{VK_F2}, -1, ""},  // any other key closes the tip and goes on to the dialog
         {{kCtrl | 'C', VK_ESCAPE}, 1, dashes + "Title\r\n" + dashes + "Check it\r\n" + dashes},
+        {{kMoveDialog, VK_ESCAPE}, 1, ""},  // the balloon goes along with its dialog
     };
     for (const Case &c : cases) {
         type(c.keys);
@@ -271,11 +286,17 @@ TEST_F(Popups, AFieldTipShowsABalloonAtTheCurrentFieldUntilAKey) {
         EXPECT_EQ(27, result(n)) << c.keys[0];
         ASSERT_NE(nullptr, seen.balloon) << c.keys[0];
         EXPECT_EQ("", seen.title) << c.keys[0];  // no popup window
-        RECT br = seen.balloonRect;
-        InflateRect(&br, 40, 40);
+        RECT fr, br = c.keys[0] == kMoveDialog ? seen.movedRect : seen.balloonRect;
+        GetWindowRect(field, &fr);
+        POINT centre = {(fr.left + fr.right) / 2, (fr.top + fr.bottom) / 2};
+        InflateRect(&br, 30, 20);
         EXPECT_TRUE(PtInRect(&br, centre)) << c.keys[0];
         EXPECT_EQ(nullptr, balloonWnd()) << c.keys[0];
         EXPECT_EQ(c.clipboard, seen.clipboard) << c.keys[0];
+        if (c.keys[0] == kMoveDialog) {
+            OffsetRect(&seen.balloonRect, 40, 24);
+            EXPECT_TRUE(EqualRect(&seen.balloonRect, &seen.movedRect));
+        }
         H().pump();
     }
 }
