@@ -67,8 +67,11 @@ int upperChar(int ch) {
         CharUpperA(reinterpret_cast<char *>(static_cast<uintptr_t>(static_cast<unsigned char>(ch))))));
 }
 
-// The letter after '&' in a caption, upper-cased; 0 when none.
-int hotKey(const std::string &caption) {
+// The letter after '&' in a caption as the button shows it (the typed
+// character is in the Windows code page), upper-cased; 0 when none.
+int hotKey(const std::string &captionOem) {
+    PxApp *app = px_app();
+    std::string caption = app && app->oemFont[kPxTextFont] ? captionOem : px_oemToAnsi(captionOem.c_str());
     size_t at = caption.find('&');
     if (at == std::string::npos || at + 1 >= caption.size()) return 0;
     return upperChar(caption[at + 1]);

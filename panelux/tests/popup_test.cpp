@@ -219,11 +219,12 @@ TEST_F(Popups, ChoicesAnswerTheButtonAndEscapeOnlyWhenAllowed) {
         {7, {VK_RETURN}, 0},                   // a default past the buttons starts on the first
         {-5, {VK_RETURN}, 0},
         {0, {kClickPastLast, VK_RIGHT, VK_RETURN}, 1},  // no such button: ignored
+        {0, {-0xEE}, 2},                                 // 1251 lower-case o: the hot key of "Отмена"
     };
     for (const Case &c : cases) {
         type(c.keys);
         int n = m.message(15, th::Bytes().i16(c.defaultButton).i16(6).i32(3).i16(1).i16(0).text("Save?")
-                                  .text("&Yes").text("&No").text("&Cancel").text("").text("").text(""));
+                                  .text("&Yes").text("&No").text("&\x8e\xe2\xac\xa5\xad\xa0").text("").text("").text(""));
         EXPECT_EQ(c.expected, result(n)) << c.defaultButton << " " << c.keys.size();
         EXPECT_EQ("", seen.title);
         EXPECT_EQ(3, seen.buttons);
