@@ -34,6 +34,16 @@ struct IPxWindowSink : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Reserved7() = 0;
 };
 
+// A terminal window the host asks formkit to show (module sink slots 3
+// and 4). The host hands it over as a plain object and formkit calls these
+// slots directly: it answers no identifier of its own.
+struct IPxHostWindow : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Activate() = 0;  // 3: its placeholder's control 1001
+    virtual HRESULT STDMETHODCALLTYPE Reserved4() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved5() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;  // 6: the placeholder was asked to close
+};
+
 // What AppIntf slot 40 gives.
 struct IPxHostApp : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Reserved3() = 0;

@@ -1,14 +1,17 @@
 // The requests formkit serves, by code; codes without a row answer nothing.
 #include "dispatch.h"
 
+#include "celledit.h"
 #include "connect.h"
 #include "dialogreq.h"
 #include "events.h"
 #include "framereq.h"
+#include "listreq.h"
 #include "menus.h"
 #include "lockdlg.h"
 #include "popup.h"
 #include "module.h"
+#include "tabdlg.h"
 
 namespace {
 
@@ -72,14 +75,24 @@ const ZamHandlerRow kRows[] = {
     {31, px_onModuleOptions, 0},
     {32, px_onFieldText, 0},
     {33, px_onScrollSettings, 0},
-    // Lists, editors and tab dialogs: every handle is unknown for now.
-    {34, px_onUnknownHandle, 0},
-    {35, px_onUnknownHandle, 0},
-    {39, px_onUnknownHandle, 0},
-    {40, px_onUnknownHandle, 0},
-    {44, px_onUnknownHandle, 0},
-    {46, px_onUnknownHandle, 0},
-    {51, px_onUnknownHandle, 0},
+    {34, px_onOpenList, 0},
+    {35, px_onOpenListEx, 0},
+    {36, px_onShiftListRows, 0},
+    {37, px_onResetListRow, 0},
+    {38, px_onShowListColumn, 0},
+    {39, px_onRelayoutList, 0},
+    {40, px_onSaveListLayout, 0},
+    {41, px_onListColumnWidth, 0},
+    {42, px_onListHeaders, 0},
+    {43, px_onListColumnAttr, 0},
+    {44, px_onGetListLayout, 0},
+    {45, px_onListSysCommand, 0},
+    {46, px_onOpenEditorDialog, 0},
+    {47, px_onSetEditorCaret, 0},
+    {48, px_onPutEditorText, 0},
+    {49, px_onFlushEditor, 0},
+    {50, px_onEditorOverwrite, 0},
+    {51, px_onOpenTabDialog, 0},
     {52, px_onSelectTab, 0},
     {53, px_onStatusText, 0},
     {54, px_onSaveStatusText, 0},
@@ -97,6 +110,7 @@ const ZamHandlerRow kRows[] = {
     {66, px_onCloseWaitBox, 0},
     {67, px_onShowLockDlg, 0},
     {68, px_onHideLockDlg, 0},
+    {69, px_onResetListLayout, 0},
     {kPxBatchCode, onBatch, 0},
 };
 

@@ -1,5 +1,7 @@
 #include "hostwm.h"
 
+#include <cstddef>
+
 namespace th {
 
 namespace {
@@ -30,8 +32,27 @@ HRESULT FakeWindowManager::RegisterModuleSink(IPxModuleSink *s) {
     return S_OK;
 }
 
+HRESULT FakeWindowManager::RegisterWindow(IPxWindowSink *s) {
+    log_.calls.push_back("wm.registerWindow");
+    refsSeen.push_back(s->AddRef());
+    windows.push_back(s);
+    return S_OK;
+}
+
+HRESULT FakeWindowManager::UnregisterWindow(IPxWindowSink *s) {
+    log_.calls.push_back("wm.unregisterWindow");
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (windows[i] != s) continue;
+        windows.erase(windows.begin() + static_cast<std::ptrdiff_t>(i));
+        refsSeen.push_back(s->Release());
+        break;
+    }
+    return S_OK;
+}
+
 HRESULT FakeWindowManager::MayClose(BOOL *yes) {
-    *yes = TRUE;
+    log_.calls.push_back("wm.mayClose");
+    *yes = mayClose;
     return S_OK;
 }
 

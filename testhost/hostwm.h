@@ -27,12 +27,17 @@ public:
     bool answersRegistration = true;
     IPxModuleSink *sink = nullptr;  // AddRef'd while registered
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
-    HRESULT STDMETHODCALLTYPE RegisterWindow(IPxWindowSink *) override { return note("wm.registerWindow"); }
-    HRESULT STDMETHODCALLTYPE UnregisterWindow(IPxWindowSink *) override { return note("wm.unregisterWindow"); }
+    // Window sinks registered, each AddRef'd; refsSeen: the count each
+    // AddRef at registration and each Release at unregistration returned.
+    std::vector<IPxWindowSink *> windows;
+    std::vector<ULONG> refsSeen;
+    BOOL mayClose = TRUE;
+    HRESULT STDMETHODCALLTYPE RegisterWindow(IPxWindowSink *s) override;
+    HRESULT STDMETHODCALLTYPE UnregisterWindow(IPxWindowSink *s) override;
     HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Notify(LONG) override { return note("wm.notify"); }
+    HRESULT STDMETHODCALLTYPE Notify(LONG what) override { return note(what ? "wm.notify(1)" : "wm.notify(0)"); }
     HRESULT STDMETHODCALLTYPE ActivateWindow(IUnknown *) override { return note("wm.activate"); }
     HRESULT STDMETHODCALLTYPE RegisterModuleSink(IPxModuleSink *s) override;
     HRESULT STDMETHODCALLTYPE MayClose(BOOL *yes) override;
@@ -72,13 +77,19 @@ private:
     FakeWindowManager *manager_;
 };
 
-// A terminal window shown in formkit's frame: only its references count.
-class FakeHostWindow : public Counted<IUnknown> {
+// A terminal window shown in formkit's frame: its references and the calls
+// its placeholder makes.
+class FakeHostWindow : public Counted<IPxHostWindow> {
 public:
+    int activated = 0, closed = 0;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override {
         *out = nullptr;
         return E_NOINTERFACE;
     }
+    HRESULT STDMETHODCALLTYPE Activate() override { return ++activated, S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved4() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Close() override { return ++closed, S_OK; }
 };
 
 }  // namespace th

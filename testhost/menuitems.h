@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bytes.h"
@@ -9,6 +10,11 @@
 namespace th {
 
 struct MenuItem {
+    // Brace lists name the leading fields; the rest keep their defaults.
+    MenuItem(int16_t command_ = 0, int32_t id_ = 0, uint8_t kind_ = 2, std::string text_ = {}, uint8_t subCount_ = 0,
+             uint8_t hotkey_ = 255, int16_t state_ = 0, std::string help_ = {}, int16_t helpContext_ = 0)
+        : command(command_), id(id_), kind(kind_), text(std::move(text_)), subCount(subCount_), hotkey(hotkey_),
+          state(state_), help(std::move(help_)), helpContext(helpContext_) {}
     int16_t command = 0;
     int32_t id = 0;
     uint8_t kind = 2;  // 0 submenu, 1 dynamic, else plain

@@ -7,10 +7,15 @@
 #include <memory>
 
 #include "app.h"
+#include "celledit.h"
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
+#include "list.h"
+#include "popup.h"
 #include "registry.h"
+#include "status.h"
+#include "tabdlg.h"
 #include "wndutil.h"
 
 const char kPxDialogClass[] = "pxDialogWnd";
@@ -68,16 +73,98 @@ void paintLines(PxDialog *d, HDC dc) {
     draw(GetSysColor(COLOR_SCROLLBAR), 1);
 }
 
+void paintDialog(PxDialog *d, HDC dc) {
+    paintLines(d, dc);
+    RECT focus;
+    if (px_focusMarkRect(d, &focus)) DrawFocusRect(dc, &focus);
+}
+
 LRESULT onPaint(HWND wnd, PxDialog *d) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
-    if (d) paintLines(d, dc);
+    if (d) paintDialog(d, dc);
     EndPaint(wnd, &ps);
     return 0;
 }
 
+bool isActiveChild(const PxDialog *d) {
+    PxTopWnd *top = px_firstTopWnd();
+    return top && top->active && top->active->object == d->panel;
+}
+
+// Plain dialogs keep the size their grid gives them.
+bool resizable(const PxDialog *) { return false; }
+
+LRESULT onHitTest(HWND wnd, PxDialog *d, WPARAM wParam, LPARAM lParam) {
+    LRESULT hit = DefWindowProcA(wnd, WM_NCHITTEST, wParam, lParam);
+    if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT && !resizable(d)) return HTBORDER;
+    if ((hit == HTMINBUTTON || hit == HTMAXBUTTON || hit == HTCLOSE || hit == HTHELP) && !isActiveChild(d))
+        return HTCAPTION;
+    return hit;
+}
+
+LRESULT onSetCursor(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LPCSTR cursor = nullptr;
+    switch (LOWORD(lParam)) {
+    case HTLEFT: case HTRIGHT: cursor = IDC_SIZEWE; break;
+    case HTTOP: case HTBOTTOM: cursor = IDC_SIZENS; break;
+    case HTTOPLEFT: case HTBOTTOMRIGHT: cursor = IDC_SIZENWSE; break;
+    case HTTOPRIGHT: case HTBOTTOMLEFT: cursor = IDC_SIZENESW; break;
+    default: return DefWindowProcA(wnd, msg, wParam, lParam);
+    }
+    SetCursor(LoadCursorA(nullptr, cursor));
+    return TRUE;
+}
+
+void onPosChanging(HWND wnd, PxDialog *d, WINDOWPOS *pos) {
+    bool inFrame = !(d->flags & (kPxDlgChild | kPxDlgTopLevel | kPxDlgOutside));
+    // A dialog in the frame that is not the one at work stays where it is
+    // in the z-order, and so does one with an outside dialog open.
+    if (inFrame && (!isActiveChild(d) || (d->flags & kPxDlgHasOutside))) pos->flags |= SWP_NOZORDER;
+    LONG style = GetWindowLongA(wnd, GWL_STYLE);
+    if (!resizable(d) && (style & WS_MAXIMIZE)) {
+        SetWindowLongA(wnd, GWL_STYLE, style & ~WS_MAXIMIZE);
+        if (pos->flags & SWP_FRAMECHANGED) pos->flags |= SWP_NOMOVE | SWP_NOSIZE;
+    }
+}
+
+LRESULT onHelp(PxDialog *d, const HELPINFO *info) {
+    if (!info || info->iContextType != HELPINFO_WINDOW) return TRUE;
+    if (GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0) return TRUE;
+    const PxField *f = d->panel->currentField;
+    int32_t context = f && f->helpContext ? f->helpContext : d->panel->helpContext;
+    px_loopServices().help(context);
+    return TRUE;
+}
+
+// The panel's panes become the dialog's own status bar.
+bool makeStatusBar(HWND wnd, PxDialog *d) {
+    RingList *notes = d->panel->runtime ? d->panel->runtime->notes : nullptr;
+    if ((d->flags & kPxDlgOutside) || !notes || !ring_first(notes)) return true;
+    std::vector<PxPaneSpec> panes;
+    for (void *n = ring_first(notes); n; n = ring_next(notes, n)) {
+        const PxPanelNote *note = static_cast<const PxPanelNote *>(n);
+        panes.push_back(PxPaneSpec{static_cast<int16_t>(note->id), static_cast<int16_t>(note->width)});
+    }
+    d->statusBar = px_createStatusBar(wnd, true, resizable(d), panes.data(), static_cast<int>(panes.size()));
+    if (!d->statusBar) return false;
+    for (void *n = ring_first(notes); n; n = ring_next(notes, n)) {
+        const PxPanelNote *note = static_cast<const PxPanelNote *>(n);
+        if (note->text) px_setStatusPane(d->statusBar, note->id, note->text, nullptr, 2);
+    }
+    return true;
+}
+
+void onSize(PxDialog *d, WPARAM wParam, LPARAM lParam) {
+    if (d->list) px_relayoutList(d->panel);
+    if (!d->statusBar) return;
+    SendMessageA(d->statusBar, WM_SIZE, wParam, lParam);
+    px_layoutStatusBar(d->statusBar);
+}
+
 LRESULT onSetFocus(PxDialog *d) {
-    if (d->inputWnd && IsWindow(d->inputWnd)) SetFocus(d->inputWnd);
+    if (d->editor && d->editor->active && d->editor->wnd) SetFocus(d->editor->wnd);
+    else if (d->inputWnd && IsWindow(d->inputWnd)) SetFocus(d->inputWnd);
     else if ((d->flags & kPxDlgChild) && d->parent && d->parent->hwnd) SetFocus(d->parent->hwnd);
     return 0;
 }
@@ -111,11 +198,43 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
         PxDialog *d = px_dialogOf(wnd);
         switch (msg) {
-        case WM_CREATE:
-            SetWindowLongPtrA(wnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams));
-            return 0;
+        case WM_CREATE: {
+            PxDialog *made = static_cast<PxDialog *>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams);
+            SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(made));
+            return made && makeStatusBar(wnd, made) ? 0 : -1;
+        }
+        case WM_DESTROY:
+            if (d && d->statusBar) px_destroyStatusBar(d->statusBar);
+            if (d) d->statusBar = nullptr;
+            break;
+        case WM_SIZE:
+            if (d) onSize(d, wParam, lParam);
+            break;
+        case WM_NCHITTEST:
+            if (d) return onHitTest(wnd, d, wParam, lParam);
+            break;
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == wnd) return onSetCursor(wnd, msg, wParam, lParam);
+            break;
+        case WM_WINDOWPOSCHANGING:
+            if (d) onPosChanging(wnd, d, reinterpret_cast<WINDOWPOS *>(lParam));
+            break;
+        case WM_SIZING:
+        case WM_MOVING:
+            // An outside dialog of this one holds it in place.
+            if (d && (d->flags & kPxDlgHasOutside)) {
+                GetWindowRect(wnd, reinterpret_cast<RECT *>(lParam));
+                return TRUE;
+            }
+            break;
+        case WM_HELP:
+            if (d) return onHelp(d, reinterpret_cast<const HELPINFO *>(lParam));
+            break;
         case WM_PAINT: return onPaint(wnd, d);
+        case WM_PRINTCLIENT:
+            // Pictures of the dialog (PrintWindow) show its lines and marks too.
+            if (d) paintDialog(d, reinterpret_cast<HDC>(wParam));
+            return 0;
         case WM_SETFOCUS:
             if (d) return onSetFocus(d);
             break;
@@ -135,6 +254,10 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
                 return 0;
             }
+            break;
+        case WM_NOTIFY:
+            if (d && d->tab && reinterpret_cast<NMHDR *>(lParam)->idFrom == kPxTabId)
+                return px_tabNotify(reinterpret_cast<NMHDR *>(lParam));
             break;
         case WM_QUERYNEWPALETTE: return px_onQueryNewPalette(wnd);
         case WM_PALETTECHANGED: return px_onPaletteChanged(wnd, reinterpret_cast<HWND>(wParam));
@@ -209,6 +332,22 @@ struct Placement {
     int x = 0, y = 0;
 };
 
+// A dialog inside the frame sits on the same grid as the dialogs already
+// there: it is moved as far as the frame's contents are scrolled. An empty
+// frame starts its grid afresh.
+POINT inFrameOrigin(const PxDialog *d, PxTopWnd *top) {
+    const PxPanel *p = d->panel;
+    POINT at = {p->left * app().stepX, (p->top - 1) * app().stepY};
+    PxFrame *frame = top ? top->frame : nullptr;
+    if (!frame) return at;
+    bool empty = true;
+    px_forEachChild(top, [&](PxChildWnd *c) { empty = empty && !(c->wnd && IsWindow(c->wnd)); });
+    if (empty) frame->scrolledX = frame->scrolledY = 0;
+    at.x -= frame->scrolledX;
+    at.y -= frame->scrolledY;
+    return at;
+}
+
 Placement place(PxDialog *d, PxTopWnd *top) {
     const PxPanel *p = d->panel;
     int sx = app().stepX, sy = app().stepY;
@@ -216,7 +355,7 @@ Placement place(PxDialog *d, PxTopWnd *top) {
     if (d->flags & kPxDlgChild) {
         const PxPanel *pp = d->parent->panel;
         int pm = margin(d->parent);
-        pl.style = WS_CHILD | WS_CLIPSIBLINGS;
+        pl.style = WS_CHILD | WS_CLIPSIBLINGS | (d->parent->tab ? WS_TABSTOP : 0);
         pl.parent = d->parent->hwnd;
         pl.id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxDialogChildId));
         pl.x = (p->left - pp->left - pm) * sx;
@@ -241,8 +380,9 @@ Placement place(PxDialog *d, PxTopWnd *top) {
         pl.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
         pl.parent = top && top->frame ? top->frame->client : nullptr;
         pl.id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxDialogChildId));
-        pl.x = p->left * sx;
-        pl.y = (p->top - 1) * sy;
+        POINT at = inFrameOrigin(d, top);
+        pl.x = at.x;
+        pl.y = at.y;
     }
     if (d->flags & kPxDlgOutside) {
         pl.exStyle &= ~static_cast<DWORD>(WS_EX_APPWINDOW | WS_EX_DLGMODALFRAME);
@@ -274,9 +414,12 @@ void unlinkDialog(PxDialog *d) {
 
 void destroyDialog(PxDialog *d) {
     unlinkDialog(d);
+    px_destroyListWnd(d);
     if (d->hwnd && IsWindow(d->hwnd)) DestroyWindow(d->hwnd);
     d->hwnd = nullptr;
     freeFonts(d);
+    px_freeEditor(d->editor);
+    px_freeTabArea(d->tab);
     if (d->panel && d->panel->runtime) d->panel->runtime->dialogNode = nullptr;
     delete d;
 }
@@ -305,13 +448,35 @@ bool px_isTopDialog(const PxDialog *dialog) {
     return dialog && cur && (dialog == cur || dialog->parent == cur);
 }
 
-int px_openDialog(PxPanel *panel) {
+namespace {
+
+// A list stands instead of the field controls; an editor or a tab area
+// comes beside them.
+bool createControls(PxDialog *d) {
+    if (d->list) return px_createListWnd(d);
+    if (!px_createFields(d)) return false;
+    if (d->editor) return px_createEditor(d);
+    if (d->tab) return px_createTabArea(d);
+    return true;
+}
+
+struct DialogPart {
+    PxEditor *editor = nullptr;
+    PxTabArea *tab = nullptr;
+    PxScrollList *list = nullptr;
+    bool any() const { return editor || tab || list; }
+};
+
+int openDialog(PxPanel *panel, const DialogPart &part) {
     PxApp *a = px_app();
     PxTopWnd *top = px_firstTopWnd();
     if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
     std::unique_ptr<PxDialog> d(new PxDialog);
     d->panel = panel;
     d->parent = px_currentDialog();
+    d->editor = part.editor;
+    d->tab = part.tab;
+    d->list = part.list;
     PxItems items = px_buildItems(panel);
     int mode = (panel->id >> 8) & 0xFF;
     if (mode == 0xFE) d->flags |= kPxDlgOutside;
@@ -320,7 +485,7 @@ int px_openDialog(PxPanel *panel) {
     } else {
         d->flags |= kPxDlgChild | kPxDlgNoBorder;
     }
-    if (mode == 0xFF || touchesEdge(panel, items)) d->flags |= kPxDlgNoBorder;
+    if (mode == 0xFF || (!part.any() && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
     // A dialog inside the frame ends the frame's menu or move loop.
@@ -346,6 +511,9 @@ int px_openDialog(PxPanel *panel) {
         c.label = display(it.label, kPxTextFont);
         c.buttonStyle = (it.labelLeft ? 4u : 0u) | ((panel->options & kPxPanelRightAlign) ? 1u : 0u);
         c.enabled = !(c.kindByte & (kPxKindSkip | kPxKindHidden)) && !(c.options & kPxPlainText);
+        if ((d->flags & kPxDlgAnsiTexts) && (c.kind == 1 || c.kind == 2 || c.kind == 5) && c.width > 2 &&
+            !(c.options & kPxPlainText))
+            c.buttonStyle |= kPxShortenText;
         c.colour = px_fieldColour(panel->id, c.number);
         c.dialog = d.get();
     }
@@ -357,6 +525,13 @@ int px_openDialog(PxPanel *panel) {
     d->cx = (panel->right - panel->left + g) * a->stepX;
     d->cy = (panel->bottom - panel->top + g) * a->stepY;
     SIZE ws = px_clientToWindowSize(d->cx, d->cy, pl.style, pl.exStyle);
+    // An editor inside the frame takes the frame's whole client area.
+    if (d->editor && !(d->flags & (kPxDlgChild | kPxDlgTopLevel))) {
+        RECT c;
+        GetClientRect(pl.parent, &c);
+        pl.x = pl.y = 0;
+        ws = SIZE{c.right, c.bottom};
+    }
     d->x = pl.x;
     d->y = pl.y;
     std::string caption = panel->caption ? px_oemToAnsi(panel->caption) : std::string();
@@ -372,15 +547,16 @@ int px_openDialog(PxPanel *panel) {
     createBoxes(d.get());
     createTexts(d.get());
     panel->runtime->dialogNode = d.get();
-    if (!px_createFields(d.get())) {
+    if (!createControls(d.get())) {
         panel->runtime->dialogNode = nullptr;
         DestroyWindow(wnd);
         freeFonts(d.get());
         return -1;
     }
-    px_showFieldValues(d.get(), 0, panel->fieldCount);
+    if (!part.list) px_showFieldValues(d.get(), 0, panel->fieldCount);
 
     if (d->flags & kPxDlgChild) {
+        px_placeTabPage(d->parent, wnd);
         d->parent->children.push_back(d.get());
         SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     } else if (d->flags & kPxDlgOutside) {
@@ -388,6 +564,7 @@ int px_openDialog(PxPanel *panel) {
             d->parent->flags |= kPxDlgHasOutside;
             d->parent->children.push_back(d.get());
         }
+        px_activateWnd(wnd, true);
     } else {
         if (d->flags & kPxDlgTopLevel) {
             // A frameless top-level dialog is a level of its own, so key
@@ -411,12 +588,39 @@ int px_openDialog(PxPanel *panel) {
             return -1;
         }
     }
+    if ((pl.style & WS_POPUP) && !(pl.exStyle & WS_EX_DLGMODALFRAME)) {
+        SendMessageA(wnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(a->largeIcon));
+        SendMessageA(wnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(a->smallIcon));
+    }
+    if (d->flags & kPxDlgTopLevel) px_centerOver(wnd, pl.parent);
     ShowWindow(wnd, SW_SHOWNORMAL);
     if (!(d->flags & kPxDlgChild)) SetForegroundWindow(wnd);
     UpdateWindow(wnd);
     ReleaseCapture();
     d.release();
     return 0;
+}
+
+}  // namespace
+
+int px_openDialog(PxPanel *panel) { return openDialog(panel, {}); }
+
+int px_openDialog(PxPanel *panel, PxEditor *editor) {
+    DialogPart part;
+    part.editor = editor;
+    return openDialog(panel, part);
+}
+
+int px_openDialog(PxPanel *panel, PxTabArea *tab) {
+    DialogPart part;
+    part.tab = tab;
+    return openDialog(panel, part);
+}
+
+int px_openDialog(PxPanel *panel, PxScrollList *list) {
+    DialogPart part;
+    part.list = list;
+    return openDialog(panel, part);
 }
 
 void px_closeDialog(PxPanel *panel) {
@@ -439,6 +643,7 @@ void px_closeDialog(PxPanel *panel) {
 void px_refreshFields(PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
+    if (d->list) return px_listShowFields(d, 0, static_cast<int>(d->fields.size()));
     px_updateFieldCtls(d);
     px_showFieldValues(d, 0, static_cast<int>(d->fields.size()));
 }
@@ -446,6 +651,7 @@ void px_refreshFields(PxPanel *panel) {
 void px_refreshField(PxPanel *panel, int index) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || index < 0 || index >= static_cast<int>(d->fields.size())) return;
+    if (d->list) return px_listShowFields(d, index, index + 1);
     px_updateFieldCtls(d);
     px_showFieldValues(d, index, index + 1);
 }
@@ -468,7 +674,8 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out) {
     if (!d || index < 0 || index >= static_cast<int>(d->fields.size()) || !d->fields[static_cast<size_t>(index)].hwnd)
         return false;
     const PxFieldCtl &c = d->fields[static_cast<size_t>(index)];
-    std::string text = px_windowText(c.hwnd);
+    // A shortened control still answers with the whole text.
+    std::string text = c.shortened ? px_fieldShownText(c) : px_windowText(c.hwnd);
     *out = (c.options & kPxAnsiText) || c.oemFont ? text : px_ansiToOem(text.c_str());
     return true;
 }
@@ -476,18 +683,45 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out) {
 int px_waitDialog(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return -1;
-    return px_runInputLoop(ev, d, nullptr, d->hwnd);
+    return px_runInputLoop(ev, d, nullptr, d->list ? px_listInputWnd(d) : d->hwnd);
 }
 
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
+    if (d->list) return px_editListCell(ev, d);
+    // The field the user is to edit is brought into the frame's view.
+    PxTopWnd *top = px_firstTopWnd();
+    const PxField *cur = panel->currentField;
+    long index = cur ? cur - panel->fields : -1;
+    if (top && top->frame && index >= 0 && index < static_cast<long>(d->fields.size()))
+        if (HWND control = d->fields[static_cast<size_t>(index)].hwnd) {
+            RECT r;
+            GetWindowRect(control, &r);
+            px_scrollIntoView(top->frame, r, 0);
+        }
     return px_editCurrentField(ev, d);
 }
 
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
-    // Lists and editors bring their own bars; a plain dialog has none.
-    (void)bar, (void)minimum, (void)maximum, (void)page, (void)position;
+    if (d->list) return px_listScrollInfo(d, bar, minimum, maximum, page, position);
+    // Editors bring their own bars; a plain dialog has none.
+    HWND target = d->editor ? d->editor->wnd : nullptr;
+    if (!target) return;
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = minimum;
+    si.nMax = maximum;
+    si.nPage = static_cast<UINT>(page > 0 ? page : 0);
+    si.nPos = position;
+    int which = (bar == 'H' || bar == 'h') ? SB_HORZ : (bar == 'V' || bar == 'v') ? SB_VERT : SB_CTL;
+    SetScrollInfo(target, which, &si, TRUE);
+}
+
+void *px_panelWindow(PxPanel *panel) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    return d ? static_cast<void *>(d) : static_cast<void *>(panel);
 }

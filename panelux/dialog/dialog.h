@@ -14,7 +14,13 @@
 #include "zam_ext.h"
 
 struct PxDialog;
+struct PxEditor;
 struct PxInputFilter;
+struct PxTabArea;
+struct PxScrollList;
+
+// PxFieldCtl::buttonStyle: the text is cut to the control's width.
+constexpr uint32_t kPxShortenText = 0x10000000;
 
 // Dialog flags.
 enum : uint32_t {
@@ -62,6 +68,8 @@ struct PxFieldCtl {
     int x = 0, y = 0, cx = 0, cy = 0;
     int phase = 0;
     PxDialog *dialog = nullptr;
+    bool shortened = false;  // the control shows its text cut to its width
+    int replay = 0;          // replayed button messages the control takes itself
 };
 
 struct PxDialogText {
@@ -88,8 +96,12 @@ struct PxDialog {
     HFONT textFont = nullptr, fieldFont = nullptr, disableFont = nullptr;
     int x = 0, y = 0, cx = 0, cy = 0;
     uint32_t flags = 0;
+    // At most one part; the dialog owns it.
+    PxEditor *editor = nullptr;
+    PxTabArea *tab = nullptr;
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
+    PxScrollList *list = nullptr;  // a list dialog's list, owned once open
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"
@@ -99,8 +111,13 @@ PxDialog *px_dialogOfPanel(const PxPanel *panel);
 // The dialog of the top window that input runs in (or null).
 PxDialog *px_currentDialog();
 
-// 0, or -1 with nothing left behind.
+// 0, or -1 with nothing left behind. An editor, tab area or list passed
+// along is owned by the dialog once open (the caller frees it after a
+// failure).
 int px_openDialog(PxPanel *panel);
+int px_openDialog(PxPanel *panel, PxEditor *editor);
+int px_openDialog(PxPanel *panel, PxTabArea *tab);
+int px_openDialog(PxPanel *panel, PxScrollList *list);
 void px_closeDialog(PxPanel *panel);
 void px_refreshFields(PxPanel *panel);
 void px_refreshField(PxPanel *panel, int index);
@@ -110,6 +127,8 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out);
 int px_waitDialog(PxEvent *ev, PxPanel *panel);
 int px_editField(PxEvent *ev, PxPanel *panel);
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position);
+// The panel's dialog record, or the panel itself when it has no window.
+void *px_panelWindow(PxPanel *panel);
 bool px_isTopDialog(const PxDialog *dialog);
 
 // Field controls (fieldctl.cpp).
@@ -128,6 +147,19 @@ UINT px_clipKeyMessage(int controlKind, int vk, int shift);
 // The same for a key message the key dispatch is about to turn into an
 // event: true when the key was a clipboard key of a field control.
 bool px_fieldClipKey(HWND hwnd, int vk, int shift);
+// Whether a field control of an edit kind edits the key of that code
+// itself, so the key is left to it instead of becoming an event.
+bool px_fieldEditsKey(HWND hwnd, int code);
 bool px_copyText(HWND hwnd, const char *text, size_t length, bool oem);
+// The focus mark the dialog draws around its current field when that is a
+// check box or radio button without label (dialog client co-ordinates).
+bool px_focusMarkRect(const PxDialog *dialog, RECT *out);
+// A module hook for masked-string input: given the text before and after
+// the input and the event that ended it, answers the event to report.
+typedef int (*PxMaskedInputFn)(const char *oldText, const char *newText, int oldLength, int event, PxPanel *panel);
+PxMaskedInputFn px_setMaskedInputHook(PxMaskedInputFn hook);
+// The whole text a field control shows for its value (Windows code page
+// unless the font is OEM or the field is marked as Windows text).
+std::string px_fieldShownText(const PxFieldCtl &ctl);
 // A control's text in the Windows code page.
 std::string px_windowText(HWND wnd);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app.h"
+#include "celledit.h"
 #include "dates.h"
 #include "dialog.h"
 #include "events.h"
@@ -14,6 +15,7 @@
 #include "formats.h"
 #include "module.h"
 #include "paneldesc.h"
+#include "list.h"
 #include "upcalls.h"
 
 namespace {
@@ -69,26 +71,38 @@ int writeEvent(const PxRequest &req, const PxEvent &ev, int code, const void *va
 
 }  // namespace
 
-int px_onOpenDialog(const PxRequest &req) {
+int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const PxDialogOpener &open) {
     px_closeWaitBox();
-    WireReader r = req.reader();
     std::unique_ptr<DialogLink> link(new DialogLink);
-    PxPanelPtr panel(px_buildPanel(r, 0, &link->owner));
-    if (!panel) return zam_replyInt(req, -1);
+    PxPanelPtr panel(px_buildPanel(r, userBlockSize, &link->owner));
+    if (!panel) return -1;
     int32_t handle = link->owner.serverHandle;
-    if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return zam_replyInt(req, -1);
-    if (panel->fieldCount && !px_createPanelFormats(panel.get())) return zam_replyInt(req, -1);
+    if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return -1;
+    if (formats && panel->fieldCount && !px_createPanelFormats(panel.get())) return -1;
     link->panel = panel.get();
     link->prevObjNum = px_curObjNum();
-    if (px_openDialog(panel.get()) != 0) return zam_replyInt(req, -1);
+    int result = open(panel.get(), r);
+    if (result < 0) return -1;
     if (objtab_add(&table(), handle, PxObjKind::Dialog, link.get()) < 0) {
         px_closeDialog(panel.get());
-        return zam_replyInt(req, -1);
+        return -1;
     }
     px_setCurObjNum(link->owner.objectNumber);
     panel.release();
     link.release();
-    return zam_replyInt(req, 0);
+    return result;
+}
+
+int px_onOpenDialog(const PxRequest &req) {
+    WireReader r = req.reader();
+    return zam_replyInt(req, px_openDialogWith(r, 0, true, [](PxPanel *panel, WireReader &) {
+        return px_openDialog(panel);
+    }));
+}
+
+PxPanel *px_panelOfHandle(int32_t handle) {
+    DialogLink *link = linkOf(handle);
+    return link ? link->panel : nullptr;
 }
 
 int px_onUpdateFields(const PxRequest &req) {
@@ -137,8 +151,7 @@ int px_onRunDialog(const PxRequest &req) {
     int16_t extra = r.i16(), index = r.i16(), row = r.i16();
     DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
     if (!link) return zam_replyInt(req, -1);
-    (void)row;  // only list dialogs keep a current row
-    (void)extra;
+    if (row >= 0) px_setListRow(link->panel, row);
     PxPanel *p = link->panel;
     int prev = px_curObjNum();
     px_setCurObjNum(link->owner.objectNumber);
@@ -149,7 +162,14 @@ int px_onRunDialog(const PxRequest &req) {
     PxField *f = nullptr;
     if (index < 0) {
         p->currentField = nullptr;
-        result = px_waitDialog(&ev, p);
+        if (extra >= 0) {
+            // The run sees the raised count, never more fields than exist.
+            PxPanel raised = *p;
+            raised.fieldCount = static_cast<uint8_t>(px_fieldsCovered(p, fieldCountShown(p), extra));
+            result = px_waitDialog(&ev, &raised);
+        } else {
+            result = px_waitDialog(&ev, p);
+        }
     } else {
         f = fieldAt(link, index);
         if (!f) {
@@ -202,9 +222,11 @@ int px_onUpdateField(const PxRequest &req) {
 
 int px_onListFocus(const PxRequest &req) {
     WireReader r = req.reader();
-    r.i32();
-    r.i32();
-    // No list or editor exists yet: every dialog answers as plain.
+    int32_t handle = r.i32();
+    int32_t on = r.i32();
+    PxPanel *p = r.ok() ? px_panelOfHandle(handle) : nullptr;
+    if (p && px_dialogOfPanel(p) && px_dialogOfPanel(p)->list) px_setListFocus(p, on);
+    else if (p) px_setEditorActive(px_editorOf(p), on != 0);
     return 0;
 }
 
@@ -221,7 +243,10 @@ int px_onCloseDialog(const PxRequest &req) {
 }
 
 int px_onPanelWindow(const PxRequest &req) {
-    (void)req;
+    WireReader r = req.reader();
+    int32_t handle = r.i32();
+    DialogLink *link = r.ok() ? linkOf(handle) : nullptr;
+    if (link) px_panelWindow(link->panel);
     return 0;
 }
 
@@ -281,12 +306,16 @@ int px_onScrollSettings(const PxRequest &req) {
     return 0;
 }
 
-int px_onUnknownHandle(const PxRequest &req) { return zam_replyInt(req, -1); }
-
 HWND px_dialogWindow(int32_t handle) {
     DialogLink *link = linkOf(handle);
     PxDialog *d = link ? px_dialogOfPanel(link->panel) : nullptr;
     return d ? d->hwnd : nullptr;
+}
+
+HWND px_dialogStatusBar(int32_t handle) {
+    DialogLink *link = linkOf(handle);
+    PxDialog *d = link ? px_dialogOfPanel(link->panel) : nullptr;
+    return d ? d->statusBar : nullptr;
 }
 
 void px_closeAllDialogs(PxObjTable *t) {

@@ -1,7 +1,9 @@
 #include <windows.h>
+#include <windowsx.h>
 #include <commctrl.h>
 
 #include <cstring>
+#include <vector>
 
 #include "app.h"
 #include "dialog.h"
@@ -12,6 +14,7 @@
 #include "formats.h"
 #include "inputfilter.h"
 #include "registry.h"
+#include "wndutil.h"
 
 namespace {
 
@@ -79,6 +82,14 @@ std::string shownText(const PxFieldCtl &c, bool forEdit) {
     return s;
 }
 
+// The typed filter works on the module's one insert/overwrite toggle.
+bool filterMsg(PxFieldCtl &c, UINT msg, WPARAM wParam) {
+    uint8_t ov = app().overwrite;
+    int used = px_inputFilterMsg(c.filter, c.hwnd, msg, wParam, ov);
+    app().overwrite = ov;
+    return used != 0;
+}
+
 bool copyAllowed(const PxFieldCtl &c) { return !(c.options & kPxPassword); }
 
 void copySelection(PxFieldCtl &c) {
@@ -106,9 +117,7 @@ bool clipboardMessage(PxFieldCtl &c, UINT msg, LRESULT *result) {
     case WM_PASTE:
         if (!isInputKind(c.kind)) return true;
         if (c.filter) {
-            uint8_t ov = app().overwrite;
-            px_inputFilterMsg(c.filter, c.hwnd, msg, 0, ov);
-            app().overwrite = ov;
+            filterMsg(c, msg, 0);
             return true;
         }
         return false;
@@ -170,6 +179,77 @@ void paintRunningBar(const PxFieldCtl &c, HWND wnd) {
     EndPaint(wnd, &ps);
 }
 
+DWORD edgeStyle(const PxFieldCtl &c);
+
+bool isMark(const PxFieldCtl &c) { return c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)); }
+bool isStaticForm(const PxFieldCtl &c) { return c.kind == 0 || c.kind == 6 || c.kind >= 9; }
+
+int floorDiv(int v, int step) { return v >= 0 ? v / step : -((-v + step - 1) / step); }
+
+PxMaskedInputFn g_maskedHook;
+int g_lastPress;  // packed screen position of the last press on a field
+
+// Mouse buttons on a field become events at the panel's grid cells; what
+// the control would do with them is left to the server (a press is replayed
+// when input starts there). Moves stay with the control.
+bool fieldMouse(PxFieldCtl &c, HWND wnd, UINT msg, LPARAM lParam) {
+    if (c.replay > 0 && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP)) {
+        --c.replay;
+        return false;
+    }
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    int code = 0;
+    switch (msg) {
+    case WM_LBUTTONDOWN: SetCapture(wnd); code = 513; break;
+    case WM_LBUTTONUP: {
+        if (GetCapture() == wnd) ReleaseCapture();
+        RECT r;
+        GetClientRect(wnd, &r);
+        if (!PtInRect(&r, pt)) return true;
+        code = 515;
+        break;
+    }
+    case WM_LBUTTONDBLCLK: code = 520; break;
+    case WM_RBUTTONDOWN: SetCapture(wnd); code = 517; break;
+    case WM_RBUTTONUP:
+        if (GetCapture() == wnd) ReleaseCapture();
+        code = 518;
+        break;
+    case WM_MBUTTONDOWN: code = 508; break;
+    case WM_MBUTTONUP: code = 509; break;
+    default: return false;
+    }
+    POINT screen = pt;
+    ClientToScreen(wnd, &screen);
+    MapWindowPoints(wnd, c.dialog->hwnd, &pt, 1);
+    const PxPanel *p = c.dialog->panel;
+    int b = (c.dialog->flags & kPxDlgNoBorder) ? 0 : 1;
+    int column = p->left + b + floorDiv(pt.x, app().stepX), row = p->top + b + floorDiv(pt.y, app().stepY);
+    if (code == 513) g_lastPress = static_cast<int>(MAKELONG(screen.x, screen.y));
+    px_postMouseEvent(code, px_shiftState(), column, row, 0, kPxModeDirect);
+    // The release belongs to the same click: the press stays to be replayed.
+    if (code == 513 || code == 515) px_setPendingClick(g_lastPress);
+    return true;
+}
+
+// Without EDGEDISABLE a disabled field loses its edge and gets it back when
+// enabled; the client area stays where it was.
+void setEdge(HWND wnd, DWORD edge) {
+    RECT client;
+    GetClientRect(wnd, &client);
+    HWND parent = GetParent(wnd);
+    MapWindowPoints(wnd, parent, reinterpret_cast<POINT *>(&client), 2);
+    DWORD ex = static_cast<DWORD>(GetWindowLongA(wnd, GWL_EXSTYLE));
+    DWORD edges = WS_EX_WINDOWEDGE | WS_EX_STATICEDGE | WS_EX_CLIENTEDGE;
+    DWORD next = (ex & ~edges) | edge;
+    if (next == ex) return;
+    SetWindowLongA(wnd, GWL_EXSTYLE, static_cast<LONG>(next));
+    RECT outer = client;
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE)), FALSE, next);
+    SetWindowPos(wnd, nullptr, outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
 // The engine draws the field in the colours its dialog gives an edit control.
 void paintFormatted(const PxFieldCtl &c, HWND wnd) {
     PAINTSTRUCT ps;
@@ -226,20 +306,37 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (isReadOnlyKind(c->kind)) return 0;
-            if (c->filter) {
-                uint8_t ov = app().overwrite;
-                int used = px_inputFilterMsg(c->filter, wnd, msg, wParam, ov);
-                app().overwrite = ov;
-                if (used) return 0;
-            }
+            if (c->filter && filterMsg(*c, msg, wParam)) return 0;
             break;
         case WM_KEYDOWN:
             if (isReadOnlyKind(c->kind) && (wParam == VK_DELETE || wParam == VK_BACK)) return 0;
+            if (c->filter && filterMsg(*c, msg, wParam)) return 0;
             break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             c->focused = !c->focused;
             if (c->kind == 2) InvalidateRect(wnd, nullptr, TRUE);
+            if (isMark(*c) && c->label.empty() && c->dialog) {
+                // The dialog draws the focus mark of a button without label.
+                RECT r;
+                GetWindowRect(wnd, &r);
+                MapWindowPoints(nullptr, c->dialog->hwnd, reinterpret_cast<POINT *>(&r), 2);
+                InflateRect(&r, 3, 3);
+                InvalidateRect(c->dialog->hwnd, &r, TRUE);
+            }
+            break;
+        case WM_ENABLE:
+            if (isStaticForm(*c)) return 0;
+            if (!app().edgeDisable) setEdge(wnd, wParam ? edgeStyle(*c) : 0);
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+            if (c->dialog && fieldMouse(*c, wnd, msg, lParam)) return 0;
             break;
         case WM_CUT:
         case WM_COPY:
@@ -407,12 +504,56 @@ bool createField(PxDialog *d, size_t index) {
 
 std::string readControl(HWND wnd) { return px_windowText(wnd); }
 
+// A text value as the buffer holds it, never past its capacity.
+std::string valueText(const PxField *f) {
+    if (!f->value || f->capacity <= 0) return std::string();
+    return std::string(f->value, strnlen(f->value, static_cast<size_t>(f->capacity)));
+}
+
+// The press that started the input lands the caret where it was made.
+bool replayClick(PxFieldCtl *ctl, HWND hwnd) {
+    int packed = px_pendingClick();
+    px_setPendingClick(0);
+    if (!packed) return false;
+    POINT pt = {GET_X_LPARAM(packed), GET_Y_LPARAM(packed)};
+    ScreenToClient(hwnd, &pt);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    if (!PtInRect(&r, pt)) return false;
+    ctl->replay = 2;
+    PostMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    PostMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    return true;
+}
+
+// Texts too wide for a control end in an ellipsis while they are only shown.
+std::string fitted(PxFieldCtl &c, const std::string &text) {
+    c.shortened = false;
+    if (!(c.buttonStyle & kPxShortenText) || c.oemFont || text.empty()) return text;
+    HDC dc = GetDC(c.hwnd);
+    if (!dc) return text;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c.hwnd, WM_GETFONT, 0, 0)));
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    DWORD margins = static_cast<DWORD>(SendMessageA(c.hwnd, EM_GETMARGINS, 0, 0));
+    int width = r.right - r.left - LOWORD(margins) - HIWORD(margins);
+    std::vector<char> buf(text.begin(), text.end());
+    buf.push_back('\0');
+    px_fitText(dc, buf.data(), width, nullptr, nullptr);
+    SelectObject(dc, old);
+    ReleaseDC(c.hwnd, dc);
+    std::string out(buf.data());
+    c.shortened = out != text;
+    return out;
+}
+
 // The input through the formatted-edit engine: the formatter holds the
 // text, so it says whether anything changed and gives the value.
 int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopServices &svc) {
     px_fmtSetValue(fmt, ctl->field);
     px_fmtSetInsert(fmt, app().overwrite != 0);
     px_fmtStartEdit(fmt, true);
+    replayClick(ctl, ctl->hwnd);
     InvalidateRect(ctl->hwnd, nullptr, TRUE);
     for (;;) {
         svc.wait(ev);
@@ -503,7 +644,7 @@ void px_showFieldValues(PxDialog *dialog, int from, int to) {
             while (filled < len && f->value[filled] != ' ') ++filled;
             SendMessageA(c.hwnd, PBM_SETPOS, len ? static_cast<WPARAM>(100 * filled / len) : 0, 0);
         } else {
-            SetWindowTextA(c.hwnd, shownText(c, false).c_str());
+            SetWindowTextA(c.hwnd, fitted(c, shownText(c, false)).c_str());
         }
     }
 }
@@ -543,6 +684,8 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
     const PxLoopServices &svc = px_loopServices();
     PxFormatter *fmt = ctl ? px_fieldFormatter(ctl->field) : nullptr;
     if (fmt && px_fmtVersion(fmt) > 4 && !ctl->fmtEdit) ctl->fmtEdit = px_fmtEditAttach(hwnd, fmt);
+    bool masked = ctl && g_maskedHook && (ctl->field->type & ~kPxVariant) == PXV_MASKSTR;
+    std::string oldText = masked ? valueText(ctl->field) : std::string();
     int code;
     if (ctl && ctl->fmtEdit) {
         code = formattedLoop(ev, ctl, fmt, svc);
@@ -553,12 +696,13 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
         bool input = isInputKind(ctl->kind);
         std::string shown = shownText(*ctl, true);
         SetWindowTextA(hwnd, shown.c_str());
+        ctl->shortened = false;
         SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);
         auto selectStart = [&] {
             if ((ctl->field->type & ~kPxVariant) == PXV_CHAR) SendMessageA(hwnd, EM_SETSEL, 0, 0);
             else SendMessageA(hwnd, EM_SETSEL, 0, -1);
         };
-        if (input) selectStart();
+        if (input && !replayClick(ctl, hwnd)) selectStart();
         for (;;) {
             svc.wait(ev);
             code = ev->code;
@@ -583,6 +727,10 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
     if (ctl && ctl->fmtEdit) {
         px_fmtEditDetach(ctl->fmtEdit);
         ctl->fmtEdit = nullptr;
+    }
+    if (masked) {
+        std::string newText = valueText(ctl->field);
+        code = g_maskedHook(oldText.c_str(), newText.c_str(), static_cast<int>(oldText.size()), code, dialog->panel);
     }
     if (IsWindow(dialog->hwnd)) dialog->inputWnd = prevInput;
     if (px_firstTopWnd() == top) top->runningDlg = prevDialog;
@@ -648,3 +796,34 @@ bool px_fieldClipKey(HWND hwnd, int vk, int shift) {
     if (!c) return false;
     return px_translateClipKey(hwnd, 0x300, vk, shift) != 0;
 }
+
+bool px_fieldEditsKey(HWND hwnd, int code) {
+    PxFieldCtl *c = ctlOf(hwnd);
+    if (!c || !(isInputKind(c->kind) || isReadOnlyKind(c->kind))) return false;
+    switch (code) {
+    case 8: case 32: case 327: case 331: case 333: case 335: case 338: case 339: return true;
+    case 10: case 328: case 336: case 371: case 372: return c->field->height >= 2;
+    }
+    return false;
+}
+
+bool px_focusMarkRect(const PxDialog *dialog, RECT *out) {
+    const PxField *cur = dialog && dialog->panel ? dialog->panel->currentField : nullptr;
+    if (!cur) return false;
+    long index = cur - dialog->panel->fields;
+    if (index < 0 || index >= static_cast<long>(dialog->fields.size())) return false;
+    const PxFieldCtl &c = dialog->fields[static_cast<size_t>(index)];
+    if (!c.hwnd || !isMark(c) || !c.label.empty()) return false;
+    GetWindowRect(c.hwnd, out);
+    MapWindowPoints(nullptr, dialog->hwnd, reinterpret_cast<POINT *>(out), 2);
+    InflateRect(out, 2, 2);
+    return true;
+}
+
+PxMaskedInputFn px_setMaskedInputHook(PxMaskedInputFn hook) {
+    PxMaskedInputFn previous = g_maskedHook;
+    g_maskedHook = hook;
+    return previous;
+}
+
+std::string px_fieldShownText(const PxFieldCtl &ctl) { return shownText(ctl, false); }

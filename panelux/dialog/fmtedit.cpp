@@ -6,6 +6,9 @@
 #include <cstring>
 
 #include "app.h"
+#include "dates.h"
+#include "decimal96.h"
+#include "fixed.h"
 #include "dialog.h"
 #include "formats.h"
 #include "panel.h"
@@ -183,6 +186,16 @@ bool PxFmtEditModel::getValue(PxFmtValue *v) const {
     return false;
 }
 
+namespace {
+// Money texts of the plain model are at most this long.
+constexpr size_t kMoneyText = 32;
+template <class T> T load(const void *p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+}  // namespace
+
 void PxFmtEditModel::setValue(const PxFmtValue *v) {
     if (fmt_) {
         fmt_->fn.setValue(fmt_, v);
@@ -192,9 +205,29 @@ void PxFmtEditModel::setValue(const PxFmtValue *v) {
     const void *p = v->value;
     switch (v->type) {
     case 0: { int16_t x; std::memcpy(&x, p, 2); std::snprintf(buf, sizeof buf, "%d", x); break; }
-    case 13: { int8_t x; std::memcpy(&x, p, 1); std::snprintf(buf, sizeof buf, "%d", x); break; }
+    case 13: { uint8_t x; std::memcpy(&x, p, 1); std::snprintf(buf, sizeof buf, "%u", x); break; }
     case 1: { int32_t x; std::memcpy(&x, p, 4); std::snprintf(buf, sizeof buf, "%ld", static_cast<long>(x)); break; }
     case 4: { double x; std::memcpy(&x, p, 8); std::snprintf(buf, sizeof buf, "%.15g", x); break; }
+    case 6: FMoney(load<DBBaseFMoney>(p)).cvt2str(buf, kMoneyText + 1); break;
+    case 19: FDecimal(load<DBBaseFDecimal>(p)).cvt2str(buf, kMoneyText + 1); break;
+    case 9: {
+        bdate d = load<bdate>(p);
+        std::snprintf(buf, sizeof buf, "%04hu-%02hu-%02hu", static_cast<unsigned short>(d.year),
+                      static_cast<unsigned short>(d.mon), static_cast<unsigned short>(d.day));
+        break;
+    }
+    case 10: {
+        btime t = load<btime>(p);
+        std::snprintf(buf, sizeof buf, "%02hu.%02hu.%02hu.%02hu", static_cast<unsigned short>(t.hour),
+                      static_cast<unsigned short>(t.min), static_cast<unsigned short>(t.sec),
+                      static_cast<unsigned short>(t.hundr));
+        break;
+    }
+    case 25: {
+        std::string s = Numeric96_toStdString(load<Numeric96>(p));
+        std::snprintf(buf, sizeof buf, "%s", s.c_str());
+        break;
+    }
     case 7: text_ = static_cast<const char *>(p); caret_ = 0; dropSelection(); return;
     default: return;  // the plain model keeps other types as they came
     }

@@ -59,7 +59,8 @@ void askToClose() {
     std::string text = px_ansi(L"Вы действительно хотите закрыть приложение?");
     std::string caption = px_ansi(L"Принудительное завершение");
     if (px_messageBox(text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    if (!px_hostCloseApp()) return;
+    if (!px_hostMayClose()) return;
+    px_hostClose();
     PxApp *app = px_app();
     if (app && app->appObj) app->appObj->fn->stopSession(app->appObj, 1);
 }

@@ -1,12 +1,15 @@
 #include "frame.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <new>
 
 #include "app.h"
 #include "errbox.h"
+#include "dialog.h"
 #include "events.h"
+#include "hostsinks.h"
 #include "menubar.h"
 #include "menus.h"
 #include "registry.h"
@@ -95,6 +98,7 @@ HWND createRebar(PxFrame *f) {
 }
 
 void layout(PxFrame *f) {
+    px_retrackActiveTip(entryOfFrame(f));
     // An empty rebar stays hidden: sizing would show it.
     if (f->rebar && f->menuBar) SendMessageA(f->rebar, WM_SIZE, 0, 0);
     if (f->status) {
@@ -130,6 +134,8 @@ void onClose(PxFrame *f) {
     std::string text = px_ansi(L"Вы действительно хотите закрыть приложение?");
     std::string caption = px_ansi(L"Принудительное завершение");
     if (px_messageBox(text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    if (!px_hostMayClose()) return;
+    px_hostClose();
     PxApp *app = px_app();
     if (app && app->appObj) app->appObj->fn->stopSession(app->appObj, 1);
 }
@@ -139,11 +145,42 @@ void onSetFocus(PxFrame *f) {
     if (e && e->active && e->active->wnd) SetFocus(e->active->wnd);
 }
 
+// The help context of the active dialog's current field when its control
+// asks, else 0.
+int32_t fieldHelpContext(PxFrame *f, HWND control) {
+    PxTopWnd *e = entryOfFrame(f);
+    PxPanel *panel = static_cast<PxPanel *>(px_activeChildObj(e, kPxChildDialog));
+    PxDialog *d = panel ? px_dialogOfPanel(panel) : nullptr;
+    if (!d || !panel->currentField || !control) return 0;
+    for (const PxFieldCtl &ctl : d->fields)
+        if (ctl.field == panel->currentField && ctl.hwnd == control) return ctl.field->helpContext;
+    return 0;
+}
+
 LRESULT onHelp(PxFrame *f, LPARAM lParam) {
     if (GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0) return 1;
-    // Field and menu help contexts come with the dialogs and menus.
-    px_upcallHelp(0);
+    const HELPINFO *hi = reinterpret_cast<const HELPINFO *>(lParam);
+    int32_t context = 0;
+    if (hi && hi->iContextType == HELPINFO_MENUITEM)
+        context = px_menuHelpContext(static_cast<HMENU>(hi->hItemHandle), static_cast<UINT>(hi->iCtrlId));
+    else if (hi)
+        context = fieldHelpContext(f, static_cast<HWND>(hi->hItemHandle));
+    px_upcallHelp(context);
     return 1;
+}
+
+void onActivate(PxFrame *f, WPARAM wParam) {
+    if (LOWORD(wParam) != WA_INACTIVE) px_hostFrameActivated(f);
+}
+
+// A settings change: the menu bar takes the new menu font and its band the
+// new height before the frame lays itself out.
+void onSettingChange(PxFrame *f, WPARAM wParam, LPARAM lParam) {
+    if (f->menuBar) {
+        SendMessageA(f->menuBar, WM_WININICHANGE, wParam, lParam);
+        px_menuBarFitBand(f->menuBar);
+    }
+    layout(f);
 }
 
 LRESULT onSysCommand(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
@@ -201,6 +238,8 @@ LRESULT onNcLButtonDown(PxFrame *f, HWND wnd, WPARAM wParam, LPARAM lParam) {
     if (wParam == HTMENU) {
         px_postMouseEvent(513, 0, 0, 0, 0, px_keyEventMode());
         px_postMouseEvent(515, 0, 0, 0, 0, px_keyEventMode());
+        // The server's menu loop opens the item under this click.
+        px_setPendingClick(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     }
     return DefWindowProcA(wnd, WM_NCLBUTTONDOWN, wParam, lParam);
@@ -226,14 +265,19 @@ LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     if (px_menuBarFrameMsg(f, msg, wParam, lParam, &barResult)) return barResult;
     switch (msg) {
     case WM_DESTROY: onDestroy(f); return 0;
-    case WM_MOVE: return 0;
+    case WM_MOVE:
+        if (!IsIconic(wnd)) px_retrackActiveTip(entryOfFrame(f));
+        return 0;
+    case WM_ACTIVATE:
+        onActivate(f, wParam);
+        return DefWindowProcA(wnd, msg, wParam, lParam);
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED) layout(f);
         return 1;
     case WM_SETFOCUS: onSetFocus(f); return 0;
     case WM_CLOSE: onClose(f); return 0;
     case WM_QUERYOPEN: return f->minimizedByRequest ? 0 : 1;
-    case WM_WININICHANGE: layout(f); return 0;
+    case WM_WININICHANGE: onSettingChange(f, wParam, lParam); return 0;
     case WM_NOTIFY: return onNotify(f, reinterpret_cast<NMHDR *>(lParam));
     case WM_HELP: return onHelp(f, lParam);
     case WM_NCLBUTTONDOWN: return onNcLButtonDown(f, wnd, wParam, lParam);
@@ -388,6 +432,7 @@ PxFrame *px_createFrame(const char *captionOem, int x, int y, int width, int hei
         delete f;
         return nullptr;
     }
+    px_hostRegisterWindow(&f->hostObject, true, false);
     return f;
 }
 
@@ -401,6 +446,7 @@ void px_destroyFrame(PxFrame *frame) {
         DestroyWindow(frame->wnd);
     }
     if (frame->ownerDisabled && frame->owner) EnableWindow(frame->owner, TRUE);
+    px_hostUnregisterWindow(&frame->hostObject, false);
     delete frame;
 }
 
@@ -485,6 +531,8 @@ void px_setupFrameStatus(PxFrame *frame) {
 void px_scrollChildren(PxFrame *frame, int dx, int dy) {
     PxTopWnd *e = entryOfFrame(frame);
     if (!e || (dx == 0 && dy == 0)) return;
+    frame->scrolledX += dx;
+    frame->scrolledY += dy;
     int n = 0;
     px_forEachChild(e, [&](PxChildWnd *c) { n += c->wnd ? 1 : 0; });
     // All children move in one batch without painting; the client is then
@@ -592,7 +640,7 @@ bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar) {
         REBARBANDINFOA band = {};
         band.cbSize = REBARBANDINFOA_V6_SIZE;
         band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_ID | RBBIM_STYLE;
-        band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER;
+        band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER | RBBS_USECHEVRON;
         band.hwndChild = menuBar;
         band.wID = kPxMenuBarId;
         band.cyMinChild = static_cast<UINT>(r.bottom - r.top);

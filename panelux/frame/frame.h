@@ -34,6 +34,8 @@ struct PxFrame {
     bool resizePending = false;
     bool ownerDisabled = false;
     void *hostObject = nullptr;
+    // How far the client's contents are scrolled: new children follow it.
+    int scrolledX = 0, scrolledY = 0;
 };
 
 extern const char kPxFrameClass[];   // "pxFrameWnd"

@@ -267,9 +267,8 @@ int px_onDlgPaneText(const PxRequest &req) {
     int16_t id = r.i16();
     std::string text(r.text());
     if (!r.ok()) return 0;
-    if (handle == 0) {
-        if (HWND bar = frameStatus()) px_setStatusPane(bar, id, text.c_str(), nullptr, 2);
-    }
+    if (HWND bar = handle ? px_dialogStatusBar(handle) : frameStatus())
+        px_setStatusPane(bar, id, text.c_str(), nullptr, 2);
     return 0;
 }
 
@@ -279,8 +278,8 @@ int px_onDlgPane(const PxRequest &req) {
     int16_t id = r.i16(), width = r.i16();
     std::string text(r.text());
     PxApp *app = px_app();
-    if (!r.ok() || !app || handle != 0) return 0;
-    HWND bar = frameStatus();
+    if (!r.ok() || !app) return 0;
+    HWND bar = handle ? px_dialogStatusBar(handle) : frameStatus();
     if (!bar) return 0;
     if (px_statusPartOf(bar, id) < 0) px_addStatusPane(bar, id, width * app->stepX, -1);
     px_setStatusPane(bar, id, text.c_str(), nullptr, 2);
@@ -291,8 +290,8 @@ int px_onRemoveDlgPane(const PxRequest &req) {
     WireReader r = req.reader();
     int32_t handle = r.i32();
     int16_t id = r.i16();
-    if (r.ok() && handle == 0)
-        if (HWND bar = frameStatus()) px_removeStatusPane(bar, id);
+    if (r.ok())
+        if (HWND bar = handle ? px_dialogStatusBar(handle) : frameStatus()) px_removeStatusPane(bar, id);
     return 0;
 }
 

@@ -8,12 +8,14 @@
 #include "frame.h"
 #include "pxhostwm.h"
 #include "registry.h"
+#include "ringlist.h"
 #include "zam_entry.h"
 
 namespace {
 
 constexpr LONG kManagerVersion = 4;  // the window manager exists above this
 constexpr int kPlaceholderDialog = 103;
+constexpr int kPlaceholderControl = 1001;
 
 constexpr LONG kMainWindowVersion = 2;  // set main window exists above this
 
@@ -25,7 +27,113 @@ IPxHostApp *hostApp(LONG above = kManagerVersion) {
     return h && SUCCEEDED(h->Version(&v)) && v > above ? h : nullptr;
 }
 
-INT_PTR CALLBACK placeholderProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+IPxHostWindow *hostWindowOf(void *object) { return static_cast<IPxHostWindow *>(static_cast<IUnknown *>(object)); }
+
+// The placeholder is the terminal window's active child of the current level.
+bool isActivePlaceholder(HWND dlg) {
+    PxTopWnd *level = px_firstTopWnd();
+    return level && level->active && level->active->kind == kPxChildOther && level->active->wnd == dlg;
+}
+
+INT_PTR CALLBACK placeholderProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        switch (msg) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dlg, DWLP_USER, lParam);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kPlaceholderControl) {
+                if (void *host = reinterpret_cast<void *>(GetWindowLongPtrA(dlg, DWLP_USER)))
+                    hostWindowOf(host)->Activate();
+                return TRUE;
+            }
+            return FALSE;
+        case WM_CLOSE:
+            if (isActivePlaceholder(dlg))
+                if (void *host = reinterpret_cast<void *>(GetWindowLongPtrA(dlg, DWLP_USER)))
+                    hostWindowOf(host)->Close();
+            return TRUE;
+        case WM_WINDOWPOSCHANGING:
+            // Only the terminal window in front may change the stacking order.
+            if (!isActivePlaceholder(dlg)) reinterpret_cast<WINDOWPOS *>(lParam)->flags |= SWP_NOZORDER;
+            return FALSE;
+        default: return FALSE;
+        }
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+// IUnknown of the sinks: the one interface of each, counted references.
+template <class Derived, class Iface> class SinkObject : public Iface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Derived::iid())) {
+            *out = static_cast<Iface *>(this);
+            this->AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete static_cast<Derived *>(this);
+        return static_cast<ULONG>(n);
+    }
+
+private:
+    LONG refs_ = 1;
+};
+
+class WindowSink final : public SinkObject<WindowSink, IPxWindowSink> {
+public:
+    explicit WindowSink(bool frame) : frame_(frame) {}
+    static const IID &iid() { return IID_IPxWindowSink; }
+    HRESULT STDMETHODCALLTYPE Activate() override {
+        try {
+            if (frame_) activateFrame();
+            else activateChild();
+        } catch (...) {
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IsModal(BOOL *yes) override {
+        if (yes) *yes = FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IsShown(BOOL *yes) override {
+        if (yes) *yes = TRUE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reserved6() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved7() override { return S_OK; }
+
+private:
+    friend class SinkObject<WindowSink, IPxWindowSink>;
+    ~WindowSink() = default;
+
+    static void front(PxFrame *frame) {
+        if (!frame || !frame->wnd || !IsWindow(frame->wnd)) return;
+        SetActiveWindow(frame->wnd);
+        SetForegroundWindow(frame->wnd);
+    }
+    void activateFrame() {
+        if (PxTopWnd *level = px_topWndByHostObject(this)) front(level->frame);
+    }
+    void activateChild() {
+        PxTopWnd *level = nullptr;
+        PxChildWnd *child = px_findChildByHost(this, &level);
+        if (!child || !level) return;
+        front(level->frame);
+        px_makeChildActive(level, child);
+        if (child->wnd) SetFocus(child->wnd);
+    }
+
+    bool frame_;
+};
 
 class ModuleSink;
 
@@ -37,24 +145,44 @@ struct Registration {
 Registration g_reg;
 std::vector<IUnknown *> g_attached;  // host windows shown, each AddRef'd once
 
-class ModuleSink : public IPxModuleSink {
+// Calls fn(slot, frame) for every formkit window of the level that can
+// carry a sink; the terminal's own windows carry none.
+template <class Fn> void forEachWindow(PxTopWnd *level, Fn fn) {
+    if (!level) return;
+    if (level->frame) fn(&level->frame->hostObject, true);
+    px_forEachChild(level, [&](PxChildWnd *c) {
+        if (!c->attached) fn(&c->hostObject, false);
+    });
+}
+
+template <class Fn> void forEachLevel(Fn fn) {
+    PxApp *app = px_app();
+    if (!app) return;
+    for (void *e = ring_first(&app->topWindows); e; e = ring_next(&app->topWindows, e))
+        fn(static_cast<PxTopWnd *>(e));
+}
+
+void registerLevel(PxTopWnd *level) {
+    forEachWindow(level, [](void **slot, bool frame) { px_hostRegisterWindow(slot, frame, false); });
+}
+
+void unregisterAllWindows() {
+    forEachLevel([](PxTopWnd *level) {
+        forEachWindow(level, [](void **slot, bool) { px_hostUnregisterWindow(slot, false); });
+    });
+}
+
+// The sinks were registered with the manager kept: they go with it.
+void dropManager() {
+    if (!g_reg.manager) return;
+    unregisterAllWindows();
+    g_reg.manager->Release();
+    g_reg.manager = nullptr;
+}
+
+class ModuleSink final : public SinkObject<ModuleSink, IPxModuleSink> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPxModuleSink)) {
-            *out = static_cast<IPxModuleSink *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    static const IID &iid() { return IID_IPxModuleSink; }
     HRESULT STDMETHODCALLTYPE AttachHostWindow(IUnknown *hostWindow) override {
         try {
             attach(hostWindow);
@@ -75,12 +203,16 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved8() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Reserved9() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetWindowManager(IUnknown *manager) override {
-        if (g_reg.manager) g_reg.manager->Release();
-        g_reg.manager = nullptr;
-        IPxWindowManager *m = nullptr;
-        if (manager && SUCCEEDED(manager->QueryInterface(IID_IPxWindowManager, reinterpret_cast<void **>(&m))) && m) {
-            m->RegisterModuleSink(this);
-            g_reg.manager = m;
+        try {
+            dropManager();
+            IPxWindowManager *m = nullptr;
+            if (manager && SUCCEEDED(manager->QueryInterface(IID_IPxWindowManager, reinterpret_cast<void **>(&m))) &&
+                m) {
+                m->RegisterModuleSink(this);
+                g_reg.manager = m;
+                registerLevel(px_firstTopWnd());
+            }
+        } catch (...) {
         }
         return S_OK;
     }
@@ -91,6 +223,7 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved12() override { return S_OK; }
 
 private:
+    friend class SinkObject<ModuleSink, IPxModuleSink>;
     ~ModuleSink() = default;
 
     static void attach(IUnknown *hostWindow) {
@@ -101,7 +234,7 @@ private:
         if (px_findChildByHost(hostWindow, nullptr)) return;
         PxFrame *frame = level->frame;
         HWND dlg = CreateDialogParamA(app->instance, MAKEINTRESOURCEA(kPlaceholderDialog), frame->client,
-                                      placeholderProc, 0);
+                                      placeholderProc, reinterpret_cast<LPARAM>(hostWindow));
         if (!dlg) return;
         if (IsWindowEnabled(frame->wnd)) SendMessageA(frame->wnd, WM_CANCELMODE, 0, 0);
         LONG_PTR style = GetWindowLongPtrA(dlg, GWL_STYLE);
@@ -133,8 +266,6 @@ public:
         if (owner && owner->active && owner->active->kind == kPxChildOther && owner->active->wnd)
             ShowWindow(owner->active->wnd, SW_SHOW);
     }
-
-    LONG refs_ = 1;
 };
 
 }  // namespace
@@ -171,9 +302,10 @@ void px_unregisterHostSinks() {
     IPxHostApp *host = hostApp();
     if (g_reg.withHostApp && host) host->RegisterModuleSink(nullptr);
     if (g_reg.manager) {
+        unregisterAllWindows();
         g_reg.manager->RegisterModuleSink(nullptr);
-        g_reg.manager->Release();
     }
+    dropManager();
     g_reg.sink->Release();
     g_reg = Registration{};
 }
@@ -198,11 +330,55 @@ HWND px_hostMainWindow() {
     return wnd;
 }
 
-bool px_hostCloseApp() {
-    IPxWindowManager *m = g_reg.manager;
-    if (!m) return true;
+void px_hostRegisterWindow(void **slot, bool frame, bool notify) {
+    if (!g_reg.manager || !slot || *slot) return;
+    WindowSink *sink = new (std::nothrow) WindowSink(frame);
+    if (!sink) return;
+    *slot = static_cast<IPxWindowSink *>(sink);
+    if (notify) g_reg.manager->Notify(0);
+    g_reg.manager->RegisterWindow(sink);
+}
+
+void px_hostUnregisterWindow(void **slot, bool notify) {
+    if (!slot || !*slot) return;
+    IPxWindowSink *sink = static_cast<IPxWindowSink *>(*slot);
+    *slot = nullptr;
+    if (g_reg.manager) {
+        g_reg.manager->UnregisterWindow(sink);
+        if (notify) g_reg.manager->Notify(1);
+    }
+    sink->Release();
+}
+
+void px_hostLevelCurrent(PxTopWnd *level) {
+    if (!g_reg.manager || !level) return;
+    registerLevel(level);
+    void *current = level->active && !level->active->attached ? level->active->hostObject : nullptr;
+    if (!current && level->frame) current = level->frame->hostObject;
+    if (current) g_reg.manager->ActivateWindow(static_cast<IPxWindowSink *>(current));
+}
+
+void px_hostFrameActivated(PxFrame *frame) {
+    PxTopWnd *level = frame ? px_topWndByObject(frame) : nullptr;
+    if (!g_reg.manager || !level) return;
+    if (level->active && level->active->attached) return;
+    void *current = level->active ? level->active->hostObject : nullptr;
+    if (!current) current = frame->hostObject;
+    if (current) g_reg.manager->ActivateWindow(static_cast<IPxWindowSink *>(current));
+}
+
+void px_hostActivateChild(PxChildWnd *child) {
+    if (!child || !child->hostObject || child->kind == kPxChildDialog) return;
+    if (child->attached) hostWindowOf(child->hostObject)->Activate();
+    else static_cast<IPxWindowSink *>(child->hostObject)->Activate();
+}
+
+bool px_hostMayClose() {
     BOOL yes = TRUE;
-    if (FAILED(m->MayClose(&yes)) || !yes) return false;
-    m->Close();
-    return true;
+    if (g_reg.manager && FAILED(g_reg.manager->MayClose(&yes))) yes = TRUE;
+    return yes != FALSE;
+}
+
+void px_hostClose() {
+    if (g_reg.manager) g_reg.manager->Close();
 }

@@ -1,12 +1,17 @@
 #include "registry.h"
 
+#include <commctrl.h>
+
 #include <cstddef>
 #include <new>
 
 #include "app.h"
 #include "errbox.h"
 #include "datafile.h"
+#include "dialog.h"
 #include "frame.h"
+#include "hostsinks.h"
+#include "tabs.h"
 #include "wndutil.h"
 
 namespace {
@@ -23,13 +28,19 @@ void activateChild(PxChildWnd *child, bool on) {
 }
 
 void disposeEntry(PxTopWnd *entry) {
-    while (void *c = ring_popFirst(&entry->children)) delete static_cast<PxChildWnd *>(c);
+    while (void *c = ring_popFirst(&entry->children)) {
+        PxChildWnd *child = static_cast<PxChildWnd *>(c);
+        if (!child->attached) px_hostUnregisterWindow(&child->hostObject, child->notifyHost);
+        delete child;
+    }
     if (entry->frame) px_destroyFrame(entry->frame);
     delete entry;
 }
 
 void makeActive(PxTopWnd *entry, PxChildWnd *child) {
-    activateChild(static_cast<PxChildWnd *>(ring_first(&entry->children)), false);
+    PxChildWnd *first = static_cast<PxChildWnd *>(ring_first(&entry->children));
+    if (first != child) activateChild(first, false);
+    if (ring_holds(&entry->children, child)) ring_remove(&entry->children, child);
     ring_insertAfter(&entry->children, child, nullptr);
     entry->active = child;
     if (child->wnd)
@@ -106,13 +117,18 @@ PxTopWnd *px_newTopWnd() {
 void px_dropTopWnd(PxTopWnd *entry) {
     RingList *list = topList();
     if (!list || !entry || !ring_holds(list, entry)) return;
+    bool wasCurrent = ring_first(list) == entry;
     ring_remove(list, entry);
     disposeEntry(entry);
+    if (wasCurrent) px_hostLevelCurrent(px_firstTopWnd());
 }
 
 void px_setLastTopWnd(PxTopWnd *entry) {
     RingList *list = topList();
-    if (list && entry && ring_holds(list, entry)) ring_setLast(list, entry);
+    if (!list || !entry || !ring_holds(list, entry)) return;
+    bool wasCurrent = ring_first(list) == entry;
+    ring_setLast(list, entry);
+    if (wasCurrent) px_hostLevelCurrent(px_firstTopWnd());
 }
 
 void px_freeTopWnds() {
@@ -154,12 +170,14 @@ int px_topWndCount() {
     return list ? ring_count(list) : 0;
 }
 
-PxChildWnd *px_addChildWnd(HWND wnd, void *object, int kind) {
+PxChildWnd *px_addChildWnd(HWND wnd, void *object, int kind, bool notify) {
     PxTopWnd *entry = px_firstTopWnd();
     if (!entry) return nullptr;
     PxChildWnd *c = newChild(wnd, object, kind);
     if (!c) return nullptr;
+    c->notifyHost = notify;
     makeActive(entry, c);
+    px_hostRegisterWindow(&c->hostObject, false, notify);
     activateChild(c, true);
     return c;
 }
@@ -194,12 +212,14 @@ bool px_removeChildWnd(const void *object, int kind) {
     PxChildWnd *c = px_findChildWnd(object, kind, &entry);
     if (!c) return false;
     bool wasActive = entry->active == c;
+    if (!c->attached) px_hostUnregisterWindow(&c->hostObject, c->notifyHost);
     ring_remove(&entry->children, c);
     delete c;
     if (!wasActive) return true;
     entry->active = static_cast<PxChildWnd *>(ring_first(&entry->children));
     if (entry->active) {
         activateChild(entry->active, true);
+        px_hostActivateChild(entry->active);
         if (entry->active->kind == kPxChildDialog && entry->active->wnd &&
             (!px_curTopWnd() || GetActiveWindow()))
             px_focusIfForeground(entry->active->wnd);
@@ -209,20 +229,58 @@ bool px_removeChildWnd(const void *object, int kind) {
 
 void px_detachChildWnd(PxTopWnd *entry, PxChildWnd *child) {
     if (!entry || !child || !ring_holds(&entry->children, child)) return;
-    if (entry->active == child) entry->active = nullptr;
+    bool wasActive = entry->active == child;
     ring_remove(&entry->children, child);
     delete child;
+    // The window behind it comes to the front again.
+    if (wasActive) entry->active = static_cast<PxChildWnd *>(ring_first(&entry->children));
 }
 
 void *px_activeChildObj(const PxTopWnd *entry, int kind) {
     return entry && entry->active && entry->active->kind == kind ? entry->active->object : nullptr;
 }
 
+void px_makeChildActive(PxTopWnd *entry, PxChildWnd *child) {
+    if (!entry || !child || !ring_holds(&entry->children, child)) return;
+    makeActive(entry, child);
+    activateChild(child, true);
+}
+
 void px_broadcast(PxTopWnd *entry, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!entry) return;
     px_forEachChild(entry, [&](PxChildWnd *c) {
+        if (c->kind == kPxChildDialog)
+            if (PxDialog *d = px_dialogOfPanel(static_cast<const PxPanel *>(c->object)))
+                for (PxDialog *sub : d->children)
+                    if (sub->hwnd) SendMessageA(sub->hwnd, msg, wParam, lParam);
         if (c->wnd) SendMessageA(c->wnd, msg, wParam, lParam);
     });
+}
+
+namespace {
+struct TipSearch {
+    HWND owner, tip;
+};
+
+BOOL CALLBACK findOwnedTip(HWND w, LPARAM p) {
+    auto *s = reinterpret_cast<TipSearch *>(p);
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0 || reinterpret_cast<HWND>(GetWindowLongPtrA(w, GWLP_USERDATA)) != s->owner)
+        return TRUE;
+    s->tip = w;
+    return FALSE;
+}
+}  // namespace
+
+void px_retrackActiveTip(PxTopWnd *entry) {
+    HWND dlg = entry && entry->active && entry->active->kind == kPxChildDialog ? entry->active->wnd : nullptr;
+    if (!dlg) return;
+    // A dialog's tip is the tooltip whose tool is the dialog (a child window
+    // cannot own it).
+    TipSearch s = {dlg, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), findOwnedTip, reinterpret_cast<LPARAM>(&s));
+    if (s.tip) px_trackToolTip(s.tip);
 }
 
 namespace {

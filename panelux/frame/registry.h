@@ -16,8 +16,9 @@ struct PxChildWnd {
     RingLink link = {};
     void *object = nullptr;
     int kind = kPxChildDialog;
-    void *hostObject = nullptr;
+    void *hostObject = nullptr;  // its window sink, or the terminal's window when attached
     bool attached = false;
+    bool notifyHost = false;  // its registration is bracketed by the manager's notices
 };
 
 struct PxTopWnd {
@@ -46,7 +47,9 @@ int px_topWndCount();
 PxTopWnd *px_topWndByMenu(const void *menuNode);
 PxTopWnd *px_topWndByHostObject(const void *hostObject);
 
-PxChildWnd *px_addChildWnd(HWND wnd, void *object, int kind);
+// notify: the host window manager hears notices 0 and 1 around the
+// child's registration and removal.
+PxChildWnd *px_addChildWnd(HWND wnd, void *object, int kind, bool notify = false);
 PxChildWnd *px_attachChildWnd(HWND wnd, void *object, int kind, void *hostObject);
 PxChildWnd *px_findChildWnd(const void *object, int kind, PxTopWnd **owner);
 PxChildWnd *px_findChildByHost(const void *hostObject, PxTopWnd **owner);
@@ -54,7 +57,13 @@ PxTopWnd *px_findTopWndOf(const void *object, int kind);
 bool px_removeChildWnd(const void *object, int kind);
 void px_detachChildWnd(PxTopWnd *entry, PxChildWnd *child);
 void *px_activeChildObj(const PxTopWnd *entry, int kind);
+// Makes a child of the entry its active child, first in its list and on top.
+void px_makeChildActive(PxTopWnd *entry, PxChildWnd *child);
+// Sends to every child window of the entry; a dialog's sub-dialogs hear it
+// before the dialog.
 void px_broadcast(PxTopWnd *entry, UINT msg, WPARAM wParam, LPARAM lParam);
+// The active dialog's tooltip follows its dialog after a move or resize.
+void px_retrackActiveTip(PxTopWnd *entry);
 // Calls fn for each child window of the entry, newest first.
 template <class Fn> void px_forEachChild(PxTopWnd *entry, Fn fn) {
     for (void *c = ring_first(&entry->children); c; c = ring_next(&entry->children, c))

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "app.h"
+#include "celledit.h"
 #include "errbox.h"
 #include "frame.h"
 #include "labels.h"
@@ -272,7 +273,9 @@ void px_updateIndicators(HWND bar) {
     auto put = [&](int id, const char *text) {
         if (px_statusPaneText(bar, id) != text) px_setStatusPaneText(bar, id, text);
     };
-    if (px_statusPartOf(bar, 33) >= 0) put(33, app->overwrite ? "OVR" : "INS");
+    // An editor with the focus shows its own overwrite state (request 50).
+    bool overwrite = px_editorHasFocus() ? app->overwrite2 != 0 : app->overwrite != 0;
+    if (px_statusPartOf(bar, 33) >= 0) put(33, overwrite ? "OVR" : "INS");
     for (const auto &t : toggles)
         if (px_statusPartOf(bar, t.id) >= 0) put(t.id, (GetKeyState(t.vk) & 1) ? t.text : "");
 }

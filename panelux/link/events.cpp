@@ -99,8 +99,14 @@ Target classify(HWND wnd, PxTopWnd *entry) {
     if (entry->frame && (wnd == entry->frame->wnd || wnd == entry->frame->client)) return Target::Frame;
     HWND dlg = entry->active && entry->active->kind == kPxChildDialog ? entry->active->wnd : nullptr;
     if (dlg && wnd == dlg) return Target::Dialog;
+    if (!dlg) return Target::None;
     int id = GetDlgCtrlID(wnd);
-    if (dlg && GetParent(wnd) == dlg && id >= 768 && id <= 1023) return Target::Field;
+    HWND parent = GetParent(wnd);
+    // A dialog's list window takes its keys; the edit over a list cell is
+    // one of its fields.
+    if (parent == dlg && id == kPxListWndId) return Target::Dialog;
+    if (parent && GetDlgCtrlID(parent) == kPxListWndId && GetParent(parent) == dlg) parent = dlg;
+    if (parent == dlg && id >= 768 && id <= 1023) return Target::Field;
     return Target::None;
 }
 
@@ -194,14 +200,28 @@ void px_postMouseEvent(int code, int shift, int column, int row, int value, int 
 void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode) {
     PxApp *app = px_app();
     int sx = app ? app->stepX : 1, sy = app ? app->stepY : 1;
-    (void)wnd;
     px_postMouseEvent(code, px_shiftState(), client.x / sx, client.y / sy, value, mode);
+    // A press stays pending until the next event: a menu the server opens
+    // for it comes up where the user clicked.
+    if ((code == 513 || code == 517) && wnd && ClientToScreen(wnd, &client)) px_setPendingClick(client);
+}
+
+void px_setPendingClick(POINT screen) {
+    g_pendingClick = static_cast<int>(MAKELONG(static_cast<WORD>(screen.x), static_cast<WORD>(screen.y)));
+}
+
+bool px_takePendingClick(POINT *screen) {
+    if (g_pendingClick == 0) return false;
+    screen->x = static_cast<short>(LOWORD(g_pendingClick));
+    screen->y = static_cast<short>(HIWORD(g_pendingClick));
+    g_pendingClick = 0;
+    return true;
 }
 
 int px_buttonBits() { return g_buttons; }
 
+void px_setPendingClick(int packed) { g_pendingClick = packed; }
 int px_pendingClick() { return g_pendingClick; }
-void px_setPendingClick(int click) { g_pendingClick = click; }
 
 bool px_readEvent(PxEvent *ev, int wait) {
     if (px_menuBarTracking()) {
@@ -338,6 +358,8 @@ bool px_keyDispatch(const MSG &msg, int shift) {
     if (t == Target::Field && msg.message == WM_KEYDOWN && px_fieldClipKey(msg.hwnd, vk, shift)) return true;
     int code = px_keyCode(vk, shift);
     if (code == 0) return false;
+    // Editing keys belong to the edit control (and its Insert toggle).
+    if (t == Target::Field && px_fieldEditsKey(msg.hwnd, code)) return false;
     px_writeEvent(PxEvent{code, shift, static_cast<int>((msg.lParam >> 16) & 0xff), 0, 0, 0},
                   px_keyEventMode());
     finishEvent();

@@ -4,11 +4,13 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app.h"
 #include "errbox.h"
+#include "events.h"
 #include "frame.h"
 #include "menus.h"
 #include "registry.h"
@@ -27,7 +29,7 @@ struct MenuBarRec {
     uint32_t style = 0;
     int lastSysKey = 0, openItem = -1, savedHot = -1, nextItem = -1;
     bool altAlone = false, keyboardMode = false, submenuHighlighted = false, fromKeyboard = false;
-    bool stayHot = false, suspended = false;
+    bool stayHot = false, suspended = false, active = false;
 };
 
 WNDPROC g_toolbarProc;
@@ -222,12 +224,89 @@ void trackItem(MenuBarRec *r, int item, bool byMouse) {
     else leaveKeyboardMode(r);
 }
 
+// Whether button i lies (partly) beyond the bar's visible width.
+bool cutOff(MenuBarRec *r, int i) {
+    RECT item, client;
+    if (!SendMessageA(r->self, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item))) return false;
+    GetClientRect(r->self, &client);
+    return item.right > client.right;
+}
+
+// The chevron's popup: the items of the buttons cut off, with their own
+// submenus, below the chevron at the band's right end (at in screen
+// co-ordinates). Chosen commands reach the frame as from the bar itself.
+void chevronPopup(MenuBarRec *r, RECT at, bool byMouse) {
+    if (g_tracking || !r->menu) return;
+    HMENU popup = CreatePopupMenu();
+    if (!popup) return;
+    int n = buttonCount(r);
+    for (int i = 0; i < n; ++i) {
+        if (!cutOff(r, i)) continue;
+        char text[kMaxButtonText + 1] = {};
+        GetMenuStringA(r->menu, static_cast<UINT>(i), text, kMaxButtonText, MF_BYPOSITION);
+        UINT state = GetMenuState(r->menu, static_cast<UINT>(i), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED);
+        if (HMENU sub = GetSubMenu(r->menu, i))
+            AppendMenuA(popup, MF_POPUP | MF_STRING | state, reinterpret_cast<UINT_PTR>(sub), text);
+        else
+            AppendMenuA(popup, MF_STRING | state, GetMenuItemID(r->menu, i), text);
+    }
+    if (GetMenuItemCount(popup) > 0) {
+        enterKeyboardMode(r);
+        TPMPARAMS tpm = {sizeof tpm, at};
+        if (!byMouse) PostMessageA(r->frame, WM_KEYDOWN, VK_DOWN, 0);
+        TrackPopupMenuEx(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_VERTICAL | TPM_LEFTBUTTON, at.right, at.bottom,
+                         r->frame, &tpm);
+        leaveKeyboardMode(r);
+    }
+    // The submenus belong to the bar's menu: taken out before the popup goes.
+    while (GetMenuItemCount(popup) > 0) RemoveMenu(popup, 0, MF_BYPOSITION);
+    DestroyMenu(popup);
+}
+
+// The chevron pushed from the keyboard: at the right end of the bar's band.
+void openChevron(MenuBarRec *r) {
+    HWND rebar = GetParent(r->self);
+    int band = static_cast<int>(SendMessageA(rebar, RB_IDTOINDEX, kPxMenuBarId, 0));
+    RECT rc;
+    if (band < 0 || !SendMessageA(rebar, RB_GETRECT, static_cast<WPARAM>(band), reinterpret_cast<LPARAM>(&rc))) return;
+    MapWindowPoints(rebar, nullptr, reinterpret_cast<POINT *>(&rc), 2);
+    rc.left = rc.right - GetSystemMetrics(SM_CXVSCROLL);
+    setHot(r, -1);
+    chevronPopup(r, rc, false);
+}
+
+// Moves the hot item; a button cut off by a narrow frame is reached through
+// the chevron.
+void moveHot(MenuBarRec *r, int step) {
+    int next = nextUsable(r, hotItem(r), step);
+    if (next >= 0 && cutOff(r, next)) openChevron(r);
+    else setHot(r, next);
+}
+
+// F1 in keyboard mode: help on the hot item, as a system menu bar gives.
+void helpOnHot(MenuBarRec *r) {
+    int hot = hotItem(r);
+    if (hot < 0 || !r->menu) return;
+    HELPINFO hi = {};
+    hi.cbSize = sizeof hi;
+    hi.iContextType = HELPINFO_MENUITEM;
+    MENUITEMINFOA mi = {};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIIM_ID;
+    if (!GetMenuItemInfoA(r->menu, static_cast<UINT>(hot), TRUE, &mi)) return;
+    hi.iCtrlId = static_cast<int>(mi.wID);
+    hi.hItemHandle = r->menu;
+    GetCursorPos(&hi.MousePos);
+    SendMessageA(r->frame, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
+}
+
 void onKey(MenuBarRec *r, WPARAM vk) {
     int hot = hotItem(r);
     switch (vk) {
-    case VK_TAB: setHot(r, nextUsable(r, hot, GetKeyState(VK_SHIFT) < 0 ? -1 : 1)); break;
-    case VK_RIGHT: setHot(r, nextUsable(r, hot, 1)); break;
-    case VK_LEFT: setHot(r, nextUsable(r, hot, -1)); break;
+    case VK_TAB: moveHot(r, GetKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
+    case VK_RIGHT: moveHot(r, 1); break;
+    case VK_LEFT: moveHot(r, -1); break;
+    case VK_F1: helpOnHot(r); break;
     case VK_RETURN: case VK_UP: case VK_DOWN:
         if (hot >= 0) openItem(r, hot, false);
         break;
@@ -242,7 +321,8 @@ void onKey(MenuBarRec *r, WPARAM vk) {
 
 void onChar(MenuBarRec *r, WPARAM ch) {
     int i = itemOfChar(r, static_cast<unsigned char>(ch));
-    if (i >= 0) openItem(r, i, false);
+    if (i >= 0 && cutOff(r, i)) openChevron(r);
+    else if (i >= 0) openItem(r, i, false);
     else if (ch != '/') MessageBeep(0);
 }
 
@@ -250,11 +330,16 @@ void applyMenuFont(MenuBarRec *r) {
     NONCLIENTMETRICSA nm = {};
     nm.cbSize = sizeof nm;
     if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof nm, &nm, 0)) return;
+    LOGFONTA now = {};
+    if (r->font && GetObjectA(r->font, sizeof now, &now) == sizeof now &&
+        memcmp(&now, &nm.lfMenuFont, sizeof now) == 0)
+        return;
     HFONT f = CreateFontIndirectA(&nm.lfMenuFont);
     if (!f) return;
     SendMessageA(r->self, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
     if (r->font) DeleteObject(r->font);
     r->font = f;
+    SendMessageA(r->self, TB_AUTOSIZE, 0, 0);
 }
 
 LRESULT barMessage(MenuBarRec *r, HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -271,6 +356,9 @@ LRESULT barMessage(MenuBarRec *r, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
         if (r->suspended) return 0;
         onChar(r, wParam);
         return 0;
+    case WM_WININICHANGE:
+        applyMenuFont(r);
+        break;
     case WM_WINDOWPOSCHANGING: {
         auto *wp = reinterpret_cast<WINDOWPOS *>(lParam);
         int h = GetSystemMetrics(SM_CYMENU);
@@ -347,6 +435,7 @@ HWND px_createMenuBar(PxFrame *frame) {
         return nullptr;
     }
     r->frame = frame->wnd;
+    r->active = GetActiveWindow() == frame->wnd;
     SendMessageA(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(bar, TB_SETIMAGELIST, 0, 0);
     SendMessageA(bar, TB_SETPARENT, reinterpret_cast<WPARAM>(frame->wnd), 0);
@@ -381,8 +470,32 @@ HMENU px_menuBarSetMenu(HWND bar, HMENU menu) {
     }
     SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
     SendMessageA(bar, TB_AUTOSIZE, 0, 0);
+    px_menuBarFitBand(bar);
     InvalidateRect(bar, nullptr, TRUE);
     return old;
+}
+
+void px_menuBarFitBand(HWND bar) {
+    HWND rebar = bar ? GetParent(bar) : nullptr;
+    int band = rebar ? static_cast<int>(SendMessageA(rebar, RB_IDTOINDEX, kPxMenuBarId, 0)) : -1;
+    if (band < 0) return;
+    int n = static_cast<int>(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    int width = 0, height = GetSystemMetrics(SM_CYMENU);
+    for (int i = 0; i < n; ++i) {
+        RECT rc;
+        if (!SendMessageA(bar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&rc))) continue;
+        width = rc.right > width ? rc.right : width;
+        height = rc.bottom - rc.top > height ? rc.bottom - rc.top : height;
+    }
+    // The ideal width is what the buttons need: narrower, the band shows
+    // its chevron.
+    REBARBANDINFOA info = {};
+    info.cbSize = REBARBANDINFOA_V6_SIZE;
+    info.fMask = RBBIM_CHILDSIZE | RBBIM_IDEALSIZE | RBBIM_STYLE;
+    info.fStyle = RBBS_BREAK | RBBS_NOGRIPPER | RBBS_USECHEVRON;
+    info.cyMinChild = static_cast<UINT>(height);
+    info.cxIdeal = static_cast<UINT>(width);
+    SendMessageA(rebar, RB_SETBANDINFOA, static_cast<WPARAM>(band), reinterpret_cast<LPARAM>(&info));
 }
 
 void px_menuBarRebuild(HWND bar) {
@@ -455,7 +568,12 @@ void px_menuBarTrackLoop(PxFrame *frame) {
     MenuBarRec *r = recOfFrame(frame);
     if (!r) return;
     r->suspended = false;
-    if (GetActiveWindow() == frame->wnd) PostMessageA(frame->wnd, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    if (GetActiveWindow() != frame->wnd) return;
+    POINT click;
+    if (px_takePendingClick(&click))
+        PostMessageA(frame->wnd, WM_SYSCOMMAND, SC_MOUSEMENU, MAKELPARAM(click.x, click.y));
+    else
+        PostMessageA(frame->wnd, WM_SYSCOMMAND, SC_KEYMENU, 0);
 }
 
 void px_menuBarEndLoop(PxFrame *frame) {
@@ -531,9 +649,44 @@ bool px_menuBarFrameMsg(PxFrame *frame, UINT msg, WPARAM wParam, LPARAM lParam, 
             return true;
         }
         return false;
+    case WM_ACTIVATE:
+        r->active = LOWORD(wParam) != WA_INACTIVE;
+        InvalidateRect(r->self, nullptr, TRUE);
+        return false;
+    case WM_HELP: {
+        // Help asked on the bar itself is help on its hot item.
+        auto *hi = reinterpret_cast<HELPINFO *>(lParam);
+        int hot = hotItem(r);
+        if (hi && hi->iContextType == HELPINFO_WINDOW && hi->hItemHandle == r->self && hot >= 0 && r->menu) {
+            MENUITEMINFOA mi = {};
+            mi.cbSize = sizeof mi;
+            mi.fMask = MIIM_ID;
+            if (GetMenuItemInfoA(r->menu, static_cast<UINT>(hot), TRUE, &mi)) {
+                hi->iContextType = HELPINFO_MENUITEM;
+                hi->iCtrlId = static_cast<int>(mi.wID);
+                hi->hItemHandle = r->menu;
+            }
+        }
+        return false;
+    }
     case WM_NOTIFY: {
         NMHDR *hdr = reinterpret_cast<NMHDR *>(lParam);
+        if (hdr && hdr->hwndFrom == frame->rebar && hdr->code == static_cast<UINT>(RBN_CHEVRONPUSHED)) {
+            auto *nm = reinterpret_cast<NMREBARCHEVRON *>(lParam);
+            if (nm->wID != static_cast<UINT>(kPxMenuBarId) || r->suspended) return false;
+            RECT at = nm->rc;
+            MapWindowPoints(frame->rebar, nullptr, reinterpret_cast<POINT *>(&at), 2);
+            chevronPopup(r, at, true);
+            return true;
+        }
         if (!hdr || hdr->hwndFrom != r->self) return false;
+        if (hdr->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+            // Item texts are grey while the frame is inactive.
+            auto *cd = reinterpret_cast<NMTBCUSTOMDRAW *>(lParam);
+            if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) *result = CDRF_NOTIFYITEMDRAW;
+            else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && !r->active) cd->clrText = GetSysColor(COLOR_GRAYTEXT);
+            return true;
+        }
         if (hdr->code == static_cast<UINT>(TBN_DROPDOWN)) {
             int item = reinterpret_cast<NMTOOLBARA *>(lParam)->iItem;
             if (r->suspended) {

@@ -17,6 +17,9 @@ HWND px_createMenuBar(PxFrame *frame);
 // The previous menu, or (HMENU)-1 when bar is not a menu bar.
 HMENU px_menuBarSetMenu(HWND bar, HMENU menu);
 void px_menuBarRebuild(HWND bar);
+// Fits the rebar band holding the bar to its buttons (after a change of
+// menu or of the menu font).
+void px_menuBarFitBand(HWND bar);
 // Returns the previous state.
 bool px_menuBarSuspend(HWND bar, bool on);
 bool px_menuBarKeyboardMode(HWND bar);

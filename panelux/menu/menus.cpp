@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app.h"
+#include "dialog.h"
 #include "events.h"
 #include "frame.h"
 #include "labels.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr size_t kMaxPacked = 16u << 20;
 
 uint16_t g_nextCommand;
+const char kMenuPanelName[] = "$MENU$";
 
 // Module-wide, never 0: 0 is what TrackPopupMenu answers for no choice.
 UINT nextCommand() {
@@ -149,6 +151,27 @@ void destroyMenu(PxMenu *menu) {
     delete menu;
 }
 
+PxPanelPtr menuPanel() {
+    PxPanelPtr p(px_allocPanel(0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+    if (!p) return p;
+    p->name = kMenuPanelName;
+    p->options |= kPxPanelIsMenu;
+    return p;
+}
+
+// The help line of a system-menu item, by its command.
+const char *systemMenuHelp(UINT command) {
+    switch (command & 0xFFF0) {
+    case SC_SIZE: return "Changes the size of the window";
+    case SC_MOVE: return "Changes the position of the window";
+    case SC_MINIMIZE: return "Minimizes the window to an icon";
+    case SC_MAXIMIZE: return "Enlarges the window to full size";
+    case SC_CLOSE: return "Closes the window and quits this application";
+    case SC_RESTORE: return "Restores the window to normal size";
+    default: return nullptr;
+    }
+}
+
 void writeResult(WireWriter &w, int code) {
     PxEvent e = px_lastEvent();
     e.code = code;
@@ -157,10 +180,20 @@ void writeResult(WireWriter &w, int code) {
 
 int trackPopup(PxMenu *menu, PxFrame *frame, const PxRequest &req) {
     PxApp *app = px_app();
-    POINT at = {menu->column * app->stepX, (menu->row - 1) * app->stepY};
-    ClientToScreen(frame->client, &at);
-    // The first item comes up selected, as with a keyboard menu.
-    PostMessageA(frame->wnd, WM_KEYDOWN, VK_DOWN, 0);
+    POINT at;
+    if (!px_takePendingClick(&at)) {
+        at = {menu->column * app->stepX, (menu->row - 1) * app->stepY};
+        if (PxDialog *d = px_currentDialog()) {
+            // Grid positions count from the dialog the user works in.
+            POINT origin = {0, 0};
+            MapWindowPoints(d->hwnd, frame->client, &origin, 1);
+            at.x += origin.x;
+            at.y += origin.y;
+        }
+        ClientToScreen(frame->client, &at);
+        // The first item comes up selected, as with a keyboard menu.
+        PostMessageA(frame->wnd, WM_KEYDOWN, VK_DOWN, 0);
+    }
     menu->inMenuMode = true;
     UINT command = static_cast<UINT>(TrackPopupMenuEx(menu->native, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
                                                       at.x, at.y, frame->wnd, nullptr));
@@ -230,6 +263,8 @@ int px_onCreateMenu(const PxRequest &req) {
     menu->column = column;
     menu->row = row;
     menu->topCount = topCount;
+    menu->panel = menuPanel();
+    if (!menu->panel) return zam_replyInt(req, -1);
     bool ok;
     if (descId == 0) {
         ok = unpackBlock(r.here(), r.left(), topCount, total, textBytes, menu->popup || menuLoadingMode() != 0,
@@ -425,6 +460,11 @@ void px_menuCommand(PxFrame *frame, UINT command) {
 
 void px_menuSelect(PxFrame *frame, HMENU menu, UINT item, UINT flags) {
     if (!frame || !frame->status || (flags == 0xFFFF && !menu)) return;
+    if (flags & MF_SYSMENU) {
+        const char *help = (flags & MF_POPUP) ? "Move, size, or close window" : systemMenuHelp(item);
+        px_setStatusPaneText(frame->status, 1, help ? help : "");
+        return;
+    }
     MENUITEMINFOA mi = {};
     mi.cbSize = sizeof mi;
     mi.fMask = MIIM_DATA;
@@ -435,6 +475,11 @@ void px_menuSelect(PxFrame *frame, HMENU menu, UINT item, UINT flags) {
         if (p && menuHolding(p)) rec = p;
     }
     if (rec) px_setStatusPaneText(frame->status, 1, px_oemToAnsi(rec->help.c_str()).c_str());
+}
+
+int32_t px_menuHelpContext(HMENU menu, UINT command) {
+    PxMenuItemRec *item = menu ? dataOfCommand(menu, command) : nullptr;
+    return item && menuHolding(item) ? item->helpContext : 0;
 }
 
 bool px_frameInMenuMode(const PxFrame *frame) {

@@ -11,8 +11,13 @@
 
 #include "dispatch.h"
 #include "menudesc.h"
+#include "panel.h"
 
 struct PxFrame;
+
+// A menu's panel carries this flag so that a menu can stand where a panel
+// stands; its name is "$MENU$".
+constexpr uint32_t kPxPanelIsMenu = 0x1000000;
 
 struct PxMenu {
     int32_t handle = 0, objNum = 0, prevObjNum = -1;
@@ -26,6 +31,7 @@ struct PxMenu {
     PxFrame *frame = nullptr;   // the frame whose menu stack holds it
     PxMenu *below = nullptr;    // the menu shown before it on that frame
     const PxMenuItemRec *lastChosen = nullptr;
+    PxPanelPtr panel;  // "$MENU$"
 };
 
 enum : int { kPxEvMenuCommand = 501 };
@@ -50,6 +56,9 @@ void px_menuInitPopup(HMENU popup);
 void px_menuCommand(PxFrame *frame, UINT command);
 // WM_MENUSELECT of the frame: the item's help line in the status bar.
 void px_menuSelect(PxFrame *frame, HMENU menu, UINT item, UINT flags);
+// F1 on a menu item: the help context of the server item the native
+// command names, 0 when it names none.
+int32_t px_menuHelpContext(HMENU menu, UINT command);
 // Whether the frame's menu is in menu mode.
 bool px_frameInMenuMode(const PxFrame *frame);
 // Frees every menu left in the remote-object table (unload).

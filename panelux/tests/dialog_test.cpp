@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
+#include "wndfind.h"
 
 namespace {
 
@@ -30,6 +32,13 @@ DescField textField(int column, int row, int width, const std::string &value, in
     f.length = static_cast<int16_t>(length);
     f.column = static_cast<int8_t>(column), f.row = static_cast<int8_t>(row), f.width = static_cast<int8_t>(width);
     f.value = textValue(value);
+    return f;
+}
+
+// A field that only shows its text (kind 2).
+DescField shownField(int column, int row, int width, const std::string &value, int length) {
+    DescField f = textField(column, row, width, value, length);
+    f.kind = 2;
     return f;
 }
 
@@ -60,13 +69,6 @@ std::string textOf(HWND w) {
 std::string trimmed(const std::string &s) {
     size_t b = s.find_first_not_of(' ');
     return b == std::string::npos ? std::string() : s.substr(b);
-}
-
-RECT rectIn(HWND child, HWND parent) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
-    return r;
 }
 
 struct Dialogs : ::testing::Test {
@@ -103,9 +105,19 @@ struct Dialogs : ::testing::Test {
         }, reinterpret_cast<LPARAM>(&found));
         return found;
     }
+    // A framed dialog with one text field at (3, 2); its window.
+    HWND openOneField(int32_t handle, const std::string &value) {
+        frame();
+        Desc d;
+        d.owner1 = handle;
+        d.fields = {textField(3, 2, 10, value)};
+        EXPECT_EQ(0, open(d));
+        return dialogWnd(handle);
+    }
     // Request 26 on one field with an empty update record.
-    std::vector<unsigned char> run(int32_t handle, int16_t field, th::Bytes update = th::Bytes().u8(0)) {
-        int n = m.message(26, th::Bytes().i32(handle).i16(-1).i16(field).i16(-1).raw(update));
+    std::vector<unsigned char> run(int32_t handle, int16_t field, th::Bytes update = th::Bytes().u8(0),
+                                   int16_t extra = -1) {
+        int n = m.message(26, th::Bytes().i32(handle).i16(extra).i16(field).i16(-1).raw(update));
         return std::vector<unsigned char>(m.reply(), m.reply() + (n > 0 ? n : 0));
     }
     static void post(HWND w, std::vector<int> chars) {
@@ -117,6 +129,25 @@ struct Dialogs : ::testing::Test {
         H().script.push_back([w, vk] { PostMessageA(w, WM_KEYDOWN, static_cast<WPARAM>(vk), 1); });
     }
 };
+
+// A dialog window by its caption, top-level or inside the frame.
+HWND dialogByCaption(const char *caption) {
+    struct Find {
+        const char *caption;
+        HWND found;
+    } f{caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+        Find *f = reinterpret_cast<Find *>(p);
+        if (HWND d = FindWindowExA(w, nullptr, "pxDialogWnd", f->caption)) f->found = d;
+        char cls[32];
+        GetClassNameA(w, cls, sizeof cls);
+        if (!lstrcmpA(cls, "pxDialogWnd") && textOf(w) == f->caption) f->found = w;
+        if (HWND client = FindWindowExA(w, nullptr, "pxClientWnd", nullptr))
+            if (HWND d = FindWindowExA(client, nullptr, "pxDialogWnd", f->caption)) f->found = d;
+        return !f->found;
+    }, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
 
 int16_t eventCode(const std::vector<unsigned char> &reply) {
     return reply.size() >= 2 ? static_cast<int16_t>(reply[0] | reply[1] << 8) : 0;
@@ -330,8 +361,18 @@ TEST_F(Dialogs, RefusedDescriptionsLeaveNothingAndFramelessDialogsStandAlone) {
     // without any parent is shown outside the list.
     Desc top;
     top.owner1 = 3;
+    top.caption = "Alone";
     top.fields = {textField(2, 2, 5, "x")};
     ASSERT_EQ(0, open(top));
+    // Centred on the work area, with the frame's icons.
+    HWND alone = dialogByCaption("Alone");
+    ASSERT_NE(nullptr, alone);
+    RECT area, r;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(alone, &r);
+    EXPECT_NEAR((area.left + area.right) / 2, (r.left + r.right) / 2, 1);
+    EXPECT_NEAR((area.top + area.bottom) / 2, (r.top + r.bottom) / 2, 1);
+    EXPECT_NE(0, SendMessageA(alone, WM_GETICON, ICON_BIG, 0));
     Desc outside;
     outside.owner1 = 4;
     outside.id = 0xFE00;
@@ -395,6 +436,328 @@ TEST_F(Dialogs, PanelOpenedDuringInputBecomesTheRunningDialogsChild) {
     m.message(29, th::Bytes().i32(51));
     EXPECT_EQ(4, m.message(26, th::Bytes().i32(51).i16(-1).i16(-1).i16(-1).u8(0)));
     EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+}
+
+// Buttons pressed on a field become mouse events at the panel's grid cells
+// (moves stay with the control); the press that ends one input is replayed
+// when input starts in that field, so the caret lands where it was made.
+TEST_F(Dialogs, FieldClicksBecomeEventsAndThePressIsReplayed) {
+    frame();
+    Desc d;
+    d.owner1 = 60;
+    d.left = 4, d.top = 3;
+    d.texts = {{{2, 2}, "Name:"}};
+    d.fields = {textField(8, 2, 15, "abcdefgh")};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(60), edit = GetDlgItem(dlg, 768);
+    RECT t = rectIn(GetDlgItem(dlg, 512), dlg);
+    int stepX = (t.right - t.left) / 5, stepY = t.bottom - t.top;
+    // Three and a half cells into the field, half a row down.
+    LPARAM at = MAKELPARAM(3 * stepX + stepX / 2, stepY / 2);
+    struct Case {
+        UINT msg;
+        int code, buttons;
+    } cases[] = {
+        {WM_MOUSEMOVE, 0, 0},     {WM_LBUTTONDOWN, 513, 1}, {WM_LBUTTONUP, 515, 0}, {WM_LBUTTONDBLCLK, 520, 0},
+        {WM_RBUTTONDOWN, 517, 2}, {WM_RBUTTONUP, 518, 0},   {WM_MBUTTONDOWN, 508, 0}, {WM_MBUTTONUP, 509, 0},
+    };
+    for (const Case &c : cases) {
+        H().added.clear();
+        SendMessageA(edit, c.msg, 0, at);
+        ASSERT_EQ(c.code ? 1u : 0u, H().added.size()) << c.msg;
+        if (!c.code) continue;
+        const PxEvent &e = H().added[0].event;
+        EXPECT_EQ(2, H().added[0].mode) << c.msg;
+        // Panel left + field column + 3, panel top + field row.
+        EXPECT_EQ((std::vector<int>{c.code, 4 + 8 + 3, 3 + 2, c.buttons}), (std::vector<int>{e.code, e.p1, e.p2, e.p4}));
+    }
+    EXPECT_EQ("abcdefgh", textOf(edit));
+
+    // After a click the input puts the caret there; without one it selects
+    // the whole text.
+    DWORD from = 99, to = 99;
+    auto selectionDuringInput = [&] {
+        H().queue.clear();
+        H().script.push_back([&] {
+            SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+            H().queue.push_back(PxEvent{13, 0, 0, 0, 0, 0});
+        });
+        EXPECT_EQ(13, eventCode(run(60, 0)));
+    };
+    SendMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(edit, WM_LBUTTONUP, 0, at);
+    selectionDuringInput();
+    EXPECT_EQ(from, to);
+    EXPECT_TRUE(from > 0 && from < 8) << from;
+    selectionDuringInput();
+    EXPECT_EQ(0u, from);
+    EXPECT_EQ(8u, to);
+}
+
+// Keys an edit field edits itself stay with it instead of becoming events:
+// Insert reaches the typed filter and toggles overwrite.
+TEST_F(Dialogs, EditingKeysStayWithTheFieldAndInsertTogglesOverwrite) {
+    HWND edit = GetDlgItem(openOneField(61, "abc"), 768);
+    ASSERT_NE(nullptr, edit);
+    auto press = [&](int vk) {
+        PostMessageA(edit, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+        H().pump();
+    };
+    auto type = [&](char c) {
+        PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 1);
+        H().pump();
+    };
+    struct Key {
+        int vk, event;
+    } keys[] = {{VK_HOME, 0}, {VK_LEFT, 0}, {VK_DELETE, 0}, {VK_BACK, 0}, {VK_F2, 316}, {VK_UP, 328}};
+    for (const Key &k : keys) {
+        H().added.clear();
+        press(k.vk);
+        EXPECT_EQ(k.event ? 1u : 0u, H().added.size()) << k.vk;
+        EXPECT_EQ(k.event, H().added.empty() ? 0 : H().added[0].event.code) << k.vk;
+    }
+    H().added.clear();
+    SetWindowTextA(edit, "abc");
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    press(VK_INSERT);
+    type('x');
+    EXPECT_EQ("xbc", textOf(edit));
+    press(VK_INSERT);
+    type('y');
+    EXPECT_EQ("xybc", textOf(edit));
+    EXPECT_TRUE(H().added.empty());
+}
+
+// Help asked in a dialog goes to the server as upcall 103 with the current
+// field's context, else the panel's; not while Shift or Ctrl is held.
+TEST_F(Dialogs, HelpReachesTheServerWithTheFieldsOrThePanelsContext) {
+    frame();
+    Desc d;
+    d.owner1 = 62;
+    d.owner2 = 9;
+    d.help = 55;
+    DescField f = textField(3, 2, 10, "x");
+    f.help = 77;
+    DescField g = textField(3, 4, 10, "y");
+    d.fields = {f, g};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(62);
+    auto help = [&](int shiftVk) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        if (shiftVk) state[shiftVk] = 0x80;
+        SetKeyboardState(state);
+        HELPINFO hi = {};
+        hi.cbSize = sizeof hi;
+        hi.iContextType = HELPINFO_WINDOW;
+        hi.hItemHandle = dlg;
+        H().upcalls.clear();
+        SendMessageA(dlg, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
+        if (shiftVk) state[shiftVk] = 0;
+        SetKeyboardState(state);
+        if (H().upcalls.size() != 1 || H().upcalls[0].code != 103 || H().upcalls[0].payload.size() != 4) return -1;
+        EXPECT_EQ("PXTBL#9", H().upcalls[0].table);
+        return WireReader(H().upcalls[0].payload.data(), 4).i32();
+    };
+    struct Case {
+        int16_t field;  // the field a run made current, -1 none
+        int shiftVk, context;
+    } cases[] = {{-1, 0, 55}, {0, 0, 77}, {1, 0, 55}, {0, VK_SHIFT, -1}, {0, VK_CONTROL, -1}};
+    for (const Case &c : cases) {
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+        run(62, c.field);
+        EXPECT_EQ(c.context, help(c.shiftVk)) << c.field << " " << c.shiftVk;
+    }
+}
+
+// Request 26 on the whole dialog with an extra field count runs as usual
+// and never reaches past the fields that exist; 28 and 30 answer nothing.
+TEST_F(Dialogs, WholeDialogRunWithAnExtraFieldCount) {
+    ASSERT_NE(nullptr, openOneField(63, "x"));
+    for (int16_t extra : {-1, 0, 3, 200}) {
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+        std::vector<unsigned char> r = run(63, -1, th::Bytes().u8(0), extra);
+        ASSERT_EQ(9u, r.size()) << extra;
+        EXPECT_EQ(27, eventCode(r)) << extra;
+    }
+    for (int32_t handle : {63, 999}) {
+        EXPECT_EQ(0, m.message(28, th::Bytes().i32(handle).i32(1)));
+        EXPECT_EQ(0, m.message(30, th::Bytes().i32(handle)));
+    }
+    EXPECT_TRUE(IsWindow(dialogWnd(63)));
+}
+
+// A dialog keeps the size its grid gives it, and a dialog opened in a
+// scrolled frame lines up with the ones already there. Its panes make a
+// status bar of its own that requests 62-64 address by the dialog's handle.
+TEST_F(Dialogs, DialogsKeepTheGridWhenResizedOrScrolledAndCarryTheirPanes) {
+    frame();
+    Desc a;
+    a.owner1 = 64;
+    a.caption = "First";
+    a.left = 2, a.top = 3, a.right = 30, a.bottom = 40;
+    a.texts = {{{2, 2}, "Tall"}};
+    a.panes = {{2, 10, 1, 0, "Ready"}, {-1, 5, 1, 0, "R"}};
+    ASSERT_EQ(0, open(a));
+    HWND first = dialogByCaption("First");
+    ASSERT_NE(nullptr, first);
+    RECT before;
+    GetWindowRect(first, &before);
+    SetWindowPos(first, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT after;
+    GetWindowRect(first, &after);
+    EXPECT_EQ(before.right - before.left, after.right - after.left);
+    EXPECT_EQ(before.bottom - before.top, after.bottom - after.top);
+    // Its sizing borders answer as plain border.
+    EXPECT_EQ(HTBORDER, SendMessageA(first, WM_NCHITTEST, 0, MAKELPARAM(before.left + 1, (before.top + before.bottom) / 2)));
+
+    HWND bar = GetDlgItem(first, 0x604);
+    ASSERT_NE(nullptr, bar);
+    auto part = [&](int i) {
+        char buf[128] = {};
+        SendMessageA(bar, SB_GETTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+        return std::string(buf);
+    };
+    EXPECT_EQ("Ready", part(0));
+    m.message(62, th::Bytes().i32(64).i16(2).text("Busy"));
+    EXPECT_EQ("Busy", part(0));
+    m.message(63, th::Bytes().i32(64).i16(1).i16(4).text("New"));
+    EXPECT_EQ("New", part(0));
+    EXPECT_EQ("Busy", part(1));
+    m.message(64, th::Bytes().i32(64).i16(1));
+    EXPECT_EQ("Busy", part(0));
+
+    // Scrolled down, a second dialog on the same rows sits where the first does.
+    HWND client = GetParent(first);
+    RECT unscrolled = rectIn(first, client);
+    for (int request : {SB_LINEDOWN, SB_LINEDOWN, SB_ENDSCROLL}) SendMessageA(client, WM_VSCROLL, request, 0);
+    H().pump();
+    ASSERT_LT(rectIn(first, client).top, unscrolled.top);
+    Desc b = a;
+    b.owner1 = 65;
+    b.caption = "Second";
+    b.panes.clear();
+    b.left = 34, b.right = 50;
+    ASSERT_EQ(0, open(b));
+    HWND second = dialogByCaption("Second");
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(nullptr, GetDlgItem(second, 0x604));
+    RECT r1 = rectIn(first, client), r2 = rectIn(second, client), t = rectIn(GetDlgItem(first, 512), first);
+    EXPECT_EQ(r1.top, r2.top);
+    EXPECT_EQ((34 - 2) * ((t.right - t.left) / 4), r2.left - r1.left);
+    // The dialog at work stays on top: the other one cannot be raised over it.
+    EXPECT_EQ(second, GetWindow(client, GW_CHILD));
+    SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_EQ(second, GetWindow(client, GW_CHILD));
+
+    // Input on a field below the view scrolls it into the view first.
+    m.message(29, th::Bytes().i32(65));
+    Desc c = a;
+    c.owner1 = 67;
+    c.caption = "Deep";
+    c.panes.clear();
+    c.left = 34, c.right = 50;
+    c.fields = {textField(3, 35, 8, "deep")};
+    ASSERT_EQ(0, open(c));
+    HWND deep = GetDlgItem(dialogByCaption("Deep"), 768);
+    ASSERT_NE(nullptr, deep);
+    RECT view;
+    GetClientRect(client, &view);
+    ASSERT_GT(rectIn(deep, client).bottom, view.bottom);
+    RECT during = {};
+    H().script.push_back([&] {
+        during = rectIn(deep, client);
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+    });
+    run(67, 0);
+    EXPECT_GE(during.top, view.top);
+    EXPECT_LE(during.bottom, view.bottom);
+}
+
+// The dialog draws a focus mark around a check box without label while it
+// is the current field, and texts too wide for their field end in an
+// ellipsis while request 32 still reads them whole.
+TEST_F(Dialogs, ScreenshotOfTheFocusMarkAndShortenedTexts) {
+    frame();
+    Desc d;
+    d.owner1 = 78;
+    d.caption = "Marks";
+    d.texts = {{{3, 2}, "[ ]"}, {{3, 5}, "Note:"}};
+    d.fields = {shownField(3, 2, 1, " ", 2), shownField(9, 5, 6, "A rather long remark", 30),
+                shownField(9, 7, 2, "Wide", 30)};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(78), box = GetDlgItem(dlg, 768);
+    ASSERT_EQ("", textOf(box));
+    std::string shown = textOf(GetDlgItem(dlg, 769));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ('\x85', shown.back());
+    EXPECT_LT(shown.size(), 20u);
+    EXPECT_EQ(4 + 21, m.message(32, th::Bytes().i32(78).i16(1)));
+    EXPECT_STREQ("A rather long remark", reinterpret_cast<const char *>(m.reply() + 4));
+    // Two cells wide: never shortened.
+    EXPECT_EQ("Wide", textOf(GetDlgItem(dlg, 770)));
+
+    // Pixels of the mark's focus rectangle in the dialog's own picture of
+    // its client area, drawn on its face colour.
+    auto marked = [&] {
+        RECT c, r = rectIn(box, dlg);
+        GetClientRect(dlg, &c);
+        InflateRect(&r, 2, 2);
+        HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, c.right, c.bottom);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        FillRect(mem, &c, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageA(dlg, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+        int n = 0;
+        for (int x = r.left; x < r.right; ++x) n += GetPixel(mem, x, r.top) != GetSysColor(COLOR_BTNFACE);
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        return n;
+    };
+    EXPECT_EQ(0, marked());
+    int during = 0;
+    H().script.push_back([&] {
+        during = marked();
+        th::saveWindowBitmap(dlg, "dialog_marks.bmp");
+        H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+    });
+    EXPECT_EQ(27, eventCode(run(78, 0)));
+    EXPECT_GT(during, 0);
+}
+
+// Without EDGEDISABLE a field disabled by an update loses its edge and gets
+// it back when enabled again; its client area stays in place.
+TEST_F(Dialogs, DisabledFieldsDropTheirEdgeWithoutEdgeDisable) {
+    // A fresh client that reads a panelux.ini with the setting off.
+    ASSERT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
+    FILE *ini = std::fopen("panelux.ini", "wb");
+    ASSERT_NE(nullptr, ini);
+    std::fputs("EDGEDISABLE=0\n", ini);
+    std::fclose(ini);
+    m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
+    DeleteFileA("panelux.ini");
+    HWND dlg = openOneField(66, "x"), edit = GetDlgItem(dlg, 768);
+    ASSERT_NE(nullptr, edit);
+    auto client = [&] {
+        RECT r;
+        GetClientRect(edit, &r);
+        MapWindowPoints(edit, dlg, reinterpret_cast<POINT *>(&r), 2);
+        return r;
+    };
+    RECT start = client();
+    ASSERT_NE(0, GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    for (uint8_t kind : {0x11, 0x01}) {
+        m.message(27, th::Bytes().i32(66).i16(0).u8(0x01).u8(kind).i16(1));
+        bool enabled = kind == 0x01;
+        EXPECT_EQ(enabled, IsWindowEnabled(edit) != 0);
+        EXPECT_EQ(enabled, (GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) << int(kind);
+        RECT now = client();
+        EXPECT_EQ(start.left, now.left) << int(kind);
+        EXPECT_EQ(start.top, now.top) << int(kind);
+        EXPECT_EQ(start.right, now.right) << int(kind);
+    }
 }
 
 // One picture of a dialog with every field kind, for people to look at.

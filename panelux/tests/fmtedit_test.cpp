@@ -8,12 +8,20 @@
 #include <vector>
 
 #include "child.h"
+#include "dates.h"
+#include "decimal96.h"
 #include "dialog.h"
 #include "fmtedit.h"
 #include "formats.h"
 #include "panel.h"
 
 namespace {
+
+template <class T> std::vector<unsigned char> binValue(const T &v) {
+    std::vector<unsigned char> out(sizeof v);
+    std::memcpy(out.data(), &v, sizeof v);
+    return out;
+}
 
 // Holds modifier keys down for GetKeyState while it lives.
 struct Keys {
@@ -142,6 +150,30 @@ TEST(FmtEdit, KeysEditThePlainModel) {
         EXPECT_EQ(h.selected(), c.selection) << c.name;
         EXPECT_EQ(h.m.caret(), c.caret) << c.name;
         EXPECT_FALSE(h.captured) << c.name;
+    }
+}
+
+// Without a formatter, typed values load as the text of their type.
+TEST(FmtEdit, PlainModelLoadsTypedValues) {
+    const Numeric96 dec = Numeric96_fromText("-12.5");
+    const struct {
+        int32_t type;
+        std::vector<unsigned char> bytes;
+        const char *text;
+    } cases[] = {
+        {13, {200}, "200"},
+        {6, binValue<int64_t>(1234567), "123.46"},
+        {19, binValue<int64_t>(-1234567), "-123.4567"},
+        {9, binValue(bdate{9, 12, 2026}), "2026-12-09"},
+        {10, binValue(btime{7, 5, 4, 23}), "23.04.05.07"},
+        {25, binValue(dec), "-12.5"},
+    };
+    for (const auto &c : cases) {
+        PxFmtEditModel m;
+        std::vector<unsigned char> bytes = c.bytes;
+        PxFmtValue v{c.type, bytes.data(), static_cast<int16_t>(bytes.size())};
+        m.setValue(&v);
+        EXPECT_EQ(c.text, m.text()) << c.type;
     }
 }
 

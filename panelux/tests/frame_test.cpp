@@ -17,6 +17,8 @@
 #include "events.h"
 #include "frame.h"
 #include "host.h"
+#include "hostsinks.h"
+#include "hostwm.h"
 #include "screenshot.h"
 #include "registry.h"
 #include "status.h"
@@ -324,6 +326,77 @@ TEST_F(Frame, ChildrenActivateNewestFirstAndScrollByMoving) {
     MapWindowPoints(frame->client, nullptr, reinterpret_cast<POINT *>(&tall), 2);
     px_scrollIntoView(frame, tall, 0x100);
     EXPECT_EQ(before.y - (100 + client.bottom * 3 - client.bottom), posIn(a, frame->client).y);
+}
+
+// With the host's window manager kept, a child registers its own sink; one
+// that asks for it is bracketed by the manager's notices; a level that
+// becomes current again activates its frame with the manager.
+TEST_F(Frame, ChildWindowsRegisterWithTheManagerAndLevelsActivate) {
+    th::HostWmLog log;
+    th::FakeWindowManager manager(log);
+    th::FakeHostApp app(log, &manager);
+    H().hostApp = static_cast<IPxHostApp *>(&app);
+    px_registerHostSinks();
+    openFrame();
+    ASSERT_EQ(1u, manager.windows.size());
+    auto calls = [&] {
+        std::vector<std::string> v;
+        for (const std::string &c : log.calls)
+            if (c.compare(0, 3, "wm.") == 0 && c != "wm.activate") v.push_back(c);
+        log.calls.clear();
+        return v;
+    };
+    using Calls = std::vector<std::string>;
+    struct Case {
+        bool notify;
+        Calls added, removed;
+    } cases[] = {
+        {false, {"wm.registerWindow"}, {"wm.unregisterWindow"}},
+        {true, {"wm.notify(0)", "wm.registerWindow"}, {"wm.unregisterWindow", "wm.notify(1)"}},
+    };
+    for (const Case &c : cases) {
+        calls();
+        int object = 0;
+        HWND w = childAt(10, 10);
+        ASSERT_NE(nullptr, px_addChildWnd(w, &object, kPxChildPopup, c.notify));
+        EXPECT_EQ(c.added, calls()) << c.notify;
+        EXPECT_EQ(2u, manager.windows.size());
+        EXPECT_TRUE(px_removeChildWnd(&object, kPxChildPopup));
+        EXPECT_EQ(c.removed, calls()) << c.notify;
+        DestroyWindow(w);
+    }
+    PxTopWnd *above = px_newTopWnd();
+    log.calls.clear();
+    px_dropTopWnd(above);
+    EXPECT_EQ(std::vector<std::string>{"wm.activate"}, log.calls);
+    log.calls.clear();
+    px_unregisterHostSinks();
+    EXPECT_EQ((Calls{"wm.unregisterWindow", "wm.registerModuleSink(null)"}), calls());
+    EXPECT_TRUE(manager.windows.empty());
+    EXPECT_EQ(1, manager.refs);
+    H().hostApp = nullptr;
+}
+
+// The active dialog's tooltip stays at its dialog when the frame moves.
+TEST_F(Frame, TheActiveDialogsTipFollowsTheFrame) {
+    openFrame();
+    HWND w = childAt(40, 30);
+    int object = 0;
+    ASSERT_NE(nullptr, px_addChildWnd(w, &object, kPxChildDialog));
+    HWND tip = px_createToolTip(w, "tip", nullptr, 0, false);
+    ASSERT_NE(nullptr, tip);
+    H().pump();
+    RECT before, after, f;
+    GetWindowRect(tip, &before);
+    GetWindowRect(frame->wnd, &f);
+    SetWindowPos(frame->wnd, nullptr, f.left + 30, f.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    H().pump();
+    GetWindowRect(tip, &after);
+    EXPECT_EQ(before.left + 30, after.left);
+    EXPECT_EQ(before.top + 20, after.top);
+    DestroyWindow(tip);
+    px_removeChildWnd(&object, kPxChildDialog);
+    DestroyWindow(w);
 }
 
 TEST_F(Frame, GridCellsOfNestedDialogsBecomeClientPositions) {

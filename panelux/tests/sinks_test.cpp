@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "descbuilder.h"
 #include "hostwm.h"
 #include "module.h"
+#include "msgbox.h"
 
 namespace {
 
@@ -79,6 +83,142 @@ TEST(HostSinks, RegistrationFollowsTheHostAndGivesEveryReferenceBack) {
         m.message(kMsgUnload);
         H().hostApp = nullptr;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The manager's calls; activations (the frame's own, as boxes come and
+// go) only when asked.
+std::vector<std::string> managerCalls(const th::HostWmLog &log, bool activations = true) {
+    std::vector<std::string> v;
+    for (const std::string &c : log.calls)
+        if (c.compare(0, 3, "wm.") == 0 && (activations || c != "wm.activate")) v.push_back(c);
+    return v;
+}
+
+// A formkit frame and a terminal window in it, with the manager kept: the
+// frame's sink is registered while the frame lives and holds one reference
+// of formkit's own; the placeholder passes its commands to the terminal's
+// window; closing the frame asks the manager first.
+TEST(HostSinks, FormkitWindowsRegisterTheirSinksAndCloseThroughTheManager) {
+    H().reset();
+    H().enableExt({18, 26});
+    th::HostWmLog log;
+    th::FakeWindowManager manager(log);
+    th::FakeHostApp app(log, &manager);
+    H().hostApp = static_cast<IPxHostApp *>(&app);
+    th::Module m("formkit.dll");
+    m.start();
+    ASSERT_EQ(14, m.message(1, th::Bytes().i16(0).i16(0).i32(313130)));
+    log.calls.clear();
+    m.message(7, th::Bytes().i16(40).i16(12).text("Sinks"));
+    H().pump();
+    HWND frame = FindWindowA("pxFrameWnd", nullptr);
+    ASSERT_NE(nullptr, frame);
+    Calls calls = managerCalls(log);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ("wm.registerWindow", calls[0]);
+    EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "wm.activate")) << "the frame's activation";
+    ASSERT_EQ(1u, manager.windows.size());
+    EXPECT_EQ(std::vector<ULONG>{2}, manager.refsSeen);
+
+    // The manager brings the frame back to the front through its sink.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    SetForegroundWindow(other);
+    H().pump();
+    ASSERT_EQ(S_OK, manager.windows[0]->Activate());
+    EXPECT_EQ(frame, GetForegroundWindow());
+    BOOL modal = TRUE, shown = FALSE;
+    manager.windows[0]->IsModal(&modal);
+    manager.windows[0]->IsShown(&shown);
+    EXPECT_FALSE(modal);
+    EXPECT_TRUE(shown);
+    DestroyWindow(other);
+
+    // A dialog in the frame has a sink of its own while it is open.
+    Desc d;
+    d.owner1 = 61;
+    d.id = 0;
+    ::Bytes desc = d.encode();
+    log.calls.clear();
+    EXPECT_EQ(4, m.message(23, th::Bytes().raw(desc.b.data(), desc.b.size())));
+    EXPECT_EQ(Calls{"wm.registerWindow"}, managerCalls(log, false));
+    EXPECT_EQ(2u, manager.windows.size());
+    m.message(29, th::Bytes().i32(61));
+    EXPECT_EQ((Calls{"wm.registerWindow", "wm.unregisterWindow"}), managerCalls(log, false));
+    EXPECT_EQ(1u, manager.windows.size());
+
+    // Two terminal windows: only the placeholder in front passes the close
+    // on and may change the stacking order; control 1001 always reaches
+    // its terminal window.
+    th::FakeHostWindow win, second;
+    HWND client = FindWindowExA(frame, nullptr, "pxClientWnd", nullptr);
+    log.calls.clear();
+    manager.sink->AttachHostWindow(&win);
+    HWND holder = FindWindowExA(client, nullptr, "#32770", nullptr);
+    manager.sink->AttachHostWindow(&second);
+    EXPECT_EQ(Calls{}, managerCalls(log)) << "a terminal window has no sink of formkit's";
+    HWND front = nullptr;
+    for (HWND w = FindWindowExA(client, nullptr, "#32770", nullptr); w; w = FindWindowExA(client, w, "#32770", nullptr))
+        if (w != holder) front = w;
+    ASSERT_NE(nullptr, holder);
+    ASSERT_NE(nullptr, front);
+    struct Placeholder {
+        HWND wnd;
+        th::FakeHostWindow *host;
+        bool inFront;
+    } holders[] = {{holder, &win, false}, {front, &second, true}};
+    for (const Placeholder &h : holders) {
+        SendMessageA(h.wnd, WM_COMMAND, 1001, 0);
+        SendMessageA(h.wnd, WM_COMMAND, 1002, 0);
+        SendMessageA(h.wnd, WM_CLOSE, 0, 0);
+        WINDOWPOS pos = {h.wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE};
+        SendMessageA(h.wnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        EXPECT_EQ(1, h.host->activated) << h.inFront;
+        EXPECT_EQ(h.inFront ? 1 : 0, h.host->closed) << h.inFront;
+        EXPECT_EQ(h.inFront ? 0u : static_cast<UINT>(SWP_NOZORDER), pos.flags & SWP_NOZORDER) << h.inFront;
+        EXPECT_TRUE(IsWindow(h.wnd));
+    }
+    EXPECT_FALSE(IsWindowVisible(holder));
+    manager.sink->DetachHostWindow(&second);
+    EXPECT_TRUE(IsWindowVisible(holder)) << "the terminal window behind comes back";
+    manager.sink->DetachHostWindow(&win);
+
+    struct Case {
+        BOOL mayClose;
+        Calls calls;
+        std::vector<int> stops;
+    } cases[] = {
+        {FALSE, {"wm.mayClose"}, {}},
+        {TRUE, {"wm.mayClose", "wm.close"}, {1}},
+    };
+    for (const Case &c : cases) {
+        manager.mayClose = c.mayClose;
+        log.calls.clear();
+        H().stopSessions.clear();
+        {
+            th::MessageBoxCatcher boxes(IDYES);
+            SendMessageA(frame, WM_CLOSE, 0, 0);
+            EXPECT_EQ(1u, boxes.seen.size());
+        }
+        EXPECT_EQ(c.calls, managerCalls(log, false)) << c.mayClose;
+        EXPECT_EQ(c.stops, H().stopSessions) << c.mayClose;
+    }
+
+    log.calls.clear();
+    m.message(8);
+    EXPECT_EQ(Calls{"wm.unregisterWindow"}, managerCalls(log));
+    EXPECT_TRUE(manager.windows.empty());
+    EXPECT_EQ((std::vector<ULONG>{2, 2, 1, 1}), manager.refsSeen) << "formkit's own reference outlives the registration";
+    EXPECT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
+    EXPECT_EQ(1, manager.refs);
+    EXPECT_EQ(1, win.refs);
+    EXPECT_EQ(1, second.refs);
+    m.message(kMsgUnload);
+    H().hostApp = nullptr;
 }
 
 }  // namespace

@@ -185,6 +185,88 @@ TEST_F(Menus, MenuBarFollowsKeysLettersAndTheMouse) {
     }
 }
 
+// F1 on a highlighted item asks the server for help with the item's own
+// context, in a popup and in the menu bar's keyboard mode alike.
+TEST_F(Menus, HelpOnAMenuItemAsksTheServerWithItsContext) {
+    start(1);
+    std::vector<int32_t> contexts;
+    H().respond("PXTBL#7", 103, [&](const th::Upcall &u) {
+        contexts.push_back(WireReader(u.payload.data(), u.payload.size()).i32());
+        return std::optional<th::ByteVec>(th::Bytes().i32(0).vec());
+    });
+    MenuPack popup;
+    popup.add({1, 10, 2, "Open", 0, 255, 0, "", 41}).add({2, 20, 2, "Exit", 0, 255, 0, "", 42});
+    ASSERT_EQ(0, create(popup, 1, 2));
+    {
+        th::MenuDriver driver({{VK_DOWN, VK_F1, VK_ESCAPE}});
+        EXPECT_EQ(0, track().code);
+    }
+    EXPECT_EQ(std::vector<int32_t>{42}, contexts);
+    m.message(18, th::Bytes().i32(kHandle));
+
+    MenuPack top;
+    top.add({1, 10, 0, "File", 1, 255, 0, "", 51}).add({11, 11, 2, "Open"});
+    top.add({2, 20, 0, "Edit", 1, 255, 0, "", 52}).add({21, 21, 2, "Copy"});
+    ASSERT_EQ(0, create(top, 0, 2));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr);
+    SetForegroundWindow(frame);
+    H().pump();
+    contexts.clear();
+    H().queue.clear();
+    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_RIGHT, 0); });
+    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_F1, 0); });
+    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_RETURN, 0); });
+    th::MenuDriver driver({{VK_RETURN}}, bar());
+    EXPECT_EQ(21, track().command);
+    EXPECT_EQ(std::vector<int32_t>{52}, contexts);
+    H().script.clear();
+    H().queue.clear();
+}
+
+// A frame too narrow for its menu bar: moving onto a button that is cut off
+// opens the chevron, which lists exactly the buttons cut off and opens
+// their submenus.
+TEST_F(Menus, TheChevronShowsTheButtonsCutOff) {
+    start(1);
+    MenuPack p;
+    const char *names[] = {"First menu", "Second menu", "Third menu", "Fourth menu", "Fifth menu"};
+    for (int i = 0; i < 5; ++i) {
+        p.add({static_cast<int16_t>(i + 1), 10 * (i + 1), 0, names[i], 1, 255});
+        p.add({static_cast<int16_t>(10 * (i + 1) + 1), 10 * (i + 1) + 1, 2, "Item"});
+    }
+    ASSERT_EQ(0, create(p, 0, 5));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr), b = bar();
+    ASSERT_NE(nullptr, b);
+    SetWindowPos(frame, nullptr, 0, 0, 260, 300, SWP_NOMOVE | SWP_NOZORDER);
+    H().pump();
+    RECT client;
+    GetClientRect(b, &client);
+    std::vector<std::string> hidden;
+    for (int i = 0; i < 5; ++i) {
+        RECT rc;
+        SendMessageA(b, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&rc));
+        if (rc.right > client.right) hidden.push_back(names[i]);
+    }
+    ASSERT_FALSE(hidden.empty());
+    ASSERT_LT(hidden.size(), 5u);
+    SetForegroundWindow(frame);
+    H().pump();
+    H().queue.clear();
+    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_LEFT, 0); });
+    th::MenuDriver driver({{VK_RIGHT}, {VK_RETURN}}, b);
+    Result r = track();
+    H().script.clear();
+    H().queue.clear();
+    ASSERT_EQ(2u, driver.popups.size());
+    std::vector<std::string> listed;
+    for (const th::MenuLine &l : driver.popups[0]) listed.push_back(l.text);
+    EXPECT_EQ(hidden, listed);
+    EXPECT_EQ(501, r.code);
+    size_t first = 0;
+    while (names[first] != hidden[0]) ++first;
+    EXPECT_EQ(static_cast<int>(10 * (first + 1) + 1), r.command);
+}
+
 }  // namespace
 
 namespace {
