@@ -142,6 +142,8 @@ bool px_takeFieldValue(HWND hwnd, PxFieldCtl *ctl, bool check);
 // A clipboard key typed into a field control (kind 0x300) or another
 // control kind; 1 when a row matched and the key was used.
 int px_translateClipKey(HWND hwnd, int controlKind, int vk, int shift);
+// The edit message of a clipboard key for a control kind; 0 when none.
+UINT px_clipKeyMessage(int controlKind, int vk, int shift);
 // The same for a key message the key dispatch is about to turn into an
 // event: true when the key was a clipboard key of a field control.
 bool px_fieldClipKey(HWND hwnd, int vk, int shift);

@@ -341,9 +341,12 @@ int px_onPopupFieldTip(const PxRequest &req) {
     std::string extra = r.left() ? std::string(r.text()) : std::string();
     std::string title = r.left() ? std::string(r.text()) : std::string();
     if (!r.ok()) return zam_replyInt(req, -1);
+    DialogLink *link = linkOf(handle);
     // An index outside the panel leaves the current field as it is.
-    if (PxField *f = fieldAt(linkOf(handle), index)) linkOf(handle)->panel->currentField = f;
-    // The balloon needs a current field of the current dialog; without one
-    // the text is shown as a message popup.
-    return zam_replyInt(req, px_popupMessageFor(number, text.c_str(), kind, value, extra.c_str(), title.c_str()));
+    if (PxField *f = fieldAt(link, index)) link->panel->currentField = f;
+    int before = px_curObjNum();
+    px_setCurObjNum(number);
+    int result = px_popupFieldTip(link ? link->panel : nullptr, text.c_str(), kind, value, extra.c_str(), title.c_str());
+    px_setCurObjNum(before);
+    return zam_replyInt(req, result);
 }

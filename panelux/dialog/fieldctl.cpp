@@ -126,6 +126,59 @@ bool clipboardMessage(PxFieldCtl &c, UINT msg, LRESULT *result) {
     return false;
 }
 
+bool isRunningBar(const PxFieldCtl &c) { return c.kind == 7 && (c.options & kPxEditForm); }
+constexpr UINT_PTR kRunningBarTimer = 256;
+
+// One channel moved from its caption value towards white by steps of its
+// distance to white spread over the bar's cells.
+BYTE towardsWhite(BYTE channel, int steps, int cells) {
+    return static_cast<BYTE>(channel + (255 - channel) * steps / cells);
+}
+
+// A band of the caption colour runs over the bar: while the phase is in
+// the first half its cell is the caption colour and the others fade to
+// white with distance; in the second half the band is white and the others
+// darken back towards the caption colour.
+void paintRunningBar(const PxFieldCtl &c, HWND wnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    if (!dc) return;
+    RECT rc;
+    GetClientRect(wnd, &rc);
+    COLORREF caption = GetSysColor(COLOR_ACTIVECAPTION);
+    int cells = c.width > 0 ? c.width : 1;
+    int stepX = app().stepX > 0 ? app().stepX : 1;
+    if (GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE) {
+        FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        int span = rc.right - rc.left > 0 ? rc.right - rc.left : 1;
+        RECT block = rc;
+        block.left = rc.left + c.phase % span;
+        block.right = block.left + cells;
+        HBRUSH b = CreateSolidBrush(caption);
+        FillRect(dc, &block, b);
+        DeleteObject(b);
+        EndPaint(wnd, &ps);
+        return;
+    }
+    int p = c.phase % (2 * cells);
+    bool darkening = p >= cells;
+    int band = darkening ? p - cells : p;
+    for (int k = 0; k * stepX < rc.right || k < cells; ++k) {
+        int dist = k > band ? k - band : band - k;
+        if (dist > cells) dist = cells;
+        int toWhite = darkening ? cells - dist : dist;
+        COLORREF colour = RGB(towardsWhite(GetRValue(caption), toWhite, cells),
+                              towardsWhite(GetGValue(caption), toWhite, cells),
+                              towardsWhite(GetBValue(caption), toWhite, cells));
+        RECT cell = {rc.left + k * stepX, rc.top, rc.left + (k + 1) * stepX, rc.bottom};
+        HBRUSH b = CreateSolidBrush(colour);
+        FillRect(dc, &cell, b);
+        DeleteObject(b);
+        if (cell.right >= rc.right) break;
+    }
+    EndPaint(wnd, &ps);
+}
+
 DWORD edgeStyle(const PxFieldCtl &c);
 
 bool isMark(const PxFieldCtl &c) { return c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)); }
@@ -225,6 +278,26 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (px_fmtEditFilterMsg(c->fmtEdit, msg, wParam, lParam)) return 0;
+        }
+        if (isRunningBar(*c)) {
+            switch (msg) {
+            case WM_TIMER:
+                if (wParam != kRunningBarTimer) break;
+                ++c->phase;
+                InvalidateRect(wnd, nullptr, FALSE);
+                return 0;
+            case WM_PAINT:
+                paintRunningBar(*c, wnd);
+                return 0;
+            case WM_ERASEBKGND:
+                return 1;
+            case WM_SETCURSOR:
+                SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+                return TRUE;
+            case WM_NCDESTROY:
+                KillTimer(wnd, kRunningBarTimer);
+                break;
+            }
         }
         switch (msg) {
         case WM_CHAR:
@@ -425,6 +498,7 @@ bool createField(PxDialog *d, size_t index) {
         SetWindowLongPtrA(c.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc)));
     if (isInputKind(c.kind) && !px_fieldFormatter(c.field)) c.filter = px_makeFieldFilter(c.field, c.oemFont);
     if (!c.enabled) EnableWindow(c.hwnd, FALSE);
+    if (isRunningBar(c)) SetTimer(c.hwnd, kRunningBarTimer, 100, nullptr);
     return true;
 }
 
@@ -704,13 +778,17 @@ bool px_copyText(HWND hwnd, const char *text, size_t length, bool oem) {
     return ok;
 }
 
-int px_translateClipKey(HWND hwnd, int controlKind, int vk, int shift) {
-    for (const ClipKey &k : kClipKeys) {
-        if (k.controlKind != controlKind || k.shift != shift || k.vk != vk) continue;
-        SendMessageA(hwnd, k.message, 0, 0);
-        return 1;
-    }
+UINT px_clipKeyMessage(int controlKind, int vk, int shift) {
+    for (const ClipKey &k : kClipKeys)
+        if (k.controlKind == controlKind && k.shift == shift && k.vk == vk) return k.message;
     return 0;
+}
+
+int px_translateClipKey(HWND hwnd, int controlKind, int vk, int shift) {
+    UINT message = px_clipKeyMessage(controlKind, vk, shift);
+    if (!message) return 0;
+    SendMessageA(hwnd, message, 0, 0);
+    return 1;
 }
 
 bool px_fieldClipKey(HWND hwnd, int vk, int shift) {

@@ -7,6 +7,7 @@
 
 #include "app.h"
 #include "errbox.h"
+#include "hostsinks.h"
 #include "module.h"
 #include "popup.h"
 #include "upcalls.h"
@@ -58,6 +59,8 @@ void askToClose() {
     std::string text = px_ansi(L"Вы действительно хотите закрыть приложение?");
     std::string caption = px_ansi(L"Принудительное завершение");
     if (px_messageBox(text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    if (!px_hostMayClose()) return;
+    px_hostClose();
     PxApp *app = px_app();
     if (app && app->appObj) app->appObj->fn->stopSession(app->appObj, 1);
 }
@@ -112,8 +115,10 @@ HWND px_createLockDlg(int32_t value, PxLockCallback callback, int32_t callbackVa
     d->value = value;
     d->callback = callback;
     d->callbackValue = callbackValue;
-    // No host window manager is offered to this module: the dialog has no owner.
-    HWND wnd = CreateDialogParamA(px_module().instance, MAKEINTRESOURCEA(kLockDlgResource), nullptr, lockDlgProc,
+    // Owned by the host's main window when the host names one that exists.
+    HWND owner = px_hostMainWindow();
+    if (owner && !IsWindow(owner)) owner = nullptr;
+    HWND wnd = CreateDialogParamA(px_module().instance, MAKEINTRESOURCEA(kLockDlgResource), owner, lockDlgProc,
                                   reinterpret_cast<LPARAM>(d));
     if (!wnd) {
         delete d;

@@ -9,9 +9,12 @@
 #include <memory>
 
 #include "app.h"
+#include "dialog.h"
+#include "errbox.h"
 #include "events.h"
 #include "frame.h"
 #include "registry.h"
+#include "tabs.h"
 #include "upcalls.h"
 #include "wire.h"
 #include "wndutil.h"
@@ -21,7 +24,7 @@ const char kPxPopupClass[] = "pxPopupWnd";
 
 namespace {
 
-enum : int { kButtonId = 1024, kTextId = 1280 };
+enum : int { kButtonId = 1024, kTextId = 1280, kChildPopupId = 1792 };
 
 struct PxPopup {
     std::string text;
@@ -34,12 +37,14 @@ struct PxPopup {
     int32_t helpContext = 0;
     bool escape = false;
     HWND hwnd = nullptr;
-    HWND owner = nullptr;
+    HWND owners[2] = {};
     HFONT font = nullptr;
-    bool waitBox = false;  // its button is the user's break
+    bool listed = false;  // a child popup in the top window's child list
+    // The field tip: the balloon over the current field of a dialog.
+    PxDialog *tipDialog = nullptr;
+    HWND balloon = nullptr;
+    POINT anchor = {};
 };
-
-PxPopup *g_waitBox = nullptr;
 
 PxPopup *g_waiting = nullptr;  // the popup whose wait is running
 
@@ -57,17 +62,23 @@ void moveButton(PxPopup *p, int by) {
 
 void queue(int code) { px_postEvent(code, 0, 0, px_keyEventMode()); }
 
-// The letter after '&' in a caption, upper-cased; 0 when none.
-int hotKey(const std::string &caption) {
+int upperChar(int ch) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(
+        CharUpperA(reinterpret_cast<char *>(static_cast<uintptr_t>(static_cast<unsigned char>(ch))))));
+}
+
+// The letter after '&' in a caption as the button shows it (the typed
+// character is in the Windows code page), upper-cased; 0 when none.
+int hotKey(const std::string &captionOem) {
+    PxApp *app = px_app();
+    std::string caption = app && app->oemFont[kPxTextFont] ? captionOem : px_oemToAnsi(captionOem.c_str());
     size_t at = caption.find('&');
     if (at == std::string::npos || at + 1 >= caption.size()) return 0;
-    return static_cast<int>(reinterpret_cast<uintptr_t>(
-        CharUpperA(reinterpret_cast<char *>(static_cast<uintptr_t>(static_cast<unsigned char>(caption[at + 1]))))));
+    return upperChar(caption[at + 1]);
 }
 
 bool onChar(PxPopup *p, int ch) {
-    int up = static_cast<int>(reinterpret_cast<uintptr_t>(
-        CharUpperA(reinterpret_cast<char *>(static_cast<uintptr_t>(static_cast<unsigned char>(ch))))));
+    int up = upperChar(ch);
     for (size_t i = 0; i < p->buttons.size(); ++i) {
         if (hotKey(p->buttons[i]) == up) {
             p->current = static_cast<int>(i);
@@ -77,6 +88,27 @@ bool onChar(PxPopup *p, int ch) {
     }
     return false;
 }
+
+const char kDashes[] = "---------------------------";
+
+// Ctrl+C over a popup: its title, text and buttons in dashed blocks.
+void px_copyPopup(HWND hwnd, const PxPopup *p) {
+    if (p->title.empty() && p->text.empty() && p->buttons.empty()) return;
+    std::string out = std::string(kDashes) + "\r\n";
+    if (!p->title.empty()) out += px_oemToAnsi(p->title.c_str()) + "\r\n" + kDashes + "\r\n";
+    if (!p->text.empty()) {
+        for (const std::string &line : px_popupLines(p->text)) out += px_oemToAnsi(line.c_str()) + "\r\n";
+        out += std::string(kDashes) + "\r\n";
+    }
+    if (!p->buttons.empty()) {
+        std::string row;
+        for (const std::string &b : p->buttons) row += (row.empty() ? "" : "   ") + px_oemToAnsi(b.c_str());
+        out += row + "\r\n" + kDashes + "\r\n";
+    }
+    px_copyText(hwnd, out.data(), out.size(), false);
+}
+
+bool ownsZOrder(const PxPopup *p) { return p->modal || px_isActiveChild(p, kPxChildPopup); }
 
 LRESULT CALLBACK popupWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
@@ -93,10 +125,6 @@ LRESULT CALLBACK popupWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_COMMAND: {
             int id = LOWORD(wParam);
-            if (p && p->waitBox && id == kButtonId && HIWORD(wParam) == BN_CLICKED) {
-                px_userBreak();
-                return 0;
-            }
             int count = p ? static_cast<int>(p->buttons.size()) : 0;
             if (!p || id < kButtonId || id >= kButtonId + count) break;
             if (HIWORD(wParam) == BN_CLICKED) {
@@ -110,12 +138,19 @@ LRESULT CALLBACK popupWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_CHAR:
             if (p) onChar(p, static_cast<int>(wParam));
             return 0;
+        case WM_COPY:
+            if (p) px_copyPopup(wnd, p);
+            return 0;
         case WM_CLOSE:
             if (p && p->escape) queue(27);
             return 0;
         case WM_HELP:
             if (p) px_loopServices().help(p->helpContext);
             return TRUE;
+        case WM_WINDOWPOSCHANGING:
+            // A child popup behind the active child stays where it is.
+            if (p && !ownsZOrder(p)) reinterpret_cast<WINDOWPOS *>(lParam)->flags |= SWP_NOZORDER;
+            break;
         }
     } catch (...) {
     }
@@ -132,44 +167,70 @@ bool registerPopupClass() {
     return px_regWndClass(&wc) == 0;
 }
 
-std::vector<std::string> linesOf(const std::string &text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= text.size() && !text.empty()) {
-        size_t nl = text.find('\n', start);
-        std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        out.push_back(line);
-        if (nl == std::string::npos) break;
-        start = nl + 1;
+struct Shape {
+    DWORD style = 0, exStyle = 0;
+    HWND parent = nullptr;
+    int id = 0;
+};
+
+// A modal popup is a top-level window over the current frame (or the
+// active child window); the others sit in the frame's client window.
+Shape shapeOf(PxPopup *p) {
+    Shape s;
+    PxTopWnd *top = px_firstTopWnd();
+    HWND client = top && top->frame ? top->frame->client : nullptr;
+    if (!client) p->modal = true;
+    if (p->modal) {
+        s.style = WS_POPUP | WS_CAPTION;
+        s.parent = px_curFrameWnd();
+        if (!s.parent) s.parent = px_curChildWnd();
+        if (s.parent) s.exStyle = WS_EX_DLGMODALFRAME;
+        else s.style |= WS_MINIMIZEBOX;
+        p->owners[0] = s.parent;
+    } else {
+        s.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION;
+        s.exStyle = WS_EX_DLGMODALFRAME;
+        s.parent = client;
+        s.id = kChildPopupId;
+        p->owners[0] = top->frame->wnd;
+        p->owners[1] = client;
     }
-    return out;
+    if (p->escape) s.style |= WS_SYSMENU;
+    return s;
 }
 
-bool createPopup(PxPopup *p) {
+// A non-modal popup brings its frame forward unless another program has
+// the foreground.
+void bringOwnerForward(const PxPopup *p) {
+    HWND fg = GetForegroundWindow();
+    DWORD pid = 0;
+    if (fg) GetWindowThreadProcessId(fg, &pid);
+    if ((!fg || pid == GetCurrentProcessId()) && p->owners[0]) BringWindowToTop(p->owners[0]);
+}
+
+bool px_createPopup(PxPopup *p) {
     PxApp *app = px_app();
     if (!app || !registerPopupClass()) return false;
     int stepX = std::max(app->stepX, 1), stepY = std::max(app->stepY, 2);
     int a = 2 * stepX, h = stepY / 2;
-    std::vector<std::string> lines = linesOf(p->text);
+    std::vector<std::string> lines = px_popupLines(p->text);
     size_t longest = 0;
     for (const std::string &l : lines) longest = std::max(longest, l.size());
     int textW = static_cast<int>(longest) * stepX, textH = static_cast<int>(lines.size()) * app->textLineH;
     int count = static_cast<int>(p->buttons.size());
     int buttonW = (p->width + 1) * stepX, buttonH = stepY + stepY / 2;
     int rowW = count ? count * buttonW + (count - 1) * a : 0, rowH = count ? buttonH : 0;
-    RECT client = {0, 0, std::max(textW, rowW) + 2 * a, textH + rowH + (textH && rowH ? h : 0) + 2 * h};
+    int clientW = std::max(textW, rowW) + 2 * a, clientH = textH + rowH + (textH && rowH ? h : 0) + 2 * h;
 
-    DWORD style = WS_POPUP | WS_CAPTION, exStyle = 0;
-    p->owner = px_curFrameWnd();
-    if (p->modal) exStyle = WS_EX_DLGMODALFRAME;
-    if (!p->owner) style |= WS_MINIMIZEBOX;
-    if (p->escape) style |= WS_SYSMENU;
-    AdjustWindowRectEx(&client, style, FALSE, exStyle);
+    Shape s = shapeOf(p);
+    SIZE ws = px_clientToWindowSize(clientW, clientH, s.style, s.exStyle);
     std::string title = px_oemToAnsi(p->title.c_str());
-    p->hwnd = CreateWindowExA(exStyle, kPxPopupClass, title.c_str(), style, 0, 0, client.right - client.left,
-                              client.bottom - client.top, p->owner, nullptr, app->instance, p);
-    if (!p->hwnd) return false;
+    p->hwnd = CreateWindowExA(s.exStyle, kPxPopupClass, title.c_str(), s.style, 0, 0, ws.cx, ws.cy, s.parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.id)), app->instance, p);
+    if (!p->hwnd) {
+        px_sysErrorBox(GetLastError(), "px_createPopup: CreateWindowEx() failed!");
+        return false;
+    }
     p->font = px_createFont(&app->fonts[kPxTextFont]);
     RECT cr;
     GetClientRect(p->hwnd, &cr);
@@ -189,41 +250,62 @@ bool createPopup(PxPopup *p) {
                                  app->instance, nullptr);
         if (b && p->font) SendMessageA(b, WM_SETFONT, reinterpret_cast<WPARAM>(p->font), 0);
     }
-    px_centerOver(p->hwnd, p->owner);
+    px_centerOver(p->hwnd, nullptr);
+    if (!p->modal) p->listed = px_addChildWnd(p->hwnd, p, kPxChildPopup) != nullptr;
     ShowWindow(p->hwnd, SW_SHOW);
     if (p->modal) SetForegroundWindow(p->hwnd);
+    else bringOwnerForward(p);
     UpdateWindow(p->hwnd);
     ReleaseCapture();
     return true;
 }
 
 void destroyPopup(PxPopup *p) {
+    if (p->balloon) DestroyWindow(p->balloon);
+    p->balloon = nullptr;
     if (p->hwnd) {
         SetWindowLongPtrA(p->hwnd, GWLP_USERDATA, 0);
         DestroyWindow(p->hwnd);
+        p->hwnd = nullptr;
     }
+    // Gone from the list after its window, so that the next child takes the focus.
+    if (p->listed) px_removeChildWnd(p, kPxChildPopup);
+    p->listed = false;
     if (p->font) DeleteObject(p->font);
+    p->font = nullptr;
 }
 
-// Reads events until Escape (when allowed), Enter (with buttons) or 775.
+bool ends(const PxPopup *p, int code) {
+    if (code == kPxEvMenuCancelled || (code == 27 && p->escape)) return true;
+    return code == 13 && !p->buttons.empty() && !p->tipDialog;
+}
+
+// Reads events until the popup's ending event; a modal popup keeps its
+// owners disabled meanwhile.
 int waitPopup(PxPopup *p) {
-    SetFocus(p->hwnd);
+    HWND focus = p->tipDialog ? p->tipDialog->hwnd : p->hwnd;
+    SetFocus(focus);
     std::vector<HWND> disabled;
-    if (p->modal && p->owner && IsWindowEnabled(p->owner)) {
-        EnableWindow(p->owner, FALSE);
-        disabled.push_back(p->owner);
-    }
+    if (p->modal)
+        for (HWND o : p->owners)
+            if (o && IsWindowEnabled(o)) {
+                EnableWindow(o, FALSE);
+                disabled.push_back(o);
+            }
     px_flushTypeAhead();
+    // A press pending before the popup is not the popup's to replay.
+    int click = px_pendingClick();
+    px_setPendingClick(0);
     PxPopup *outer = g_waiting;
     g_waiting = p;
     const PxLoopServices &svc = px_loopServices();
     PxEvent ev = {};
     for (;;) {
         if (!svc.wait(&ev)) continue;
-        if ((ev.code == 27 && p->escape) || (ev.code == 13 && !p->buttons.empty()) || ev.code == kPxEvMenuCancelled)
-            break;
+        if (ends(p, ev.code)) break;
     }
     g_waiting = outer;
+    px_setPendingClick(click);
     for (HWND w : disabled) EnableWindow(w, TRUE);
     return ev.code;
 }
@@ -243,20 +325,131 @@ void cancelTopMode() {
     if (top && IsWindowEnabled(top)) PostMessageA(top, WM_CANCELMODE, 0, 0);
 }
 
+void fillMessage(PxPopup *p, const char *text, int kind, int32_t helpContext, const char *extra, const char *title) {
+    p->kind = kind >= 100 ? kind - 100 : kind;
+    p->text = text ? text : "";
+    p->extra = extra ? extra : "";
+    p->title = title && *title ? title : defaultTitle(p->kind);
+    p->helpContext = helpContext;
+    p->escape = true;
+}
+
+// The dialog input runs in, or else the one the user sees: the active
+// dialog of the top window.
+PxDialog *shownDialog() {
+    if (PxDialog *running = px_currentDialog()) return running;
+    PxTopWnd *top = px_firstTopWnd();
+    if (!top) return nullptr;
+    if (const void *panel = px_activeChildObj(top, kPxChildDialog))
+        return px_dialogOfPanel(static_cast<const PxPanel *>(panel));
+    return static_cast<PxDialog *>(top->dialog);
+}
+
+PxFieldCtl *currentFieldCtl(PxDialog *d) {
+    const PxField *cur = d->panel ? d->panel->currentField : nullptr;
+    if (!cur) return nullptr;
+    long index = cur - d->panel->fields;
+    if (index < 0 || index >= static_cast<long>(d->fields.size())) return nullptr;
+    PxFieldCtl *c = &d->fields[static_cast<size_t>(index)];
+    return c->hwnd && IsWindowVisible(c->hwnd) ? c : nullptr;
+}
+
+// The balloon points at the centre of the field.
+void placeBalloon(PxPopup *p, HWND field) {
+    RECT r;
+    GetWindowRect(field, &r);
+    p->anchor = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SendMessageA(p->balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(p->anchor.x, p->anchor.y));
+}
+
+bool showBalloon(PxPopup *p, HWND field) {
+    std::string text;
+    for (char ch : p->text) text += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    p->balloon = px_createToolTip(field, text.c_str(), p->title.c_str(), p->kind >= 1 && p->kind <= 3 ? p->kind : 1,
+                                  true);
+    if (!p->balloon) return false;
+    SendMessageA(p->balloon, TTM_SETMAXTIPWIDTH, 0, 400);
+    placeBalloon(p, field);
+    return true;
+}
+
+// While the tip is open its dialog keeps the focus where it is, answers
+// help with the tip's context and takes the balloon along when it moves.
+LRESULT CALLBACK tipDialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    PxPopup *p = reinterpret_cast<PxPopup *>(data);
+    try {
+        switch (msg) {
+        case WM_SETFOCUS: return 0;
+        case WM_HELP:
+            px_loopServices().help(p->helpContext);
+            return TRUE;
+        case WM_MOVE:
+        case WM_SIZE:
+            if (p->balloon)
+                if (PxFieldCtl *c = currentFieldCtl(p->tipDialog)) placeBalloon(p, c->hwnd);
+            break;
+        }
+    } catch (...) {
+    }
+    return DefSubclassProc(wnd, msg, wParam, lParam);
+}
+
+enum : UINT_PTR { kTipSubclass = 2 };
+
+// A key over a field tip that is no popup key closes the tip; the key goes
+// on to the dialog.
+void closeTip(PxPopup *p, const MSG &msg) {
+    DestroyWindow(p->balloon);
+    p->balloon = nullptr;
+    if (p->escape) queue(27);
+    else if (!p->buttons.empty()) queue(13);
+    if (p->tipDialog->hwnd) PostMessageA(p->tipDialog->hwnd, msg.message, msg.wParam, msg.lParam);
+}
+
 }  // namespace
+
+std::vector<std::string> px_popupLines(const std::string &text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= text.size() && !text.empty()) {
+        size_t nl = text.find('\n', start);
+        std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+        if (nl == std::string::npos) break;
+        start = nl + 1;
+    }
+    return out;
+}
 
 int px_popupMessage(const char *text, int kind, int32_t helpContext, const char *extra, const char *title) {
     cancelTopMode();
     PxPopup p;
     p.modal = !px_curFrameWnd() || kind >= 100;
-    p.kind = kind >= 100 ? kind - 100 : kind;
-    p.text = text ? text : "";
-    p.extra = extra ? extra : "";
-    p.title = title && *title ? title : defaultTitle(p.kind);
-    p.helpContext = helpContext;
-    p.escape = true;
+    fillMessage(&p, text, kind, helpContext, extra, title);
     int result = -1;
-    if (createPopup(&p)) result = waitPopup(&p);
+    if (px_createPopup(&p)) result = waitPopup(&p);
+    destroyPopup(&p);
+    return result;
+}
+
+int px_popupFieldTip(PxPanel *panel, const char *text, int kind, int32_t helpContext, const char *extra,
+                     const char *title) {
+    PxDialog *d = px_dialogOfPanel(panel);
+    PxDialog *shown = shownDialog();
+    PxFieldCtl *field = d ? currentFieldCtl(d) : nullptr;
+    if (!field || !shown || (d != shown && d->parent != shown))
+        return px_popupMessage(text, kind, helpContext, extra, title);
+    PxPopup p;
+    fillMessage(&p, text, kind, helpContext, extra, title);
+    p.tipDialog = d;
+    int result = -1;
+    if (showBalloon(&p, field->hwnd)) {
+        HWND dlg = d->hwnd;
+        bool followed = SetWindowSubclass(dlg, tipDialogProc, kTipSubclass, reinterpret_cast<DWORD_PTR>(&p)) != FALSE;
+        result = waitPopup(&p);
+        if (followed && IsWindow(dlg)) RemoveWindowSubclass(dlg, tipDialogProc, kTipSubclass);
+    }
     destroyPopup(&p);
     return result;
 }
@@ -284,7 +477,7 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
     // A default outside the buttons starts on the first one.
     p.current = d >= 0 && d < count ? d : 0;
     int result = count ? defaultButton : 27;
-    if (createPopup(&p)) {
+    if (px_createPopup(&p)) {
         int ended = waitPopup(&p);
         result = ended == 13 && count ? p.current : ended;
     }
@@ -294,44 +487,75 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
 
 bool px_popupPreTranslate(const MSG &msg, int shift) {
     PxPopup *p = g_waiting;
-    if (!p || !p->hwnd || (msg.hwnd != p->hwnd && !IsChild(p->hwnd, msg.hwnd))) return false;
-    if (msg.message == WM_CHAR) return onChar(p, static_cast<int>(msg.wParam));
-    if (msg.message != WM_KEYDOWN) return false;
+    if (!p) return false;
+    HWND w = msg.hwnd;
+    bool tip = p->tipDialog != nullptr;
+    if (tip) {
+        HWND dlg = p->tipDialog->hwnd;
+        if (!p->balloon || !dlg || (w != p->balloon && w != dlg && !IsChild(dlg, w))) return false;
+    } else if (!p->hwnd || (w != p->hwnd && !IsChild(p->hwnd, w))) {
+        return false;
+    }
+    if (msg.message == WM_CHAR) return tip || onChar(p, static_cast<int>(msg.wParam));
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     int vk = static_cast<int>(msg.wParam);
     if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) return false;
+    if (px_clipKeyMessage(tip ? 0x1005 : 0x700, vk, shift) == WM_COPY) {
+        px_copyPopup(tip ? p->balloon : p->hwnd, p);
+        return true;
+    }
     bool plain = shift == 0;
     bool buttons = !p->buttons.empty();
     switch (vk) {
     case VK_TAB:
-        if (!buttons) return true;
+        if (!buttons || (shift != 0 && shift != kPxShiftShift)) break;
         moveButton(p, shift == kPxShiftShift ? -1 : 1);
         return true;
     case VK_RETURN:
     case VK_SPACE:
-        if (plain && buttons) queue(13);
+        if (!plain || !buttons) break;
+        queue(13);
         return true;
     case VK_ESCAPE:
-        if (plain) queue(27);
+        if (!plain) break;
+        queue(27);
         return true;
     case VK_LEFT:
-        moveButton(p, -1);
-        return true;
     case VK_RIGHT:
-        moveButton(p, 1);
+        if (!buttons) break;
+        moveButton(p, vk == VK_LEFT ? -1 : 1);
         return true;
     case VK_F1:
-        return plain;
+        // Nothing below the popup sees the key, so the help is asked here.
+        if (!plain) break;
+        px_loopServices().help(p->helpContext);
+        return true;
     }
-    return false;
+    if (!tip) return false;
+    closeTip(p, msg);
+    return true;
 }
 
 void px_centerOver(HWND wnd, HWND owner) {
-    RECT area, r, over;
+    RECT r, over;
+    GetWindowRect(wnd, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (GetWindowLongA(wnd, GWL_STYLE) & WS_CHILD) {
+        // Centred in the owner's client area, in the parent's co-ordinates.
+        HWND parent = GetParent(wnd);
+        if (!owner) owner = parent;
+        if (!owner || !parent) return;
+        GetClientRect(owner, &over);
+        MapWindowPoints(owner, parent, reinterpret_cast<POINT *>(&over), 2);
+        int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
+        SetWindowPos(wnd, nullptr, std::max(x, 0), std::max(y, 0), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    if (!owner) owner = GetWindow(wnd, GW_OWNER);
+    RECT area;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     over = area;
     if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &over);
-    GetWindowRect(wnd, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
     int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
     x = std::max(static_cast<int>(area.left), std::min(x, static_cast<int>(area.right) - w));
     y = std::max(static_cast<int>(area.top), std::min(y, static_cast<int>(area.bottom) - h));
@@ -352,7 +576,7 @@ namespace {
 // Words wrapped to lines of at most width characters, at most max lines.
 std::vector<std::string> wrap(const std::string &text, size_t width, size_t max) {
     std::vector<std::string> out;
-    for (const std::string &para : linesOf(text)) {
+    for (const std::string &para : px_popupLines(text)) {
         std::string line;
         size_t i = 0;
         while (i < para.size() && out.size() < max) {
@@ -373,64 +597,84 @@ std::vector<std::string> wrap(const std::string &text, size_t width, size_t max)
     return out;
 }
 
-HWND cellChild(PxPopup *p, const char *cls, const char *text, DWORD style, int column, int row, int width, int id) {
-    PxApp *app = px_app();
-    HWND w = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, column * app->stepX, row * app->stepY,
-                             width * app->stepX, app->stepY, p->hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             app->instance, nullptr);
-    if (w && p->font) SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(p->font), 0);
-    return w;
+enum : int { kWaitBoxPanelId = 515, kWaitBarField = 0, kWaitButtonField = 1 };
+
+PxPanel *g_waitBox = nullptr;
+
+// The cancel button keeps the standard button procedure; its press reaches
+// the box's dialog window, which turns it into the user's break.
+LRESULT CALLBACK waitBoxProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_COMMAND && LOWORD(wParam) == kPxFieldIdBase + kWaitButtonField && HIWORD(wParam) == BN_CLICKED) {
+        try {
+            px_userBreak();
+        } catch (...) {
+        }
+        return 0;
+    }
+    return DefSubclassProc(wnd, msg, wParam, lParam);
+}
+
+PxPanel *buildWaitPanel(const std::vector<std::string> &lines, int32_t flags) {
+    size_t longest = 20;
+    for (const std::string &l : lines) longest = std::max(longest, l.size());
+    int w = static_cast<int>(longest) + 6, h = static_cast<int>(lines.size()) + 7;
+    int cols = 80, rows = 25;
+    PxTopWnd *top = px_firstTopWnd();
+    if (top && top->frame && top->frame->columns > 0 && top->frame->rows > 0)
+        cols = top->frame->columns, rows = top->frame->rows;
+    int left = std::max(0, (cols - w) / 2), topRow = std::max(0, (rows - h - 1) / 2);
+    PxPanelPtr panel(px_allocPanel(kWaitBoxPanelId, 2, static_cast<int>(lines.size()), static_cast<int16_t>(left),
+                                   static_cast<int16_t>(topRow), static_cast<int16_t>(left + w - 1),
+                                   static_cast<int16_t>(topRow + h - 1), 0, 0, 0));
+    if (!panel) return nullptr;
+    panel->options = kPxPanelNoSysMenu;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!px_appendText(panel.get(), 0, lines[i].c_str(), 3, static_cast<int16_t>(i + 2))) return nullptr;
+    if (!px_appendField(panel.get(), 7, 0, PXV_STRING, 1, static_cast<int16_t>((w - 20) / 2),
+                        static_cast<int16_t>(h - 5), 20, 1, kPxEditForm))
+        return nullptr;
+    uint8_t buttonKind = 3 | ((flags & 1) ? kPxKindSkip : 0);
+    PxField *button = px_appendField(panel.get(), buttonKind, 0, PXV_STRING, 10, static_cast<int16_t>((w - 10) / 2),
+                                     static_cast<int16_t>(h - 3), 10, 1, 0);
+    static const std::string cancel = px_ansiToOem(px_ansi(L"Отменить").c_str());
+    if (!button || !px_fieldStoreText(button, cancel.c_str(), cancel.size())) return nullptr;
+    return panel.release();
 }
 
 }  // namespace
 
 void px_showWaitBox(const char *text, int32_t flags) {
-    PxApp *app = px_app();
-    if (g_waitBox || !app || !registerPopupClass()) return;
-    std::string shown = text && *text ? text : "\x86\xa4\xa8\xe2\xa5...";  // "Ждите..." in 866
-    std::vector<std::string> lines = wrap(shown, 40, 10);
-    size_t longest = 20;
-    for (const std::string &l : lines) longest = std::max(longest, l.size());
-    int w = static_cast<int>(longest) + 6, h = static_cast<int>(lines.size()) + 7;
-    int cols = 80, rows = 25;
-    HWND owner = px_curFrameWnd();
-    PxTopWnd *top = px_curTopWnd();
-    if (top && top->frame) cols = top->frame->columns, rows = top->frame->rows;
-    std::unique_ptr<PxPopup> p(new PxPopup);
-    p->waitBox = true;
-    p->owner = owner;
-    RECT r = {0, 0, w * app->stepX, h * app->stepY};
-    DWORD style = WS_POPUP | WS_BORDER;
-    AdjustWindowRectEx(&r, style, FALSE, 0);
-    p->hwnd = CreateWindowExA(0, kPxPopupClass, "", style, 0, 0, r.right - r.left, r.bottom - r.top, owner, nullptr,
-                              app->instance, p.get());
-    if (!p->hwnd) return;
-    p->font = px_createFont(&app->fonts[kPxTextFont]);
-    for (size_t i = 0; i < lines.size(); ++i)
-        cellChild(p.get(), "Static", px_oemToAnsi(lines[i].c_str()).c_str(), SS_NOPREFIX, 3, static_cast<int>(i) + 2,
-                  w - 6, kTextId + static_cast<int>(i));
-    cellChild(p.get(), PROGRESS_CLASSA, "", PBS_MARQUEE, (w - 20) / 2, h - 5, 20, kTextId + 100);
-    SendDlgItemMessageA(p->hwnd, kTextId + 100, PBM_SETMARQUEE, TRUE, 0);
-    std::string cancel = px_ansi(L"Отменить");
-    HWND b = cellChild(p.get(), "Button", cancel.c_str(), BS_PUSHBUTTON, (w - 10) / 2, h - 3, 10, kButtonId);
-    if (b && (flags & 1)) EnableWindow(b, FALSE);
-    // Centred in the top window's grid.
-    POINT at = {std::max(0, (cols - w) / 2) * app->stepX, std::max(0, (rows - h - 1) / 2) * app->stepY};
-    HWND client = top && top->frame && top->frame->client ? top->frame->client : owner;
-    if (client) ClientToScreen(client, &at);
-    SetWindowPos(p->hwnd, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    UpdateWindow(p->hwnd);
-    g_waitBox = p.release();
+    if (g_waitBox || !px_app()) return;
+    static const std::string waitText = px_ansiToOem(px_ansi(L"Ждите...").c_str());
+    std::vector<std::string> lines = wrap(text && *text ? text : waitText, 40, 10);
+    PxPanelPtr panel(buildWaitPanel(lines, flags));
+    if (!panel || px_openDialog(panel.get()) != 0) return;
+    PxDialog *d = px_dialogOfPanel(panel.get());
+    PxFieldCtl &button = d->fields[kWaitButtonField];
+    if (button.hwnd && button.oldProc) {
+        SetWindowLongPtrA(button.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(button.oldProc));
+        RemovePropA(button.hwnd, "pxField");
+        button.oldProc = nullptr;
+    }
+    if (!SetWindowSubclass(d->hwnd, waitBoxProc, 1, 0)) {
+        px_closeDialog(panel.get());
+        return;
+    }
+    g_waitBox = panel.release();
 }
 
 void px_closeWaitBox() {
-    if (!g_waitBox) return;
-    destroyPopup(g_waitBox);
-    delete g_waitBox;
+    PxPanel *panel = g_waitBox;
+    if (!panel) return;
     g_waitBox = nullptr;
+    px_closeDialog(panel);
+    px_freePanel(panel);
 }
 
-HWND px_waitBoxWindow() { return g_waitBox ? g_waitBox->hwnd : nullptr; }
+HWND px_waitBoxWindow() {
+    PxDialog *d = px_dialogOfPanel(g_waitBox);
+    return d ? d->hwnd : nullptr;
+}
 
 int px_onShowWaitBox(const PxRequest &req) {
     WireReader r = req.reader();

@@ -323,6 +323,13 @@ void px_hostGiveBackMainWindow(PxFrame *frame) {
     if (host) host->SetMainWindow(frame->prevHostMain);
 }
 
+HWND px_hostMainWindow() {
+    IPxHostApp *host = hostApp(kMainWindowVersion);
+    HWND wnd = nullptr;
+    if (!host || FAILED(host->MainWindow(&wnd))) return nullptr;
+    return wnd;
+}
+
 void px_hostRegisterWindow(void **slot, bool frame, bool notify) {
     if (!g_reg.manager || !slot || *slot) return;
     WindowSink *sink = new (std::nothrow) WindowSink(frame);

@@ -35,3 +35,5 @@ void px_hostActivateChild(PxChildWnd *child);
 // The frame's close: asks the manager (yes without one) and tells it.
 bool px_hostMayClose();
 void px_hostClose();
+// The host's main window with a host newer than version 2; null otherwise.
+HWND px_hostMainWindow();

@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "hostwm.h"
 #include "module.h"
+#include "msgbox.h"
 #include "wire.h"
 
 namespace {
@@ -140,6 +143,62 @@ TEST_F(LockDialog, ASecondRequestReplacesTheFirstOnlyAfterItsCallbackReturns) {
     SendMessageA(GetDlgItem(second, 1002), BM_CLICK, 0, 0);
     EXPECT_TRUE(firstAliveInside);
     EXPECT_FALSE(IsWindow(second));
+}
+
+// The owner is the host's main window (the frame, once request 7 made it
+// so) only with a host newer than version 2; the close command asks the
+// host window manager, when there is one, first.
+TEST(LockDialogHost, OwnedByTheHostsMainWindowAndClosingAsksTheManager) {
+    struct Case {
+        const char *what;
+        LONG host;  // 0: no host application
+        bool ownedByFrame;
+    } cases[] = {
+        {"no host", 0, false},
+        {"host too old", 2, false},
+        {"host main window", 5, true},
+    };
+    for (const Case &c : cases) {
+        H().reset();
+        H().enableExt({18, 26});
+        th::HostWmLog log;
+        th::FakeWindowManager manager(log);
+        th::FakeHostApp app(log, &manager);
+        app.version = c.host;
+        H().hostApp = c.host ? static_cast<IPxHostApp *>(&app) : nullptr;
+        th::Module m("formkit.dll");
+        m.start();
+        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
+        m.message(7, th::Bytes().i16(60).i16(20).text("Frame"));
+        H().pump();
+        m.message(67, th::Bytes().i32(1).i32(2));
+        std::vector<HWND> dlgs = lockDialogs();
+        ASSERT_EQ(1u, dlgs.size()) << c.what;
+        HWND owner = GetWindow(dlgs[0], GW_OWNER);
+        EXPECT_EQ(c.ownedByFrame ? FindWindowA("pxFrameWnd", nullptr) : nullptr, owner) << c.what;
+
+        {
+            th::MessageBoxCatcher no(IDNO);
+            SendMessageA(dlgs[0], WM_COMMAND, 1003, 0);
+            // The dialog itself counts too when it is activated again.
+            ASSERT_FALSE(no.seen.empty()) << c.what;
+            EXPECT_EQ(L"\u0412\u044b \u0434\u0435\u0439\u0441\u0442\u0432\u0438\u0442\u0435\u043b\u044c\u043d\u043e "
+                      L"\u0445\u043e\u0442\u0438\u0442\u0435 \u0437\u0430\u043a\u0440\u044b\u0442\u044c "
+                      L"\u043f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435?",
+                      no.seen[0].text);
+        }
+        EXPECT_TRUE(H().stopSessions.empty()) << c.what;
+        {
+            th::MessageBoxCatcher yes(IDYES);
+            SendMessageA(dlgs[0], WM_COMMAND, 1003, 0);
+        }
+        EXPECT_EQ(std::vector<int>{1}, H().stopSessions) << c.what;
+        bool told = std::find(log.calls.begin(), log.calls.end(), "wm.close") != log.calls.end();
+        EXPECT_EQ(c.host > 4, told) << c.what;
+        m.message(kMsgUnload);
+        H().hostApp = nullptr;
+        EXPECT_TRUE(lockDialogs().empty());
+    }
 }
 
 }  // namespace
