@@ -47,10 +47,6 @@ void px_postEvent3(int code, int shift, int p1, int p2, int p3, int mode);
 void px_postMouseEvent(int code, int shift, int column, int row, int value, int mode);
 // The same at a pixel position of wnd's client area.
 void px_postMouseEventAt(HWND wnd, int code, POINT client, int value, int mode);
-// The packed screen position of the last mouse press, until the next event;
-// taking it clears it.
-void px_setPendingClick(POINT screen);
-bool px_takePendingClick(POINT *screen);
 void px_postScrollEvent(int code, int request, int position, int mode);
 // WM_HSCROLL or WM_VSCROLL of a window's bar (SB_HORZ, SB_VERT, or SB_CTL
 // with the bar control as wnd): event 503 or 504 with the request; a thumb
@@ -58,10 +54,13 @@ void px_postScrollEvent(int code, int request, int position, int mode);
 // the position.
 void px_scrollBarEvent(HWND wnd, int bar, bool vertical, WPARAM wParam, bool track);
 int px_buttonBits();
-// The screen position (packed x, y) of the last press on a field that the
-// field replays once its input starts; 0 = none. Every event clears it.
+// The screen position (packed x, y) of the last mouse press on a field or
+// the menu bar: a field replays it once its input starts, a popup menu opens
+// there; 0 = none. Every event clears it, and taking it too.
 void px_setPendingClick(int packed);
 int px_pendingClick();
+void px_setPendingClick(POINT screen);
+bool px_takePendingClick(POINT *screen);
 
 // The next event: 775 at once while a system modal loop runs (the loop is
 // cancelled), else the terminal's getEvent. False when nothing was read.
