@@ -38,7 +38,11 @@ public:
     HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Notify(LONG what) override { return note(what ? "wm.notify(1)" : "wm.notify(0)"); }
-    HRESULT STDMETHODCALLTYPE ActivateWindow(IUnknown *) override { return note("wm.activate"); }
+    std::vector<IUnknown *> activated;  // the sinks it was told of, in order
+    HRESULT STDMETHODCALLTYPE ActivateWindow(IUnknown *s) override {
+        activated.push_back(s);
+        return note("wm.activate");
+    }
     HRESULT STDMETHODCALLTYPE RegisterModuleSink(IPxModuleSink *s) override;
     HRESULT STDMETHODCALLTYPE MayClose(BOOL *yes) override;
     HRESULT STDMETHODCALLTYPE Close() override { return note("wm.close"); }

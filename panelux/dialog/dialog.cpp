@@ -11,6 +11,7 @@
 #include "errbox.h"
 #include "events.h"
 #include "frame.h"
+#include "hostsinks.h"
 #include "list.h"
 #include "popup.h"
 #include "registry.h"
@@ -141,16 +142,17 @@ LRESULT onHelp(PxDialog *d, const HELPINFO *info) {
 bool makeStatusBar(HWND wnd, PxDialog *d) {
     RingList *notes = d->panel->runtime ? d->panel->runtime->notes : nullptr;
     if ((d->flags & kPxDlgOutside) || !notes || !ring_first(notes)) return true;
+    // Panes the panel keeps hidden stay off the bar.
     std::vector<PxPaneSpec> panes;
     for (void *n = ring_first(notes); n; n = ring_next(notes, n)) {
         const PxPanelNote *note = static_cast<const PxPanelNote *>(n);
-        panes.push_back(PxPaneSpec{static_cast<int16_t>(note->id), static_cast<int16_t>(note->width)});
+        if (note->shown) panes.push_back(PxPaneSpec{static_cast<int16_t>(note->id), static_cast<int16_t>(note->width)});
     }
     d->statusBar = px_createStatusBar(wnd, true, resizable(d), panes.data(), static_cast<int>(panes.size()));
     if (!d->statusBar) return false;
     for (void *n = ring_first(notes); n; n = ring_next(notes, n)) {
         const PxPanelNote *note = static_cast<const PxPanelNote *>(n);
-        if (note->text) px_setStatusPane(d->statusBar, note->id, note->text, nullptr, 2);
+        if (note->shown && note->text) px_setStatusPane(d->statusBar, note->id, note->text, nullptr, 2);
     }
     return true;
 }
@@ -179,6 +181,14 @@ LRESULT onClose(PxDialog *d) {
     PxTopWnd *top = px_firstTopWnd();
     if (top && top->active && top->active->object == d->panel) px_postEvent(27, 0, 1, px_keyEventMode());
     return 0;
+}
+
+// The host's window manager hears which level is in front: the level the
+// dialog (or the dialog it sits in) belongs to, else the current one.
+void tellHostActive(const PxDialog *d) {
+    while (d->parent) d = d->parent;
+    PxTopWnd *level = d->topEntry ? px_topWndByObject(d) : px_findTopWndOf(d->panel, kPxChildDialog);
+    px_hostLevelActivated(level ? level : px_firstTopWnd());
 }
 
 LRESULT onColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
@@ -229,6 +239,12 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_HELP:
             if (d) return onHelp(d, reinterpret_cast<const HELPINFO *>(lParam));
+            break;
+        case WM_ACTIVATE:
+            if (d && LOWORD(wParam) != WA_INACTIVE) tellHostActive(d);
+            break;
+        case WM_NCACTIVATE:
+            if (d && wParam) tellHostActive(d);
             break;
         case WM_PAINT: return onPaint(wnd, d);
         case WM_PRINTCLIENT:
@@ -541,6 +557,16 @@ int openDialog(PxPanel *panel, const DialogPart &part) {
         px_sysErrorBox(GetLastError(), "px_createDialog: CreateWindowEx() failed!");
         return -1;
     }
+    // The status bar goes below the grid rather than over its last row;
+    // an editor filling the frame already has its whole client area.
+    if (d->statusBar && !(d->editor && !(d->flags & (kPxDlgChild | kPxDlgTopLevel)))) {
+        RECT bar, outer;
+        GetWindowRect(d->statusBar, &bar);
+        GetWindowRect(wnd, &outer);
+        d->cy += bar.bottom - bar.top;
+        SetWindowPos(wnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + (bar.bottom - bar.top),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     d->hwnd = wnd;
     d->owner = pl.parent;
     makeFonts(d.get());
@@ -690,17 +716,25 @@ int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
     if (d->list) return px_editListCell(ev, d);
-    // The field the user is to edit is brought into the frame's view.
-    PxTopWnd *top = px_firstTopWnd();
-    const PxField *cur = panel->currentField;
-    long index = cur ? cur - panel->fields : -1;
-    if (top && top->frame && index >= 0 && index < static_cast<long>(d->fields.size()))
-        if (HWND control = d->fields[static_cast<size_t>(index)].hwnd) {
-            RECT r;
-            GetWindowRect(control, &r);
-            px_scrollIntoView(top->frame, r, 0);
-        }
+    px_showInputPlace(d);
     return px_editCurrentField(ev, d);
+}
+
+void px_showInputPlace(PxDialog *dialog) {
+    PxTopWnd *top = px_firstTopWnd();
+    if (!dialog || !top || !top->frame) return;
+    HWND place = nullptr;
+    if (dialog->list) {
+        place = dialog->list->edit;
+    } else if (const PxField *cur = dialog->panel->currentField) {
+        long index = cur - dialog->panel->fields;
+        if (index >= 0 && index < static_cast<long>(dialog->fields.size()))
+            place = dialog->fields[static_cast<size_t>(index)].hwnd;
+    }
+    if (!place || !IsWindow(place)) return;
+    RECT r;
+    GetWindowRect(place, &r);
+    px_scrollIntoView(top->frame, r, 0);
 }
 
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position) {

@@ -126,6 +126,9 @@ void px_setDialogTexts(PxPanel *panel);
 bool px_getFieldText(PxPanel *panel, int index, std::string *out);
 int px_waitDialog(PxEvent *ev, PxPanel *panel);
 int px_editField(PxEvent *ev, PxPanel *panel);
+// Brings the place input runs on (the current field's control, or the edit
+// over a list's current cell) into the frame's view.
+void px_showInputPlace(PxDialog *dialog);
 void px_setScrollInfo(PxPanel *panel, int bar, int minimum, int maximum, int page, int position);
 // The panel's dialog record, or the panel itself when it has no window.
 void *px_panelWindow(PxPanel *panel);

@@ -263,6 +263,8 @@ int px_onModuleOptions(const PxRequest &req) {
     date_setYearPivot(pivot);
     date_setYearEndDays(yearEndDays);
     if (PxApp *a = px_app()) a->overwrite = overwrite ? 1 : 0;
+    // The editor's flag follows, as request 50 would set it.
+    px_setEditorOverwrite(overwrite);
     size_t n = text.size() < sizeof mask - 1 ? text.size() : sizeof mask - 1;
     std::memcpy(mask, text.data(), n);
     mask[n] = '\0';

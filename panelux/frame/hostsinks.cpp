@@ -358,13 +358,19 @@ void px_hostLevelCurrent(PxTopWnd *level) {
     if (current) g_reg.manager->ActivateWindow(static_cast<IPxWindowSink *>(current));
 }
 
-void px_hostFrameActivated(PxFrame *frame) {
-    PxTopWnd *level = frame ? px_topWndByObject(frame) : nullptr;
-    if (!g_reg.manager || !level) return;
+void px_hostFrameActivated(PxFrame *frame) { px_hostLevelActivated(frame ? px_topWndByObject(frame) : nullptr); }
+
+void px_hostLevelActivated(PxTopWnd *level) {
+    // A manager that activates the window it is told of comes back here.
+    static bool busy = false;
+    if (!g_reg.manager || !level || busy) return;
     if (level->active && level->active->attached) return;
     void *current = level->active ? level->active->hostObject : nullptr;
-    if (!current) current = frame->hostObject;
-    if (current) g_reg.manager->ActivateWindow(static_cast<IPxWindowSink *>(current));
+    if (!current && level->frame) current = level->frame->hostObject;
+    if (!current) return;
+    busy = true;
+    g_reg.manager->ActivateWindow(static_cast<IPxWindowSink *>(current));
+    busy = false;
 }
 
 void px_hostActivateChild(PxChildWnd *child) {

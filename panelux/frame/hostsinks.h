@@ -30,6 +30,9 @@ void px_hostLevelCurrent(PxTopWnd *level);
 // The frame was activated: the manager is told which of its windows is in
 // front (the active child's, else the frame's), unless a terminal window is.
 void px_hostFrameActivated(PxFrame *frame);
+// The same for a level whose dialog was activated (a frameless level has
+// only its dialogs).
+void px_hostLevelActivated(PxTopWnd *level);
 // The child that became active again: its host object is called to the front.
 void px_hostActivateChild(PxChildWnd *child);
 // The frame's close: asks the manager (yes without one) and tells it.

@@ -352,6 +352,9 @@ bool px_keyDispatch(const MSG &msg, int shift) {
         userBreak();
         return true;
     }
+    // A key for a field or list scrolled out of sight brings it back first.
+    if (t == Target::Field || GetDlgCtrlID(msg.hwnd) == kPxListWndId)
+        px_showInputPlace(static_cast<PxDialog *>(entry->runningDlg));
     if (t == Target::Dialog && !entry->runningDlg && !entry->eventMode && !px_frameInMenuMode(entry->frame)) {
         px_typeAheadPut(msg, shift);
         return true;

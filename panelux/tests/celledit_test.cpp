@@ -161,15 +161,18 @@ TEST_F(Cells, EditorOverwriteShowsWhileItHasTheFocus) {
     ASSERT_NE(nullptr, ed);
     SetFocus(GetParent(ed));
     m.message(28, th::Bytes().i32(62).i32(1));
+    // Request 31's overwrite byte sets the editor's flag as 50 does.
     const struct {
-        int flag, focus;
+        int request, flag, focus;
         const char *shown;
-    } steps[] = {{1, 1, "OVR"}, {1, 0, "INS"}, {1, 1, "OVR"}, {0, 1, "INS"}};
+    } steps[] = {{50, 1, 1, "OVR"}, {50, 1, 0, "INS"}, {50, 1, 1, "OVR"}, {50, 0, 1, "INS"}, {31, 1, 1, "OVR"},
+                 {31, 0, 1, "INS"}};
     for (const auto &s : steps) {
-        m.message(50, th::Bytes().i16(static_cast<int16_t>(s.flag)));
+        if (s.request == 50) m.message(50, th::Bytes().i16(static_cast<int16_t>(s.flag)));
+        else m.message(31, th::Bytes().i16(10).u8(1).u8(static_cast<uint8_t>(s.flag)).i16(0).i16(0).text(""));
         m.message(28, th::Bytes().i32(62).i32(s.focus));
         idle();
-        EXPECT_EQ(s.shown, statusText(4)) << s.flag << " " << s.focus;
+        EXPECT_EQ(s.shown, statusText(4)) << s.request << " " << s.flag << " " << s.focus;
     }
     m.message(29, th::Bytes().i32(62));
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "descbuilder.h"
+#include "hostwm.h"
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
@@ -73,9 +74,11 @@ std::string trimmed(const std::string &s) {
 
 struct Dialogs : ::testing::Test {
     th::Module m{"formkit.dll"};
+    IPxHostApp *hostApp = nullptr;  // the terminal's host application, when it has one
     void SetUp() override {
         H().reset();
         H().enableExt({18, 26});
+        H().hostApp = hostApp;
         m.start();
         m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
     }
@@ -664,14 +667,24 @@ TEST_F(Dialogs, DialogsKeepTheGridWhenResizedOrScrolledAndCarryTheirPanes) {
     RECT view;
     GetClientRect(client, &view);
     ASSERT_GT(rectIn(deep, client).bottom, view.bottom);
-    RECT during = {};
+    // Scrolled away during the input, a key for the field brings it back.
+    RECT during = {}, away = {}, back = {};
     H().script.push_back([&] {
         during = rectIn(deep, client);
+        for (int request : {SB_ENDSCROLL, SB_TOP, SB_ENDSCROLL}) SendMessageA(client, WM_VSCROLL, request, 0);
+        away = rectIn(deep, client);
+        PostMessageA(deep, WM_KEYDOWN, VK_HOME, 1);
+    });
+    H().script.push_back([&] {
+        back = rectIn(deep, client);
         H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
     });
     run(67, 0);
-    EXPECT_GE(during.top, view.top);
-    EXPECT_LE(during.bottom, view.bottom);
+    for (const RECT &r : {during, back}) {
+        EXPECT_GE(r.top, view.top);
+        EXPECT_LE(r.bottom, view.bottom);
+    }
+    EXPECT_GT(away.bottom, view.bottom);
 }
 
 // The dialog draws a focus mark around a check box without label while it
@@ -819,6 +832,80 @@ TEST_F(Dialogs, ScreenshotOfADialogWithEveryFieldKind) {
     RedrawWindow(GetAncestor(dlg, GA_ROOT), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     H().pump();
     EXPECT_GT(th::saveWindowBitmap(dlg, "dialog_screenshot.bmp").size(), 4u);
+}
+
+// A dialog's status bar sits below its grid, bordered or not, and shows
+// only the panes the panel marks as shown.
+TEST_F(Dialogs, StatusBarGoesBelowTheGridWithItsShownPanes) {
+    frame();
+    struct Case {
+        uint16_t id;
+        int8_t lastRow;  // the grid's last row inside the border
+        int8_t secondShown;
+        int parts;  // panes shown and the filler
+    } cases[] = {{0x0102, 6, 1, 3}, {0xFF02, 7, 0, 2}};
+    int32_t handle = 80;
+    for (const Case &c : cases) {
+        Desc d;
+        d.owner1 = handle;
+        d.id = c.id;
+        d.left = 2, d.top = 1, d.right = 30, d.bottom = 8;
+        d.texts = {{{2, c.lastRow}, "Last"}};
+        d.panes = {{2, 10, 1, 0, "Ready"}, {3, 6, c.secondShown, 0, "Aux"}};
+        ASSERT_EQ(0, open(d));
+        HWND dlg = dialogWnd(handle), bar = GetDlgItem(dlg, 0x604);
+        ASSERT_NE(nullptr, bar) << c.id;
+        RECT text = rectIn(GetDlgItem(dlg, 512), dlg), b = rectIn(bar, dlg), client;
+        GetClientRect(dlg, &client);
+        EXPECT_EQ(text.bottom, b.top) << c.id;
+        EXPECT_EQ(client.bottom, b.bottom) << c.id;
+        EXPECT_EQ(c.parts, SendMessageA(bar, SB_GETPARTS, 0, 0)) << c.id;
+        m.message(29, th::Bytes().i32(handle++));
+    }
+}
+
+// With the host's window manager kept, an activated dialog tells it which
+// of formkit's windows is in front: the dialog's own sink, in a frame or
+// on its own level.
+struct DialogsWithManager : Dialogs {
+    th::HostWmLog log;
+    th::FakeWindowManager manager{log};
+    th::FakeHostApp host{log, &manager};
+    DialogsWithManager() { hostApp = static_cast<IPxHostApp *>(&host); }
+    void TearDown() override {
+        Dialogs::TearDown();
+        H().hostApp = nullptr;
+    }
+};
+
+TEST_F(DialogsWithManager, ActivatedDialogsTellTheManager) {
+    struct Case {
+        bool framed;
+        UINT msg;
+        WPARAM wParam;
+        bool told;
+    } cases[] = {
+        {true, WM_NCACTIVATE, TRUE, true},  {true, WM_NCACTIVATE, FALSE, false},
+        {false, WM_ACTIVATE, WA_ACTIVE, true}, {false, WM_ACTIVATE, WA_INACTIVE, false},
+    };
+    int32_t handle = 90;
+    for (const Case &c : cases) {
+        if (c.framed) frame();
+        Desc d;
+        d.owner1 = handle;
+        d.caption = "Told";
+        ASSERT_EQ(0, open(d));
+        HWND dlg = dialogByCaption("Told");
+        ASSERT_NE(nullptr, dlg);
+        ASSERT_FALSE(manager.windows.empty());
+        IUnknown *own = manager.windows.back();
+        manager.activated.clear();
+        SendMessageA(dlg, c.msg, c.wParam, 0);
+        EXPECT_EQ(c.told ? std::vector<IUnknown *>{own} : std::vector<IUnknown *>{}, manager.activated)
+            << c.framed << " " << c.msg << " " << c.wParam;
+        m.message(29, th::Bytes().i32(handle++));
+        if (c.framed) m.message(8);
+    }
 }
 
 }  // namespace
