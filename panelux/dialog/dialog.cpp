@@ -134,6 +134,7 @@ LRESULT onHelp(PxDialog *d, const HELPINFO *info) {
     if (GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0) return TRUE;
     const PxField *f = d->panel->currentField;
     int32_t context = f && f->helpContext ? f->helpContext : d->panel->helpContext;
+    if (d->tip.balloon) context = d->tip.helpContext;
     px_loopServices().help(context);
     return TRUE;
 }
@@ -165,6 +166,8 @@ void onSize(PxDialog *d, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT onSetFocus(PxDialog *d) {
+    // An open field tip keeps the focus where it is.
+    if (d->tip.balloon) return 0;
     if (d->editor && d->editor->active && d->editor->wnd) SetFocus(d->editor->wnd);
     else if (d->inputWnd && IsWindow(d->inputWnd)) SetFocus(d->inputWnd);
     else if ((d->flags & kPxDlgChild) && d->parent && d->parent->hwnd) SetFocus(d->parent->hwnd);
@@ -219,6 +222,10 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_SIZE:
             if (d) onSize(d, wParam, lParam);
+            if (d) px_placeFieldTip(d);
+            break;
+        case WM_MOVE:
+            if (d) px_placeFieldTip(d);
             break;
         case WM_NCHITTEST:
             if (d) return onHitTest(wnd, d, wParam, lParam);

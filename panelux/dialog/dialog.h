@@ -102,6 +102,12 @@ struct PxDialog {
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
     PxScrollList *list = nullptr;  // a list dialog's list, owned once open
+    // The field tip open over the dialog (request 14): its balloon and the
+    // help id F1 answers with meanwhile.
+    struct {
+        HWND balloon = nullptr;
+        int32_t helpContext = 0;
+    } tip;
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"

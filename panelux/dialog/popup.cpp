@@ -43,7 +43,6 @@ struct PxPopup {
     // The field tip: the balloon over the current field of a dialog.
     PxDialog *tipDialog = nullptr;
     HWND balloon = nullptr;
-    POINT anchor = {};
 };
 
 PxPopup *g_waiting = nullptr;  // the popup whose wait is running
@@ -355,11 +354,10 @@ PxFieldCtl *currentFieldCtl(PxDialog *d) {
 }
 
 // The balloon points at the centre of the field.
-void placeBalloon(PxPopup *p, HWND field) {
+void placeBalloon(HWND balloon, HWND field) {
     RECT r;
     GetWindowRect(field, &r);
-    p->anchor = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    SendMessageA(p->balloon, TTM_TRACKPOSITION, 0, MAKELPARAM(p->anchor.x, p->anchor.y));
+    SendMessageA(balloon, TTM_TRACKPOSITION, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
 }
 
 bool showBalloon(PxPopup *p, HWND field) {
@@ -369,38 +367,16 @@ bool showBalloon(PxPopup *p, HWND field) {
                                   true);
     if (!p->balloon) return false;
     SendMessageA(p->balloon, TTM_SETMAXTIPWIDTH, 0, 400);
-    placeBalloon(p, field);
+    placeBalloon(p->balloon, field);
     return true;
 }
-
-// While the tip is open its dialog keeps the focus where it is, answers
-// help with the tip's context and takes the balloon along when it moves.
-LRESULT CALLBACK tipDialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    PxPopup *p = reinterpret_cast<PxPopup *>(data);
-    try {
-        switch (msg) {
-        case WM_SETFOCUS: return 0;
-        case WM_HELP:
-            px_loopServices().help(p->helpContext);
-            return TRUE;
-        case WM_MOVE:
-        case WM_SIZE:
-            if (p->balloon)
-                if (PxFieldCtl *c = currentFieldCtl(p->tipDialog)) placeBalloon(p, c->hwnd);
-            break;
-        }
-    } catch (...) {
-    }
-    return DefSubclassProc(wnd, msg, wParam, lParam);
-}
-
-enum : UINT_PTR { kTipSubclass = 2 };
 
 // A key over a field tip that is no popup key closes the tip; the key goes
 // on to the dialog.
 void closeTip(PxPopup *p, const MSG &msg) {
     DestroyWindow(p->balloon);
     p->balloon = nullptr;
+    p->tipDialog->tip.balloon = nullptr;
     if (p->escape) queue(27);
     else if (!p->buttons.empty()) queue(13);
     if (p->tipDialog->hwnd) PostMessageA(p->tipDialog->hwnd, msg.message, msg.wParam, msg.lParam);
@@ -420,6 +396,11 @@ std::vector<std::string> px_popupLines(const std::string &text) {
         start = nl + 1;
     }
     return out;
+}
+
+void px_placeFieldTip(PxDialog *d) {
+    if (!d || !d->tip.balloon) return;
+    if (PxFieldCtl *c = currentFieldCtl(d)) placeBalloon(d->tip.balloon, c->hwnd);
 }
 
 int px_popupMessage(const char *text, int kind, int32_t helpContext, const char *extra, const char *title) {
@@ -445,10 +426,12 @@ int px_popupFieldTip(PxPanel *panel, const char *text, int kind, int32_t helpCon
     p.tipDialog = d;
     int result = -1;
     if (showBalloon(&p, field->hwnd)) {
-        HWND dlg = d->hwnd;
-        bool followed = SetWindowSubclass(dlg, tipDialogProc, kTipSubclass, reinterpret_cast<DWORD_PTR>(&p)) != FALSE;
+        // The dialog's tip slot: it keeps its focus, answers help with the
+        // tip's context and takes the balloon along while the tip is open.
+        d->tip.balloon = p.balloon;
+        d->tip.helpContext = p.helpContext;
         result = waitPopup(&p);
-        if (followed && IsWindow(dlg)) RemoveWindowSubclass(dlg, tipDialogProc, kTipSubclass);
+        d->tip.balloon = nullptr;
     }
     destroyPopup(&p);
     return result;

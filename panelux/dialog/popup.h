@@ -11,6 +11,7 @@
 
 #include "dispatch.h"
 
+struct PxDialog;
 struct PxPanel;
 
 extern const char kPxPopupClass[];  // "pxPopupWnd"
@@ -25,6 +26,8 @@ int px_popupMessageFor(int32_t number, const char *text, int kind, int32_t helpC
 // the one shown or has no current field.
 int px_popupFieldTip(PxPanel *panel, const char *text, int kind, int32_t helpContext, const char *extra,
                      const char *title);
+// Points an open field tip of the dialog at its current field again.
+void px_placeFieldTip(PxDialog *dialog);
 // A child window is centred in owner's client area (default: its parent);
 // a top-level window over owner (default: its owner) when that is shown and
 // not minimised, else on the work area, and kept inside the work area.

@@ -624,7 +624,10 @@ void px_scrollIntoView(PxFrame *frame, RECT rect, UINT flags) {
     };
     int dx = amount(rect.left, rect.right, c.right, flags & 1);
     int dy = amount(rect.top, rect.bottom, c.bottom, flags & 0x100);
-    if (dx || dy) px_scrollChildren(frame, dx, dy);
+    if (!dx && !dy) return;
+    px_scrollChildren(frame, dx, dy);
+    // The bars follow, so a later scroll action starts from where the view is.
+    px_updateScrollBars(frame);
 }
 
 void px_updateGridSize(PxFrame *frame) {

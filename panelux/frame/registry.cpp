@@ -11,6 +11,7 @@
 #include "dialog.h"
 #include "frame.h"
 #include "hostsinks.h"
+#include "popup.h"
 #include "tabs.h"
 #include "wndutil.h"
 
@@ -276,6 +277,12 @@ BOOL CALLBACK findOwnedTip(HWND w, LPARAM p) {
 void px_retrackActiveTip(PxTopWnd *entry) {
     HWND dlg = entry && entry->active && entry->active->kind == kPxChildDialog ? entry->active->wnd : nullptr;
     if (!dlg) return;
+    // A field tip over the dialog or one of its child dialogs points at its
+    // field again.
+    if (PxDialog *d = px_dialogOf(dlg)) {
+        px_placeFieldTip(d);
+        for (PxDialog *c : d->children) px_placeFieldTip(c);
+    }
     // A dialog's tip is the tooltip whose tool is the dialog (a child window
     // cannot own it).
     TipSearch s = {dlg, nullptr};

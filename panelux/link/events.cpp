@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app.h"
+#include "celledit.h"
 #include "dialog.h"
 #include "lockdlg.h"
 #include "popup.h"
@@ -93,7 +94,7 @@ void finishEvent() {
     g_pendingClick = 0;
 }
 
-enum class Target { None, Frame, Dialog, Field };
+enum class Target { None, Frame, Dialog, Field, Editor };
 
 Target classify(HWND wnd, PxTopWnd *entry) {
     if (!entry || !wnd) return Target::None;
@@ -108,6 +109,7 @@ Target classify(HWND wnd, PxTopWnd *entry) {
     if (parent == dlg && id == kPxListWndId) return Target::Dialog;
     if (parent && GetDlgCtrlID(parent) == kPxListWndId && GetParent(parent) == dlg) parent = dlg;
     if (parent == dlg && id >= 768 && id <= 1023) return Target::Field;
+    if (parent == dlg && id == kPxEditorId) return Target::Editor;
     return Target::None;
 }
 
@@ -355,6 +357,8 @@ bool px_keyDispatch(const MSG &msg, int shift) {
     // A key for a field or list scrolled out of sight brings it back first.
     if (t == Target::Field || GetDlgCtrlID(msg.hwnd) == kPxListWndId)
         px_showInputPlace(static_cast<PxDialog *>(entry->runningDlg));
+    // The editor shows what the server wrote before the key is answered.
+    if (t == Target::Editor) UpdateWindow(msg.hwnd);
     if (t == Target::Dialog && !entry->runningDlg && !entry->eventMode && !px_frameInMenuMode(entry->frame)) {
         px_typeAheadPut(msg, shift);
         return true;

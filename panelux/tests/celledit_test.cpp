@@ -48,6 +48,17 @@ struct Cells : ::testing::Test {
     void idle() {
         for (PxIdleProc p : H().idles) p();
     }
+    // A 10 x 5 editor dialog under the handle, the focus on its editor.
+    HWND focusedEditor(int32_t handle) {
+        Desc d;
+        d.owner1 = handle;
+        EXPECT_EQ(4, m.message(46, withDesc(th::Bytes().u8(0).u8(0).u8(10).u8(5), d)));
+        HWND ed = findClass("pxEditorWnd");
+        if (!ed) return nullptr;
+        SetFocus(GetParent(ed));
+        m.message(28, th::Bytes().i32(handle).i32(1));
+        return ed;
+    }
 };
 
 TEST_F(Cells, EditorPlacesTheCaretShowsChangesAndPaintsAttributes) {
@@ -154,13 +165,7 @@ TEST_F(Cells, EditorPlacesTheCaretShowsChangesAndPaintsAttributes) {
 }
 
 TEST_F(Cells, EditorOverwriteShowsWhileItHasTheFocus) {
-    Desc d;
-    d.owner1 = 62;
-    ASSERT_EQ(4, m.message(46, withDesc(th::Bytes().u8(0).u8(0).u8(10).u8(5), d)));
-    HWND ed = findClass("pxEditorWnd");
-    ASSERT_NE(nullptr, ed);
-    SetFocus(GetParent(ed));
-    m.message(28, th::Bytes().i32(62).i32(1));
+    ASSERT_NE(nullptr, focusedEditor(62));
     // Request 31's overwrite byte sets the editor's flag as 50 does.
     const struct {
         int request, flag, focus;
@@ -175,6 +180,49 @@ TEST_F(Cells, EditorOverwriteShowsWhileItHasTheFocus) {
         EXPECT_EQ(s.shown, statusText(4)) << s.request << " " << s.flag << " " << s.focus;
     }
     m.message(29, th::Bytes().i32(62));
+}
+
+// Keys on the editor window become the server's key events; letters are
+// left to become characters. The editor is repainted before a key is taken.
+TEST_F(Cells, EditorKeysReachTheServerAfterARepaint) {
+    HWND ed = focusedEditor(63);
+    ASSERT_NE(nullptr, ed);
+    ASSERT_EQ(ed, GetFocus());
+    const struct {
+        int vk, scan, mode;
+        bool eventMode;
+        std::vector<int> codes;
+    } keys[] = {
+        {VK_LEFT, 0x4B, 2, false, {331}},
+        {VK_F2, 0x3C, 2, false, {316}},
+        {VK_RETURN, 0x1C, 0, true, {13}},
+        {'A', 0x1E, 2, false, {'a'}},
+    };
+    for (const auto &k : keys) {
+        m.message(4, th::Bytes().i16(k.eventMode ? 1 : 0));
+        H().added.clear();
+        InvalidateRect(ed, nullptr, FALSE);
+        MSG msg = {ed, WM_KEYDOWN, static_cast<WPARAM>(k.vk), static_cast<LPARAM>(1 | (k.scan << 16)), 0, {}};
+        bool consumed = false;
+        for (PxFilterProc f : H().filters) consumed = consumed || f(&msg) != 0;
+        EXPECT_FALSE(GetUpdateRect(ed, nullptr, FALSE)) << k.vk;
+        if (!consumed) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            H().pump();
+        }
+        std::vector<int> codes;
+        for (const th::AddedEvent &a : H().added) {
+            codes.push_back(a.event.code);
+            EXPECT_EQ(k.mode, a.mode) << k.vk;
+        }
+        EXPECT_EQ(k.codes, codes) << k.vk;
+        if (!codes.empty() && k.vk != 'A') {
+            EXPECT_EQ(k.scan, H().added[0].event.p1) << k.vk;
+        }
+    }
+    m.message(4, th::Bytes().i16(0));
+    m.message(29, th::Bytes().i32(63));
 }
 
 TEST_F(Cells, TabDialogShowsItsLabelsAndTheServerSwitchesPages) {

@@ -550,12 +550,8 @@ TEST_F(Dialogs, HelpReachesTheServerWithTheFieldsOrThePanelsContext) {
         GetKeyboardState(state);
         if (shiftVk) state[shiftVk] = 0x80;
         SetKeyboardState(state);
-        HELPINFO hi = {};
-        hi.cbSize = sizeof hi;
-        hi.iContextType = HELPINFO_WINDOW;
-        hi.hItemHandle = dlg;
         H().upcalls.clear();
-        SendMessageA(dlg, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
+        sendWindowHelp(dlg);
         if (shiftVk) state[shiftVk] = 0;
         SetKeyboardState(state);
         if (H().upcalls.size() != 1 || H().upcalls[0].code != 103 || H().upcalls[0].payload.size() != 4) return -1;
@@ -671,7 +667,7 @@ TEST_F(Dialogs, DialogsKeepTheGridWhenResizedOrScrolledAndCarryTheirPanes) {
     RECT during = {}, away = {}, back = {};
     H().script.push_back([&] {
         during = rectIn(deep, client);
-        for (int request : {SB_ENDSCROLL, SB_TOP, SB_ENDSCROLL}) SendMessageA(client, WM_VSCROLL, request, 0);
+        for (int request : {SB_TOP, SB_ENDSCROLL}) SendMessageA(client, WM_VSCROLL, request, 0);
         away = rectIn(deep, client);
         PostMessageA(deep, WM_KEYDOWN, VK_HOME, 1);
     });

@@ -318,14 +318,21 @@ TEST_F(Frame, ChildrenActivateNewestFirstAndScrollByMoving) {
     int step = px_app()->fieldLineH;
     EXPECT_EQ(before.y - step, posIn(a, frame->client).y);
     EXPECT_EQ(lowBefore.y - step, posIn(low, frame->client).y);
-    SendMessageA(frame->client, WM_VSCROLL, SB_TOP, 0);
+    for (int request : {SB_TOP, SB_ENDSCROLL}) SendMessageA(frame->client, WM_VSCROLL, request, 0);
     EXPECT_EQ(before.y, posIn(a, frame->client).y);
 
     // A rectangle taller than the client area aligns its bottom edge with 0x100.
     RECT tall = {0, 100, 50, 100 + client.bottom * 3};
     MapWindowPoints(frame->client, nullptr, reinterpret_cast<POINT *>(&tall), 2);
     px_scrollIntoView(frame, tall, 0x100);
-    EXPECT_EQ(before.y - (100 + client.bottom * 3 - client.bottom), posIn(a, frame->client).y);
+    int shift = 100 + client.bottom * 3 - client.bottom;
+    EXPECT_EQ(before.y - shift, posIn(a, frame->client).y);
+    // The bar shows where the view now stands: the next action starts there.
+    GetScrollInfo(frame->client, SB_VERT, &si);
+    EXPECT_EQ(0, si.nPos);
+    EXPECT_LT(si.nMin, 0);
+    SendMessageA(frame->client, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(before.y, posIn(a, frame->client).y);
 }
 
 // With the host's window manager kept, a child registers its own sink; one

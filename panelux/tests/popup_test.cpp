@@ -14,34 +14,11 @@
 #include "descbuilder.h"
 #include "module.h"
 #include "wire.h"
+#include "wndfind.h"
 
 namespace {
 
 th::Host &H() { return th::Host::get(); }
-
-struct ClassSearch {
-    const char *cls;
-    HWND found;
-};
-
-BOOL CALLBACK matchClass(HWND w, LPARAM p) {
-    ClassSearch *s = reinterpret_cast<ClassSearch *>(p);
-    char name[64] = {};
-    GetClassNameA(w, name, sizeof name);
-    if (!s->found && !lstrcmpiA(name, s->cls)) s->found = w;
-    return TRUE;
-}
-
-// The first window of a class in this thread, top-level or a descendant.
-HWND findClass(const char *cls) {
-    ClassSearch s = {cls, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-        matchClass(w, p);
-        EnumChildWindows(w, matchClass, p);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
 
 th::Bytes bytesOf(const Desc &d) {
     ::Bytes b = d.encode();
@@ -83,6 +60,8 @@ void setCtrl(bool down) {
 // A click reported for a button one past the last; a move of the dialog.
 const int kClickPastLast = -0x10000;
 const int kMoveDialog = -0x20000;
+const int kMoveFrame = -0x30000;
+const int kHelp = -0x40000;
 
 RECT rectInParent(HWND w) {
     RECT r;
@@ -99,6 +78,7 @@ struct Seen {
     HWND balloon = nullptr;
     RECT balloonRect = {}, movedRect = {};
     std::string clipboard;
+    int32_t help = -1;  // the context F1 on the dialog asked for
 };
 
 struct Popups : ::testing::Test {
@@ -139,15 +119,25 @@ struct Popups : ::testing::Test {
                 if (GetDlgCtrlID(c) >= 1024 && GetDlgCtrlID(c) < 1280) ++seen.buttons;
         });
         for (int k : keys) {
+            if (k == kHelp) {
+                H().script.push_back([this] {
+                    H().upcalls.clear();
+                    sendWindowHelp(findClass("pxDialogWnd"));
+                    if (H().upcalls.size() == 1 && H().upcalls[0].payload.size() == 4)
+                        seen.help = WireReader(H().upcalls[0].payload.data(), 4).i32();
+                });
+                continue;
+            }
             H().script.push_back([k] {
                 if (k == kClickPastLast) {
                     SendMessageA(popupWnd(), WM_COMMAND, MAKEWPARAM(1024 + 3, BN_CLICKED), 0);
                     return;
                 }
-                if (k == kMoveDialog) {
-                    HWND dlg = findClass("pxDialogWnd");
-                    RECT r = rectInParent(dlg);
-                    SetWindowPos(dlg, nullptr, r.left + 40, r.top + 24, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                if (k == kMoveDialog || k == kMoveFrame) {
+                    HWND w = k == kMoveDialog ? findClass("pxDialogWnd") : FindWindowA("pxFrameWnd", nullptr);
+                    RECT r = k == kMoveDialog ? rectInParent(w) : RECT{};
+                    if (k == kMoveFrame) GetWindowRect(w, &r);
+                    SetWindowPos(w, nullptr, r.left + 40, r.top + 24, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
                     return;
                 }
                 HWND to = GetFocus() ? GetFocus() : popupWnd();
@@ -160,7 +150,7 @@ struct Popups : ::testing::Test {
                     setCtrl(false);
                     seen.clipboard = clipboardText();
                 });
-            if (k == kMoveDialog)
+            if (k == kMoveDialog || k == kMoveFrame)
                 H().script.push_back([this] { GetWindowRect(balloonWnd(), &seen.movedRect); });
         }
     }
@@ -279,25 +269,29 @@ TEST_F(Popups, AFieldTipShowsABalloonAtTheCurrentFieldUntilAKey) {
         {{VK_F2}, -1, ""},  // any other key closes the tip and goes on to the dialog
         {{kCtrl | 'C', VK_ESCAPE}, 1, dashes + "Title\r\n" + dashes + "Check it\r\n" + dashes},
         {{kMoveDialog, VK_ESCAPE}, 1, ""},  // the balloon goes along with its dialog
+        {{kMoveFrame, VK_ESCAPE}, 1, ""},   // and with the frame
+        {{kHelp, VK_ESCAPE}, 1, ""},        // F1 asks with the tip's help id
     };
     for (const Case &c : cases) {
         type(c.keys);
-        int n = m.message(14, th::Bytes().i16(3).i16(0).i32(41).i32(3).i16(c.index).text("Check it").text("")
+        int n = m.message(14, th::Bytes().i16(3).i16(91).i32(41).i32(3).i16(c.index).text("Check it").text("")
                                   .text("Title"));
         EXPECT_EQ(27, result(n)) << c.keys[0];
         ASSERT_NE(nullptr, seen.balloon) << c.keys[0];
         EXPECT_EQ("", seen.title) << c.keys[0];  // no popup window
-        RECT fr, br = c.keys[0] == kMoveDialog ? seen.movedRect : seen.balloonRect;
+        bool moved = c.keys[0] == kMoveDialog || c.keys[0] == kMoveFrame;
+        RECT fr, br = moved ? seen.movedRect : seen.balloonRect;
         GetWindowRect(field, &fr);
         POINT centre = {(fr.left + fr.right) / 2, (fr.top + fr.bottom) / 2};
         InflateRect(&br, 30, 20);
         EXPECT_TRUE(PtInRect(&br, centre)) << c.keys[0];
         EXPECT_EQ(nullptr, balloonWnd()) << c.keys[0];
         EXPECT_EQ(c.clipboard, seen.clipboard) << c.keys[0];
-        if (c.keys[0] == kMoveDialog) {
+        if (moved) {
             OffsetRect(&seen.balloonRect, 40, 24);
-            EXPECT_TRUE(EqualRect(&seen.balloonRect, &seen.movedRect));
+            EXPECT_TRUE(EqualRect(&seen.balloonRect, &seen.movedRect)) << c.keys[0];
         }
+        EXPECT_EQ(c.keys[0] == kHelp ? 91 : -1, seen.help) << c.keys[0];
         H().pump();
     }
 }

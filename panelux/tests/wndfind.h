@@ -1,4 +1,4 @@
-// Window lookups the formkit tests share.
+// Window lookups and messages the formkit tests share.
 #pragma once
 
 #include <windows.h>
@@ -32,4 +32,13 @@ inline RECT rectIn(HWND child, HWND parent) {
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&r), 2);
     return r;
+}
+
+// F1 on a window as the system reports it: window help.
+inline void sendWindowHelp(HWND wnd) {
+    HELPINFO hi = {};
+    hi.cbSize = sizeof hi;
+    hi.iContextType = HELPINFO_WINDOW;
+    hi.hItemHandle = wnd;
+    SendMessageA(wnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
 }
