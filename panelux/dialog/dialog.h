@@ -102,6 +102,9 @@ struct PxDialog {
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
     PxScrollList *list = nullptr;  // a list dialog's list, owned once open
+    // Window rectangle when the user began to resize it.
+    bool userSizing = false;
+    RECT sizeStart{};
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"

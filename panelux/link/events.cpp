@@ -351,6 +351,10 @@ bool px_keyDispatch(const MSG &msg, int shift) {
         userBreak();
         return true;
     }
+    // Copy keys on a list window copy its focused cell at any time.
+    if (t == Target::Dialog && msg.message == WM_KEYDOWN && GetDlgCtrlID(msg.hwnd) == kPxListWndId &&
+        px_translateClipKey(msg.hwnd, 0x1001, vk, shift))
+        return true;
     if (t == Target::Dialog && !entry->runningDlg && !entry->eventMode) {
         px_typeAheadPut(msg, shift);
         return true;

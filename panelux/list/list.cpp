@@ -710,18 +710,49 @@ int mouseCode(UINT msg, WPARAM wParam) {
     return 0;
 }
 
+// While a button holds the mouse, this timer keeps reporting where it is,
+// so that the server scrolls when it is held above or below the rows.
+constexpr UINT_PTR kCaptureTimer = 257;
+constexpr UINT kCaptureTick = 100;
+
+void postMouseAt(PxScrollList *l, int code, POINT pt) {
+    int y = pt.y - l->headerHeight, rp = rowPixels(l);
+    // Rows above the first count down from -1.
+    int row = y >= 0 ? y / rp : -1 + (y + 1) / rp, column = -1;
+    for (int k = 0; k < columnCount(l); ++k)
+        if (pt.x >= columnLeft(l, k) && pt.x <= l->columns[k].right) column = k;
+    int field = column >= 0 ? l->columns[column].fieldIndex : -1;
+    px_postMouseEvent(code, px_shiftState(), column, row, field, px_keyEventMode());
+}
+
 void onMouse(HWND wnd, PxScrollList *l, UINT msg, WPARAM wParam, LPARAM lParam) {
     int code = mouseCode(msg, wParam);
     if (!code) return;
     POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     if (msg == WM_MOUSEWHEEL) ScreenToClient(wnd, &pt);
-    if (code == 513 || code == 517) SetCapture(wnd);
+    if (code == 513 || code == 517) {
+        SetCapture(wnd);
+        SetTimer(wnd, kCaptureTimer, kCaptureTick, nullptr);
+    }
     if ((code == 515 || code == 518) && GetCapture() == wnd) ReleaseCapture();
-    int row = pt.y < l->headerHeight ? -1 : (pt.y - l->headerHeight) / rowPixels(l), column = -1;
-    for (int k = 0; k < columnCount(l); ++k)
-        if (pt.x >= columnLeft(l, k) && pt.x <= l->columns[k].right) column = k;
-    int field = column >= 0 ? l->columns[column].fieldIndex : -1;
-    px_postMouseEvent(code, px_shiftState(), column, row, field, px_keyEventMode());
+    postMouseAt(l, code, pt);
+}
+
+void onCaptureTimer(HWND wnd, PxScrollList *l) {
+    if (GetCapture() != wnd) {
+        KillTimer(wnd, kCaptureTimer);
+        return;
+    }
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(wnd, &pt);
+    postMouseAt(l, 516, pt);
+}
+
+// Ctrl+C on the list: the focused cell's text as the list shows it.
+void copyCurrentCell(HWND wnd, PxScrollList *l) {
+    const PxListCell *cell = cellAt(l, l->curRow, l->curColumn);
+    if (cell) px_copyText(wnd, cell->text.data(), cell->text.size(), app().oemFont[kPxListFont]);
 }
 
 void onHScroll(PxScrollList *l, WPARAM wParam) {
@@ -798,6 +829,18 @@ LRESULT CALLBACK listProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 }
             }
             break;
+        case WM_TIMER:
+            if (l && wParam == kCaptureTimer) {
+                onCaptureTimer(wnd, l);
+                return 0;
+            }
+            break;
+        case WM_CAPTURECHANGED:
+            KillTimer(wnd, kCaptureTimer);
+            return 0;
+        case WM_COPY:
+            if (l) copyCurrentCell(wnd, l);
+            return 0;
         case WM_CHAR:
             if (wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
             px_postCharEvent(static_cast<int>(wParam), px_keyEventMode());
@@ -972,6 +1015,13 @@ void px_freeScrollList(PxScrollList *list) { delete list; }
 PxScrollList *px_listOfPanel(const PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     return d ? d->list : nullptr;
+}
+
+void px_listGridSize(const PxScrollList *l, int *columns, int *rows, bool *partial) {
+    RECT c = l && l->wnd ? clientRect(l) : RECT{};
+    *columns = c.right / stepX();
+    *rows = l ? l->visibleRows : 0;
+    *partial = l && l->partialRow;
 }
 
 bool px_createListWnd(PxDialog *dialog) {

@@ -17,6 +17,7 @@
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
+#include "cliptext.h"
 #include "wndfind.h"
 
 namespace {
@@ -456,6 +457,130 @@ TEST_F(Lists, TreeCellsDrawTheirConnectors) {
         UpdateWindow(list);
         // The first row: the tree's lines are grey, the dotted grid is not.
         EXPECT_EQ(c.lines, countPixels(list, 0, 12, grey) > 4) << c.attr;
+    }
+}
+
+// A user resize of a dialog window: the moves the system makes while the
+// frame is dragged, by dx, dy pixels.
+void userResize(HWND dlg, int dx, int dy) {
+    RECT r;
+    GetWindowRect(dlg, &r);
+    SendMessageA(dlg, WM_ENTERSIZEMOVE, 0, 0);
+    SetWindowPos(dlg, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(dlg, WM_EXITSIZEMOVE, 0, 0);
+}
+
+SIZE windowSize(HWND wnd) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+LRESULT rightEdgeHit(HWND dlg) {
+    RECT r;
+    GetWindowRect(dlg, &r);
+    return SendMessageA(dlg, WM_NCHITTEST, 0, MAKELPARAM(r.right - 2, (r.top + r.bottom) / 2));
+}
+
+TEST_F(Lists, UserResizeReachesTheServer) {
+    // A list with a header takes a resize while it takes input; an editor
+    // when its kind allows it. The server hears of the new grid (upcall 104:
+    // handle, columns, rows, cut last row); others keep their size.
+    enum Part { kList, kEditor };
+    struct Case {
+        Part part;
+        uint32_t option;  // list options, editor kind
+        int dx, dy;
+        bool reported;
+    } cases[] = {
+        {kList, kHeaderMode, 0, 60, true},
+        {kList, 0, 0, 60, false},
+        {kEditor, 1, -60, -60, true},
+        {kEditor, 0, -60, -60, false},
+        {kEditor, 1, -2000, -2000, true},  // held at two cells each way
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.part << " " << c.option << " " << c.dx);
+        int before = 0, beforeColumns = 0;
+        if (c.part == kList) {
+            before = (open(34, openRequest(listDesc(c.option), 40)) >> 8) & 0xFF;
+        } else {
+            Desc d;
+            d.owner1 = kHandle;
+            d.left = 0, d.top = 0, d.right = 59, d.bottom = 24;
+            ::Bytes desc = d.encode();
+            uint8_t kind = static_cast<uint8_t>(c.option);
+            uint32_t packed = static_cast<uint32_t>(open(46, th::Bytes().u8(kind).u8(0).u8(60).u8(25).raw(desc.b.data(), desc.b.size())));
+            beforeColumns = static_cast<int>(packed >> 24), before = static_cast<int>((packed >> 16) & 0xFF);
+        }
+        HWND dlg = findClass("pxDialogWnd");
+        ASSERT_NE(nullptr, dlg);
+        SIZE was = windowSize(dlg);
+        LRESULT hit = 0;
+        H().upcalls.clear();
+        auto resize = [&] {
+            hit = rightEdgeHit(dlg);
+            userResize(dlg, c.dx, c.dy);
+        };
+        if (c.part == kList) {
+            H().script.push_back(resize);
+            endWith(13);
+            run(-1, -1);
+        } else {
+            resize();
+        }
+        EXPECT_EQ(c.option ? HTRIGHT : HTBORDER, hit);
+        std::vector<th::Upcall> got;
+        for (const th::Upcall &u : H().upcalls)
+            if (u.code == 104) got.push_back(u);
+        ASSERT_EQ(c.reported ? 1u : 0u, got.size());
+        if (c.reported) {
+            WireReader r(got[0].payload.data(), got[0].payload.size());
+            EXPECT_EQ(kHandle, r.i32());
+            int columns = r.i16(), rows = r.i16();
+            if (c.part == kList) {
+                EXPECT_GT(rows, before);
+            } else {
+                EXPECT_LT(columns, beforeColumns);
+                EXPECT_LT(rows, before);
+            }
+            EXPECT_GE(std::min(columns, rows), 2);
+        } else {
+            SIZE now = windowSize(dlg);
+            EXPECT_EQ(was.cx, now.cx);
+            EXPECT_EQ(was.cy, now.cy);
+        }
+        H().script.clear();
+        H().queue.clear();
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
+TEST_F(Lists, CopyTakesTheFocusedCell) {
+    // WM_COPY (what Ctrl+C and Ctrl+Insert on the list become) copies the
+    // current cell as the list shows it; without a current cell the
+    // clipboard keeps what it had.
+    struct Case {
+        const char *value;  // null: no current cell
+        const char *copied;
+    } cases[] = {{"abc", "abc"}, {"\x88\xac\xef", "\xc8\xec\xff"}, {"", ""}, {nullptr, "kept"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.copied);
+        Desc d = listDesc();
+        d.fields[1].kind = 2;
+        open(34, openRequest(d, 40));
+        HWND list = findClass("pxScrollWnd");
+        ASSERT_NE(nullptr, list);
+        m.message(28, th::Bytes().i32(kHandle).i32(1));
+        putClipText("kept");
+        if (c.value) {
+            endWith(13);
+            run(1, 2, th::Bytes().u8(0x10).text(c.value));
+        }
+        SendMessageA(list, WM_COPY, 0, 0);
+        EXPECT_EQ(c.copied, clipText());
+        m.message(29, th::Bytes().i32(kHandle));
     }
 }
 
