@@ -109,6 +109,7 @@ bool resizable(const PxDialog *d) {
 LRESULT onMinMax(HWND wnd, const PxDialog *d, MINMAXINFO *mm) {
     RECT r;
     GetWindowRect(wnd, &r);
+    if (d->fitting) return 0;
     if (!resizable(d)) {
         mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
         return 0;

@@ -102,8 +102,9 @@ struct PxDialog {
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
     PxScrollList *list = nullptr;  // a list dialog's list, owned once open
-    // Window rectangle when the user began to resize it.
-    bool userSizing = false;
+    // Window rectangle when the user began to resize it; fitting while the
+    // module itself sizes a window that the user may not.
+    bool userSizing = false, fitting = false;
     RECT sizeStart{};
 };
 

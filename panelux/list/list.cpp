@@ -1024,6 +1024,25 @@ void px_listGridSize(const PxScrollList *l, int *columns, int *rows, bool *parti
     *partial = l && l->partialRow;
 }
 
+namespace {
+
+// Columns that are not stretched and end short of the window's right edge
+// take the dialog and the list in by the gap.
+void narrowToColumns(PxDialog *d, PxScrollList *l) {
+    if (!headerMode(l) || !(l->flags & kPxListNoStretch) || l->columns.empty()) return;
+    int gap = static_cast<int>(clientRect(l).right) - (l->columns.back().right + 1);
+    if (gap <= 0) return;
+    RECT w;
+    GetWindowRect(d->hwnd, &w);
+    d->fitting = true;
+    SetWindowPos(d->hwnd, nullptr, 0, 0, w.right - w.left - gap, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    d->fitting = false;
+    RECT r = listPlace(d, l);
+    SetWindowPos(l->wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 bool px_createListWnd(PxDialog *dialog) {
     PxScrollList *l = dialog->list;
     if (!l || !registerClass()) return false;
@@ -1038,6 +1057,7 @@ bool px_createListWnd(PxDialog *dialog) {
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_DISABLENOSCROLL;
     SetScrollInfo(wnd, SB_VERT, &si, TRUE);
+    narrowToColumns(dialog, l);
     return true;
 }
 

@@ -483,6 +483,31 @@ LRESULT rightEdgeHit(HWND dlg) {
     return SendMessageA(dlg, WM_NCHITTEST, 0, MAKELPARAM(r.right - 2, (r.top + r.bottom) / 2));
 }
 
+TEST_F(Lists, UnstretchedColumnsNarrowTheirDialog) {
+    // With options 0x10000 and 0x20000 the last column keeps its width and
+    // the dialog and list shrink to the columns; otherwise it is stretched.
+    struct Case {
+        uint32_t options;
+        bool narrower;
+    } cases[] = {{kHeaderMode, false}, {kHeaderMode | 0x30000, true}};
+    LONG wide = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        open(34, openRequest(listDesc(c.options), 40));
+        HWND dlg = findClass("pxDialogWnd"), list = findClass("pxScrollWnd"), header = findClass("SysHeader32");
+        ASSERT_TRUE(dlg && list && header);
+        LONG width = windowSize(dlg).cx;
+        if (!c.narrower) wide = width;
+        EXPECT_EQ(c.narrower, width < wide) << width << " " << wide;
+        // The last header item ends at the list's right edge either way.
+        RECT item{}, client;
+        SendMessageA(header, HDM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+        GetClientRect(list, &client);
+        EXPECT_EQ(client.right, item.right);
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
 TEST_F(Lists, UserResizeReachesTheServer) {
     // A list with a header takes a resize while it takes input; an editor
     // when its kind allows it. The server hears of the new grid (upcall 104:
