@@ -290,6 +290,18 @@ void applyOrder(PxScrollList *l, const std::vector<int16_t> &order) {
     }
 }
 
+// Outside header mode a vertical line of the panel's drawing that crosses
+// the list's row between two columns is their border: its pixel, or -1.
+int drawnBorder(const PxScrollList *l, int from, int to) {
+    int b2 = (l->dialog->flags & kPxDlgNoBorder) ? 0 : 2, y = 2 * l->gridRow + 1;
+    for (const PxLine &line : l->dialog->lines) {
+        if (line.x1 != line.x2 || std::min(line.y1, line.y2) > y || std::max(line.y1, line.y2) < y) continue;
+        int x = (line.x1 - b2) * stepX() / 2;
+        if (x >= from && x < to) return x;
+    }
+    return -1;
+}
+
 void computeColumns(PxScrollList *l) {
     RECT c = clientRect(l);
     int sx = stepX(), b = (l->dialog->flags & kPxDlgNoBorder) ? 0 : 1;
@@ -305,6 +317,8 @@ void computeColumns(PxScrollList *l) {
         int textEnd = col.left + col.textWidth;
         int right = textEnd - 1;
         if (k + 1 < n && l->columns[k + 1].left > textEnd) right = (textEnd + l->columns[k + 1].left) / 2;
+        int drawn = k + 1 < n && !headerMode(l) ? drawnBorder(l, textEnd - 1, l->columns[k + 1].left) : -1;
+        if (drawn >= 0) right = drawn;
         if (k + 1 == n && headerMode(l) && !(l->flags & kPxListNoStretch) && c.right - 1 > right) right = c.right - 1;
         right = std::max(right, prev + 1);
         col.marginLeft = std::max(0, col.left - (prev + 1));

@@ -508,6 +508,38 @@ TEST_F(Lists, UnstretchedColumnsNarrowTheirDialog) {
     }
 }
 
+TEST_F(Lists, DrawnLinesBorderTheColumnsWithoutHeader) {
+    // Columns 1-10 and 13-22; a line drawn through column 11 on the list's
+    // row moves their border left of the middle of the gap. A click just
+    // right of the line lands in the second column only with the line.
+    struct Case {
+        bool line;
+        int column;
+    } cases[] = {{false, 0}, {true, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        Desc d = listDesc(0);
+        if (c.line) d.texts.push_back({{11, 1}, "\xb3"});
+        open(34, openRequest(d, 40));
+        HWND list = findClass("pxScrollWnd");
+        ASSERT_NE(nullptr, list);
+        m.message(28, th::Bytes().i32(kHandle).i32(1));
+        RECT dc;
+        GetClientRect(GetParent(list), &dc);
+        int x = dc.right * 43 / (4 * 49);  // 10.75 of the dialog's 49 cells
+        H().script.push_back([list, x] { PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 4)); });
+        endWith(27);
+        std::vector<unsigned char> reply = run(-1, -1);
+        ASSERT_EQ(9u, reply.size());
+        EXPECT_EQ(513, reply[0] | reply[1] << 8);
+        EXPECT_EQ(c.column, reply[3]);
+        ReleaseCapture();
+        H().script.clear();
+        H().queue.clear();
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
 TEST_F(Lists, UserResizeReachesTheServer) {
     // A list with a header takes a resize while it takes input; an editor
     // when its kind allows it. The server hears of the new grid (upcall 104:
