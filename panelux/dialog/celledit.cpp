@@ -325,16 +325,35 @@ bool px_editorGridFor(int width, int height, int w, int h, int *columns, int *ro
     return true;
 }
 
-bool px_createEditor(PxDialog *d) {
-    PxApp *a = px_app();
-    if (!a || !d || !d->editor || !d->hwnd || !registerClass()) return false;
+namespace {
+
+// The dialog's client area less its status bar.
+RECT editorPlace(const PxDialog *d) {
     RECT c;
     GetClientRect(d->hwnd, &c);
     if (d->statusBar) {
         RECT s;
         GetWindowRect(d->statusBar, &s);
-        c.bottom -= s.bottom - s.top;
+        c.bottom = std::max<LONG>(c.top, c.bottom - (s.bottom - s.top));
     }
+    return c;
+}
+
+}  // namespace
+
+void px_fitEditor(PxDialog *d) {
+    if (!d || !d->editor || !d->editor->wnd) return;
+    RECT c = editorPlace(d);
+    d->editor->rect = c;
+    SetWindowPos(d->editor->wnd, nullptr, c.left, c.top, c.right - c.left, c.bottom - c.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE px_editorCellSize() { return SIZE{cellW(), cellH()}; }
+
+bool px_createEditor(PxDialog *d) {
+    PxApp *a = px_app();
+    if (!a || !d || !d->editor || !d->hwnd || !registerClass()) return false;
+    RECT c = editorPlace(d);
     static const DWORD kEdges[] = {WS_EX_WINDOWEDGE, WS_EX_STATICEDGE, WS_EX_CLIENTEDGE};
     DWORD ex = a->edgeType >= 0 && a->edgeType <= 2 ? kEdges[a->edgeType] : 0;
     PxEditor *e = d->editor;

@@ -16,6 +16,8 @@ struct PxDialog;
 struct PxPanel;
 
 constexpr uint32_t kPxPanelEditor = 0x20000000;
+// Editor kind bit: the user may resize the editor's dialog.
+constexpr int kPxEditorResizable = 1;
 
 enum : int {
     kPxEditorId = 0x1003,
@@ -76,6 +78,11 @@ void px_setEditorActive(PxEditor *editor, bool on);
 // Grid and back buffer from the window's client area again; a negative mode
 // also repaints the strip right of the grid.
 bool px_resizeEditorGrid(PxEditor *editor, int mode);
+// The editor window over the dialog's client area (less its status bar)
+// again, after the dialog changed size.
+void px_fitEditor(PxDialog *dialog);
+// Pixels of one editor cell.
+SIZE px_editorCellSize();
 // Whether the focus is on an editor window (its overwrite state is shown).
 bool px_editorHasFocus();
 

@@ -17,6 +17,7 @@
 #include "registry.h"
 #include "status.h"
 #include "tabdlg.h"
+#include "upcalls.h"
 #include "wndutil.h"
 
 const char kPxDialogClass[] = "pxDialogWnd";
@@ -93,8 +94,79 @@ bool isActiveChild(const PxDialog *d) {
     return top && top->active && top->active->object == d->panel;
 }
 
-// Plain dialogs keep the size their grid gives them.
-bool resizable(const PxDialog *) { return false; }
+// Plain dialogs keep the size their grid gives them; a list with a header
+// and an editor that allows it may be resized.
+bool canResize(const PxDialog *d) {
+    if (d->list) return (d->list->flags & kPxListHeader) != 0;
+    return d->editor && (d->editor->kind & kPxEditorResizable);
+}
+
+// Only while the list takes input, or the editor's dialog is the one at work.
+bool resizable(const PxDialog *d) {
+    if (!canResize(d)) return false;
+    return d->list ? px_currentDialog() == d : isActiveChild(d);
+}
+
+LRESULT onMinMax(HWND wnd, const PxDialog *d, MINMAXINFO *mm) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    if (d->fitting) return 0;
+    if (!resizable(d)) {
+        mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
+        return 0;
+    }
+    if (!d->editor || !d->editor->wnd) return 0;
+    // Two cells each way, and everything around them.
+    RECT c, ew, ec;
+    GetClientRect(wnd, &c);
+    GetWindowRect(d->editor->wnd, &ew);
+    GetClientRect(d->editor->wnd, &ec);
+    SIZE cell = px_editorCellSize();
+    int status = 0;
+    if (d->statusBar) {
+        RECT s;
+        GetWindowRect(d->statusBar, &s);
+        status = s.bottom - s.top;
+    }
+    mm->ptMinTrackSize.x = 2 * cell.cx + (ew.right - ew.left - ec.right) + (r.right - r.left - c.right);
+    mm->ptMinTrackSize.y = 2 * cell.cy + (ew.bottom - ew.top - ec.bottom) + (r.bottom - r.top - c.bottom) + status;
+    return 0;
+}
+
+void beginUserResize(HWND wnd, PxDialog *d) {
+    d->userSizing = resizable(d);
+    if (d->userSizing) GetWindowRect(wnd, &d->sizeStart);
+}
+
+// The list or editor takes the new size and the server hears of it; when
+// either refuses, the window goes back to its size before the resize.
+void endUserResize(HWND wnd, PxDialog *d) {
+    if (!d->userSizing) return;
+    d->userSizing = false;
+    RECT now, was = d->sizeStart;
+    GetWindowRect(wnd, &now);
+    int w = was.right - was.left, h = was.bottom - was.top;
+    if (now.right - now.left == w && now.bottom - now.top == h) return;
+    int columns = 0, rows = 0;
+    bool partial = false, ok = false;
+    if (d->list) {
+        ok = px_relayoutList(d->panel) == 0;
+        px_listGridSize(d->list, &columns, &rows, &partial);
+    } else if (d->editor) {
+        px_fitEditor(d);
+        ok = px_resizeEditorGrid(d->editor, -1);
+        columns = d->editor->columns, rows = d->editor->rows, partial = d->editor->partial;
+    }
+    if (!ok) {
+        SetWindowPos(wnd, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        px_fitEditor(d);
+        return;
+    }
+    const PxPanelOwner *o = d->panel->owner;
+    if (o)
+        px_upcallNotify(o->objectNumber, o->serverHandle, static_cast<int16_t>(std::min(columns, 32767)),
+                        static_cast<int16_t>(std::min(rows, 32767)), partial ? 1 : 0);
+}
 
 LRESULT onHitTest(HWND wnd, PxDialog *d, WPARAM wParam, LPARAM lParam) {
     LRESULT hit = DefWindowProcA(wnd, WM_NCHITTEST, wParam, lParam);
@@ -149,7 +221,7 @@ bool makeStatusBar(HWND wnd, PxDialog *d) {
         const PxPanelNote *note = static_cast<const PxPanelNote *>(n);
         if (note->shown) panes.push_back(PxPaneSpec{static_cast<int16_t>(note->id), static_cast<int16_t>(note->width)});
     }
-    d->statusBar = px_createStatusBar(wnd, true, resizable(d), panes.data(), static_cast<int>(panes.size()));
+    d->statusBar = px_createStatusBar(wnd, true, canResize(d), panes.data(), static_cast<int>(panes.size()));
     if (!d->statusBar) return false;
     for (void *n = ring_first(notes); n; n = ring_next(notes, n)) {
         const PxPanelNote *note = static_cast<const PxPanelNote *>(n);
@@ -159,10 +231,12 @@ bool makeStatusBar(HWND wnd, PxDialog *d) {
 }
 
 void onSize(PxDialog *d, WPARAM wParam, LPARAM lParam) {
+    if (d->statusBar) {
+        SendMessageA(d->statusBar, WM_SIZE, wParam, lParam);
+        px_layoutStatusBar(d->statusBar);
+    }
     if (d->list) px_relayoutList(d->panel);
-    if (!d->statusBar) return;
-    SendMessageA(d->statusBar, WM_SIZE, wParam, lParam);
-    px_layoutStatusBar(d->statusBar);
+    if (d->userSizing) px_fitEditor(d);
 }
 
 LRESULT onSetFocus(PxDialog *d) {
@@ -270,13 +344,13 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (d) return onColor(d, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
             break;
         case WM_GETMINMAXINFO:
-            if (d && d->hwnd) {
-                RECT r;
-                GetWindowRect(wnd, &r);
-                MINMAXINFO *mm = reinterpret_cast<MINMAXINFO *>(lParam);
-                mm->ptMaxSize = mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{r.right - r.left, r.bottom - r.top};
-                return 0;
-            }
+            if (d && d->hwnd) return onMinMax(wnd, d, reinterpret_cast<MINMAXINFO *>(lParam));
+            break;
+        case WM_ENTERSIZEMOVE:
+            if (d) beginUserResize(wnd, d);
+            break;
+        case WM_EXITSIZEMOVE:
+            if (d) endUserResize(wnd, d);
             break;
         case WM_NOTIFY:
             if (d && d->tab && reinterpret_cast<NMHDR *>(lParam)->idFrom == kPxTabId)

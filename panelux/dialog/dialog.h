@@ -108,6 +108,10 @@ struct PxDialog {
         HWND balloon = nullptr;
         int32_t helpContext = 0;
     } tip;
+    // Window rectangle when the user began to resize it; fitting while the
+    // module itself sizes a window that the user may not.
+    bool userSizing = false, fitting = false;
+    RECT sizeStart{};
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"

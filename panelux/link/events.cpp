@@ -359,6 +359,10 @@ bool px_keyDispatch(const MSG &msg, int shift) {
         px_showInputPlace(static_cast<PxDialog *>(entry->runningDlg));
     // The editor shows what the server wrote before the key is answered.
     if (t == Target::Editor) UpdateWindow(msg.hwnd);
+    // Copy keys on a list window copy its focused cell at any time.
+    if (t == Target::Dialog && msg.message == WM_KEYDOWN && GetDlgCtrlID(msg.hwnd) == kPxListWndId &&
+        px_translateClipKey(msg.hwnd, 0x1001, vk, shift))
+        return true;
     if (t == Target::Dialog && !entry->runningDlg && !entry->eventMode && !px_frameInMenuMode(entry->frame)) {
         px_typeAheadPut(msg, shift);
         return true;

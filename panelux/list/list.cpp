@@ -290,6 +290,18 @@ void applyOrder(PxScrollList *l, const std::vector<int16_t> &order) {
     }
 }
 
+// Outside header mode a vertical line of the panel's drawing that crosses
+// the list's row between two columns is their border: its pixel, or -1.
+int drawnBorder(const PxScrollList *l, int from, int to) {
+    int b2 = (l->dialog->flags & kPxDlgNoBorder) ? 0 : 2, y = 2 * l->gridRow + 1;
+    for (const PxLine &line : l->dialog->lines) {
+        if (line.x1 != line.x2 || std::min(line.y1, line.y2) > y || std::max(line.y1, line.y2) < y) continue;
+        int x = (line.x1 - b2) * stepX() / 2;
+        if (x >= from && x < to) return x;
+    }
+    return -1;
+}
+
 void computeColumns(PxScrollList *l) {
     RECT c = clientRect(l);
     int sx = stepX(), b = (l->dialog->flags & kPxDlgNoBorder) ? 0 : 1;
@@ -305,6 +317,8 @@ void computeColumns(PxScrollList *l) {
         int textEnd = col.left + col.textWidth;
         int right = textEnd - 1;
         if (k + 1 < n && l->columns[k + 1].left > textEnd) right = (textEnd + l->columns[k + 1].left) / 2;
+        int drawn = k + 1 < n && !headerMode(l) ? drawnBorder(l, textEnd - 1, l->columns[k + 1].left) : -1;
+        if (drawn >= 0) right = drawn;
         if (k + 1 == n && headerMode(l) && !(l->flags & kPxListNoStretch) && c.right - 1 > right) right = c.right - 1;
         right = std::max(right, prev + 1);
         col.marginLeft = std::max(0, col.left - (prev + 1));
@@ -710,18 +724,49 @@ int mouseCode(UINT msg, WPARAM wParam) {
     return 0;
 }
 
+// While a button holds the mouse, this timer keeps reporting where it is,
+// so that the server scrolls when it is held above or below the rows.
+constexpr UINT_PTR kCaptureTimer = 257;
+constexpr UINT kCaptureTick = 100;
+
+void postMouseAt(PxScrollList *l, int code, POINT pt) {
+    int y = pt.y - l->headerHeight, rp = rowPixels(l);
+    // Rows above the first count down from -1.
+    int row = y >= 0 ? y / rp : -1 + (y + 1) / rp, column = -1;
+    for (int k = 0; k < columnCount(l); ++k)
+        if (pt.x >= columnLeft(l, k) && pt.x <= l->columns[k].right) column = k;
+    int field = column >= 0 ? l->columns[column].fieldIndex : -1;
+    px_postMouseEvent(code, px_shiftState(), column, row, field, px_keyEventMode());
+}
+
 void onMouse(HWND wnd, PxScrollList *l, UINT msg, WPARAM wParam, LPARAM lParam) {
     int code = mouseCode(msg, wParam);
     if (!code) return;
     POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     if (msg == WM_MOUSEWHEEL) ScreenToClient(wnd, &pt);
-    if (code == 513 || code == 517) SetCapture(wnd);
+    if (code == 513 || code == 517) {
+        SetCapture(wnd);
+        SetTimer(wnd, kCaptureTimer, kCaptureTick, nullptr);
+    }
     if ((code == 515 || code == 518) && GetCapture() == wnd) ReleaseCapture();
-    int row = pt.y < l->headerHeight ? -1 : (pt.y - l->headerHeight) / rowPixels(l), column = -1;
-    for (int k = 0; k < columnCount(l); ++k)
-        if (pt.x >= columnLeft(l, k) && pt.x <= l->columns[k].right) column = k;
-    int field = column >= 0 ? l->columns[column].fieldIndex : -1;
-    px_postMouseEvent(code, px_shiftState(), column, row, field, px_keyEventMode());
+    postMouseAt(l, code, pt);
+}
+
+void onCaptureTimer(HWND wnd, PxScrollList *l) {
+    if (GetCapture() != wnd) {
+        KillTimer(wnd, kCaptureTimer);
+        return;
+    }
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(wnd, &pt);
+    postMouseAt(l, 516, pt);
+}
+
+// Ctrl+C on the list: the focused cell's text as the list shows it.
+void copyCurrentCell(HWND wnd, PxScrollList *l) {
+    const PxListCell *cell = cellAt(l, l->curRow, l->curColumn);
+    if (cell) px_copyText(wnd, cell->text.data(), cell->text.size(), app().oemFont[kPxListFont]);
 }
 
 void onHScroll(PxScrollList *l, WPARAM wParam) {
@@ -798,6 +843,18 @@ LRESULT CALLBACK listProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 }
             }
             break;
+        case WM_TIMER:
+            if (l && wParam == kCaptureTimer) {
+                onCaptureTimer(wnd, l);
+                return 0;
+            }
+            break;
+        case WM_CAPTURECHANGED:
+            KillTimer(wnd, kCaptureTimer);
+            return 0;
+        case WM_COPY:
+            if (l) copyCurrentCell(wnd, l);
+            return 0;
         case WM_CHAR:
             if (wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
             px_postCharEvent(static_cast<int>(wParam), px_keyEventMode());
@@ -974,6 +1031,32 @@ PxScrollList *px_listOfPanel(const PxPanel *panel) {
     return d ? d->list : nullptr;
 }
 
+void px_listGridSize(const PxScrollList *l, int *columns, int *rows, bool *partial) {
+    RECT c = l && l->wnd ? clientRect(l) : RECT{};
+    *columns = c.right / stepX();
+    *rows = l ? l->visibleRows : 0;
+    *partial = l && l->partialRow;
+}
+
+namespace {
+
+// Columns that are not stretched and end short of the window's right edge
+// take the dialog and the list in by the gap.
+void narrowToColumns(PxDialog *d, PxScrollList *l) {
+    if (!headerMode(l) || !(l->flags & kPxListNoStretch) || l->columns.empty()) return;
+    int gap = static_cast<int>(clientRect(l).right) - (l->columns.back().right + 1);
+    if (gap <= 0) return;
+    RECT w;
+    GetWindowRect(d->hwnd, &w);
+    d->fitting = true;
+    SetWindowPos(d->hwnd, nullptr, 0, 0, w.right - w.left - gap, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    d->fitting = false;
+    RECT r = listPlace(d, l);
+    SetWindowPos(l->wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 bool px_createListWnd(PxDialog *dialog) {
     PxScrollList *l = dialog->list;
     if (!l || !registerClass()) return false;
@@ -988,6 +1071,7 @@ bool px_createListWnd(PxDialog *dialog) {
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_DISABLENOSCROLL;
     SetScrollInfo(wnd, SB_VERT, &si, TRUE);
+    narrowToColumns(dialog, l);
     return true;
 }
 

@@ -109,6 +109,8 @@ HWND px_listInputWnd(PxDialog *dialog);
 int px_editListCell(PxEvent *ev, PxDialog *dialog);
 
 PxScrollList *px_listOfPanel(const PxPanel *panel);
+// Grid columns and rows the list window shows, and whether the last row is cut.
+void px_listGridSize(const PxScrollList *list, int *columns, int *rows, bool *partial);
 
 // Requests on a list dialog's panel.
 void px_shiftListRows(PxPanel *panel, int first, int count, int delta);

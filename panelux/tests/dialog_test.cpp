@@ -15,6 +15,7 @@
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
+#include "cliptext.h"
 #include "wndfind.h"
 
 namespace {
@@ -290,29 +291,12 @@ TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
     d.fields = {pw, ro};
     ASSERT_EQ(0, open(d));
     HWND dlg = dialogWnd(9), p = GetDlgItem(dlg, 768), r = GetDlgItem(dlg, 769);
-    auto clip = [] {
-        std::string s;
-        if (OpenClipboard(nullptr)) {
-            if (HANDLE h = GetClipboardData(CF_TEXT)) s = static_cast<const char *>(GlobalLock(h)), GlobalUnlock(h);
-            CloseClipboard();
-        }
-        return s;
-    };
-    auto putClip = [](const char *s) {
-        OpenClipboard(nullptr);
-        EmptyClipboard();
-        HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, strlen(s) + 1);
-        strcpy(static_cast<char *>(GlobalLock(g)), s);
-        GlobalUnlock(g);
-        SetClipboardData(CF_TEXT, g);
-        CloseClipboard();
-    };
     EXPECT_NE(0, GetWindowLongA(p, GWL_STYLE) & ES_PASSWORD);
     for (UINT msg : {WM_COPY, WM_CUT}) {
-        putClip("before");
+        putClipText("before");
         SendMessageA(p, EM_SETSEL, 0, -1);
         SendMessageA(p, msg, 0, 0);
-        EXPECT_EQ("before", clip()) << msg;
+        EXPECT_EQ("before", clipText()) << msg;
     }
     SendMessageA(r, EM_SETSEL, 0, -1);
     for (UINT msg : {WM_CLEAR, WM_PASTE, WM_CUT}) SendMessageA(r, msg, 0, 0);
@@ -321,7 +305,7 @@ TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
     EXPECT_EQ("fixed", textOf(r));
     // Copy of a read-only field is allowed.
     SendMessageA(r, WM_COPY, 0, 0);
-    EXPECT_EQ("fixed", clip());
+    EXPECT_EQ("fixed", clipText());
 
     // The clipboard keys reach the field through the terminal's filter
     // before the key table would make them events. Outside input a password
@@ -337,7 +321,7 @@ TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
         {r, VK_SHIFT, VK_INSERT, "before", "fixed"},
     };
     for (const Key &k : keys) {
-        putClip("before");
+        putClipText("before");
         SendMessageA(k.field, EM_SETSEL, 0, -1);
         BYTE state[256] = {};
         GetKeyboardState(state);
@@ -347,7 +331,7 @@ TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
         H().pump();
         state[k.shiftVk] = 0;
         SetKeyboardState(state);
-        EXPECT_EQ(k.clipboard, clip()) << k.vk;
+        EXPECT_EQ(k.clipboard, clipText()) << k.vk;
         EXPECT_EQ(k.text, textOf(k.field)) << k.vk;
     }
     EXPECT_TRUE(H().added.empty());

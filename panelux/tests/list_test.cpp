@@ -17,6 +17,7 @@
 #include "module.h"
 #include "screenshot.h"
 #include "wire.h"
+#include "cliptext.h"
 #include "wndfind.h"
 
 namespace {
@@ -456,6 +457,197 @@ TEST_F(Lists, TreeCellsDrawTheirConnectors) {
         UpdateWindow(list);
         // The first row: the tree's lines are grey, the dotted grid is not.
         EXPECT_EQ(c.lines, countPixels(list, 0, 12, grey) > 4) << c.attr;
+    }
+}
+
+// A user resize of a dialog window: the moves the system makes while the
+// frame is dragged, by dx, dy pixels.
+void userResize(HWND dlg, int dx, int dy) {
+    RECT r;
+    GetWindowRect(dlg, &r);
+    SendMessageA(dlg, WM_ENTERSIZEMOVE, 0, 0);
+    SetWindowPos(dlg, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(dlg, WM_EXITSIZEMOVE, 0, 0);
+}
+
+SIZE windowSize(HWND wnd) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+LRESULT rightEdgeHit(HWND dlg) {
+    RECT r;
+    GetWindowRect(dlg, &r);
+    return SendMessageA(dlg, WM_NCHITTEST, 0, MAKELPARAM(r.right - 2, (r.top + r.bottom) / 2));
+}
+
+TEST_F(Lists, UnstretchedColumnsNarrowTheirDialog) {
+    // With options 0x10000 and 0x20000 the last column keeps its width and
+    // the dialog and list shrink to the columns; otherwise it is stretched.
+    struct Case {
+        uint32_t options;
+        bool narrower;
+    } cases[] = {{kHeaderMode, false}, {kHeaderMode | 0x30000, true}};
+    LONG wide = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        open(34, openRequest(listDesc(c.options), 40));
+        HWND dlg = findClass("pxDialogWnd"), list = findClass("pxScrollWnd"), header = findClass("SysHeader32");
+        ASSERT_TRUE(dlg && list && header);
+        LONG width = windowSize(dlg).cx;
+        if (!c.narrower) wide = width;
+        EXPECT_EQ(c.narrower, width < wide) << width << " " << wide;
+        // The last header item ends at the list's right edge either way.
+        RECT item{}, client;
+        SendMessageA(header, HDM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+        GetClientRect(list, &client);
+        EXPECT_EQ(client.right, item.right);
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
+TEST_F(Lists, DrawnLinesBorderTheColumnsAndAHeldButtonKeepsReporting) {
+    // Columns 1-10 and 13-22; a line drawn through column 11 on the list's
+    // row moves their border left of the middle of the gap. A click just
+    // right of the line lands in the second column only with the line.
+    struct Case {
+        bool line;
+        int column;
+    } cases[] = {{false, 0}, {true, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        Desc d = listDesc(0);
+        if (c.line) d.texts.push_back({{11, 1}, "\xb3"});
+        open(34, openRequest(d, 40));
+        HWND list = findClass("pxScrollWnd");
+        ASSERT_NE(nullptr, list);
+        m.message(28, th::Bytes().i32(kHandle).i32(1));
+        RECT dc;
+        GetClientRect(GetParent(list), &dc);
+        int x = dc.right * 43 / (4 * 49);  // 10.75 of the dialog's 49 cells
+        H().script.push_back([list, x] { PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 4)); });
+        endWith(27);
+        std::vector<unsigned char> reply = run(-1, -1);
+        ASSERT_EQ(9u, reply.size());
+        EXPECT_EQ(513, reply[0] | reply[1] << 8);
+        EXPECT_EQ(c.column, reply[3]);
+        // The press holds the mouse: the capture timer reports its place as
+        // a move (seen after the server's own event); letting go stops it.
+        H().script.push_back([list] { SendMessageA(list, WM_TIMER, 257, 0); });
+        endWith(27);
+        run(-1, -1);
+        endWith(27);
+        reply = run(-1, -1);
+        ASSERT_EQ(9u, reply.size());
+        EXPECT_EQ(516, reply[0] | reply[1] << 8);
+        SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(x, 4));
+        EXPECT_FALSE(KillTimer(list, 257));
+        H().script.clear();
+        H().queue.clear();
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
+TEST_F(Lists, UserResizeReachesTheServer) {
+    // A list with a header takes a resize while it takes input; an editor
+    // when its kind allows it. The server hears of the new grid (upcall 104:
+    // handle, columns, rows, cut last row); others keep their size.
+    enum Part { kList, kEditor };
+    struct Case {
+        Part part;
+        uint32_t option;  // list options, editor kind
+        int dx, dy;
+        bool reported;
+    } cases[] = {
+        {kList, kHeaderMode, 0, 60, true},
+        {kList, 0, 0, 60, false},
+        {kEditor, 1, -60, -60, true},
+        {kEditor, 0, -60, -60, false},
+        {kEditor, 1, -2000, -2000, true},  // held at two cells each way
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.part << " " << c.option << " " << c.dx);
+        int before = 0, beforeColumns = 0;
+        if (c.part == kList) {
+            before = (open(34, openRequest(listDesc(c.option), 40)) >> 8) & 0xFF;
+        } else {
+            Desc d;
+            d.owner1 = kHandle;
+            d.left = 0, d.top = 0, d.right = 59, d.bottom = 24;
+            ::Bytes desc = d.encode();
+            uint8_t kind = static_cast<uint8_t>(c.option);
+            uint32_t packed = static_cast<uint32_t>(open(46, th::Bytes().u8(kind).u8(0).u8(60).u8(25).raw(desc.b.data(), desc.b.size())));
+            beforeColumns = static_cast<int>(packed >> 24), before = static_cast<int>((packed >> 16) & 0xFF);
+        }
+        HWND dlg = findClass("pxDialogWnd");
+        ASSERT_NE(nullptr, dlg);
+        SIZE was = windowSize(dlg);
+        LRESULT hit = 0;
+        H().upcalls.clear();
+        auto resize = [&] {
+            hit = rightEdgeHit(dlg);
+            userResize(dlg, c.dx, c.dy);
+        };
+        if (c.part == kList) {
+            H().script.push_back(resize);
+            endWith(13);
+            run(-1, -1);
+        } else {
+            resize();
+        }
+        EXPECT_EQ(c.option ? HTRIGHT : HTBORDER, hit);
+        std::vector<th::Upcall> got;
+        for (const th::Upcall &u : H().upcalls)
+            if (u.code == 104) got.push_back(u);
+        ASSERT_EQ(c.reported ? 1u : 0u, got.size());
+        if (c.reported) {
+            WireReader r(got[0].payload.data(), got[0].payload.size());
+            EXPECT_EQ(kHandle, r.i32());
+            int columns = r.i16(), rows = r.i16();
+            if (c.part == kList) {
+                EXPECT_GT(rows, before);
+            } else {
+                EXPECT_LT(columns, beforeColumns);
+                EXPECT_LT(rows, before);
+            }
+            EXPECT_GE(std::min(columns, rows), 2);
+        } else {
+            SIZE now = windowSize(dlg);
+            EXPECT_EQ(was.cx, now.cx);
+            EXPECT_EQ(was.cy, now.cy);
+        }
+        H().script.clear();
+        H().queue.clear();
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
+TEST_F(Lists, CopyTakesTheFocusedCell) {
+    // WM_COPY (what Ctrl+C and Ctrl+Insert on the list become) copies the
+    // current cell as the list shows it; without a current cell the
+    // clipboard keeps what it had.
+    struct Case {
+        const char *value;  // null: no current cell
+        const char *copied;
+    } cases[] = {{"abc", "abc"}, {"\x88\xac\xef", "\xc8\xec\xff"}, {"", ""}, {nullptr, "kept"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.copied);
+        Desc d = listDesc();
+        d.fields[1].kind = 2;
+        open(34, openRequest(d, 40));
+        HWND list = findClass("pxScrollWnd");
+        ASSERT_NE(nullptr, list);
+        m.message(28, th::Bytes().i32(kHandle).i32(1));
+        putClipText("kept");
+        if (c.value) {
+            endWith(13);
+            run(1, 2, th::Bytes().u8(0x10).text(c.value));
+        }
+        SendMessageA(list, WM_COPY, 0, 0);
+        EXPECT_EQ(c.copied, clipText());
+        m.message(29, th::Bytes().i32(kHandle));
     }
 }
 
