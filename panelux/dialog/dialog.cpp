@@ -796,8 +796,8 @@ int px_waitDialog(PxEvent *ev, PxPanel *panel) {
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d || !d->hwnd) return -1;
-    if (d->list) return px_editListCell(ev, d);
     px_showInputPlace(d);
+    if (d->list) return px_editListCell(ev, d);
     return px_editCurrentField(ev, d);
 }
 
@@ -805,15 +805,17 @@ void px_showInputPlace(PxDialog *dialog) {
     PxTopWnd *top = px_firstTopWnd();
     if (!dialog || !top || !top->frame) return;
     HWND place = nullptr;
+    RECT r;
     if (dialog->list) {
-        place = dialog->list->edit;
-    } else if (const PxField *cur = dialog->panel->currentField) {
+        if (px_listInputRect(dialog, &r)) px_scrollIntoView(top->frame, r, 0);
+        return;
+    }
+    if (const PxField *cur = dialog->panel->currentField) {
         long index = cur - dialog->panel->fields;
         if (index >= 0 && index < static_cast<long>(dialog->fields.size()))
             place = dialog->fields[static_cast<size_t>(index)].hwnd;
     }
     if (!place || !IsWindow(place)) return;
-    RECT r;
     GetWindowRect(place, &r);
     px_scrollIntoView(top->frame, r, 0);
 }

@@ -1055,6 +1055,28 @@ void narrowToColumns(PxDialog *d, PxScrollList *l) {
     SetWindowPos(l->wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Outside header mode the dialog cannot be resized, so the list grows to
+// hold its rows whole: at least one, and a cut last row made full. The
+// dialog grows downwards, keeping the fields above the list uncovered and
+// the status bar below it.
+void growToRows(PxDialog *d, PxScrollList *l) {
+    if (headerMode(l)) return;
+    int rows;
+    bool partial;
+    computeRows(l, &rows, &partial);
+    int height = static_cast<int>(clientRect(l).bottom);
+    int need = std::max(1, rows) * rowPixels(l);
+    if (need <= height) return;
+    RECT w;
+    GetWindowRect(d->hwnd, &w);
+    d->fitting = true;
+    SetWindowPos(d->hwnd, nullptr, 0, 0, w.right - w.left, w.bottom - w.top + need - height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    d->fitting = false;
+    d->cy += need - height;
+    px_relayoutList(d->panel);
+}
+
 }  // namespace
 
 bool px_createListWnd(PxDialog *dialog) {
@@ -1072,6 +1094,7 @@ bool px_createListWnd(PxDialog *dialog) {
     si.fMask = SIF_RANGE | SIF_DISABLENOSCROLL;
     SetScrollInfo(wnd, SB_VERT, &si, TRUE);
     narrowToColumns(dialog, l);
+    growToRows(dialog, l);
     return true;
 }
 
@@ -1233,15 +1256,37 @@ void px_resetListRow(PxPanel *panel, int row) {
     InvalidateRect(l->wnd, &r, FALSE);
 }
 
-void px_showListColumn(PxPanel *panel, int fieldIndex) {
-    PxScrollList *l = px_listOfPanel(panel);
-    if (!l || !l->wnd || !headerMode(l)) return;
-    int k = columnOfField(l, fieldIndex);
-    if (k < 0) return;
+namespace {
+
+void showColumn(PxScrollList *l, int k) {
     RECT c = clientRect(l);
     int left = columnLeft(l, k), right = l->columns[k].right;
     if (left < 0) scrollColumns(l, left);
     else if (right >= c.right) scrollColumns(l, std::min(left, right - static_cast<int>(c.right) + 1));
+}
+
+}  // namespace
+
+void px_showListColumn(PxPanel *panel, int fieldIndex) {
+    PxScrollList *l = px_listOfPanel(panel);
+    if (!l || !l->wnd || !headerMode(l)) return;
+    int k = columnOfField(l, fieldIndex);
+    if (k >= 0) showColumn(l, k);
+}
+
+bool px_listInputRect(PxDialog *dialog, RECT *out) {
+    PxScrollList *l = dialog->list;
+    if (!l || !l->wnd) return false;
+    HWND place = l->edit && IsWindow(l->edit) ? l->edit : l->wnd;
+    px_listInputWnd(dialog);
+    if (place == l->wnd && cellAt(l, l->curRow, l->curColumn)) {
+        if (headerMode(l)) showColumn(l, l->curColumn);
+        RECT r = cellRect(l, l->curRow, l->curColumn);
+        MapWindowPoints(l->wnd, nullptr, reinterpret_cast<POINT *>(&r), 2);
+        *out = r;
+        return true;
+    }
+    return GetWindowRect(place, out) != FALSE;
 }
 
 int px_relayoutList(PxPanel *panel) {

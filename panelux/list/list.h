@@ -107,6 +107,9 @@ HWND px_listInputWnd(PxDialog *dialog);
 // Input on the current cell: fields of kinds 1 and 5 through an edit
 // control over the cell for the time of the input, others on the list.
 int px_editListCell(PxEvent *ev, PxDialog *dialog);
+// Screen rectangle input goes to: the in-place edit, else the current cell
+// (its column scrolled into the list first), else the list window.
+bool px_listInputRect(PxDialog *dialog, RECT *out);
 
 PxScrollList *px_listOfPanel(const PxPanel *panel);
 // Grid columns and rows the list window shows, and whether the last row is cut.

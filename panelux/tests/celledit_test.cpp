@@ -11,34 +11,26 @@
 #include <vector>
 
 #include "descbuilder.h"
-#include "module.h"
+#include "formkitfix.h"
 #include "wire.h"
 #include "wndfind.h"
 
 namespace {
-
-th::Host &H() { return th::Host::get(); }
 
 th::Bytes withDesc(th::Bytes head, const Desc &d) {
     ::Bytes b = d.encode();
     return head.raw(b.b.data(), b.b.size());
 }
 
-struct Cells : ::testing::Test {
-    th::Module m{"formkit.dll"};
+struct Cells : FormkitTest {
     void SetUp() override {
-        H().reset();
-        H().enableExt({18, 26});
-        m.start();
-        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
-        m.message(7, th::Bytes().i16(80).i16(25).text("Frame"));
-        H().pump();
+        startModule();
+        openFrame(80, 25);
     }
     void TearDown() override {
-        m.message(kMsgUnload);
+        FormkitTest::TearDown();
         EXPECT_EQ(nullptr, findClass("pxDialogWnd"));
     }
-    int32_t replyInt() { return WireReader(m.reply(), 4).i32(); }
     std::string statusText(int part) {
         HWND bar = GetDlgItem(GetAncestor(findClass("pxClientWnd"), GA_ROOT), 0x604);
         char buf[64] = {};

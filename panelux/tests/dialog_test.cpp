@@ -11,16 +11,14 @@
 #include <vector>
 
 #include "descbuilder.h"
+#include "formkitfix.h"
 #include "hostwm.h"
-#include "module.h"
 #include "screenshot.h"
 #include "wire.h"
 #include "cliptext.h"
 #include "wndfind.h"
 
 namespace {
-
-th::Host &H() { return th::Host::get(); }
 
 th::Bytes bytesOf(const Desc &d) {
     ::Bytes b = d.encode();
@@ -73,27 +71,16 @@ std::string trimmed(const std::string &s) {
     return b == std::string::npos ? std::string() : s.substr(b);
 }
 
-struct Dialogs : ::testing::Test {
-    th::Module m{"formkit.dll"};
-    IPxHostApp *hostApp = nullptr;  // the terminal's host application, when it has one
-    void SetUp() override {
-        H().reset();
-        H().enableExt({18, 26});
-        H().hostApp = hostApp;
-        m.start();
-        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
-    }
+struct Dialogs : FormkitTest {
+    void SetUp() override { startModule(); }
     void TearDown() override {
-        m.message(kMsgUnload);
+        FormkitTest::TearDown();
         EXPECT_EQ(0, dialogCount());
     }
-    void frame() {
-        m.message(7, th::Bytes().i16(60).i16(20).text("Frame"));
-        H().pump();
-    }
+    void frame() { openFrame(60, 20); }
     int32_t open(const Desc &d) {
         EXPECT_EQ(4, m.message(23, bytesOf(d)));
-        return WireReader(m.reply(), 4).i32();
+        return replyInt();
     }
     HWND dialogWnd(int32_t handle) {
         int n = m.message(12, th::Bytes().i32(handle).i16(0));
@@ -205,13 +192,13 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
     for (int16_t bad : {1, -1, 300}) {
         m.message(27, th::Bytes().i32(41).i16(bad).u8(0x10).text("bad"));
         EXPECT_EQ(4, m.message(32, th::Bytes().i32(41).i16(bad))) << bad;
-        EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+        EXPECT_EQ(-1, replyInt());
         if (bad >= 0) {
             EXPECT_EQ(4, m.message(26, th::Bytes().i32(41).i16(-1).i16(bad).i16(-1).u8(0))) << bad;
         }
     }
     EXPECT_EQ(6, m.message(32, th::Bytes().i32(41).i16(0)));
-    EXPECT_EQ(1, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(1, replyInt());
     EXPECT_STREQ("q", reinterpret_cast<const char *>(m.reply() + 4));
     // 25 replaces the texts; 12 reads the dialog's caption within its size.
     m.message(25, th::Bytes().i32(41).u16(0).u8(2).u8(2).text("Nick:").u16(0).u8(2).u8(4).text("\x88\xac\xef"));
@@ -230,7 +217,7 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
     m.message(29, th::Bytes().i32(41));
     EXPECT_FALSE(IsWindow(dlg));
     EXPECT_EQ(4, m.message(26, th::Bytes().i32(41).i16(-1).i16(0).i16(-1).u8(0)));
-    EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(-1, replyInt());
 }
 
 TEST_F(Dialogs, InputLoopKeepsAnInvalidFieldUntilEscapeAndEndsOnACancelledLoop) {
@@ -339,7 +326,7 @@ TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {
     // Request 32 gives at most 7999 bytes of text with its NUL.
     m.message(27, th::Bytes().i32(9).i16(1).u8(0x12).u8(7).i16(9000).text(std::string(8500, 'w')));
     EXPECT_EQ(4 + 7999, m.message(32, th::Bytes().i32(9).i16(1)));
-    EXPECT_EQ(7998, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(7998, replyInt());
     EXPECT_EQ(0, m.reply()[4 + 7998]);
 }
 
@@ -376,7 +363,7 @@ TEST_F(Dialogs, RefusedDescriptionsLeaveNothingAndFramelessDialogsStandAlone) {
     // Within the host's block: a cut description reads no further.
     for (const Desc *bad : {&dup, &zero, &cut}) {
         EXPECT_EQ(4, m.messageInBlock(23, bytesOf(*bad)));
-        EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+        EXPECT_EQ(-1, replyInt());
     }
     EXPECT_EQ(2, dialogCount());
     m.message(29, th::Bytes().i32(4));
@@ -422,7 +409,7 @@ TEST_F(Dialogs, PanelOpenedDuringInputBecomesTheRunningDialogsChild) {
     EXPECT_EQ(4, m.message(32, th::Bytes().i32(51).i16(0)));
     m.message(29, th::Bytes().i32(51));
     EXPECT_EQ(4, m.message(26, th::Bytes().i32(51).i16(-1).i16(-1).i16(-1).u8(0)));
-    EXPECT_EQ(-1, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(-1, replyInt());
 }
 
 // Buttons pressed on a field become mouse events at the panel's grid cells

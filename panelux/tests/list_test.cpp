@@ -14,15 +14,13 @@
 #include <vector>
 
 #include "descbuilder.h"
-#include "module.h"
+#include "formkitfix.h"
 #include "screenshot.h"
 #include "wire.h"
 #include "cliptext.h"
 #include "wndfind.h"
 
 namespace {
-
-th::Host &H() { return th::Host::get(); }
 
 constexpr int32_t kHandle = 51;
 constexpr uint32_t kHeaderMode = 0x40000;
@@ -51,10 +49,11 @@ Desc listDesc(uint32_t options = kHeaderMode, int fields = 3) {
 
 // Request 34 or 35: a, b (grid row), c, d (row height), the data rows, the
 // description and a layout.
-th::Bytes openRequest(const Desc &d, int16_t rows, const std::vector<unsigned char> &layout = {}, uint8_t rowHeight = 1) {
+th::Bytes openRequest(const Desc &d, int16_t rows, const std::vector<unsigned char> &layout = {}, uint8_t rowHeight = 1,
+                      uint8_t gridRow = 1) {
     ::Bytes desc = d.encode();
     th::Bytes b;
-    b.u8(0).u8(1).u8(0).u8(rowHeight).i16(rows).raw(desc.b.data(), desc.b.size());
+    b.u8(0).u8(gridRow).u8(0).u8(rowHeight).i16(rows).raw(desc.b.data(), desc.b.size());
     b.i32(static_cast<int32_t>(layout.size()));
     if (!layout.empty()) b.raw(layout.data(), layout.size());
     return b;
@@ -126,21 +125,15 @@ th::Host::Responder answer(int32_t v) {
     };
 }
 
-struct Lists : ::testing::Test {
-    th::Module m{"formkit.dll"};
+struct Lists : FormkitTest {
     void SetUp() override {
-        H().reset();
-        H().enableExt({18, 26});
-        m.start();
-        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
-        m.message(7, th::Bytes().i16(60).i16(25).text("Frame"));
-        H().pump();
+        startModule();
+        openFrame(60, 25);
     }
     void TearDown() override {
-        m.message(kMsgUnload);
+        FormkitTest::TearDown();
         EXPECT_EQ(nullptr, findClass("pxScrollWnd"));
     }
-    int32_t replyInt() { return WireReader(m.reply(), 4).i32(); }
     int32_t open(int code, const th::Bytes &req) {
         EXPECT_EQ(4, m.message(code, req));
         return replyInt();
@@ -647,6 +640,67 @@ TEST_F(Lists, CopyTakesTheFocusedCell) {
         }
         SendMessageA(list, WM_COPY, 0, 0);
         EXPECT_EQ(c.copied, clipText());
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
+TEST_F(Lists, ListsWithoutHeaderGrowToHoldWholeRows) {
+    // The panel gives 14 grid rows below its border; the list starts on its
+    // grid row and shows whole records only, growing the dialog downwards
+    // when one record or a cut last one does not fit.
+    struct Case {
+        uint8_t rowHeight, gridRow;
+        int rows;
+    } cases[] = {{1, 1, 14}, {7, 1, 2}, {3, 1, 5}, {20, 1, 1}, {4, 5, 3}};
+    int stepY = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.rowHeight) << " from row " << int(c.gridRow));
+        int32_t reply = open(34, openRequest(listDesc(0), 40, {}, c.rowHeight, c.gridRow));
+        HWND list = findClass("pxScrollWnd");
+        ASSERT_NE(nullptr, list);
+        RECT lc, dc;
+        GetClientRect(list, &lc);
+        GetClientRect(GetParent(list), &dc);
+        if (!stepY) stepY = lc.bottom / 14;
+        EXPECT_EQ(c.rows, (reply >> 8) & 0xFF);
+        EXPECT_EQ(0, reply & 0xFF);
+        EXPECT_EQ(c.rows * c.rowHeight * stepY, lc.bottom);
+        RECT at = rectIn(list, GetParent(list));
+        EXPECT_EQ((c.gridRow - 1) * stepY, at.top);
+        EXPECT_LE(at.bottom, dc.bottom);
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
+TEST_F(Lists, InputBringsTheCurrentCellIntoView) {
+    // A list below the frame's view: input on row 2 scrolls the frame so the
+    // cell (its in-place edit, or the cell on the list) is seen from the start.
+    for (int16_t field : {0, 1}) {
+        SCOPED_TRACE(field);
+        Desc d = listDesc(0);
+        d.top = 30, d.bottom = 45;
+        d.fields[1].kind = 2;
+        open(34, openRequest(d, 40));
+        HWND list = findClass("pxScrollWnd"), client = findClass("pxClientWnd");
+        ASSERT_NE(nullptr, list);
+        m.message(28, th::Bytes().i32(kHandle).i32(1));
+        RECT view, lc;
+        GetClientRect(client, &view);
+        GetClientRect(list, &lc);
+        ASSERT_GT(rectIn(list, client).top, view.bottom);
+        int stepY = lc.bottom / 14;
+        RECT seen = {};
+        H().script.push_back([&] {
+            HWND edit = findClass("Edit");
+            RECT l = rectIn(list, client);
+            seen = edit ? rectIn(edit, client) : RECT{l.left, l.top + 2 * stepY, l.right, l.top + 3 * stepY};
+            EXPECT_EQ(field == 0, edit != nullptr);
+        });
+        endWith(27);
+        run(field, 2, th::Bytes().u8(0x10).text("abc"));
+        EXPECT_GE(seen.top, view.top);
+        EXPECT_LE(seen.bottom, view.bottom);
+        EXPECT_GT(seen.bottom, seen.top);
         m.message(29, th::Bytes().i32(kHandle));
     }
 }
