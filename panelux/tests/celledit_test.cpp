@@ -17,11 +17,6 @@
 
 namespace {
 
-th::Bytes withDesc(th::Bytes head, const Desc &d) {
-    ::Bytes b = d.encode();
-    return head.raw(b.b.data(), b.b.size());
-}
-
 struct Cells : FormkitTest {
     void SetUp() override {
         startModule();

@@ -5,26 +5,27 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
+#include "descbuilder.h"
 #include "module.h"
 #include "wire.h"
 
 inline th::Host &H() { return th::Host::get(); }
 
+// A request head followed by a panel description.
+inline th::Bytes withDesc(th::Bytes head, const Desc &d) {
+    ::Bytes b = d.encode();
+    return head.raw(b.b.data(), b.b.size());
+}
+
 struct FormkitTest : ::testing::Test {
     th::Module m{"formkit.dll"};
     void *hostApp = nullptr;  // the terminal's host application, when it has one
 
-    void startModule() {
-        H().reset();
-        H().enableExt({18, 26});
-        H().hostApp = hostApp;
-        m.start();
-        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
-    }
-    void openFrame(int16_t columns, int16_t rows) {
-        m.message(7, th::Bytes().i16(columns).i16(rows).text("Frame"));
-        H().pump();
-    }
+    // more: host services beyond the two every test needs.
+    void startModule(std::initializer_list<int> more = {});
+    void openFrame(int16_t columns, int16_t rows);
     void TearDown() override { m.message(kMsgUnload); }
     int32_t replyInt() { return WireReader(m.reply(), 4).i32(); }
 };

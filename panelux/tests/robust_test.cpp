@@ -9,23 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "descbuilder.h"
+#include "formkitfix.h"
 #include "menuitems.h"
-#include "module.h"
-#include "wire.h"
 
 namespace {
-
-th::Host &H() { return th::Host::get(); }
 
 // Objects opened before the storm; kSpare is what the open requests under
 // test use, closed after every send.
 constexpr int32_t kDialog = 41, kList = 51, kEditor = 61, kTabs = 71, kMenu = 0x4D01, kSpare = 900;
-
-th::Bytes withDesc(th::Bytes head, const Desc &d) {
-    ::Bytes b = d.encode();
-    return head.raw(b.b.data(), b.b.size());
-}
 
 Desc dialogDesc(int32_t handle) {
     Desc d;
@@ -180,21 +171,15 @@ std::vector<Case> cases() {
     };
 }
 
-struct Robust : ::testing::Test {
-    th::Module m{"formkit.dll"};
+struct Robust : FormkitTest {
     void SetUp() override {
-        H().reset();
-        H().enableExt({14, 18, 26});
-        m.start();
-        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
-        m.message(7, th::Bytes().i16(80).i16(25).text("Frame"));
-        H().pump();
+        startModule({14});
+        openFrame(80, 25);
     }
     void TearDown() override {
-        m.message(kMsgUnload);
+        FormkitTest::TearDown();
         EXPECT_EQ(0, H().watchdogFired);
     }
-    int32_t replyInt() { return WireReader(m.reply(), 4).i32(); }
 };
 
 TEST_F(Robust, CutAndHostileRecordsOfEveryRequestAreRefusedSafely) {
@@ -220,7 +205,9 @@ TEST_F(Robust, CutAndHostileRecordsOfEveryRequestAreRefusedSafely) {
         ++sent;
         EXPECT_GE(n, 0);
         EXPECT_LE(n, 32767 + 4);
-        if (n >= 0) EXPECT_TRUE(m.replyUntouchedFrom(static_cast<size_t>(n)));
+        if (n >= 0) {
+            EXPECT_TRUE(m.replyUntouchedFrom(static_cast<size_t>(n)));
+        }
         m.message(29, th::Bytes().i32(kSpare));
         m.message(18, th::Bytes().i32(kSpare));
         // Still serving: the dialog opened first answers its field's text.
