@@ -51,7 +51,9 @@ void layoutItems(PxDialog *d) {
     int sx = app().stepX, sy = app().stepY, b = margin(d);
     for (PxDialogText &t : d->texts) {
         int x = (t.item.column - b) * sx, y = (t.item.row - b) * sy;
-        t.px = RECT{x, y, x + static_cast<int>(t.item.text.size()) * sx, y + sy};
+        int cx = static_cast<int>(t.item.text.size()) * sx, cy = sy;
+        px_centreInCells(&x, &y, &cx, &cy);
+        t.px = RECT{x, y, x + cx, y + cy};
     }
     for (PxDialogBox &x : d->boxes) {
         int left = (x.item.column - b) * sx + sx / 4, top = (x.item.row - b) * sy;
@@ -709,6 +711,23 @@ int openDialog(PxPanel *panel, const DialogPart &part) {
 }
 
 }  // namespace
+
+// A text font narrower or lower than the grid leaves its characters
+// centred in their cells instead of at their top left.
+void px_centreInCells(int *x, int *y, int *cx, int *cy) {
+    const PxApp &a = app();
+    if (a.textCharW > 0 && a.textCharW < a.stepX) {
+        int inset = (a.stepX - a.textCharW) / 2;
+        *x += inset;
+        *cx -= 2 * inset;
+    }
+    if (a.textLineH > 0 && a.textLineH < a.stepY) {
+        int inset = (a.stepY - a.textLineH) / 2;
+        *y += inset;
+        *cy -= 2 * inset;
+    }
+}
+
 
 int px_openDialog(PxPanel *panel) { return openDialog(panel, {}); }
 

@@ -147,6 +147,8 @@ bool px_isTopDialog(const PxDialog *dialog);
 // Field controls (fieldctl.cpp).
 bool px_createFields(PxDialog *dialog);
 void px_updateFieldCtls(PxDialog *dialog);
+// Insets a text rectangle on the grid so the text font sits centred in its cells.
+void px_centreInCells(int *x, int *y, int *cx, int *cy);
 void px_showFieldValues(PxDialog *dialog, int from, int to);
 int px_fieldAlign(const PxField *field);
 int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd);

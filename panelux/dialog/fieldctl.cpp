@@ -460,12 +460,26 @@ void fieldRect(const PxDialog *d, PxFieldCtl &c) {
         c.x -= sx / 4;
         c.y -= sy / 4;
     } else if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio))) {
-        c.cx = static_cast<int>(c.label.size() + 3) * sx;
-        if (c.buttonStyle & 4) c.x -= static_cast<int>(c.label.size() + 1) * sx;
+        // The mark is the system's menu-check size, centred in the brackets.
+        int check = GetSystemMetrics(SM_CXMENUCHECK), len = static_cast<int>(c.label.size());
+        c.cy = sy;
+        if (c.label.empty()) {
+            c.x += (sx - check) / 2;
+            c.cx = check;
+        } else if (c.buttonStyle & 4) {
+            c.x -= (len + 1) * sx + 2;
+            c.cx = (len + 3) * sx - (2 * sx - (sx + check) / 2) + 4;
+        } else {
+            int shift = (3 * sx - check) / 2;
+            c.x += shift;
+            c.cx = (len + 3) * sx - shift;
+        }
     } else if (c.kind == 7 && (c.options & kPxEditForm)) {
         c.cy = sy / 2;
         c.y += sy / 4;
-    } else if (c.kind != 7 && !(c.options & kPxPlainText)) {
+    } else if (std::strcmp(shapeOf(c, false).cls, "Static") == 0) {
+        px_centreInCells(&c.x, &c.y, &c.cx, &c.cy);
+    } else if (c.kind != 7) {
         c.x -= 2;
         c.cx += 4;
         if (app().fieldLineH < sy) {
@@ -500,6 +514,48 @@ bool createField(PxDialog *d, size_t index) {
     if (!c.enabled) EnableWindow(c.hwnd, FALSE);
     if (isRunningBar(c)) SetTimer(c.hwnd, kRunningBarTimer, 100, nullptr);
     return true;
+}
+
+bool sameClass(HWND wnd, const ControlShape &s) {
+    char cls[32] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, s.cls) != 0) return false;
+    // An edit control cannot change between one and several lines.
+    DWORD style = static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE));
+    return lstrcmpiA(cls, "Edit") != 0 || (style & ES_MULTILINE) == (s.style & ES_MULTILINE);
+}
+
+// A control of another class is made anew in the same place of the grid.
+void recreateField(PxDialog *d, size_t index) {
+    PxFieldCtl &c = d->fields[index];
+    HWND old = c.hwnd;
+    DestroyWindow(old);
+    if (c.filter) px_freeInputFilter(c.filter);
+    c.filter = nullptr;
+    c.hwnd = nullptr;
+    c.oldProc = nullptr;
+    c.shortened = false;
+    if (!createField(d, index))
+        px_sysErrorBox(GetLastError(), "px_createFields(%d): CreateWindowEx() failed!", static_cast<int>(index));
+}
+
+// Styles that can change on a living control: read-only, password,
+// alignment, flat look and the edge.
+void restyle(PxFieldCtl &c, const ControlShape &s) {
+    DWORD style = static_cast<DWORD>(GetWindowLongA(c.hwnd, GWL_STYLE)), next = style;
+    if (lstrcmpiA(s.cls, "Edit") == 0) {
+        SendMessageA(c.hwnd, EM_SETREADONLY, (s.style & ES_READONLY) != 0, 0);
+        if ((style ^ s.style) & ES_PASSWORD) SendMessageA(c.hwnd, EM_SETPASSWORDCHAR, (s.style & ES_PASSWORD) ? '*' : 0, 0);
+        style = static_cast<DWORD>(GetWindowLongA(c.hwnd, GWL_STYLE));
+        next = (style & ~static_cast<DWORD>(ES_RIGHT | ES_CENTER)) | (s.style & (ES_RIGHT | ES_CENTER));
+    } else if (lstrcmpiA(s.cls, "Button") == 0) {
+        DWORD mask = BS_TYPEMASK | BS_FLAT | BS_LEFTTEXT | BS_CENTER;
+        next = (style & ~mask) | (s.style & mask);
+    } else if (lstrcmpiA(s.cls, "Static") == 0) {
+        next = (style & ~static_cast<DWORD>(SS_TYPEMASK)) | (s.style & SS_TYPEMASK);
+    }
+    if (next != style) SetWindowLongA(c.hwnd, GWL_STYLE, static_cast<LONG>(next));
+    setEdge(c.hwnd, c.enabled || app().edgeDisable ? s.exStyle : 0);
 }
 
 std::string readControl(HWND wnd) { return px_windowText(wnd); }
@@ -608,21 +664,30 @@ bool px_createFields(PxDialog *dialog) {
 }
 
 void px_updateFieldCtls(PxDialog *dialog) {
-    for (PxFieldCtl &c : dialog->fields) {
+    bool right = (dialog->panel->options & kPxPanelRightAlign) != 0;
+    for (size_t i = 0; i < dialog->fields.size(); ++i) {
+        PxFieldCtl &c = dialog->fields[i];
         if (!c.hwnd) continue;
+        // Options come again from the field; a mark made from brackets stays one.
+        bool mark = isMark(c);
         c.kindByte = c.field->kind;
-        c.enabled = !(c.kindByte & (kPxKindSkip | kPxKindHidden)) && !(c.options & kPxPlainText);
-        EnableWindow(c.hwnd, c.enabled);
-        int kind = c.kind == 7 ? 7 : c.field->kind & kPxKindMask;
-        if (kind != c.kind && (isInputKind(kind) || isReadOnlyKind(kind)) && (isInputKind(c.kind) || isReadOnlyKind(c.kind))) {
-            c.kind = kind;
-            SendMessageA(c.hwnd, EM_SETREADONLY, isReadOnlyKind(kind), 0);
-        }
-        // The value type or format may have changed with the update.
-        if (c.filter) px_freeInputFilter(c.filter);
-        c.filter = isInputKind(c.kind) && c.oldProc && !px_fieldFormatter(c.field) ? px_makeFieldFilter(c.field, c.oemFont) : nullptr;
+        c.options = c.field->options | (mark ? c.options & (kPxCheckBox | kPxRadio) : 0);
+        c.kind = mark ? 7 : c.field->kind & kPxKindMask;
         c.type = c.field->type;
-        SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.enabled ? dialog->fieldFont : dialog->disableFont), FALSE);
+        c.enabled = !(c.kindByte & (kPxKindSkip | kPxKindHidden)) && !(c.options & kPxPlainText);
+        ControlShape s = shapeOf(c, right);
+        if (!sameClass(c.hwnd, s) && c.hwnd != dialog->inputWnd) {
+            recreateField(dialog, i);
+            continue;
+        }
+        if (c.filter) px_freeInputFilter(c.filter);
+        // The value type or format may have changed with the update.
+        c.filter = isInputKind(c.kind) && c.oldProc && !px_fieldFormatter(c.field) ? px_makeFieldFilter(c.field, c.oemFont) : nullptr;
+        restyle(c, s);
+        // A field shown as plain text keeps its text colour.
+        if (!(c.options & kPxPlainText)) EnableWindow(c.hwnd, c.enabled);
+        HFONT font = s.textFont ? dialog->textFont : c.enabled ? dialog->fieldFont : dialog->disableFont;
+        SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         InvalidateRect(c.hwnd, nullptr, TRUE);
     }
 }

@@ -165,11 +165,13 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
     EXPECT_EQ("Name:", textOf(text));
     // The text is five cells wide; the edit starts six cells right of it,
     // two pixels further left for its frame.
+    // A narrower text font leaves the text inset by the same margin each side.
     RECT t = rectIn(text, dlg), e = rectIn(edit, dlg);
-    int stepX = (t.right - t.left) / 5;
-    EXPECT_EQ(0, (t.right - t.left) % 5);
-    EXPECT_EQ(6 * stepX - 2, e.left - t.left);
+    int stepX = (e.right - e.left - 4) / 15;
     EXPECT_EQ(15 * stepX + 4, e.right - e.left);
+    int inset = (5 * stepX - (t.right - t.left)) / 2;
+    EXPECT_EQ(5 * stepX - 2 * inset, t.right - t.left);
+    EXPECT_EQ(6 * stepX - 2 - inset, e.left - t.left);
 
     // Typed text and Enter: the event and the new value.
     post(edit, {'a', 'b', 'c'});
@@ -668,6 +670,9 @@ TEST_F(Dialogs, ScreenshotOfTheFocusMarkAndShortenedTexts) {
     ASSERT_EQ(0, open(d));
     HWND dlg = dialogWnd(78), box = GetDlgItem(dlg, 768);
     ASSERT_EQ("", textOf(box));
+    // Without a label the control is just the system's check mark.
+    RECT mark = rectIn(box, dlg);
+    EXPECT_EQ(GetSystemMetrics(SM_CXMENUCHECK), mark.right - mark.left);
     std::string shown = textOf(GetDlgItem(dlg, 769));
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ('\x85', shown.back());
@@ -738,6 +743,64 @@ TEST_F(Dialogs, DisabledFieldsDropTheirEdgeWithoutEdgeDisable) {
         EXPECT_EQ(start.top, now.top) << int(kind);
         EXPECT_EQ(start.right, now.right) << int(kind);
     }
+}
+
+// Updates bring each control in line with its field: kind and options
+// restyle it or make it anew, buttons and plain texts keep the text font,
+// and a plain text is never greyed.
+TEST_F(Dialogs, UpdatedFieldsTakeTheirKindOptionsAndFonts) {
+    frame();
+    Desc d;
+    d.owner1 = 67;
+    d.texts = {{{3, 6}, "Note"}};
+    DescField button = textField(3, 4, 6, " OK ");
+    button.kind = 3;
+    DescField plain = textField(3, 7, 4, "Info");
+    plain.options = 0x01000000;
+    d.fields = {textField(3, 2, 10, "abc"), button, textField(20, 2, 10, "x"), plain};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(67);
+    ASSERT_NE(nullptr, dlg);
+    auto font = [](HWND w) { return SendMessageA(w, WM_GETFONT, 0, 0); };
+    LRESULT textFont = font(GetDlgItem(dlg, 512)), fieldFont = font(GetDlgItem(dlg, 770));
+    ASSERT_NE(textFont, fieldFont);
+    // A plain-text field sits on its cells exactly like a text of its length.
+    RECT note = rectIn(GetDlgItem(dlg, 512), dlg), shown = rectIn(GetDlgItem(dlg, 771), dlg);
+    EXPECT_EQ(note.left, shown.left);
+    EXPECT_EQ(note.right, shown.right);
+    EXPECT_EQ(note.bottom - note.top, shown.bottom - shown.top);
+    struct Row {
+        int16_t field;
+        th::Bytes update;
+        const char *cls;
+        LONG mask, style, exMask, ex;
+        bool textFont;
+    };
+    const Row rows[] = {
+        {0, th::Bytes().u8(0x08).i32(0x00080000), "Edit", ES_PASSWORD, ES_PASSWORD, 0, 0, false},
+        {0, th::Bytes().u8(0x08).i32(0), "Edit", ES_PASSWORD, 0, 0, 0, false},
+        {0, th::Bytes().u8(0x01).u8(5).i16(1), "Edit", ES_READONLY, ES_READONLY, 0, 0, false},
+        {0, th::Bytes().u8(0x01).u8(1).i16(1), "Edit", ES_READONLY, 0, 0, 0, false},
+        {0, th::Bytes().u8(0x08).i32(0x02000000), "Edit", 0, 0, WS_EX_CLIENTEDGE | WS_EX_STATICEDGE, 0, false},
+        {0, th::Bytes().u8(0x08).i32(0x01000000), "Static", 0, 0, 0, 0, true},
+        {0, th::Bytes().u8(0x08).i32(0), "Edit", ES_READONLY, 0, 0, 0, false},
+        {1, th::Bytes().u8(0x08).i32(0x08000000), "Button", BS_FLAT, BS_FLAT, 0, 0, true},
+        {1, th::Bytes().u8(0x10).text(" Go "), "Button", BS_FLAT, BS_FLAT, 0, 0, true},
+        {3, th::Bytes().u8(0x10).text("More"), "Static", 0, 0, 0, 0, true},
+    };
+    for (const Row &r : rows) {
+        m.message(27, th::Bytes().i32(67).i16(r.field).raw(r.update));
+        HWND c = GetDlgItem(dlg, 768 + r.field);
+        ASSERT_NE(nullptr, c) << r.field;
+        char cls[32] = {};
+        GetClassNameA(c, cls, sizeof cls);
+        EXPECT_STRCASEEQ(r.cls, cls) << r.field;
+        EXPECT_EQ(r.style, GetWindowLongA(c, GWL_STYLE) & r.mask) << r.field;
+        EXPECT_EQ(r.ex, GetWindowLongA(c, GWL_EXSTYLE) & r.exMask) << r.field;
+        EXPECT_EQ(r.textFont ? textFont : fieldFont, font(c)) << r.field;
+        EXPECT_TRUE(IsWindowEnabled(c)) << r.field;
+    }
+    EXPECT_EQ("abc", textOf(GetDlgItem(dlg, 768)));
 }
 
 // One picture of a dialog with every field kind, for people to look at.
