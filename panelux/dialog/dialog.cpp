@@ -728,7 +728,6 @@ void px_centreInCells(int *x, int *y, int *cx, int *cy) {
     }
 }
 
-
 int px_openDialog(PxPanel *panel) { return openDialog(panel, {}); }
 
 int px_openDialog(PxPanel *panel, PxEditor *editor) {
