@@ -354,10 +354,11 @@ void onKey(MenuBarRec *r, WPARAM vk) {
 // mode, and '/' opens the chevron.
 void onSysChar(MenuBarRec *r, WPARAM ch) {
     int i = itemOfChar(r, static_cast<unsigned char>(ch));
+    bool open = !r->suspended && IsWindowEnabled(r->frame);
     if (i < 0) {
         leaveKeyboardMode(r);
-        if (ch == '/') openChevron(r);
-    } else if (!r->suspended && IsWindowEnabled(r->frame)) {
+        if (ch == '/' && open) openChevron(r);
+    } else if (open) {
         setHot(r, i);
         openItem(r, i, false);
     }
@@ -765,12 +766,12 @@ bool px_menuBarFrameMsg(PxFrame *frame, UINT msg, WPARAM wParam, LPARAM lParam, 
         if (hdr->code == static_cast<UINT>(TBN_HOTITEMCHANGE)) {
             auto *hot = reinterpret_cast<NMTBHOTITEM *>(lParam);
             // While a popup is open the mouse leaving the bar keeps its item hot.
-            bool leavingMouse = (hot->dwFlags & (HICF_LEAVING | HICF_MOUSE)) == (HICF_LEAVING | HICF_MOUSE);
-            *result = (r->suspended || !IsWindowEnabled(frame->wnd) || (g_tracking == r && leavingMouse)) ? 1 : 0;
+            bool leaving = hot->dwFlags & HICF_LEAVING;
+            *result = (r->suspended || !IsWindowEnabled(frame->wnd) || (g_tracking == r && leaving)) ? 1 : 0;
             if (*result) return true;
             // A hot item set by a program, not by the user on the bar, starts the loop.
             bool byUser = hot->dwFlags & (HICF_MOUSE | HICF_ARROWKEYS | HICF_ACCELERATOR);
-            if (!byUser && !(hot->dwFlags & HICF_LEAVING) && hot->idNew >= 0) enterLoop(r);
+            if (!byUser && !leaving && hot->idNew >= 0) enterLoop(r);
             reportHot(r, hot);
             return true;
         }
