@@ -308,8 +308,12 @@ int registerClass(Class *wc, Register reg, const char *unregisterFailed, const c
 }  // namespace
 
 int px_regWndClass(WNDCLASSA *wc) {
-    return registerClass(wc, RegisterClassA, "px_regWndClass: UnregisterClass(%s) failed!",
-                         "px_regWndClass: RegisterClass(%s) failed!");
+    return px_regWndClassCaptioned(wc, "px_regWndClass: UnregisterClass(%s) failed!",
+                                   "px_regWndClass: RegisterClass(%s) failed!");
+}
+
+int px_regWndClassCaptioned(WNDCLASSA *wc, const char *unregisterFailed, const char *registerFailed) {
+    return registerClass(wc, RegisterClassA, unregisterFailed, registerFailed);
 }
 
 int px_regWndClassEx(WNDCLASSEXA *wc) {

@@ -156,7 +156,7 @@ void px_layoutStatusBar(HWND bar) {
     if (edges.empty()) edges.push_back(-1);
     SendMessageA(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
     if (!p->frameBar) {
-        for (int i = 0; i < p->count; ++i) setPartText(bar, px_statusPartOf(bar, p->ids[i]), p->texts[i], false);
+        for (int i = 0; i < p->count; ++i) setPartText(bar, px_statusPartOf(bar, p->ids[i]), p->texts[i], p->ids[i] == 1);
         int filler = 0;
         while (filler < p->count && p->ids[filler] >= 0) ++filler;
         setPartText(bar, p->count ? filler : 0, "", true);

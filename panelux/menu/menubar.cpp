@@ -30,6 +30,7 @@ struct MenuBarRec {
     int lastSysKey = 0, openItem = -1, savedHot = -1, nextItem = -1;
     bool altAlone = false, keyboardMode = false, submenuHighlighted = false, fromKeyboard = false;
     bool stayHot = false, suspended = false, active = false;
+    bool flatMenus = false, cuesHidden = false;
 };
 
 WNDPROC g_toolbarProc;
@@ -81,11 +82,17 @@ void reportHot(MenuBarRec *r, const NMTBHOTITEM *hot) {
                  reinterpret_cast<LPARAM>(r->menu));
 }
 
-void enterKeyboardMode(MenuBarRec *r) {
-    if (r->keyboardMode) return;
+// The menu loop without a new hot item; false when already in it.
+bool enterLoop(MenuBarRec *r) {
+    if (r->keyboardMode) return false;
     r->keyboardMode = true;
     SendMessageA(r->frame, WM_ENTERMENULOOP, 0, 0);
     SendMessageA(r->self, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
+    return true;
+}
+
+void enterKeyboardMode(MenuBarRec *r) {
+    if (!enterLoop(r)) return;
     NMTBHOTITEM hot = {};
     hot.idNew = hotItem(r);
     if (hot.idNew < 0) setHot(r, nextUsable(r, -1, 1));
@@ -98,7 +105,8 @@ void leaveKeyboardMode(MenuBarRec *r) {
     r->keyboardMode = false;
     setHot(r, -1);
     SendMessageA(r->frame, WM_EXITMENULOOP, 0, 0);
-    SendMessageA(r->self, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
+    // With keyboard cues on the underlines stay, as on the system's bars.
+    if (r->cuesHidden) SendMessageA(r->self, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
 }
 
 // The button whose hot-key letter is ch (Windows code page): mapped here,
@@ -342,6 +350,20 @@ void onKey(MenuBarRec *r, WPARAM vk) {
     }
 }
 
+// Alt with a character: the item it maps to opens; none leaves keyboard
+// mode, and '/' opens the chevron.
+void onSysChar(MenuBarRec *r, WPARAM ch) {
+    int i = itemOfChar(r, static_cast<unsigned char>(ch));
+    bool open = !r->suspended && IsWindowEnabled(r->frame);
+    if (i < 0) {
+        leaveKeyboardMode(r);
+        if (ch == '/' && open) openChevron(r);
+    } else if (open) {
+        setHot(r, i);
+        openItem(r, i, false);
+    }
+}
+
 void onChar(MenuBarRec *r, WPARAM ch) {
     int i = itemOfChar(r, static_cast<unsigned char>(ch));
     if (i >= 0 && cutOff(r, i)) openChevron(r);
@@ -349,20 +371,40 @@ void onChar(MenuBarRec *r, WPARAM ch) {
     else if (ch != '/') MessageBeep(0);
 }
 
+void readCues(MenuBarRec *r) {
+    OSVERSIONINFOA vi = {};
+    vi.dwOSVersionInfoSize = sizeof vi;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&vi)) return;
+#pragma GCC diagnostic pop
+    BOOL on = TRUE;
+    if (vi.dwMajorVersion > 4) r->cuesHidden = SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &on, 0) && !on;
+    BOOL flat = FALSE;
+    if (vi.dwMajorVersion > 5 || (vi.dwMajorVersion == 5 && vi.dwMinorVersion >= 1))
+        r->flatMenus = SystemParametersInfoA(SPI_GETFLATMENU, 0, &flat, 0) && flat;
+    // Hidden cues: the underlines wait for keyboard mode.
+    if (!r->keyboardMode)
+        SendMessageA(r->self, WM_CHANGEUISTATE, MAKEWPARAM(r->cuesHidden ? UIS_SET : UIS_CLEAR, UISF_HIDEACCEL), 0);
+}
+
 void applyMenuFont(MenuBarRec *r) {
     NONCLIENTMETRICSA nm = {};
     nm.cbSize = sizeof nm;
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof nm, &nm, 0)) return;
     LOGFONTA now = {};
-    if (r->font && GetObjectA(r->font, sizeof now, &now) == sizeof now &&
-        memcmp(&now, &nm.lfMenuFont, sizeof now) == 0)
-        return;
-    HFONT f = CreateFontIndirectA(&nm.lfMenuFont);
-    if (!f) return;
-    SendMessageA(r->self, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
-    if (r->font) DeleteObject(r->font);
-    r->font = f;
-    SendMessageA(r->self, TB_AUTOSIZE, 0, 0);
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof nm, &nm, 0) &&
+        !(r->font && GetObjectA(r->font, sizeof now, &now) == sizeof now &&
+          memcmp(&now, &nm.lfMenuFont, sizeof now) == 0)) {
+        if (HFONT f = CreateFontIndirectA(&nm.lfMenuFont)) {
+            SendMessageA(r->self, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
+            if (r->font) DeleteObject(r->font);
+            r->font = f;
+            // A string in the new font gives the bar its text height.
+            SendMessageA(r->self, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>("NS\0"));
+            SendMessageA(r->self, TB_AUTOSIZE, 0, 0);
+        }
+    }
+    readCues(r);
 }
 
 LRESULT barMessage(MenuBarRec *r, HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -434,7 +476,7 @@ bool registerClass() {
     wc.cbWndExtra = g_toolbarExtra + static_cast<int>(sizeof(void *));
     wc.hInstance = app->instance;
     wc.lpszClassName = kPxMenuBarClass;
-    return px_regWndClass(&wc) == 0;
+    return px_regWndClassCaptioned(&wc, "UnregisterClass('%s') failed!", "RegisterClass('%s') failed!") == 0;
 }
 
 void showTop(PxFrame *frame) {
@@ -626,8 +668,7 @@ bool px_menuBarPreTranslate(MSG *msg) {
         return true;
     }
     if (msg->message == WM_SYSCHAR) {
-        int i = itemOfChar(r, static_cast<unsigned char>(msg->wParam));
-        if (i >= 0) openItem(r, i, false);
+        onSysChar(r, msg->wParam);
         return true;
     }
     if (r->keyboardMode && (down || msg->message == WM_CHAR)) {
@@ -648,8 +689,7 @@ bool px_menuBarFrameMsg(PxFrame *frame, UINT msg, WPARAM wParam, LPARAM lParam, 
         if ((wParam & 0xFFF0) == SC_KEYMENU) {
             if (lParam == ' ') return false;
             if (lParam != 0 && lParam != -1) {
-                int i = itemOfChar(r, static_cast<unsigned char>(lParam));
-                if (i >= 0 && !r->suspended && IsWindowEnabled(frame->wnd)) openItem(r, i, false);
+                onSysChar(r, static_cast<WPARAM>(lParam));
                 return true;
             }
             if (r->keyboardMode) leaveKeyboardMode(r);
@@ -724,8 +764,15 @@ bool px_menuBarFrameMsg(PxFrame *frame, UINT msg, WPARAM wParam, LPARAM lParam, 
             return true;
         }
         if (hdr->code == static_cast<UINT>(TBN_HOTITEMCHANGE)) {
-            *result = (r->suspended || !IsWindowEnabled(frame->wnd)) ? 1 : 0;
-            if (*result == 0) reportHot(r, reinterpret_cast<NMTBHOTITEM *>(lParam));
+            auto *hot = reinterpret_cast<NMTBHOTITEM *>(lParam);
+            // While a popup is open the mouse leaving the bar keeps its item hot.
+            bool leaving = hot->dwFlags & HICF_LEAVING;
+            *result = (r->suspended || !IsWindowEnabled(frame->wnd) || (g_tracking == r && leaving)) ? 1 : 0;
+            if (*result) return true;
+            // A hot item set by a program, not by the user on the bar, starts the loop.
+            bool byUser = hot->dwFlags & (HICF_MOUSE | HICF_ARROWKEYS | HICF_ACCELERATOR);
+            if (!byUser && !leaving && hot->idNew >= 0) enterLoop(r);
+            reportHot(r, hot);
             return true;
         }
         return false;

@@ -715,6 +715,12 @@ TEST_F(Frame, StatusBarsLayTheirPanesOutAndKeepTheirLimits) {
     EXPECT_EQ(rc.right, edges[3]);
     px_setStatusPane(bar, 5, "five", nullptr, 2);
     EXPECT_EQ("five", px_statusPaneText(bar, 5));
+    // Pane 1 stays without borders through every later layout.
+    ASSERT_EQ(0, px_addStatusPane(bar, 1, 3, -1));
+    px_layoutStatusBar(bar);
+    WPARAM part1 = static_cast<WPARAM>(px_statusPartOf(bar, 1));
+    EXPECT_TRUE(HIWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, part1, 0)) & SBT_NOBORDERS);
+    EXPECT_FALSE(HIWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, part1 + 1, 0)) & SBT_NOBORDERS);
 
     for (int id = 10; id < 80; ++id) px_addStatusPane(bar, id, 1, -1);
     EXPECT_EQ(kPxPaneLimit, px_statusPanesOf(bar)->count);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "menudriver.h"
 #include "menuitems.h"
@@ -167,6 +168,8 @@ TEST_F(Menus, MenuBarFollowsKeysLettersAndTheMouse) {
         {"Left wraps to the last", {key(WM_KEYDOWN, VK_LEFT), key(WM_KEYDOWN, VK_DOWN)}, {{VK_RETURN}}, 31},
         {"Alt leaves, F10 enters", {key(WM_SYSKEYDOWN, VK_MENU), key(WM_SYSKEYUP, VK_MENU), key(WM_SYSKEYDOWN, VK_F10), key(WM_KEYDOWN, VK_RETURN)}, {{VK_RETURN}}, 11},
         {"Cyrillic Alt+letter", {key(WM_SYSCHAR, 0xE2)}, {{VK_RETURN}}, 31},  // 'в' in 1251
+        {"Alt+unknown letter leaves", {key(WM_SYSCHAR, 'q'), key(WM_SYSKEYDOWN, VK_F10), key(WM_KEYDOWN, VK_RETURN)}, {{VK_RETURN}}, 11},
+        {"hot item set by a program", {key(WM_SYSKEYDOWN, VK_MENU), key(WM_SYSKEYUP, VK_MENU), [&] { SendMessageA(b, TB_SETHOTITEM, 1, 0); }, key(WM_KEYDOWN, VK_RETURN)}, {{VK_RETURN}}, 21},
         {"Right inside a popup", {key(WM_KEYDOWN, VK_RETURN)}, {{VK_RIGHT}, {VK_RETURN}}, 21},
         {"mouse onto the next button", {key(WM_KEYDOWN, VK_RETURN)}, {{th::MenuDriver::kMoveTo + 2}, {VK_DOWN, VK_RETURN}}, 31},
     };
@@ -308,22 +311,26 @@ TEST_F(Menus, TheChevronShowsTheButtonsCutOff) {
     }
     ASSERT_FALSE(hidden.empty());
     ASSERT_LT(hidden.size(), 5u);
-    SetForegroundWindow(frame);
-    H().pump();
-    H().queue.clear();
-    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_LEFT, 0); });
-    th::MenuDriver driver({{VK_RIGHT}, {VK_RETURN}}, b);
-    Result r = track();
-    H().script.clear();
-    H().queue.clear();
-    ASSERT_EQ(2u, driver.popups.size());
-    std::vector<std::string> listed;
-    for (const th::MenuLine &l : driver.popups[0]) listed.push_back(l.text);
-    EXPECT_EQ(hidden, listed);
-    EXPECT_EQ(501, r.code);
     size_t first = 0;
     while (names[first] != hidden[0]) ++first;
-    EXPECT_EQ(static_cast<int>(10 * (first + 1) + 1), r.command);
+    // Left from the first item wraps onto a cut-off one; Alt+'/' asks for the chevron.
+    const std::pair<UINT, WPARAM> starts[] = {{WM_KEYDOWN, VK_LEFT}, {WM_SYSCHAR, '/'}};
+    for (const auto &start : starts) {
+        SetForegroundWindow(frame);
+        H().pump();
+        H().queue.clear();
+        H().script.push_back([=] { PostMessageA(frame, start.first, start.second, 0); });
+        th::MenuDriver driver({{VK_RIGHT}, {VK_RETURN}}, b);
+        Result r = track();
+        H().script.clear();
+        H().queue.clear();
+        ASSERT_EQ(2u, driver.popups.size()) << start.first;
+        std::vector<std::string> listed;
+        for (const th::MenuLine &l : driver.popups[0]) listed.push_back(l.text);
+        EXPECT_EQ(hidden, listed);
+        EXPECT_EQ(501, r.code);
+        EXPECT_EQ(static_cast<int>(10 * (first + 1) + 1), r.command);
+    }
 }
 
 }  // namespace
