@@ -270,18 +270,6 @@ void tellHostActive(const PxDialog *d) {
     px_hostLevelActivated(level ? level : px_firstTopWnd());
 }
 
-LRESULT onColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
-    int id = GetDlgCtrlID(control);
-    size_t index = static_cast<size_t>(id - kPxFieldIdBase);
-    if (id >= kPxFieldIdBase && index < d->fields.size()) {
-        int c = d->fields[index].colour;
-        if (c > 0 && c <= kPxColorCount && app().brushes[c - 1]) {
-            SetBkColor(dc, app().colors[c - 1]);
-            return reinterpret_cast<LRESULT>(app().brushes[c - 1]);
-        }
-    }
-    return DefWindowProcA(d->hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
-}
 
 LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
@@ -343,7 +331,7 @@ LRESULT CALLBACK dialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
-            if (d) return onColor(d, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            if (d) return px_dialogColor(d, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
             break;
         case WM_GETMINMAXINFO:
             if (d && d->hwnd) return onMinMax(wnd, d, reinterpret_cast<MINMAXINFO *>(lParam));
@@ -524,6 +512,19 @@ void destroyDialog(PxDialog *d) {
 }
 
 }  // namespace
+
+LRESULT px_dialogColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
+    int id = GetDlgCtrlID(control);
+    size_t index = static_cast<size_t>(id - kPxFieldIdBase);
+    if (id >= kPxFieldIdBase && index < d->fields.size()) {
+        int c = d->fields[index].colour;
+        if (c > 0 && c <= kPxColorCount && app().brushes[c - 1]) {
+            SetBkColor(dc, app().colors[c - 1]);
+            return reinterpret_cast<LRESULT>(app().brushes[c - 1]);
+        }
+    }
+    return DefWindowProcA(d->hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
 
 PxDialog *px_dialogOf(HWND wnd) {
     if (!wnd) return nullptr;

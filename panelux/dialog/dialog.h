@@ -120,6 +120,9 @@ PxDialog *px_dialogOf(HWND wnd);
 PxDialog *px_dialogOfPanel(const PxPanel *panel);
 // The dialog of the top window that input runs in (or null).
 PxDialog *px_currentDialog();
+// WM_CTLCOLOREDIT/WM_CTLCOLORSTATIC of a field control (also the list's
+// in-place edit): the field's module colour, else the default.
+LRESULT px_dialogColor(PxDialog *d, UINT msg, HDC dc, HWND control);
 
 // 0, or -1 with nothing left behind. An editor, tab area or list passed
 // along is owned by the dialog once open (the caller frees it after a

@@ -459,7 +459,8 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
     }
     // A default outside the buttons starts on the first one.
     p.current = d >= 0 && d < count ? d : 0;
-    int result = count ? defaultButton : 27;
+    // Without a popup the answer is the default button itself.
+    int result = count ? p.current : 27;
     if (px_createPopup(&p)) {
         int ended = waitPopup(&p);
         result = ended == 13 && count ? p.current : ended;
@@ -519,6 +520,19 @@ bool px_popupPreTranslate(const MSG &msg, int shift) {
     return true;
 }
 
+namespace {
+
+// A window's top left corner (screen) moved so that it lies on the work area.
+POINT intoWorkArea(POINT at, int w, int h) {
+    RECT area;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    at.x = std::max(static_cast<int>(area.left), std::min(static_cast<int>(at.x), static_cast<int>(area.right) - w));
+    at.y = std::max(static_cast<int>(area.top), std::min(static_cast<int>(at.y), static_cast<int>(area.bottom) - h));
+    return at;
+}
+
+}  // namespace
+
 void px_centerOver(HWND wnd, HWND owner) {
     RECT r, over;
     GetWindowRect(wnd, &r);
@@ -530,8 +544,12 @@ void px_centerOver(HWND wnd, HWND owner) {
         if (!owner || !parent) return;
         GetClientRect(owner, &over);
         MapWindowPoints(owner, parent, reinterpret_cast<POINT *>(&over), 2);
-        int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
-        SetWindowPos(wnd, nullptr, std::max(x, 0), std::max(y, 0), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // Kept on the work area: the clamp is done on screen.
+        POINT at{over.left + (over.right - over.left - w) / 2, over.top + (over.bottom - over.top - h) / 2};
+        MapWindowPoints(parent, nullptr, &at, 1);
+        at = intoWorkArea(at, w, h);
+        MapWindowPoints(nullptr, parent, &at, 1);
+        SetWindowPos(wnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
     if (!owner) owner = GetWindow(wnd, GW_OWNER);
@@ -539,10 +557,8 @@ void px_centerOver(HWND wnd, HWND owner) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     over = area;
     if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &over);
-    int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
-    x = std::max(static_cast<int>(area.left), std::min(x, static_cast<int>(area.right) - w));
-    y = std::max(static_cast<int>(area.top), std::min(y, static_cast<int>(area.bottom) - h));
-    SetWindowPos(wnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT at = intoWorkArea({over.left + (over.right - over.left - w) / 2, over.top + (over.bottom - over.top - h) / 2}, w, h);
+    SetWindowPos(wnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int px_popupMessageFor(int32_t number, const char *text, int kind, int32_t helpContext, const char *extra,

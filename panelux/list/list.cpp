@@ -220,12 +220,20 @@ void closeRightGap(PxScrollList *l) {
     if (gap > 0) scrollColumns(l, -std::min(gap, -l->origin));
 }
 
+// The in-place edit lies over the current cell wherever that goes.
+void placeEdit(PxScrollList *l) {
+    if (!l->edit || !cellAt(l, l->curRow, l->curColumn)) return;
+    RECT e = cellRect(l, l->curRow, l->curColumn);
+    SetWindowPos(l->edit, nullptr, e.left, e.top, e.right - e.left, e.bottom - e.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void setColumnWidth(PxScrollList *l, int k, int width) {
     if (k < 0 || k >= columnCount(l)) return;
     width = std::max(0, width);
     int diff = width - columnWidth(l, k);
     for (int j = k; j < columnCount(l); ++j) l->columns[j].right += diff;
     closeRightGap(l);
+    placeEdit(l);
     setHeaderWidth(l, k);
     updateHRange(l);
     if (l->wnd) {
@@ -388,7 +396,9 @@ bool onCreate(HWND wnd, PxScrollList *l) {
 
 COLORREF cellBack(const PxScrollList *l, const PxListCell &cell, bool current) {
     if (current) return GetSysColor(l->focus ? COLOR_HIGHLIGHT : COLOR_INACTIVECAPTION);
-    if (cell.colour > 0 && cell.colour <= kPxColorCount) return app().colors[cell.colour - 1];
+    // With a module palette the colour is its entry, as for the brushes.
+    if (cell.colour > 0 && cell.colour <= kPxColorCount)
+        return app().palette ? PALETTEINDEX(cell.colour - 1) : app().colors[cell.colour - 1];
     return GetSysColor(COLOR_WINDOW);
 }
 
@@ -487,6 +497,18 @@ void drawCell(PxScrollList *l, HDC dc, int row, int k, const PxListCell &cell) {
 }
 
 
+// The line under a row leaves the tree columns open, so that their
+// connectors run on from row to row.
+void rowLine(const PxScrollList *l, HDC dc, int y, int right) {
+    int from = 0;
+    for (int k = 0; k < columnCount(l); ++k) {
+        if (!(l->columns[k].options & kPxColumnTree)) continue;
+        if (columnLeft(l, k) > from) line(dc, from, y, columnLeft(l, k), y);
+        from = l->columns[k].right + 1;
+    }
+    if (right > from) line(dc, from, y, right, y);
+}
+
 void drawGrid(PxScrollList *l, HDC dc, int bottom) {
     RECT c = clientRect(l);
     int rp = rowPixels(l);
@@ -502,7 +524,7 @@ void drawGrid(PxScrollList *l, HDC dc, int bottom) {
             }
         SelectObject(dc, grey);
         if (l->flags & kPxListRowLines)
-            for (int r = 1; r <= l->visibleRows; ++r) line(dc, 0, l->headerHeight + r * rp - 1, c.right, l->headerHeight + r * rp - 1);
+            for (int r = 1; r <= l->visibleRows; ++r) rowLine(l, dc, l->headerHeight + r * rp - 1, c.right);
         SelectObject(dc, old);
         DeleteObject(grey);
         DeleteObject(red);
@@ -519,6 +541,11 @@ void drawGrid(PxScrollList *l, HDC dc, int bottom) {
             for (int x = 0; x < c.right; x += 1)
                 if ((x + y) % 2 == 0) SetPixel(dc, x, y, dot);
         }
+        if (!(l->dialog->flags & kPxDlgOutside)) {
+            HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_PEN));
+            line(dc, 0, l->headerHeight, c.right, l->headerHeight);
+            SelectObject(dc, old);
+        }
     }
 }
 
@@ -526,12 +553,18 @@ void drawCurrent(PxScrollList *l, HDC dc) {
     if (!l->active || l->curRow < 0 || l->curRow >= l->visibleRows) return;
     RECT r = rowRect(l, l->curRow);
     HBRUSH text = GetSysColorBrush(COLOR_WINDOWTEXT);
-    int w = (l->flags & kPxListRowLines) ? 2 : 1;
+    bool rowLines = (l->flags & kPxListRowLines) != 0;
+    // A dialog outside the window list has its own thin border: the marks
+    // leave the first and last row's edges to it.
+    bool outside = (l->dialog->flags & kPxDlgOutside) != 0;
+    int w = rowLines ? 2 : 1;
     RECT top{r.left, r.top, r.right, r.top + w}, bottom{r.left, r.bottom - w, r.right, r.bottom};
-    FillRect(dc, &top, text);
-    FillRect(dc, &bottom, text);
+    if (rowLines || !outside || l->curRow != 0) FillRect(dc, &top, text);
+    if (rowLines || !outside || l->curRow != l->visibleRows - 1) FillRect(dc, &bottom, text);
     if (l->curColumn >= 0 && l->curColumn < columnCount(l)) {
         RECT cell = cellRect(l, l->curRow, l->curColumn);
+        if (outside && l->curRow == 0) --cell.top;
+        if (outside && l->curColumn == 0) --cell.left;
         FrameRect(dc, &cell, text);
     }
 }
@@ -597,8 +630,12 @@ int trackedWidth(const PxScrollList *l, int k, int width) {
 
 bool dialogRunning(const PxScrollList *l) { return px_currentDialog() == l->dialog; }
 
-void headerClickEvent(PxScrollList *l, int fieldIndex, int button) {
+// A header click keeps the cursor position: a menu the server opens for it
+// comes up there. Writing the event clears the slot, so it is set after.
+void headerClickEvent(PxScrollList *, int fieldIndex, int button) {
     px_writeEvent(PxEvent{kPxEvHeaderClick, px_shiftState(), fieldIndex, 0, 0, button}, px_keyEventMode());
+    POINT cursor;
+    if (GetCursorPos(&cursor)) px_setPendingClick(cursor);
 }
 
 void endTrack(PxScrollList *l, int k, int width) {
@@ -776,7 +813,8 @@ void onHScroll(PxScrollList *l, WPARAM wParam) {
     si.cbSize = sizeof si;
     si.fMask = SIF_ALL;
     GetScrollInfo(l->wnd, SB_HORZ, &si);
-    int pos = -l->origin, step = std::max<int>(1, app().fonts[kPxFieldFont].lfWidth ? app().fonts[kPxFieldFont].lfWidth : stepX());
+    // A line is the widest character of the field font.
+    int pos = -l->origin, step = std::max(1, app().fieldCharW);
     int target = pos;
     switch (LOWORD(wParam)) {
     case SB_LINELEFT: target = pos - step; break;
@@ -879,7 +917,9 @@ LRESULT CALLBACK listProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            // The in-place edit takes its field's colours, as on the dialog.
+            if (l && l->dialog) return px_dialogColor(l->dialog, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            break;
         case WM_NCDESTROY:
             if (l) {
                 if (l->font) DeleteObject(l->font);
@@ -1301,10 +1341,7 @@ int px_relayoutList(PxPanel *panel) {
     if (!resizeRows(l, rows)) return -1;
     l->partialRow = partial;
     if (l->curRow >= rows) l->curRow = -1;
-    if (l->edit && l->curRow >= 0 && l->curColumn >= 0) {
-        RECT e = cellRect(l, l->curRow, l->curColumn);
-        SetWindowPos(l->edit, nullptr, e.left, e.top, e.right - e.left, e.bottom - e.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    placeEdit(l);
     InvalidateRect(l->wnd, nullptr, FALSE);
     return 0;
 }
@@ -1400,7 +1437,7 @@ int px_getListLayout(PxPanel *panel, unsigned char *buffer, size_t size) {
         if (c.fieldIndex >= n) continue;
         int inner = columnWidth(l, k) - c.marginLeft - c.marginRight;
         widths[static_cast<size_t>(c.fieldIndex)] =
-            columnWidth(l, k) == 0 ? 0 : static_cast<int16_t>(std::max(0, inner) / std::max(1, l->charWidth));
+            columnWidth(l, k) == 0 ? 0 : static_cast<int16_t>(std::max(0, inner) / std::max(1, app().listAveCharW));
     }
     for (int16_t v : widths) w.i16(v);
     w.u8('o');

@@ -369,11 +369,31 @@ TEST_F(Lists, HeaderClicksAndDragsAskTheServer) {
         int expectFirst = verdict ? 0 : 2;
         EXPECT_EQ(expectFirst, static_cast<int>(SendMessageA(header, HDM_ORDERTOINDEX, 0, 0)));
     }
+
+    // A column widened while its cell is edited in place: the edit follows.
+    clickAway();
+    int widths[2] = {};
+    H().script.push_back([&] {
+        HWND edit = findClass("Edit");
+        ASSERT_NE(nullptr, edit);
+        RECT e, r = itemRect(0);
+        GetWindowRect(edit, &e);
+        widths[0] = e.right - e.left;
+        drag(screenPoint(header, r.right - 1, 5), screenPoint(header, r.right + 29, 5));
+        H().pump();
+        GetWindowRect(edit, &e);
+        widths[1] = e.right - e.left;
+        PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+    });
+    run(0, 3, th::Bytes().u8(0x10).text("old"));
+    EXPECT_GT(widths[0], 0);
+    EXPECT_NEAR(widths[0] + 30, widths[1], 2);
 }
 
 TEST_F(Lists, CurrentCellIsHighlightedEditedInPlaceAndEmptyListSaysSo) {
     Desc d = listDesc(8);
     d.fields[1].kind = 2;  // shown on the list itself, not in an edit
+    d.fields[0].number = 0x0301;  // a field of another colour class: module colour 3
     open(34, openRequest(d, 0));
     HWND list = findClass("pxScrollWnd");
     ASSERT_NE(nullptr, list);
@@ -415,12 +435,21 @@ TEST_F(Lists, CurrentCellIsHighlightedEditedInPlaceAndEmptyListSaysSo) {
     EXPECT_GT(rowsWithHighlight, 4);
     EXPECT_LT(rowsWithHighlight, 40);
 
-    // An input field's cell is edited in an edit control over it; the
-    // reply carries the new value, and the edit is gone afterwards.
+    // An input field's cell is edited in an edit control over it, in its
+    // field's colours; the reply carries the new value, and the edit is gone
+    // afterwards.
     H().script.push_back([] {
         HWND edit = findClass("Edit");
         ASSERT_NE(nullptr, edit);
         EXPECT_EQ(findClass("pxScrollWnd"), GetParent(edit));
+        HDC dc = GetDC(edit);
+        HBRUSH brush = reinterpret_cast<HBRUSH>(
+            SendMessageA(GetParent(edit), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit)));
+        LOGBRUSH lb = {};
+        EXPECT_NE(GetSysColorBrush(COLOR_WINDOW), brush);
+        EXPECT_EQ(static_cast<int>(sizeof lb), GetObjectA(brush, sizeof lb, &lb));
+        EXPECT_EQ(GetBkColor(dc), lb.lbColor);
+        ReleaseDC(edit, dc);
         for (char ch : std::string("xy")) PostMessageA(edit, WM_CHAR, static_cast<WPARAM>(ch), 1);
         PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
     });
