@@ -560,23 +560,23 @@ bool createControls(PxDialog *d) {
     return true;
 }
 
-struct DialogPart {
+struct DialogExtra {
     PxEditor *editor = nullptr;
     PxTabArea *tab = nullptr;
     PxScrollList *list = nullptr;
     bool any() const { return editor || tab || list; }
 };
 
-int openDialog(PxPanel *panel, const DialogPart &part) {
+int openDialog(PxPanel *panel, const DialogExtra &extra) {
     PxApp *a = px_app();
     PxTopWnd *top = px_firstTopWnd();
     if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
     std::unique_ptr<PxDialog> d(new PxDialog);
     d->panel = panel;
     d->parent = px_currentDialog();
-    d->editor = part.editor;
-    d->tab = part.tab;
-    d->list = part.list;
+    d->editor = extra.editor;
+    d->tab = extra.tab;
+    d->list = extra.list;
     PxItems items = px_buildItems(panel);
     int mode = (panel->id >> 8) & 0xFF;
     if (mode == 0xFE) d->flags |= kPxDlgOutside;
@@ -585,7 +585,7 @@ int openDialog(PxPanel *panel, const DialogPart &part) {
     } else {
         d->flags |= kPxDlgChild | kPxDlgNoBorder;
     }
-    if (mode == 0xFF || (!part.any() && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
+    if (mode == 0xFF || (!extra.any() && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
     // A dialog inside the frame ends the frame's menu or move loop.
@@ -663,7 +663,7 @@ int openDialog(PxPanel *panel, const DialogPart &part) {
         freeFonts(d.get());
         return -1;
     }
-    if (!part.list) px_showFieldValues(d.get(), 0, panel->fieldCount);
+    if (!extra.list) px_showFieldValues(d.get(), 0, panel->fieldCount);
 
     if (d->flags & kPxDlgChild) {
         px_placeTabPage(d->parent, wnd);
@@ -732,21 +732,21 @@ void px_centreInCells(int *x, int *y, int *cx, int *cy) {
 int px_openDialog(PxPanel *panel) { return openDialog(panel, {}); }
 
 int px_openDialog(PxPanel *panel, PxEditor *editor) {
-    DialogPart part;
-    part.editor = editor;
-    return openDialog(panel, part);
+    DialogExtra extra;
+    extra.editor = editor;
+    return openDialog(panel, extra);
 }
 
 int px_openDialog(PxPanel *panel, PxTabArea *tab) {
-    DialogPart part;
-    part.tab = tab;
-    return openDialog(panel, part);
+    DialogExtra extra;
+    extra.tab = tab;
+    return openDialog(panel, extra);
 }
 
 int px_openDialog(PxPanel *panel, PxScrollList *list) {
-    DialogPart part;
-    part.list = list;
-    return openDialog(panel, part);
+    DialogExtra extra;
+    extra.list = list;
+    return openDialog(panel, extra);
 }
 
 void px_closeDialog(PxPanel *panel) {

@@ -96,12 +96,12 @@ struct PxDialog {
     HFONT textFont = nullptr, fieldFont = nullptr, disableFont = nullptr;
     int x = 0, y = 0, cx = 0, cy = 0;
     uint32_t flags = 0;
-    // At most one part; the dialog owns it.
+    // At most one of these; the dialog owns it once open.
     PxEditor *editor = nullptr;
     PxTabArea *tab = nullptr;
+    PxScrollList *list = nullptr;
     void *childEntry = nullptr;  // its PxChildWnd, when it joined the window list
     void *topEntry = nullptr;    // its own PxTopWnd, for a frameless top-level dialog
-    PxScrollList *list = nullptr;  // a list dialog's list, owned once open
     // The field tip open over the dialog (request 14): its balloon and the
     // help id F1 answers with meanwhile.
     struct {

@@ -7,6 +7,7 @@
 
 #include "app.h"
 #include "errbox.h"
+#include "frame.h"
 #include "hostsinks.h"
 #include "module.h"
 #include "popup.h"
@@ -55,16 +56,6 @@ void pressed(LockDlg *d) {
     if (d->doomed) destroy(d);
 }
 
-void askToClose() {
-    std::string text = px_ansi(L"Вы действительно хотите закрыть приложение?");
-    std::string caption = px_ansi(L"Принудительное завершение");
-    if (px_messageBox(text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    if (!px_hostMayClose()) return;
-    px_hostClose();
-    PxApp *app = px_app();
-    if (app && app->appObj) app->appObj->fn->stopSession(app->appObj, 1);
-}
-
 INT_PTR CALLBACK lockDlgProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
         LockDlg *d = reinterpret_cast<LockDlg *>(GetWindowLongPtrA(wnd, DWLP_USER));
@@ -97,7 +88,7 @@ INT_PTR CALLBACK lockDlgProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (!d) return FALSE;
             if (LOWORD(wParam) == kLockButton && HIWORD(wParam) == BN_CLICKED) pressed(d);
-            else if (LOWORD(wParam) == kLockClose) askToClose();
+            else if (LOWORD(wParam) == kLockClose) px_askToStopSession();
             return TRUE;
         }
     } catch (...) {

@@ -130,15 +130,6 @@ void onDestroy(PxFrame *f) {
     f->status = nullptr;
 }
 
-void onClose(PxFrame *f) {
-    std::string text = px_ansi(L"Вы действительно хотите закрыть приложение?");
-    std::string caption = px_ansi(L"Принудительное завершение");
-    if (px_messageBox(text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    if (!px_hostMayClose()) return;
-    px_hostClose();
-    PxApp *app = px_app();
-    if (app && app->appObj) app->appObj->fn->stopSession(app->appObj, 1);
-}
 
 void onSetFocus(PxFrame *f) {
     PxTopWnd *e = entryOfFrame(f);
@@ -287,7 +278,7 @@ LRESULT frameMessage(PxFrame *f, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (wParam != SIZE_MINIMIZED) layout(f);
         return 1;
     case WM_SETFOCUS: onSetFocus(f); return 0;
-    case WM_CLOSE: onClose(f); return 0;
+    case WM_CLOSE: px_askToStopSession(); return 0;
     case WM_QUERYOPEN: return f->minimizedByRequest ? 0 : 1;
     case WM_WININICHANGE: onSettingChange(f, wParam, lParam); return 0;
     case WM_NOTIFY: return onNotify(f, reinterpret_cast<NMHDR *>(lParam));
@@ -687,3 +678,13 @@ void px_removeHooks() {
 }
 
 HWND px_modalLoopWindow() { return g_modalLoops.empty() ? nullptr : g_modalLoops.back(); }
+
+void px_askToStopSession() {
+    std::string text = px_ansi(L"Вы действительно хотите закрыть приложение?");
+    std::string caption = px_ansi(L"Принудительное завершение");
+    if (px_messageBox(text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    if (!px_hostMayClose()) return;
+    px_hostClose();
+    PxApp *app = px_app();
+    if (app && app->appObj) app->appObj->fn->stopSession(app->appObj, 1);
+}

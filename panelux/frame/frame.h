@@ -44,6 +44,10 @@ extern const char kPxClientClass[];  // "pxClientWnd"
 
 PxFrame *px_createFrame(const char *captionOem, int x, int y, int width, int height, HWND owner);
 void px_destroyFrame(PxFrame *frame);
+// Asks the user, then the host's window manager, whether the application
+// may close, and if so stops the session (the frame's close box, the
+// blocking dialog's close button).
+void px_askToStopSession();
 void px_showFrame(PxFrame *frame, int showCmd);
 void px_minimizeFrame(PxFrame *frame);
 void px_restoreFrame(PxFrame *frame);

@@ -576,9 +576,9 @@ TEST_F(Lists, UserResizeReachesTheServer) {
     // A list with a header takes a resize while it takes input; an editor
     // when its kind allows it. The server hears of the new grid (upcall 104:
     // handle, columns, rows, cut last row); others keep their size.
-    enum Part { kList, kEditor };
+    enum Window { kList, kEditor };
     struct Case {
-        Part part;
+        Window window;
         uint32_t option;  // list options, editor kind
         int dx, dy;
         bool reported;
@@ -590,9 +590,9 @@ TEST_F(Lists, UserResizeReachesTheServer) {
         {kEditor, 1, -2000, -2000, true},  // held at two cells each way
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.part << " " << c.option << " " << c.dx);
+        SCOPED_TRACE(testing::Message() << c.window << " " << c.option << " " << c.dx);
         int before = 0, beforeColumns = 0;
-        if (c.part == kList) {
+        if (c.window == kList) {
             before = (open(34, openRequest(listDesc(c.option), 40)) >> 8) & 0xFF;
         } else {
             Desc d;
@@ -612,7 +612,7 @@ TEST_F(Lists, UserResizeReachesTheServer) {
             hit = rightEdgeHit(dlg);
             userResize(dlg, c.dx, c.dy);
         };
-        if (c.part == kList) {
+        if (c.window == kList) {
             H().script.push_back(resize);
             endWith(13);
             run(-1, -1);
@@ -628,7 +628,7 @@ TEST_F(Lists, UserResizeReachesTheServer) {
             WireReader r(got[0].payload.data(), got[0].payload.size());
             EXPECT_EQ(kHandle, r.i32());
             int columns = r.i16(), rows = r.i16();
-            if (c.part == kList) {
+            if (c.window == kList) {
                 EXPECT_GT(rows, before);
             } else {
                 EXPECT_LT(columns, beforeColumns);
