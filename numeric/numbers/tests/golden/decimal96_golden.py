@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the golden data of the 16-byte decimal test to standard output.
 
-    python3 numeric/tests/golden/decimal96_golden.py > numeric/tests/golden/decimal96.txt
+    python3 numeric/numbers/tests/golden/decimal96_golden.py > numeric/numbers/tests/golden/decimal96.txt
 
 Each line: input, parsed value, parse report, value rescaled to 12 decimals,
 rescale report, places, and the value rounded to places in the modes plain

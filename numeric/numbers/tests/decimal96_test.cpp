@@ -1,8 +1,8 @@
 // Numeric96: parse, rescale and round against golden data made with
 // Python's decimal module, and the edges of text and state handling.
 //
-// The golden file is numeric/tests/golden/decimal96.txt; to make it again:
-//     python3 numeric/tests/golden/decimal96_golden.py > numeric/tests/golden/decimal96.txt
+// The golden file is numeric/numbers/tests/golden/decimal96.txt; to make it again:
+//     python3 numeric/numbers/tests/golden/decimal96_golden.py > numeric/numbers/tests/golden/decimal96.txt
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -48,7 +48,7 @@ std::string text(const Numeric96 &v) { return Numeric96_toStdString(v); }
 TEST_F(Decimal96, ParseRescaleAndRoundMatchTheGoldenData) {
     const char *src = std::getenv("QV_SOURCE_DIR");
     ASSERT_NE(nullptr, src);
-    std::ifstream golden(std::string(src) + "/numeric/tests/golden/decimal96.txt");
+    std::ifstream golden(std::string(src) + "/numeric/numbers/tests/golden/decimal96.txt");
     ASSERT_TRUE(golden.good());
     int lines = 0;
     for (std::string line; std::getline(golden, line); ++lines) {
