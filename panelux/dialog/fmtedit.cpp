@@ -10,6 +10,7 @@
 #include "decimal96.h"
 #include "fixed.h"
 #include "dialog.h"
+#include "errbox.h"
 #include "formats.h"
 #include "panel.h"
 #include "wire.h"
@@ -679,8 +680,14 @@ bool PxFmtEditWndHost::isReadOnly() {
     return !(c->kind == 1 || c->kind == 4);
 }
 
+namespace {
+
+void warnOldLibrary(const char *text, const char *caption) { px_messageBox(text, caption, MB_ICONWARNING); }
+
+}  // namespace
+
 PxFmtEditHost *px_fmtEditAttach(HWND control, PxFormatter *formatter) {
-    if (!formatter || px_fmtVersion(formatter) <= kQvFmtEditAbove) return nullptr;
+    if (!px_fmtCanEdit(formatter, warnOldLibrary)) return nullptr;
     PxFmtEditWndHost *host = new (std::nothrow) PxFmtEditWndHost(control, formatter);
     if (!host) return nullptr;
     RECT client{}, inner{};
