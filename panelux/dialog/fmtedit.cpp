@@ -19,7 +19,9 @@
 
 std::string PxFmtEditModel::text() const {
     if (!fmt_) return text_;
-    const char *t = fmt_->fn.text(fmt_, -1);
+    // The display text is asked for at its own length: a formatter gives
+    // no more than the maximum it is told.
+    const char *t = fmt_->fn.text(fmt_, std::max(fmt_->fn.textLength(fmt_), 0));
     return t ? std::string(t) : std::string();
 }
 

@@ -774,6 +774,13 @@ TEST_F(Lists, InPlaceEditTakesTheTypedValueThroughFormatterOrFilter) {
             H().script.push_back([vk] {
                 HWND edit = findClass("Edit");
                 ASSERT_NE(nullptr, edit);
+                if (vk == '1') {
+                    // The cell's value is shown (selected) before anything is typed.
+                    RECT c;
+                    GetClientRect(edit, &c);
+                    UpdateWindow(edit);
+                    EXPECT_GT(countPixels(edit, 0, c.bottom, GetSysColor(COLOR_WINDOW), true), 40);
+                }
                 UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
                 PostMessageA(edit, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | static_cast<LPARAM>(scan) << 16);
             });
