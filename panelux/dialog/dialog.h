@@ -154,6 +154,10 @@ void px_updateFieldCtls(PxDialog *dialog);
 void px_centreInCells(int *x, int *y, int *cx, int *cy);
 void px_showFieldValues(PxDialog *dialog, int from, int to);
 int px_fieldAlign(const PxField *field);
+// Puts the field procedure on the control a field is shown in (ctl->hwnd):
+// the record as its "pxField" property, and the typed filter of an input
+// kind without a formatter. Destroying the control undoes it.
+void px_subclassField(PxFieldCtl *ctl);
 int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd);
 int px_editCurrentField(PxEvent *ev, PxDialog *dialog);
 bool px_takeFieldValue(HWND hwnd, PxFieldCtl *ctl, bool check);

@@ -507,10 +507,7 @@ bool createField(PxDialog *d, size_t index) {
     if (std::strcmp(s.cls, "Edit") == 0)
         SendMessageA(c.hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, app().edgeType == 2 ? 0 : MAKELONG(1, 1));
     if (c.options & kPxPlainText) return true;
-    SetPropA(c.hwnd, "pxField", &c);
-    c.oldProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(c.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc)));
-    if (isInputKind(c.kind) && !px_fieldFormatter(c.field)) c.filter = px_makeFieldFilter(c.field, c.oemFont);
+    px_subclassField(&c);
     if (!c.enabled) EnableWindow(c.hwnd, FALSE);
     if (isRunningBar(c)) SetTimer(c.hwnd, kRunningBarTimer, 100, nullptr);
     return true;
@@ -611,10 +608,16 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
     px_fmtStartEdit(fmt, true);
     replayClick(ctl, ctl->hwnd);
     InvalidateRect(ctl->hwnd, nullptr, TRUE);
+    px_replayTypeAhead(ctl->hwnd);
     for (;;) {
         svc.wait(ev);
-        if (!isInputKind(ctl->kind) || !px_fmtIsChanged(fmt) || ev->code == kPxEvMenuCancelled) return ev->code;
+        if (!isInputKind(ctl->kind) || !px_fmtIsChanged(fmt)) return ev->code;
         if (px_fmtGetValue(fmt, ctl->field)) return ev->code;
+        if (ev->code == kPxEvMenuCancelled) {
+            px_fmtSetValue(fmt, ctl->field);
+            InvalidateRect(ctl->hwnd, nullptr, TRUE);
+            return ev->code;
+        }
         if (ev->code == 27) {
             px_fmtSetValue(fmt, ctl->field);
             px_fmtStartEdit(fmt, true);
@@ -626,6 +629,13 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
 }
 
 }  // namespace
+
+void px_subclassField(PxFieldCtl *ctl) {
+    SetPropA(ctl->hwnd, "pxField", ctl);
+    ctl->oldProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(ctl->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc)));
+    if (isInputKind(ctl->kind) && !px_fieldFormatter(ctl->field)) ctl->filter = px_makeFieldFilter(ctl->field, ctl->oemFont);
+}
 
 std::string px_windowText(HWND wnd) {
     int n = GetWindowTextLengthA(wnd);
@@ -748,13 +758,15 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
     SetFocus(hwnd);
     const PxLoopServices &svc = px_loopServices();
     PxFormatter *fmt = ctl ? px_fieldFormatter(ctl->field) : nullptr;
-    if (fmt && px_fmtVersion(fmt) > 4 && !ctl->fmtEdit) ctl->fmtEdit = px_fmtEditAttach(hwnd, fmt);
+    // An old formatter library is reported once and leaves a plain edit.
+    if (fmt && !ctl->fmtEdit) ctl->fmtEdit = px_fmtEditAttach(hwnd, fmt);
     bool masked = ctl && g_maskedHook && (ctl->field->type & ~kPxVariant) == PXV_MASKSTR;
     std::string oldText = masked ? valueText(ctl->field) : std::string();
     int code;
     if (ctl && ctl->fmtEdit) {
         code = formattedLoop(ev, ctl, fmt, svc);
     } else if (!ctl) {
+        px_replayTypeAhead(hwnd);
         svc.wait(ev);
         code = ev->code;
     } else {
@@ -768,18 +780,19 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
             else SendMessageA(hwnd, EM_SETSEL, 0, -1);
         };
         if (input && !replayClick(ctl, hwnd)) selectStart();
+        px_replayTypeAhead(hwnd);
         for (;;) {
             svc.wait(ev);
             code = ev->code;
             if (!input || !IsWindow(hwnd) || !SendMessageA(hwnd, EM_GETMODIFY, 0, 0)) break;
-            // A system loop cancelled under a changed field: the input ends
-            // and the edited text is not taken.
+            if (px_takeFieldValue(hwnd, ctl, true)) break;
+            // A system loop cancelled under a field that refuses its text:
+            // the input ends and the edited text is not taken.
             if (code == kPxEvMenuCancelled) {
                 SetWindowTextA(hwnd, shown.c_str());
                 SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);
                 break;
             }
-            if (px_takeFieldValue(hwnd, ctl, true)) break;
             if (code == 27) {
                 SetWindowTextA(hwnd, shown.c_str());
                 SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);

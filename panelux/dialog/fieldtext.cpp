@@ -383,6 +383,12 @@ bool px_fieldTextToValue(const char *text, void *value, int length, int type, in
     int base = type & ~kPxVariant;
     if (f) {
         if (!value) return false;
+        // The formatter converts the typed text by its template; a text that
+        // does not fit it is refused.
+        if (text) {
+            f->fn.setText(f, text);
+            if (!f->fn.normalize(f)) return false;
+        }
         if (base == PXV_CHAR || px_isTextType(base)) {
             // A character travels as a two-byte text.
             int size = base == PXV_CHAR ? 2 : std::min(std::max(bufferSize, 1), 0x7FFF);

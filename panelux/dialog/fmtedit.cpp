@@ -10,6 +10,7 @@
 #include "decimal96.h"
 #include "fixed.h"
 #include "dialog.h"
+#include "errbox.h"
 #include "formats.h"
 #include "panel.h"
 #include "wire.h"
@@ -18,7 +19,9 @@
 
 std::string PxFmtEditModel::text() const {
     if (!fmt_) return text_;
-    const char *t = fmt_->fn.text(fmt_, -1);
+    // The display text is asked for at its own length: a formatter gives
+    // no more than the maximum it is told.
+    const char *t = fmt_->fn.text(fmt_, std::max(fmt_->fn.textLength(fmt_), 0));
     return t ? std::string(t) : std::string();
 }
 
@@ -679,8 +682,14 @@ bool PxFmtEditWndHost::isReadOnly() {
     return !(c->kind == 1 || c->kind == 4);
 }
 
+namespace {
+
+void warnOldLibrary(const char *text, const char *caption) { px_messageBox(text, caption, MB_ICONWARNING); }
+
+}  // namespace
+
 PxFmtEditHost *px_fmtEditAttach(HWND control, PxFormatter *formatter) {
-    if (!formatter || px_fmtVersion(formatter) <= kQvFmtEditAbove) return nullptr;
+    if (!px_fmtCanEdit(formatter, warnOldLibrary)) return nullptr;
     PxFmtEditWndHost *host = new (std::nothrow) PxFmtEditWndHost(control, formatter);
     if (!host) return nullptr;
     RECT client{}, inner{};

@@ -342,6 +342,12 @@ void px_replayTypeAhead(HWND wnd) {
         }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
+        // The key's characters go before the next key, which may end the
+        // input as an event.
+        MSG ch;
+        while (PeekMessageA(&ch, wnd, WM_CHAR, WM_DEADCHAR, PM_REMOVE) ||
+               PeekMessageA(&ch, wnd, WM_SYSCHAR, WM_SYSDEADCHAR, PM_REMOVE))
+            if (!px_msgFilter(&ch)) DispatchMessageA(&ch);
     }
 }
 

@@ -1237,10 +1237,15 @@ int px_editListCell(PxEvent *ev, PxDialog *dialog) {
         return px_runInputLoop(ev, dialog, nullptr, wnd);
     }
     SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(l->font), FALSE);
+    // The edit is the field's control for the time of the input: its keys,
+    // formatter and typed filter work as in a dialog field.
     l->edit = ctl->hwnd = edit;
+    ctl->oemFont = app().oemFont[kPxListFont] != 0;
+    px_subclassField(ctl);
     int code = px_runInputLoop(ev, dialog, ctl, edit);
-    l->edit = ctl->hwnd = nullptr;
     DestroyWindow(edit);
+    l->edit = ctl->hwnd = nullptr;
+    ctl->oldProc = nullptr;
     px_listShowFields(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
     return code;
 }

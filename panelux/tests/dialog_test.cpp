@@ -267,6 +267,47 @@ TEST_F(Dialogs, InputLoopKeepsAnInvalidFieldUntilEscapeAndEndsOnACancelledLoop) 
     ASSERT_EQ(9u, r.size());
     EXPECT_EQ(775, eventCode(r));
     EXPECT_EQ("-123456789", trimmed(textOf(edit)));
+    // A valid one is taken and sent back with the cancelled loop's event.
+    H().script.push_back([edit] {
+        SetWindowTextA(edit, "42");
+        SendMessageA(edit, EM_SETMODIFY, TRUE, 0);
+        H().queue.push_back(PxEvent{775, 0, 0, 0, 0, 0});
+    });
+    r = run(5, 0);
+    ASSERT_EQ(13u, r.size());
+    EXPECT_EQ(775, eventCode(r));
+    EXPECT_EQ(42, WireReader(r.data() + 9, 4).i32());
+}
+
+// Keys typed into a dialog that is not reading wait in the type-ahead ring,
+// sixteen at most; the next input replays them in order, characters and
+// keys alike, each run stopping at the key that became an event.
+TEST_F(Dialogs, TypeAheadComesBackInOrderWhenTheDialogReads) {
+    HWND dlg = openOneField(62, "abc");
+    SetKeyboardState(std::vector<BYTE>(256).data());
+    const int keys[17] = {'A', 'B', VK_F2, 'C', 'D', VK_F3, 'E', 'F', VK_F4,
+                          'G', 'H', VK_F5, 'I', 'J', VK_F6, 'K', VK_F7};
+    for (int vk : keys) {
+        UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+        PostMessageA(dlg, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | static_cast<LPARAM>(scan) << 16);
+    }
+    H().pump();
+    EXPECT_TRUE(H().added.empty());
+    std::vector<int> events;
+    for (int runs = 0; runs < 16 && events.size() < 16; ++runs) {
+        events.push_back(eventCode(run(62, -1)));
+        for (;;) {
+            m.message(5, th::Bytes().i16(0));
+            int16_t code = WireReader(m.reply(), 2).i16();
+            if (code == 0) break;
+            events.push_back(code);
+        }
+    }
+    EXPECT_EQ((std::vector<int>{'a', 'b', 316, 'c', 'd', 317, 'e', 'f', 318, 'g', 'h', 319, 'i', 'j', 320, 'k'}),
+              events);
+    // The seventeenth key was dropped: the next run waits for the terminal.
+    H().script.push_back([] { H().queue.push_back(PxEvent{27, 0, 0, 0, 0, 0}); });
+    EXPECT_EQ(27, eventCode(run(62, -1)));
 }
 
 TEST_F(Dialogs, PasswordNeverCopiedAndReadOnlyFieldsRefuseChanges) {

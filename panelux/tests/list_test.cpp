@@ -13,9 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "child.h"
 #include "descbuilder.h"
 #include "formkitfix.h"
+#include "msgbox.h"
 #include "screenshot.h"
+#include "standin.h"
 #include "wire.h"
 #include "cliptext.h"
 #include "wndfind.h"
@@ -732,6 +735,72 @@ TEST_F(Lists, InputBringsTheCurrentCellIntoView) {
         EXPECT_GT(seen.bottom, seen.top);
         m.message(29, th::Bytes().i32(kHandle));
     }
+}
+
+// The edit over a cell is the field's control: with a formatter that drives
+// the formatted edit, with an old one (reported once, as a plain edit that
+// still takes what was typed) and through the typed filter, the editing keys
+// stay with it and request 26 answers the edited value.
+TEST_F(Lists, InPlaceEditTakesTheTypedValueThroughFormatterOrFilter) {
+    SetDllDirectoryA((th::exeDir() + "qvformat\\full").c_str());
+    HMODULE lib = LoadLibraryA("qvformat.dll");
+    ASSERT_NE(nullptr, lib);
+    auto setVersion = reinterpret_cast<QVTestSetVersionFn>(GetProcAddress(lib, "QVTestSetVersion"));
+    Desc d = listDesc(0, 2);
+    for (DescField &f : d.fields) {
+        f.type = 1;  // int32
+        f.length = 0;
+        f.value = binValue<int32_t>(7);
+    }
+    d.fields[0].format = "Name:FMT_NUMBER[10.0]";
+    ASSERT_EQ(0, open(34, openRequest(d, 40)) & 0xFF);
+    m.message(28, th::Bytes().i32(kHandle).i32(1));
+    th::MessageBoxCatcher boxes;
+    SetKeyboardState(std::vector<BYTE>(256).data());
+    // "123" with an 'X' that the formatter or filter refuses; Backspace,
+    // two lefts, '9' in front, End, '5', Home and Delete: 125.
+    const std::vector<int> edits = {'1', '2', '3', 'X', VK_BACK, VK_LEFT, VK_LEFT, '9',
+                                    VK_END, '5', VK_HOME, VK_DELETE, VK_RETURN};
+    struct Row {
+        uint32_t version;  // 0: the column without a formatter
+        size_t boxesAfter;
+    } rows[] = {{5, 0}, {4, 1}, {4, 1}, {0, 1}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.version);
+        setVersion(row.version ? row.version : 5);
+        for (int vk : edits) {
+            // A plain edit with a formatter has no filter: it is given no 'X'.
+            if (vk == 'X' && row.version == 4) continue;
+            H().script.push_back([vk] {
+                HWND edit = findClass("Edit");
+                ASSERT_NE(nullptr, edit);
+                if (vk == '1') {
+                    // The cell's value is shown (selected) before anything is typed.
+                    RECT c;
+                    GetClientRect(edit, &c);
+                    UpdateWindow(edit);
+                    EXPECT_GT(countPixels(edit, 0, c.bottom, GetSysColor(COLOR_WINDOW), true), 40);
+                }
+                UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+                PostMessageA(edit, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | static_cast<LPARAM>(scan) << 16);
+            });
+        }
+        H().added.clear();
+        std::vector<unsigned char> reply = run(row.version ? 0 : 1, 2, th::Bytes().u8(0x10).i32(7));
+        ASSERT_EQ(13u, reply.size());
+        EXPECT_EQ(13, reply[0] | reply[1] << 8);
+        EXPECT_EQ(125, WireReader(reply.data() + 9, 4).i32());
+        ASSERT_EQ(1u, H().added.size());  // only Enter became an event
+        EXPECT_EQ(row.boxesAfter, boxes.seen.size());
+        EXPECT_EQ(nullptr, findClass("Edit"));
+    }
+    ASSERT_EQ(1u, boxes.seen.size());
+    EXPECT_EQ(L"Требуется библиотека форматных шаблонов версии 3.13.013.0 или выше", boxes.seen[0].text);
+    EXPECT_NE(std::wstring::npos, boxes.seen[0].caption.find(L"qvformat.dll"));
+    m.message(29, th::Bytes().i32(kHandle));
+    setVersion(5);
+    FreeLibrary(lib);
+    SetDllDirectoryA(nullptr);
 }
 
 }  // namespace

@@ -203,8 +203,6 @@ TEST(Formats, ValuesToTextAndBackThroughTheFormatter) {
     };
     for (const Case &c : cases) {
         PxField f = formattedField(c.type, c.length, c.format);
-        PxFormatter *fmt = px_fieldFormatter(&f);
-        fmt->fn.setText(fmt, c.typedText);
         ASSERT_TRUE(px_storeFieldText(c.typedText, &f)) << c.format;
         int size = 0;
         PxTextPtr shown(px_fieldText(&f, &size, true));
