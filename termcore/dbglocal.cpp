@@ -57,8 +57,9 @@ struct DbgSession : DbgSessionRecord {
     size_t length = 0;           // of the request in flight
     size_t replySize = 0;
     size_t replyLength = 0;
-    // Taken by a thread handing a request over and by a failed start, so that
-    // no request is handed to an interpreter thread that stopped serving.
+    // Taken by a thread handing a request over and by the interpreter's thread
+    // when it stops serving (a failed start, a detach), so that no request
+    // waits on a thread that no longer serves.
     CRITICAL_SECTION handing;
     bool handingReady = false;
     bool serving = false;        // the interpreter's thread takes requests
