@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // Calling convention of the editor's entries and of its callbacks.
@@ -64,6 +65,12 @@ enum : int { kQpNotifySaved = 101, kQpNotifyClosed = 102, kQpNotifyFrameClosed =
     X(GetErrorCount, int, (QpEditor e))                                                    \
     X(MsgFilter, int, (QpEditor e, MSG * msg))                                             \
     X(MsgIdle, int, (QpEditor e, int count))
+
+// The filter entry gets the host's message as it stands: the only record
+// termcore hands the library (28 bytes on i686).
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(MSG) == 28 && offsetof(MSG, wParam) == 8 && offsetof(MSG, pt) == 20, "MSG on i686");
+#endif
 
 // The resource type of a menu a module carries, and termcore's run menu.
 #define QP_MENU_RESOURCE "QVMENU"

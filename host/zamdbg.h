@@ -3,6 +3,7 @@
 // target table through which it asks the interpreter.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "qvscript.h"
@@ -24,6 +25,7 @@ struct DbgUiInterface {
     void(DBGCB *clearFlag)(void *handle, void *data);                            // 7
     void(DBGCB *setMode)(void *handle, int value);                               // 8
 };
+static_assert(offsetof(DbgUiInterface, setMode) == 8 * sizeof(void *), "slot 8");
 
 extern "C" {
 typedef DbgUiInterface *(__stdcall *ZamGetInterfaceFn)(void);
@@ -74,6 +76,8 @@ struct DbgItem {
     int32_t first, second;
     int16_t third, fourth;
 };
+static_assert(sizeof(DbgItem) == 12 && offsetof(DbgItem, third) == 8 && offsetof(DbgItem, fourth) == 10,
+              "a reply item of entry 5");
 typedef QvWord(DBGCB *DbgEntryStateFn)(DbgTarget *t, int32_t value, int32_t *out, char *text1, int32_t size1,
                                         char *text2, int32_t size2);
 typedef QvWord(DBGCB *DbgEntryNameFn)(DbgTarget *t, int32_t value, int32_t *out, char *text, int16_t size);
@@ -129,6 +133,14 @@ enum : int {
 struct ZamDbgInterface {
     void *slot[kZdbSlots];
 };
+
+// The records as the 32-bit library reads them: the table a word 2 and 26
+// entries, the debugger's table nine slots.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(DbgUiInterface) == 36 && offsetof(DbgUiInterface, start) == 16, "debugger table on i686");
+static_assert(sizeof(DbgTargetTable) == 108 && offsetof(DbgTargetTable, entry) == 4, "target table on i686");
+static_assert(sizeof(ZamDbgInterface) == 4 * kZdbSlots, "debug interface on i686");
+#endif
 
 template <typename... A>
 inline QvWord zdb_call(const ZamDbgInterface *d, int slot, A... args) {

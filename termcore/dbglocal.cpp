@@ -16,22 +16,54 @@
 #include "wire.h"
 #include "zamdbg.h"
 
-struct DbgSession {
-    DbgTarget *target = nullptr;
-    const ZamDbgInterface *dbg = nullptr;
-    void *instance = nullptr;
-    int32_t id = 0;             // the owner word of its requests
-    int result = 3;             // not started
-    bool stop = false;
-    HANDLE go = nullptr;
-    HANDLE done = nullptr;
-    // The request in flight.
-    int op = 0;
-    const unsigned char *request = nullptr;
-    size_t length = 0;
-    unsigned char *reply = nullptr;
+// The session record the interpreter holds as its debugger (ZamSetDbg) and
+// hands back to its debug interface: packed, as the interpreter reads it.
+#pragma pack(push, 1)
+struct DbgSessionRecord {
+    uint8_t unused0;
+    DbgTarget *target;
+    const ZamDbgInterface *dbg;
+    void *instance;
+    int32_t result;              // 3: not started
+    volatile uint8_t stop;
+    uint8_t unused1[4];
+    DbgHandler handler;
+    HANDLE go;                   // both auto-reset
+    HANDLE done;
+    int32_t op;                  // the request in flight
+    const unsigned char *request;
+    void *reply;
+};
+#pragma pack(pop)
+static_assert(offsetof(DbgSessionRecord, target) == 1 && offsetof(DbgSessionRecord, result) == 1 + 3 * kDbgPtr &&
+                  offsetof(DbgSessionRecord, stop) == 5 + 3 * kDbgPtr &&
+                  offsetof(DbgSessionRecord, handler) == 10 + 3 * kDbgPtr &&
+                  offsetof(DbgSessionRecord, op) == 10 + 6 * kDbgPtr &&
+                  sizeof(DbgSessionRecord) == 14 + 8 * kDbgPtr,
+              "session layout");
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(offsetof(DbgSessionRecord, dbg) == 5 && offsetof(DbgSessionRecord, instance) == 9 &&
+                  offsetof(DbgSessionRecord, result) == 13 && offsetof(DbgSessionRecord, stop) == 17 &&
+                  offsetof(DbgSessionRecord, handler) == 22 && offsetof(DbgSessionRecord, go) == 26 &&
+                  offsetof(DbgSessionRecord, done) == 30 && offsetof(DbgSessionRecord, op) == 34 &&
+                  offsetof(DbgSessionRecord, request) == 38 && offsetof(DbgSessionRecord, reply) == 42 &&
+                  sizeof(DbgSessionRecord) == 46,
+              "session record on i686");
+#endif
+
+// What only we read follows the record.
+struct DbgSession : DbgSessionRecord {
+    int32_t id = 0;              // the owner word of its requests
+    size_t length = 0;           // of the request in flight
     size_t replySize = 0;
     size_t replyLength = 0;
+    // Taken by a thread handing a request over and by the interpreter's thread
+    // when it stops serving (a failed start, a detach), so that no request
+    // waits on a thread that no longer serves.
+    CRITICAL_SECTION handing;
+    bool handingReady = false;
+    bool serving = false;        // the interpreter's thread takes requests
+    DbgSession() : DbgSessionRecord{} {}
 };
 
 namespace {
@@ -250,7 +282,7 @@ size_t dispatch(int op, const unsigned char *request, size_t length, unsigned ch
     case kOpDetach: {
         int32_t value = r.i32();
         s->result = r.ok() ? value : 0;
-        s->stop = true;
+        s->stop = 1;
         return 0;
     }
     case kOpQuery:
@@ -278,49 +310,62 @@ size_t dispatchAlloc(int op, const unsigned char *request, size_t length, void *
 
 // --- the sending side: routing of one request ------------------------------
 
+DbgSession *sessionOfTarget(const DbgTarget *t) { return reinterpret_cast<DbgSession *>(t->owner); }
+
 // A request: the owner word, then the entry's values.
 struct Request {
     std::vector<unsigned char> buf;
     WireWriter w;
     explicit Request(DbgTarget *t, size_t size = 64) : buf(size), w(buf.data(), size) {
-        w.i32(t->remote ? t->serverHandle : t->owner->id);
+        w.i32(t->remote ? static_cast<int32_t>(t->owner) : sessionOfTarget(t)->id);
     }
 };
 
 const char kChannel[] = "ZamDebug";
+DbgChannelHost g_channel;
 
-// A remote request is the server's to answer; a reply longer than the room
-// given counts as no more than that room.
-size_t remoteCall(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
-    ZamExtCallBacks *ext = t->host.ext;
+// A remote request is the server's to answer. The length the host reports
+// decides, whatever the call returns: 0 is no answer, and a reply longer
+// than the room given counts as no more than that room.
+size_t remoteCall(int op, const Request &req, unsigned char *reply, size_t size) {
+    ZamExtCallBacks *ext = g_channel.ext;
     if (!ext || !ext->TransactChannel) return 0;
     unsigned got = 0;
     int room = size < 0x7fffffff ? static_cast<int>(size) : 0x7fffffff;
-    if (!ext->TransactChannel(req.buf.data(), static_cast<int>(req.w.size()), kChannel, op, reply, room, &got, -1))
-        return 0;
+    ext->TransactChannel(req.buf.data(), static_cast<int>(req.w.size()), kChannel, op, reply, room, &got, -1);
     return got < size ? got : size;
 }
 
-void remotePost(DbgTarget *t, int op, const Request &req) {
-    ZamExtCallBacks *ext = t->host.ext;
+void remotePost(int op, const Request &req) {
+    ZamExtCallBacks *ext = g_channel.ext;
     if (ext && ext->SendChannel) ext->SendChannel(req.buf.data(), static_cast<int>(req.w.size()), kChannel, op);
 }
 
-size_t handOff(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size) {
+// From the debugger's thread a request waits until the interpreter's thread
+// has served it; one made while that thread serves none (a start that
+// failed, a session that ended) is answered with nothing. A detach goes to a
+// target already marked inactive.
+size_t handOff(DbgTarget *t, int op, const Request &req, unsigned char *reply, size_t size, bool detach = false) {
     if (t->remote) {
-        if (reply) return remoteCall(t, op, req, reply, size);
-        remotePost(t, op, req);
+        if (reply) return remoteCall(op, req, reply, size);
+        remotePost(op, req);
         return 0;
     }
-    DbgSession *s = t->owner;
+    DbgSession *s = sessionOfTarget(t);
+    if (GetCurrentThreadId() == t->thread) return dispatch(op, req.buf.data(), req.w.size(), reply, size);
+    EnterCriticalSection(&s->handing);
+    if (!s->serving || (!detach && !t->active)) {
+        LeaveCriticalSection(&s->handing);
+        return 0;
+    }
     s->op = op;
     s->request = req.buf.data();
     s->length = req.w.size();
     s->reply = reply;
     s->replySize = size;
-    if (GetCurrentThreadId() == t->thread) return dispatch(op, s->request, s->length, reply, size);
     s->replyLength = size;
     SetEvent(s->go);
+    LeaveCriticalSection(&s->handing);
     WaitForSingleObject(s->done, INFINITE);
     return s->replyLength;
 }
@@ -361,13 +406,13 @@ constexpr uint16_t kSignalVersion = 82;
 
 void DBGCB entrySignal(DbgTarget *t) {
     if (t->remote) {
-        ZamExtCallBacks *ext = t->host.ext;
-        uint16_t version = t->host.version ? t->host.version() : 0;
+        ZamExtCallBacks *ext = g_channel.ext;
+        uint16_t version = g_channel.version ? g_channel.version() : 0;
         if (ext && ext->SendChannel && version >= kSignalVersion) ext->SendChannel(nullptr, 0, nullptr, 0);
         return;
     }
-    DbgSession *s = t->owner;
-    zdb_call(s->dbg, kZdbSignal, s, s->instance);
+    DbgSession *s = sessionOfTarget(t);
+    zdb_call(s->dbg, kZdbSignal, static_cast<DbgSessionRecord *>(s), s->instance);
 }
 
 QvWord DBGCB entryDetach(DbgTarget *t, int32_t value) {
@@ -376,7 +421,7 @@ QvWord DBGCB entryDetach(DbgTarget *t, int32_t value) {
     t->active = 0;
     Request q(t);
     q.w.i32(value);
-    handOff(t, kOpDetach, q, nullptr, 0);
+    handOff(t, kOpDetach, q, nullptr, 0, true);
     return 1;
 }
 
@@ -415,14 +460,22 @@ int32_t DBGCB entryLevel(DbgTarget *t, int32_t *value) {
 
 }  // namespace
 
-// A source being read: the interpreter's or the server's (by handle) or a
-// local file; a server's text is copied into the cache while it is read.
-struct DbgSource {
-    int32_t handle = 0;
-    std::FILE *file = nullptr;
-    std::FILE *cache = nullptr;
+// The source record the debugger holds: a source of the interpreter or the
+// server (by id), whose text is copied into the cache file while it is read,
+// or, with id 0, a local file.
+struct DbgSourceRecord {
+    int32_t handle;
+    std::FILE *file;     // id 0: the file read; else the cache written, or none
+    int32_t serverTime;
+};
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(DbgSourceRecord) == 12 && offsetof(DbgSourceRecord, file) == 4 &&
+                  offsetof(DbgSourceRecord, serverTime) == 8,
+              "source record on i686");
+#endif
+struct DbgSource : DbgSourceRecord {
     std::string cachePath;
-    int32_t serverTime = 0;
+    DbgSource() : DbgSourceRecord{} {}
 };
 
 namespace {
@@ -463,6 +516,8 @@ std::string withExtension(const std::string &path, const char *ext) {
     return path.substr(0, dot) + ext;
 }
 
+bool hasText(const char *text) { return text && *text; }
+
 std::string joinPath(const std::string &dir, const std::string &name) {
     if (dir.empty()) return name;
     char last = dir.back();
@@ -473,8 +528,8 @@ std::string joinPath(const std::string &dir, const std::string &name) {
 // then the cache's ".ma~".
 std::FILE *openFreshCopy(const DbgTarget *t, const std::string &path, int32_t serverTime) {
     std::string candidates[2];
-    if (!t->sourceDir.empty()) candidates[0] = joinPath(t->sourceDir, withExtension(path, ".mac"));
-    if (!t->cacheDir.empty()) candidates[1] = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
+    if (hasText(t->sourceDir)) candidates[0] = joinPath(t->sourceDir, withExtension(path, ".mac"));
+    if (hasText(t->cacheDir)) candidates[1] = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
     for (const std::string &c : candidates) {
         int64_t when = 0;
         if (c.empty() || !fileTime(c, when) || when < serverTime) continue;
@@ -511,9 +566,9 @@ DbgSource *DBGCB entryFetch(DbgTarget *t, int32_t value, DbgSourceFallback fallb
         WireReader r(reply, sizeof reply);
         src->handle = r.i32();
         if (src->handle) {
-            if (t->remote && !t->cacheDir.empty() && !path.empty()) {
+            if (t->remote && hasText(t->cacheDir) && !path.empty()) {
                 src->cachePath = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
-                src->cache = std::fopen(src->cachePath.c_str(), "wb");
+                src->file = std::fopen(src->cachePath.c_str(), "wb");
             }
             return src;
         }
@@ -530,7 +585,8 @@ DbgSource *DBGCB entryFetch(DbgTarget *t, int32_t value, DbgSourceFallback fallb
 
 int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size) {
     if (!src || !buffer || size <= 0) return 0;
-    if (src->file) return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(size), src->file));
+    if (!src->handle)
+        return src->file ? static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(size), src->file)) : 0;
     int32_t total = 0;
     while (total < size) {
         int32_t want = size - total < kSourceBlock ? size - total : kSourceBlock;
@@ -543,7 +599,7 @@ int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size
         int32_t got = WireReader(reply.data(), 4).i32();
         if (got <= 0 || static_cast<size_t>(got) > n - 4) break;
         std::memcpy(static_cast<unsigned char *>(buffer) + total, reply.data() + 4, static_cast<size_t>(got));
-        if (src->cache) std::fwrite(reply.data() + 4, 1, static_cast<size_t>(got), src->cache);
+        if (src->file) std::fwrite(reply.data() + 4, 1, static_cast<size_t>(got), src->file);
         total += got;
         if (got < want) break;
     }
@@ -552,7 +608,8 @@ int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size
 
 int32_t DBGCB entrySize(DbgTarget *t, DbgSource *src) {
     if (!src) return 0;
-    if (src->file) {
+    if (!src->handle) {
+        if (!src->file) return 0;
         long at = std::ftell(src->file);
         if (at < 0 || std::fseek(src->file, 0, SEEK_END) != 0) return 0;
         long end = std::ftell(src->file);
@@ -574,11 +631,8 @@ void DBGCB entryClose(DbgTarget *t, DbgSource *src) {
         dbgPost(t, kOpSourceClose, q);
     }
     if (src->file) std::fclose(src->file);
-    if (src->cache) {
-        // The copy carries the server's time, so that it counts as fresh.
-        std::fclose(src->cache);
-        setFileTimes(src->cachePath, src->serverTime);
-    }
+    // The copy carries the server's time, so that it counts as fresh.
+    if (src->handle && src->file) setFileTimes(src->cachePath, src->serverTime);
     delete src;
 }
 
@@ -791,6 +845,8 @@ bool dbg_loadLibrary() {
     return true;
 }
 
+void dbg_setChannelHost(const DbgChannelHost &host) { g_channel = host; }
+
 void dbg_releaseLibrary() {
     if (!g_lib || g_ui->anyLeft() != 0) return;
     FreeLibrary(g_lib);
@@ -804,9 +860,47 @@ namespace {
 void freeSession(DbgSession *s) {
     if (s->go) CloseHandle(s->go);
     if (s->done) CloseHandle(s->done);
+    if (s->handingReady) DeleteCriticalSection(&s->handing);
     if (s->id) g_sessions[s->id - 1] = nullptr;
     delete s->target;
     delete s;
+}
+
+// The interpreter's thread takes requests from now on, or no longer: a
+// request handed over before that is answered with nothing, and its signal
+// does not wait for the next run.
+void setServing(DbgSession *s, bool on) {
+    EnterCriticalSection(&s->handing);
+    s->serving = on;
+    if (!on) s->target->active = 0;
+    LeaveCriticalSection(&s->handing);
+    if (!on && WaitForSingleObject(s->go, 0) == WAIT_OBJECT_0) {
+        s->replyLength = 0;
+        SetEvent(s->done);
+    }
+}
+
+bool attach(DbgSession *s, void *data) {
+    DbgTarget *t = s->target;
+    t->thread = GetCurrentThreadId();
+    setServing(s, true);
+    t->active = 1;
+    if (g_ui->start(t, t->handle, reinterpret_cast<QvWord>(data))) return true;
+    setServing(s, false);
+    return false;
+}
+
+// Serves the debugger's requests until it detaches; one that detached while
+// starting, on this thread, needs no wait.
+int loop(DbgSession *s) {
+    while (!s->stop) {
+        WaitForSingleObject(s->go, INFINITE);
+        s->replyLength = s->handler(s->op, s->request, s->length, s->reply, s->replySize);
+        SetEvent(s->done);
+    }
+    setServing(s, false);
+    zdb_call(s->dbg, kZdbLoopEnd, static_cast<DbgSessionRecord *>(s), s->instance, 0);
+    return s->result;
 }
 
 }  // namespace
@@ -814,14 +908,19 @@ void freeSession(DbgSession *s) {
 DbgSession *DbgLocalOpen(void *instance, void *dbgInterface) {
     if (!dbg_loadLibrary()) return nullptr;
     DbgSession *s = new (std::nothrow) DbgSession;
-    DbgTarget *t = s ? new (std::nothrow) DbgTarget : nullptr;
-    if (s) s->target = t;
-    if (t) {
+    DbgTarget *t = s ? new (std::nothrow) DbgTarget() : nullptr;
+    if (s) {
+        s->target = t;
+        s->result = 3;
+        s->handler = dispatchPlain;
+        s->handingReady = InitializeCriticalSectionAndSpinCount(&s->handing, 0) != 0;
+    }
+    if (t && s->handingReady) {
         s->dbg = static_cast<const ZamDbgInterface *>(dbgInterface);
         s->instance = instance;
         s->go = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         s->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        t->owner = s;
+        t->owner = reinterpret_cast<QvWord>(s);
         g_sessions.push_back(s);
         s->id = static_cast<int32_t>(g_sessions.size());
         if (s->go && s->done && s->dbg) t->handle = g_ui->create(t, &kTargetTable);
@@ -845,30 +944,9 @@ void DbgLocalSetMode(DbgSession *s, int value) {
     if (s && g_ui->query(s->target->handle) > 1) g_ui->setMode(s->target->handle, value);
 }
 
-static bool attach(DbgSession *s, void *data) {
-    DbgTarget *t = s->target;
-    t->thread = GetCurrentThreadId();
-    t->active = 1;
-    if (g_ui->start(t, t->handle, reinterpret_cast<QvWord>(data))) return true;
-    t->active = 0;
-    return false;
-}
-
-// Serves the debugger's requests until it detaches; one that detached while
-// starting, on this thread, needs no wait.
-static int loop(DbgSession *s) {
-    while (!s->stop) {
-        WaitForSingleObject(s->go, INFINITE);
-        s->replyLength = dispatch(s->op, s->request, s->length, s->reply, s->replySize);
-        SetEvent(s->done);
-    }
-    zdb_call(s->dbg, kZdbLoopEnd, s, s->instance, 0);
-    return s->result;
-}
-
 int DbgLocalRun(DbgSession *s, void *data) {
     if (!s) return 3;
-    s->stop = false;
+    s->stop = 0;
     if (!attach(s, data)) return 3;
     return loop(s);
 }

@@ -9,12 +9,18 @@
 
 namespace {
 
-std::vector<std::unique_ptr<DbgTarget>> g_remote;
+// A remote target with the texts its record points to.
+struct RemoteSession {
+    DbgTarget target{};
+    std::string cacheDir, sourceDir;
+};
+
+std::vector<std::unique_ptr<RemoteSession>> g_remote;
 int32_t g_lastId = 0;
 
 DbgTarget *find(int32_t id) {
-    for (const auto &t : g_remote)
-        if (t->id == id) return t.get();
+    for (const auto &r : g_remote)
+        if (r->target.id == id) return &r->target;
     return nullptr;
 }
 
@@ -27,29 +33,33 @@ void dbg_remoteForget() {
 int32_t DbgRemoteOpen(int32_t serverHandle, const std::string &cacheDir, const std::string &sourceDir,
                       const DbgChannelHost &host) {
     if (!dbg_loadLibrary()) return 0;
-    auto t = std::make_unique<DbgTarget>();
+    dbg_setChannelHost(host);
+    auto r = std::make_unique<RemoteSession>();
+    r->cacheDir = cacheDir;
+    r->sourceDir = sourceDir;
+    DbgTarget *t = &r->target;
     t->remote = 1;
-    t->serverHandle = serverHandle;
-    t->cacheDir = cacheDir;
-    t->sourceDir = sourceDir;
-    t->host = host;
-    t->handle = dbg_ui()->create(t.get(), dbg_targetTable());
+    t->owner = serverHandle;
+    t->cacheDir = r->cacheDir.c_str();
+    t->sourceDir = r->sourceDir.c_str();
+    t->id = g_lastId + 1;
+    t->handle = dbg_ui()->create(t, dbg_targetTable());
     if (!t->handle) {
         dbg_releaseLibrary();
         return 0;
     }
-    t->id = ++g_lastId;
-    g_remote.push_back(std::move(t));
+    g_lastId = t->id;
+    g_remote.push_back(std::move(r));
     return g_lastId;
 }
 
 void DbgRemoteClose(int32_t id) {
     for (auto it = g_remote.begin(); it != g_remote.end(); ++it) {
-        if ((*it)->id != id) continue;
-        std::unique_ptr<DbgTarget> t = std::move(*it);
+        if ((*it)->target.id != id) continue;
+        std::unique_ptr<RemoteSession> r = std::move(*it);
         g_remote.erase(it);
-        dbg_ui()->destroy(t->handle);
-        t.reset();
+        dbg_ui()->destroy(r->target.handle);
+        r.reset();
         dbg_releaseLibrary();
         return;
     }
@@ -76,5 +86,5 @@ void DbgRemoteSetFlag(int32_t id, int32_t data, bool set) {
 }
 
 void DbgRemoteCloseAll() {
-    while (!g_remote.empty()) DbgRemoteClose(g_remote.back()->id);
+    while (!g_remote.empty()) DbgRemoteClose(g_remote.back()->target.id);
 }

@@ -66,6 +66,38 @@ int32_t g_lastHandle = 0;
 bool g_hooks = false;
 bool g_framesDisabled = false;
 
+// An editor closed while the editor library's code is on the stack (one of
+// its callbacks, or its filter or idle entry, during which the server may
+// answer with a close) is destroyed, and its library freed, only once that
+// code has returned to the message loop: a thread timer frees it then.
+int g_inEditor = 0;
+struct ClosedEditors {
+    std::vector<std::unique_ptr<Wrapper>> list;
+    UINT_PTR timer = 0;
+    ~ClosedEditors() {
+        if (timer) KillTimer(nullptr, timer);
+    }
+} g_closed;
+
+void freeClosedEditors() {
+    if (g_closed.timer) KillTimer(nullptr, g_closed.timer);
+    g_closed.timer = 0;
+    std::vector<std::unique_ptr<Wrapper>> done;
+    done.swap(g_closed.list);
+}
+
+void CALLBACK onFreeTimer(HWND, UINT, UINT_PTR, DWORD) {
+    // Still inside the editor (a loop run from one of its calls): later.
+    if (g_inEditor == 0) freeClosedEditors();
+}
+
+struct InEditor {
+    InEditor() { ++g_inEditor; }
+    ~InEditor() { --g_inEditor; }
+    InEditor(const InEditor &) = delete;
+    InEditor &operator=(const InEditor &) = delete;
+};
+
 Wrapper *byHandle(int32_t handle) {
     auto it = g_editors.find(handle);
     return it == g_editors.end() ? nullptr : it->second.get();
@@ -100,6 +132,7 @@ void startDesigner() {
 }
 
 int QPCB onCommand(QpMenu menu, int command, void *datum) {
+    InEditor in;
     Wrapper *w = byDatum(datum);
     if (!w || !menu || menu != w->runMenu()) return 0;
     if (command >= kCmdRunFirst && command <= kCmdRunLast) {
@@ -121,6 +154,7 @@ int QPCB onCommand(QpMenu menu, int command, void *datum) {
 }
 
 int QPCB onUpdateState(QpMenu menu, int command, void *datum) {
+    InEditor in;
     Wrapper *w = byDatum(datum);
     if (!w || !menu || menu != w->runMenu()) return 0;
     return (command >= kCmdRunFirst && command <= kCmdRunLast) || command == kCmdNextError ||
@@ -128,6 +162,7 @@ int QPCB onUpdateState(QpMenu menu, int command, void *datum) {
 }
 
 int QPCB onNotify(int code, int, const char *text, void *datum) {
+    InEditor in;
     Wrapper *w = byDatum(datum);
     if (!w) return -1;
     std::string name = text ? text : "";
@@ -140,15 +175,25 @@ int QPCB onNotify(int code, int, const char *text, void *datum) {
     return -1;
 }
 
+// The open editors by handle, newest first: one closed by an earlier
+// editor's call is passed over.
+std::vector<int32_t> openHandles() {
+    std::vector<int32_t> handles;
+    for (const Wrapper *w : g_open) handles.push_back(w->handle);
+    return handles;
+}
+
 int ZAMCB onFilter(MSG *msg) {
-    for (Wrapper *w : std::vector<Wrapper *>(g_open))
-        if (byHandle(w->handle) && w->MsgFilter(w->editor, msg)) return 1;
+    InEditor in;
+    for (int32_t h : openHandles())
+        if (Wrapper *w = byHandle(h); w && w->MsgFilter(w->editor, msg)) return 1;
     return 0;
 }
 
 void ZAMCB onIdle() {
-    for (Wrapper *w : std::vector<Wrapper *>(g_open))
-        if (byHandle(w->handle)) w->MsgIdle(w->editor, 0);
+    InEditor in;
+    for (int32_t h : openHandles())
+        if (Wrapper *w = byHandle(h)) w->MsgIdle(w->editor, 0);
 }
 
 void unregister(Wrapper *w) {
@@ -204,8 +249,12 @@ void editorClose(Wrapper *w) {
     w->SetNotifyProc(w->editor, nullptr, nullptr);
     w->ExitInstance(w->editor);
     unregister(w);
-    int32_t handle = w->handle;
-    g_editors.erase(handle);
+    auto it = g_editors.find(w->handle);
+    if (g_inEditor) {
+        g_closed.list.push_back(std::move(it->second));
+        if (!g_closed.timer) g_closed.timer = SetTimer(nullptr, 0, 0, onFreeTimer);
+    }
+    g_editors.erase(it);
 }
 
 int status(const TcRequest &req, bool ok) { return tc_replyInt(req, ok ? 0 : -1); }
@@ -263,8 +312,9 @@ int tc_editor(const TcRequest &req) {
     QpEditor e = w->editor;
     switch (rec.operation) {
     case 1: editorClose(w); return status(req, true);
-    case 2: g_framesDisabled = true; return status(req, w->DisableAllFrames(e) != 0);
-    case 3: g_framesDisabled = false; return status(req, w->EnableAllFrames(e) != 0);
+    // The server is told success whatever the frames answer.
+    case 2: g_framesDisabled = true; w->DisableAllFrames(e); return status(req, true);
+    case 3: g_framesDisabled = false; w->EnableAllFrames(e); return status(req, true);
     case 4: return loadFile(req, w, rec);
     case 5: return status(req, w->SaveAllFiles(e) != 0);
     case 6: return status(req, w->ReloadAllFiles(e) != 0);
@@ -279,6 +329,7 @@ int tc_editor(const TcRequest &req) {
 
 void tc_editorsCloseAll() {
     while (!g_open.empty()) editorClose(g_open.front());
+    if (g_inEditor == 0) freeClosedEditors();
 }
 
 bool tc_editorOpen() { return !g_open.empty(); }

@@ -2,6 +2,7 @@
 // library, with one procedure of it called on packed arguments, while the
 // interpreter's messages (printing, errors, output file, debugger) are
 // relayed to the host.
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,12 +43,26 @@ enum MacroStatus : int16_t { kRanOk = 0, kNotStarted = 1, kProcFailed = 2, kNoLi
 
 // The run record handed to Std_Execute and back to the start callback.
 struct RunRecord {
-    const char *proc = nullptr;
-    int count = 0;
-    WireReader args{nullptr, 0};  // the packed arguments
+    const char *proc = nullptr;      // null: the macro body alone
+    int16_t count = 0;
+    const unsigned char *args = nullptr;  // the packed arguments
     VALUE result{};
     int16_t status = kNotStarted;
 };
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(offsetof(RunRecord, count) == 4 && offsetof(RunRecord, args) == 8 && offsetof(RunRecord, result) == 12 &&
+                  offsetof(RunRecord, status) == 24 && sizeof(RunRecord) == 28,
+              "run record on i686");
+// What the interpreter hands to the message callback, as termcore reads or
+// fills it on i686.
+static_assert(offsetof(QvsErrorRecord, line) == 4 && offsetof(QvsErrorRecord, module) == 12 &&
+                  offsetof(QvsErrorRecord, message) == 16,
+              "error record of messages 4, 14, 49");
+static_assert(offsetof(QvsAxError, code) == 8, "ActiveX error record of message 52");
+static_assert(sizeof(QvsRedirect) == 16, "four words of message 20");
+static_assert(offsetof(QvsPrintRecord, hook) == 4, "message 8: the hook in the second word");
+static_assert(offsetof(QvsPathRecord, path[kQvsPathSpare]) == 20, "message 111: five paths and a zero word");
+#endif
 
 struct MacroState {
     HMODULE lib = nullptr;
@@ -56,6 +71,7 @@ struct MacroState {
     int trace = 0;
     std::string outputPath;
     std::FILE *output = nullptr;
+    size_t argsLength = 0;  // of the run record's packed arguments
 };
 
 MacroState &S() {
@@ -272,8 +288,9 @@ int QVSCB macroStart(void *user) {
     // The first packed value is the last argument.
     std::vector<VALUE> cells(static_cast<size_t>(run.count));
     for (VALUE &c : cells) fn.ValueMake(&c);
+    WireReader args(run.args, S().argsLength);
     for (size_t i = cells.size(); i-- > 0;)
-        if (!unpack(run.args, cells[i])) break;
+        if (!unpack(args, cells[i])) break;
     bool ok = (fn.ZamCallInstSymbol(symbol, kQvsCallProc, run.count, cells.data(), &run.result) & 0xFF) != 0;
     for (VALUE &c : cells) fn.ValueClear(&c);
     if (!ok) return 0;
@@ -295,7 +312,8 @@ int runMacro(const TcRequest &req, bool ex) {
     std::string macro(rec.macro), proc(rec.proc);
     if (rec.hasProc) run.proc = proc.c_str();
     run.count = rec.count;
-    run.args = WireReader(rec.args.data(), rec.args.size());
+    run.args = reinterpret_cast<const unsigned char *>(rec.args.data());
+    s.argsLength = rec.args.size();
     if (ex) {
         s.debug = rec.debug > 0;
         s.trace = rec.trace;

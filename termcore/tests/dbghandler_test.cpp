@@ -2,7 +2,9 @@
 // against an interpreter's debug interface, the reply written in place or
 // into the buffer a reply object hands out.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "dbglocal.h"
@@ -66,6 +68,40 @@ TEST(DbgHandler, BothModesAnswerTheSessionsRequests) {
     // A reply too small for the answer gives nothing.
     unsigned char small[4];
     EXPECT_EQ(0u, DbgGetHandler(kDbgHandlerPlain)(23, queryRequest, sizeof queryRequest, small, sizeof small));
+    DbgLocalClose(s);
+}
+
+template <typename T>
+T at(const void *record, size_t offset) {
+    T v;
+    std::memcpy(&v, static_cast<const unsigned char *>(record) + offset, sizeof v);
+    return v;
+}
+
+// The session the interpreter holds and the target the debugger receives,
+// read byte for byte as they are laid out for the build's pointer size.
+TEST(DbgHandler, LocalSessionAndTargetRecordsKeepTheirLayout) {
+    th::ZamDbg dbg;
+    ZamDbgInterface iface = {};
+    int instance = 0;
+    DbgSession *s = DbgLocalOpen(&instance, &iface);
+    ASSERT_NE(nullptr, s);
+    const size_t P = sizeof(void *);
+    EXPECT_EQ(0, at<uint8_t>(s, 0));
+    auto *target = at<const unsigned char *>(s, 1);
+    ASSERT_NE(nullptr, target);
+    EXPECT_EQ(static_cast<void *>(&iface), at<void *>(s, 1 + P));
+    EXPECT_EQ(static_cast<void *>(&instance), at<void *>(s, 1 + 2 * P));
+    EXPECT_EQ(3, at<int32_t>(s, 1 + 3 * P));  // not started
+    EXPECT_EQ(0, at<uint8_t>(s, 5 + 3 * P));  // stop flag
+    EXPECT_EQ(reinterpret_cast<void *>(DbgGetHandler(kDbgHandlerPlain)), at<void *>(s, 10 + 3 * P));
+    for (size_t event : {10 + 4 * P, 10 + 5 * P})
+        EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(at<HANDLE>(s, event), 0));
+
+    EXPECT_EQ(0, target[0]);  // local
+    EXPECT_EQ(0, target[1]);  // inactive until started
+    EXPECT_NE(nullptr, at<void *>(target, 2));
+    EXPECT_EQ(static_cast<void *>(s), at<void *>(target, 2 + P));
     DbgLocalClose(s);
 }
 

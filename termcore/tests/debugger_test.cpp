@@ -156,6 +156,71 @@ TEST_F(Debugger, OverstatedReplyLengthsReadNoFurtherThanTheReply) {
         EXPECT_NE(std::string::npos, d.find(line)) << line << d;
 }
 
+// The host's own channel function, and what the replacement does on top
+// of it: the call's result says nothing, the length it reports decides.
+decltype(ZamExtCallBacks::TransactChannel) g_hostTransact = nullptr;
+bool g_zeroLength = false;
+int ZAMCB transactReportingLength(const void *req, int len, const char *channel, int op, void *reply, int replySize,
+                                   unsigned *replyLength, int wait) {
+    int r = g_hostTransact(req, len, channel, op, reply, replySize, replyLength, wait);
+    if (g_zeroLength) {
+        *replyLength = 0;
+        return 1;
+    }
+    return r ? 0 : 1;
+}
+
+TEST_F(Debugger, QuestionsAreAnsweredByTheReplyLengthTheHostReports) {
+    struct Case {
+        bool zeroLength;
+        std::vector<const char *> lines;
+    } cases[] = {
+        // Answered with a call result of 0: the answers count.
+        {false, {"direct query 55\n", "values 13 6 12 21\n", "name 2 30 name\n", "level 1 7\n",
+                 "source 5 10 10 alpha beta\n"}},
+        // Length 0 with a call result of 1: no answer anywhere.
+        {true, {"direct query 0\n", "values 0 0 0 0\n", "find 0 0\n", "check26 0 0\n",
+                "level 2 0\n", "query 0\n", "source 5 none\n"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.zeroLength);
+        loadAt(114);
+        g_hostTransact = H().ext()->TransactChannel;
+        g_zeroLength = c.zeroLength;
+        H().ext()->TransactChannel = transactReportingLength;
+        words(kOpen, th::Bytes().i32(kServerHandle));
+        words(kStart, th::Bytes().i32(1).i32(3));
+        send(kClose, th::Bytes().i32(1));
+        H().ext()->TransactChannel = g_hostTransact;
+        std::string d = dbg->journal();
+        for (const char *line : c.lines) EXPECT_NE(std::string::npos, d.find(line)) << line << d;
+        TearDown();
+        SetUp();
+    }
+}
+
+// The target the debugger receives, read at its offsets: the remote flag,
+// the debugger's handle at +2, the server's handle as owner, the session id
+// and the two folders.
+TEST_F(Debugger, RemoteTargetRecordCarriesTheServersHandleAndFolders) {
+    loadAt(114);
+    words(kOpen, th::Bytes().i32(kServerHandle));
+    words(kOpen, th::Bytes().i32(kServerHandle + 1));
+    words(kStart, th::Bytes().i32(2).i32(3));
+    QvWord target[7] = {};
+    reinterpret_cast<void(QVSCB *)(QvWord *)>(GetProcAddress(GetModuleHandleA("ZAMDBG.DLL"), "ZamDbgTestTarget"))(target);
+    EXPECT_EQ(1, target[0]);
+    EXPECT_EQ(1, target[1]);
+    EXPECT_EQ(1, target[2]);
+    EXPECT_EQ(kServerHandle + 1, target[3]);
+    EXPECT_EQ(2, target[4]);
+    ASSERT_NE(0, target[5]);
+    ASSERT_NE(0, target[6]);
+    EXPECT_EQ(tmp.file("cash"), reinterpret_cast<const char *>(target[5]));
+    EXPECT_EQ(tmp.file("src"), reinterpret_cast<const char *>(target[6]));
+    lifeCycle(kMsgUnload, true);
+}
+
 TEST_F(Debugger, SessionIdsCountOnAndUnknownIdsAreIgnored) {
     loadAt(114);
     EXPECT_EQ(std::make_pair(1, 1), words(kOpen, th::Bytes().i32(1)));

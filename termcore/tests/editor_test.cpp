@@ -205,6 +205,71 @@ TEST_F(Editor, RunCommandsAndClosedFramesReachTheServer) {
     EXPECT_EQ(2u, extedits().size());
 }
 
+// Runs the thread's message loop until the closed editors are gone.
+void pumpUntilNoEditors(const Quillpad &qp) {
+    for (int i = 0; i < 200 && qp.editors() != 0; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(5);
+    }
+}
+
+// The server answers a closed frame or a run command by closing the editor
+// while the editor's own code is still on the stack: the editor and its
+// library go only once that code has returned to the message loop.
+TEST_F(Editor, AnEditorClosedFromItsOwnCallbackGoesAfterTheCallback) {
+    int32_t closing = 0;
+    H().respond("EXTEDIT_ASYNC_TABLE", 202, [&](const th::Upcall &) {
+        EXPECT_EQ(0, op(kClose, closing));
+        return th::ByteVec{0, 0, 0, 0};
+    });
+    // A frame-closed notify.
+    closing = open();
+    qp->frames(0, 0);
+    EXPECT_EQ(-1, qp->notify(0, 202, ""));
+    EXPECT_TRUE(H().filters.empty());
+    pumpUntilNoEditors(*qp);
+    std::string j = qp->journal();
+    EXPECT_EQ(std::string::npos, j.find("unloaded inside")) << j;
+    size_t returned = j.find("notify 202 returned\n");
+    EXPECT_NE(std::string::npos, returned) << j;
+    EXPECT_LT(j.find("exit\n"), returned) << j;
+    EXPECT_NE(std::string::npos, j.find("unload editor\n", returned)) << j;
+    EXPECT_EQ(0, qp->editors());
+
+    // A run command given through the editor's accelerator, inside the
+    // message filter: nothing is asked of the closed editor afterwards.
+    qp->call<void (*)()>("QpTestReset")();
+    closing = open();
+    MSG msg = {};
+    msg.message = WM_USER + 8;
+    msg.wParam = reinterpret_cast<WPARAM>(qp->call<void *(*)(int)>("QpTestEditor")(0));
+    msg.lParam = 101;
+    ASSERT_EQ(1u, H().filters.size());
+    EXPECT_EQ(1, H().filters[0](&msg));
+    pumpUntilNoEditors(*qp);
+    j = qp->journal();
+    EXPECT_EQ(std::string::npos, j.find("unloaded inside")) << j;
+    EXPECT_NE(std::string::npos, j.find("disable frames\nexit\nunload editor\n")) << j;
+    EXPECT_EQ(std::string::npos, j.find("enable frames")) << j;
+    EXPECT_EQ(0, qp->editors());
+    EXPECT_EQ(2u, extedits().size());
+    // The handle names nothing any more.
+    EXPECT_EQ(-1, op(kClose, closing));
+}
+
+// Disabling and enabling the frames answer success whatever the editor says.
+TEST_F(Editor, FrameSwitchesAnswerSuccess) {
+    int32_t h = open();
+    qp->fail("DisableAllFrames");
+    qp->fail("EnableAllFrames");
+    EXPECT_EQ(0, op(2, h));
+    EXPECT_EQ(0, op(3, h));
+    std::string j = qp->journal();
+    EXPECT_NE(std::string::npos, j.find("disable frames\nenable frames\n")) << j;
+    op(kClose, h);
+}
+
 TEST_F(Editor, DesignerIsStartedWithTheEditManagerId) {
     std::string log = tmp.file("designer.log");
     HANDLE ran = CreateEventA(nullptr, TRUE, FALSE, "QvDesignerTestRan");

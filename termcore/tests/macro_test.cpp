@@ -166,6 +166,35 @@ TEST_F(Macro, TheLocalDebuggerIsServedUntilItDetaches) {
     EXPECT_EQ(d.size() - 8, d.rfind("destroy\n")) << d;
 }
 
+// A start that fails after the debugger's thread asked: the question comes
+// back unanswered, and the next attach of the run starts clean, without a
+// request left over from the failed one.
+TEST_F(Macro, AFailedDebuggerStartLeavesNothingWaiting) {
+    th::ZamDbg dbg;
+    loadWith("send 60 fail\nsend 60 go\n");
+    send(kRunEx, runRequest(macro, "", th::Bytes(), 0, true, 1, 0));
+    std::string j = qvs->journal();
+    EXPECT_NE(std::string::npos, j.find("send 60 -> 3\n")) << j;
+    EXPECT_NE(std::string::npos, j.find("send 60 -> 42\n")) << j;
+    std::string d = dbg.journal();
+    size_t failed = d.find("start failed\n");
+    ASSERT_NE(std::string::npos, failed) << d;
+    EXPECT_NE(std::string::npos, d.find("failed start asked: 0\n")) << d;
+    EXPECT_EQ(std::string::npos, d.find("still waiting")) << d;
+    // The good start's session runs from its first question as always.
+    EXPECT_NE(std::string::npos, d.find("start go\ndirect query 55\nvalues 13 6 12 21\n", failed)) << d;
+    EXPECT_NE(std::string::npos, d.find("detach 1\n")) << d;
+    EXPECT_EQ(std::string::npos, d.find("target names another")) << d;
+    // The target the debugger was started on, as it reads it.
+    QvWord target[7] = {};
+    reinterpret_cast<void(QVSCB *)(QvWord *)>(GetProcAddress(GetModuleHandleA("ZAMDBG.DLL"), "ZamDbgTestTarget"))(target);
+    EXPECT_EQ(0, target[0]);  // local
+    EXPECT_EQ(1, target[1]);  // active while started
+    EXPECT_EQ(1, target[2]);  // its handle at +2
+    EXPECT_NE(0, target[3]);  // the session
+    EXPECT_EQ(static_cast<QvWord>(GetCurrentThreadId()), target[5] & 0xFFFFFFFF);
+}
+
 TEST_F(Macro, InterpreterMessagesReachTheHost) {
     loadWith("error 7 -1 bad thing\nerror 8 3 worse\nsend 26 hello\nsend 44 boxed\nprint printed\n"
              "ax 1F\nax 2a described\nask 111\n",

@@ -1,8 +1,10 @@
 // Stand-in for the source editor library Quillpad.dll: editors that keep
 // their menus, errors, frames and files, read menus from a library file or a
 // module's "QVMENU" resource (lines "[NAME]" then "id text"), and fire the
-// callbacks termcore installs when a test export asks. What they are asked
-// goes to a journal.
+// callbacks termcore installs when a test export asks, or when its filter is
+// given an accelerator message. What they are asked goes to a journal. An
+// editor unloaded while one of its callbacks runs would crash the real
+// library; here it is noted and deleted once the callback has returned.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +42,8 @@ struct Editor {
     int frames = 1;
     int errors = 0;
     std::string current;
+    int inCallback = 0;
+    bool unloaded = false;
 };
 std::vector<Editor *> g_editors;  // in the order they were loaded
 
@@ -64,6 +68,17 @@ bool parseMenu(const std::string &text, const char *menu, Menu &out) {
     return found && !out.enabled.empty();
 }
 
+// Runs one of termcore's callbacks as the editor's own code does, and goes on
+// using the editor after it returns.
+template <typename Call>
+int callback(Editor *e, Call call) {
+    ++e->inCallback;
+    int r = call();
+    --e->inCallback;
+    if (e->unloaded && e->inCallback == 0) delete e;
+    return r;
+}
+
 }  // namespace
 
 extern "C" {
@@ -80,8 +95,13 @@ int QPCB QVSed_UnloadEditor(QpEditor e) {
             g_editors.erase(it);
             break;
         }
-    delete ed(e);
     note("unload editor");
+    if (ed(e)->inCallback) {
+        note("unloaded inside its own callback");
+        ed(e)->unloaded = true;
+        return 1;
+    }
+    delete ed(e);
     return 1;
 }
 int QPCB QVSed_InitInstance(QpEditor) { return fails("InitInstance") ? 0 : (note("init"), 1); }
@@ -123,8 +143,8 @@ int QPCB QVSed_NewFrame(QpEditor e, int kind) {
     return ++ed(e)->frames;
 }
 int QPCB QVSed_GetFrameCount(QpEditor e) { return ed(e)->frames; }
-int QPCB QVSed_EnableAllFrames(QpEditor) { return note("enable frames"), 1; }
-int QPCB QVSed_DisableAllFrames(QpEditor) { return note("disable frames"), 1; }
+int QPCB QVSed_EnableAllFrames(QpEditor) { return note("enable frames"), fails("EnableAllFrames") ? 0 : 1; }
+int QPCB QVSed_DisableAllFrames(QpEditor) { return note("disable frames"), fails("DisableAllFrames") ? 0 : 1; }
 int QPCB QVSed_PreModal(QpEditor) { return 1; }
 int QPCB QVSed_PostModal(QpEditor) { return 1; }
 int QPCB QVSed_AddMenu(QpEditor, QpMenu) { return 1; }
@@ -175,8 +195,16 @@ int QPCB QVSed_GotoNextError(QpEditor) { return 1; }
 int QPCB QVSed_GotoPreviousError(QpEditor) { return 1; }
 int QPCB QVSed_GetErrorCount(QpEditor e) { return ed(e)->errors; }
 int QPCB QVSed_MsgFilter(QpEditor e, MSG *msg) {
-    // An editor consumes the messages meant for it: wParam names it.
-    return msg && msg->message == WM_USER + 7 && msg->wParam == reinterpret_cast<WPARAM>(e) ? (note("filter"), 1) : 0;
+    // An editor consumes the messages meant for it: wParam names it. Message
+    // WM_USER + 8 is an accelerator for the command in lParam of its run menu.
+    if (!msg || msg->wParam != reinterpret_cast<WPARAM>(e)) return 0;
+    if (msg->message == WM_USER + 8 && ed(e)->command) {
+        QpMenu menu = QVSed_GetMenu(e, "<runzam>");
+        int command = static_cast<int>(msg->lParam);
+        callback(ed(e), [&] { return ed(e)->command(menu, command, ed(e)->commandDatum); });
+        return 1;
+    }
+    return msg->message == WM_USER + 7 ? (note("filter"), 1) : 0;
 }
 int QPCB QVSed_MsgIdle(QpEditor, int) { return note("idle"), 1; }
 
@@ -203,17 +231,21 @@ int QPCB QpTestCommand(int index, int command, int otherMenu) {
     if (!e || !e->command) return -1;
     Menu other;
     QpMenu menu = otherMenu ? &other : QVSed_GetMenu(e, "<runzam>");
-    return e->command(menu, command, e->commandDatum);
+    return callback(e, [&] { return e->command(menu, command, e->commandDatum); });
 }
 int QPCB QpTestUpdateState(int index, int command) {
     Editor *e = static_cast<Editor *>(QpTestEditor(index));
     if (!e || !e->update) return -1;
-    return e->update(QVSed_GetMenu(e, "<runzam>"), command, e->updateDatum);
+    return callback(e, [&] { return e->update(QVSed_GetMenu(e, "<runzam>"), command, e->updateDatum); });
 }
 int QPCB QpTestNotify(int index, int code, const char *text) {
     Editor *e = static_cast<Editor *>(QpTestEditor(index));
     if (!e || !e->notify) return 0;
-    return e->notify(code, 0, text, e->notifyDatum);
+    return callback(e, [&] {
+        int r = e->notify(code, 0, text, e->notifyDatum);
+        note("notify %d returned", code);
+        return r;
+    });
 }
 void QPCB QpTestFrames(int index, int count) {
     if (Editor *e = static_cast<Editor *>(QpTestEditor(index))) e->frames = count;

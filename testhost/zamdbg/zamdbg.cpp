@@ -2,8 +2,11 @@
 // debugger asks one question on the caller's thread and then runs a fixed
 // session on a thread of its own, as the real debugger's window does: values,
 // level, query, a post, a signal, the local entry and the detach. Everything
-// it is asked and answered goes to a journal the tests read.
+// it is asked and answered goes to a journal the tests read. A local start
+// with the datum "fail" fails after its thread has asked its first question.
 #include <windows.h>
+
+#include <cstring>
 
 #include "journal.h"
 #include "zamdbg.h"
@@ -29,11 +32,35 @@ struct Debugger {
     DbgTarget *target;
     const DbgTargetTable *table;
     HANDLE thread = nullptr;
+    HANDLE failed = nullptr;  // the thread of a start that failed
+    HANDLE asking = nullptr;
 };
 
+// The target record read as the library reads it, whatever the caller's
+// header says: remote flag, active flag, the debugger's handle at +2, the
+// owner after it, the list link, the session id, the thread id or cache
+// folder, the source folder (words of the pointer size).
+constexpr size_t kWord = sizeof(void *);
+const unsigned char *bytesOf(const DbgTarget *t) { return reinterpret_cast<const unsigned char *>(t); }
+QvWord wordAt(const DbgTarget *t, size_t offset) {
+    QvWord w = 0;
+    std::memcpy(&w, bytesOf(t) + offset, kWord);
+    return w;
+}
+int32_t int32At(const DbgTarget *t, size_t offset) {
+    int32_t v = 0;
+    std::memcpy(&v, bytesOf(t) + offset, 4);
+    return v;
+}
 // The target's first byte says whether the macro runs on the server; a
 // remote datum or flag is a number, a local one a text.
-bool isRemote(const DbgTarget *t) { return *reinterpret_cast<const uint8_t *>(t) != 0; }
+bool isRemote(const DbgTarget *t) { return bytesOf(t)[0] != 0; }
+void *handleIn(const DbgTarget *t) { return reinterpret_cast<void *>(wordAt(t, 2)); }
+
+// The record of the last target started: remote, active, whether +2 names
+// the debugger started, owner, session id, thread id or cache folder, source
+// folder.
+QvWord g_lastTarget[7];
 
 template <typename Fn>
 Fn entry(const Debugger *d, int n) {
@@ -99,6 +126,33 @@ DWORD WINAPI session(void *p) {
     return 0;
 }
 
+// A debugger whose start fails after its thread asked: the question must
+// come back unanswered, and the thread must not be left waiting.
+DWORD WINAPI failedSession(void *p) {
+    Debugger *d = static_cast<Debugger *>(p);
+    SetEvent(d->asking);
+    int32_t out[3] = {};
+    QvWord r = entry<DbgEntryValuesFn>(d, kDbgEntryValues)(d->target, 5, 6, 7, out);
+    note("failed start asked: %d", static_cast<int>(r));
+    return 0;
+}
+
+int failStart(Debugger *d) {
+    d->asking = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    d->failed = CreateThread(nullptr, 0, failedSession, d, 0, nullptr);
+    WaitForSingleObject(d->asking, 5000);
+    // Long enough for the question to be handed over.
+    Sleep(100);
+    note("start failed");
+    return 0;
+}
+
+void recordTarget(const DbgTarget *t, void *handle) {
+    const QvWord words[7] = {bytesOf(t)[0], bytesOf(t)[1], handleIn(t) == handle, wordAt(t, 2 + kWord),
+                             int32At(t, 2 + 3 * kWord), wordAt(t, 6 + 3 * kWord), wordAt(t, 6 + 4 * kWord)};
+    std::memcpy(g_lastTarget, words, sizeof words);
+}
+
 int DBGCB query(void *) { return 2; }
 int DBGCB anyLeft() { return g_alive; }
 void *DBGCB create(DbgTarget *target, const DbgTargetTable *table) {
@@ -112,16 +166,28 @@ void DBGCB destroy(void *handle) {
         WaitForSingleObject(d->thread, INFINITE);
         CloseHandle(d->thread);
     }
+    if (d->failed) {
+        if (WaitForSingleObject(d->failed, 5000) != WAIT_OBJECT_0) {
+            note("failed start still waiting");
+            TerminateThread(d->failed, 1);
+        }
+        CloseHandle(d->failed);
+        CloseHandle(d->asking);
+    }
     delete d;
     --g_alive;
     note("destroy");
 }
 int DBGCB start(DbgTarget *target, void *handle, QvWord datum) {
     Debugger *d = static_cast<Debugger *>(handle);
+    recordTarget(target, handle);
+    if (handleIn(target) != handle) note("start: the target names another debugger");
     if (isRemote(target))
         note("start #%d", static_cast<int>(datum));
     else
         note("start %s", reinterpret_cast<const char *>(datum));
+    if (!isRemote(target) && std::strcmp(reinterpret_cast<const char *>(datum), "fail") == 0 && !d->failed)
+        return failStart(d);
     // On the interpreter's own thread the request runs at once.
     note("direct query %d", static_cast<int>(entry<DbgEntryQueryFn>(d, kDbgEntryQuery)(target, 4)));
     d->thread = CreateThread(nullptr, 0, session, d, 0, nullptr);
@@ -149,8 +215,10 @@ DbgUiInterface *__stdcall ZamGetInterface(void) { return &g_ui; }
 int QVSCB ZamDbgTestJournal(char *out, int size) { return g_journal.read(out, size); }
 void QVSCB ZamDbgTestReset(void) {
     g_journal.clear();
+    std::memset(g_lastTarget, 0, sizeof g_lastTarget);
     g_localSource.clear();
 }
 void QVSCB ZamDbgTestSource(const char *path) { g_localSource = path ? path : ""; }
+void QVSCB ZamDbgTestTarget(QvWord *out) { std::memcpy(out, g_lastTarget, sizeof g_lastTarget); }
 
 }  // extern "C"
