@@ -19,6 +19,7 @@
 #include "host.h"
 #include "hostsinks.h"
 #include "hostwm.h"
+#include "popup.h"
 #include "screenshot.h"
 #include "registry.h"
 #include "status.h"
@@ -788,6 +789,24 @@ TEST_F(Frame, TabClicksAskTheServerAndTooltipsShow) {
         DestroyWindow(tip);
     }
     px_destroyTab(&tab);
+}
+
+// With no terminal nobody can answer a popup: it ends at once with the
+// answer of a popup that could not be made.
+TEST_F(Frame, PopupsWithoutATerminalEndUnanswered) {
+    openFrame();
+    px_app()->appObj = nullptr;
+    zam_host().app = nullptr;
+    struct Case {
+        int buttons;  // choice popups only; -1 a message
+        int expected;
+    } cases[] = {{-1, -1}, {0, 27}, {2, 1}};
+    for (const Case &c : cases) {
+        int result = c.buttons < 0 ? px_popupMessage("Note", 1, 0, "", "")
+                                   : px_popupInput("Save?", c.buttons ? "Yes\0No\0" : "", 1, 6, 1, 0, "", "");
+        EXPECT_EQ(c.expected, result) << c.buttons;
+    }
+    px_app()->appObj = zam_host().app = H().app();
 }
 
 // One picture of a frame with its status bar and tabs, for people to look at.
