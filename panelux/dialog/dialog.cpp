@@ -882,7 +882,8 @@ int px_waitDialog(PxEvent *ev, PxPanel *panel) {
 
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
-    if (!d || !d->hwnd) return -1;
+    // Without a terminal no event can end the input.
+    if (!d || !d->hwnd || !px_hasTerminal()) return -1;
     px_showInputPlace(d);
     if (d->list) return px_editListCell(ev, d);
     return px_editCurrentField(ev, d);

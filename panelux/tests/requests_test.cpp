@@ -94,6 +94,13 @@ struct Requests : FormkitTest {
 TEST_F(Requests, PaddedApplicationNamesKeepTheirDataFileInTheNamesOwnFolder) {
     const std::string base = appDataDir() + "\\Quorvex\\";
     ASSERT_FALSE(appDataDir().empty());
+    auto clean = [&] {
+        for (const std::string &f : foldersLike(base, "QvPadApp")) {
+            DeleteFileA((base + f + "\\panelux.dat").c_str());
+            RemoveDirectoryA((base + f).c_str());
+        }
+    };
+    clean();
     for (const char *name : {"  QvPadApp", "QvPadApp   ", "   QvPadApp  "}) {
         SCOPED_TRACE(name);
         // The last client leaving saves the frame's placement into the file.
@@ -101,8 +108,7 @@ TEST_F(Requests, PaddedApplicationNamesKeepTheirDataFileInTheNamesOwnFolder) {
         m.message(2, th::Bytes().i16(0).i32(0));
         EXPECT_TRUE(exists(base + "QvPadApp\\panelux.dat"));
         EXPECT_EQ(std::vector<std::string>{"QvPadApp"}, foldersLike(base, "QvPadApp"));
-        DeleteFileA((base + "QvPadApp\\panelux.dat").c_str());
-        RemoveDirectoryA((base + "QvPadApp").c_str());
+        clean();
         m.message(kMsgUnload);
         startModule();
         openFrame(60, 20);
