@@ -297,6 +297,12 @@ struct HostAccess {
     static char *ZAMCB getReplyBuff(TAppObj *, int size) {
         H().replyBuffAsks.push_back(size);
         if (size < 0 || static_cast<size_t>(size) > H().currentReplySize) return nullptr;
+        if (H().replyMoves) {
+            auto area = std::make_unique<GuardedBuffer>(H().currentReplySize);
+            area->fill(0xCD);
+            H().currentReply = area->data();
+            H().movedReplies_.push_back(std::move(area));
+        }
         return reinterpret_cast<char *>(H().currentReply);
     }
     static void ZAMCB flushInput(TAppObj *) { ++H().flushInputs; }
@@ -361,6 +367,8 @@ void Host::reset() {
     replyBuffAsks.clear();
     pending_.clear();
     lastReply_.clear();
+    replyMoves = false;
+    movedReplies_.clear();
 }
 
 void Host::enableExt(std::initializer_list<int> slots) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -104,6 +105,10 @@ public:
     // Set by Module around each request: the reply area getReplyBuff gives.
     unsigned char *currentReply = nullptr;
     size_t currentReplySize = 0;
+    // getReplyBuff hands out a new area (filled with 0xCD) at every call,
+    // as a host whose block moves during an upcall does; the request's
+    // reply is then read from the last area handed out.
+    bool replyMoves = false;
 
     // Delivers waiting window messages through the registered filters.
     void pump();
@@ -123,6 +128,7 @@ private:
     };
     std::vector<Pending> pending_;
     ByteVec lastReply_;
+    std::vector<std::unique_ptr<GuardedBuffer>> movedReplies_;
 };
 
 // Fails the running test, naming the table and slot; used by every trap.

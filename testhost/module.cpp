@@ -73,6 +73,7 @@ int Module::send(int code, unsigned char *request) {
     h.currentReply = reply_.data();
     h.currentReplySize = reply_.size();
     int n = f(static_cast<unsigned>(code), request, reply_.data());
+    replyAt_ = h.currentReply != reply_.data() ? h.currentReply : nullptr;
     h.currentReply = nullptr;
     h.currentReplySize = 0;
     return n;

@@ -48,7 +48,9 @@ public:
     // enabled), then -4 and -1.
     void start(int build = 114);
 
-    const unsigned char *reply() const { return reply_.data(); }
+    // Where the host reads the last reply: the module's area, or the last
+    // one getReplyBuff handed out when the host's area moves.
+    const unsigned char *reply() const { return replyAt_ ? replyAt_ : reply_.data(); }
     size_t replyCapacity() const { return reply_.size(); }
     bool replyUntouchedFrom(size_t offset) const { return reply_.untouchedFrom(offset, kReplyFill); }
 
@@ -59,6 +61,7 @@ private:
 
     HMODULE h_ = nullptr;
     GuardedBuffer reply_;
+    const unsigned char *replyAt_ = nullptr;
 };
 
 // The whole content of a file, and a file made or replaced with content.

@@ -513,16 +513,71 @@ void destroyDialog(PxDialog *d) {
 
 }  // namespace
 
-LRESULT px_dialogColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
+namespace {
+
+PxFieldCtl *fieldCtlOf(PxDialog *d, HWND control) {
     int id = GetDlgCtrlID(control);
     size_t index = static_cast<size_t>(id - kPxFieldIdBase);
-    if (id >= kPxFieldIdBase && index < d->fields.size()) {
-        int c = d->fields[index].colour;
-        if (c > 0 && c <= kPxColorCount && app().brushes[c - 1]) {
-            SetBkColor(dc, app().colors[c - 1]);
-            return reinterpret_cast<LRESULT>(app().brushes[c - 1]);
-        }
+    return d && id >= kPxFieldIdBase && index < d->fields.size() ? &d->fields[index] : nullptr;
+}
+
+HBRUSH paint(HDC dc, COLORREF back, COLORREF text, HBRUSH brush) {
+    SetBkColor(dc, back);
+    SetTextColor(dc, text);
+    return brush;
+}
+
+HBRUSH systemColours(HDC dc, int back, int text) {
+    return paint(dc, GetSysColor(back), GetSysColor(text), GetSysColorBrush(back));
+}
+
+// Named colours 1-6 stand on the module's palette when there is one.
+HBRUSH namedColour(HDC dc, int colour) {
+    if (colour <= 0 || colour > kPxColorCount || !app().brushes[colour - 1]) return nullptr;
+    COLORREF back = app().palette ? PALETTEINDEX(colour - 1) : app().colors[colour - 1];
+    return paint(dc, back, GetSysColor(COLOR_WINDOWTEXT), app().brushes[colour - 1]);
+}
+
+// Kinds 1 and 4, and kind 2 away from input: a plain-text field and a field
+// out of input on the 3-D face, others on the window colour.
+HBRUSH inputColours(HDC dc, const PxFieldCtl &c) {
+    if (HBRUSH b = namedColour(dc, c.colour)) return b;
+    bool face = (c.options & kPxPlainText) || !c.enabled;
+    return systemColours(dc, face ? COLOR_3DFACE : COLOR_WINDOW, COLOR_WINDOWTEXT);
+}
+
+}  // namespace
+
+HBRUSH px_ctlColor(HWND dialog, HDC dc, HWND control) {
+    PxDialog *d = px_dialogOf(dialog);
+    PxFieldCtl *c = fieldCtlOf(d, control);
+    if (!c) return nullptr;
+    switch (c->kind) {
+    case 1:
+    case 4: return inputColours(dc, *c);
+    case 2:
+        if (d->panel && d->panel->currentField == c->field)
+            return c->focused ? systemColours(dc, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT)
+                              : systemColours(dc, COLOR_INACTIVECAPTION, COLOR_INACTIVECAPTIONTEXT);
+        return inputColours(dc, *c);
+    case 5:
+    case 8:
+        if (HBRUSH b = namedColour(dc, c->colour)) return b;
+        return systemColours(dc, COLOR_3DFACE, COLOR_WINDOWTEXT);
+    default: return nullptr;
     }
+}
+
+HBRUSH px_listCellColor(PxDialog *d, HDC dc, HWND control) {
+    PxFieldCtl *c = fieldCtlOf(d, control);
+    int kind = c ? c->field->kind & kPxKindMask : 0;
+    if (kind == 1 || kind == 5)
+        if (HBRUSH b = namedColour(dc, c->colour)) return b;
+    return systemColours(dc, COLOR_WINDOW, COLOR_WINDOWTEXT);
+}
+
+LRESULT px_dialogColor(PxDialog *d, UINT msg, HDC dc, HWND control) {
+    if (HBRUSH b = px_ctlColor(d->hwnd, dc, control)) return reinterpret_cast<LRESULT>(b);
     return DefWindowProcA(d->hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
 }
 
@@ -567,6 +622,17 @@ struct DialogExtra {
     bool any() const { return editor || tab || list; }
 };
 
+// Kinds 0, 6 and 9-15 exist only as plain texts; kind 7 only in one of
+// its four forms.
+bool hasControlClass(const PxFieldCtl &c) {
+    if (c.options & kPxPlainText) return true;
+    switch (c.kind) {
+    case 1: case 2: case 3: case 4: case 5: case 8: return true;
+    case 7: return (c.options & (kPxCheckBox | kPxRadio | kPxProgress | kPxEditForm)) != 0;
+    default: return false;
+    }
+}
+
 int openDialog(PxPanel *panel, const DialogExtra &extra) {
     PxApp *a = px_app();
     PxTopWnd *top = px_firstTopWnd();
@@ -588,9 +654,6 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
     if (mode == 0xFF || (!extra.any() && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
-    // A dialog inside the frame ends the frame's menu or move loop.
-    if (!(d->flags & (kPxDlgChild | kPxDlgTopLevel)) && top->frame && IsWindowEnabled(top->frame->wnd))
-        PostMessageA(top->frame->wnd, WM_CANCELMODE, 0, 0);
 
     for (const PxLine &l : items.lines) d->lines.push_back(l);
     for (const PxItemText &t : items.texts) d->texts.push_back({t, RECT{}});
@@ -616,7 +679,12 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
             c.buttonStyle |= kPxShortenText;
         c.colour = px_fieldColour(panel->id, c.number);
         c.dialog = d.get();
+        // A list shows its fields as columns; anywhere else each needs a control.
+        if (!d->list && !hasControlClass(c)) return -1;
     }
+    // A dialog inside the frame ends the frame's menu or move loop.
+    if (!(d->flags & (kPxDlgChild | kPxDlgTopLevel)) && top->frame && IsWindowEnabled(top->frame->wnd))
+        PostMessageA(top->frame->wnd, WM_CANCELMODE, 0, 0);
     layoutItems(d.get());
 
     Placement pl = place(d.get(), top);
@@ -814,7 +882,8 @@ int px_waitDialog(PxEvent *ev, PxPanel *panel) {
 
 int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
-    if (!d || !d->hwnd) return -1;
+    // Without a terminal no event can end the input.
+    if (!d || !d->hwnd || !px_hasTerminal()) return -1;
     px_showInputPlace(d);
     if (d->list) return px_editListCell(ev, d);
     return px_editCurrentField(ev, d);

@@ -120,8 +120,14 @@ PxDialog *px_dialogOf(HWND wnd);
 PxDialog *px_dialogOfPanel(const PxPanel *panel);
 // The dialog of the top window that input runs in (or null).
 PxDialog *px_currentDialog();
-// WM_CTLCOLOREDIT/WM_CTLCOLORSTATIC of a field control (also the list's
-// in-place edit): the field's module colour, else the default.
+// The colours of a dialog's field control, set in dc: its brush, or null
+// for a control the module does not colour.
+HBRUSH px_ctlColor(HWND dialog, HDC dc, HWND control);
+// The colours of a list's in-place edit: a named colour of its column for
+// kinds 1 and 5, else the window's.
+HBRUSH px_listCellColor(PxDialog *d, HDC dc, HWND control);
+// WM_CTLCOLOREDIT/WM_CTLCOLORSTATIC of the dialog: px_ctlColor, and the
+// default where it colours nothing.
 LRESULT px_dialogColor(PxDialog *d, UINT msg, HDC dc, HWND control);
 
 // 0, or -1 with nothing left behind. An editor, tab area or list passed

@@ -13,6 +13,7 @@
 #include "fieldtext.h"
 #include "formats.h"
 #include "inputfilter.h"
+#include "labels.h"
 #include "registry.h"
 #include "wndutil.h"
 
@@ -56,11 +57,8 @@ std::string shownText(const PxFieldCtl &c, bool forEdit) {
     int base = f->type & ~kPxVariant;
     if (base == PXV_STRING || base == PXV_MASKSTR || base == PXV_CHAR) {
         if (c.kind == 3) {
-            size_t b = s.find_first_not_of(' ');
-            s = b == std::string::npos ? std::string() : s.substr(b);
-            size_t tilde = s.find('~');
-            if (tilde != std::string::npos) s[tilde] = '&';
-            while (!s.empty() && s.back() == ' ') s.pop_back();
+            px_makeLabel(&s[0]);
+            s.resize(std::strlen(s.c_str()));
         } else if (c.kind == 2) {
             std::string out;
             for (char ch : s)

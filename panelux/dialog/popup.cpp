@@ -12,6 +12,7 @@
 #include "dialog.h"
 #include "errbox.h"
 #include "events.h"
+#include "fieldtext.h"
 #include "frame.h"
 #include "registry.h"
 #include "tabs.h"
@@ -300,8 +301,13 @@ int waitPopup(PxPopup *p) {
     const PxLoopServices &svc = px_loopServices();
     PxEvent ev = {};
     for (;;) {
-        if (!svc.wait(&ev)) continue;
-        if (ends(p, ev.code)) break;
+        if (svc.wait(&ev) && ends(p, ev.code)) break;
+        // Nobody is left to answer: the popup ends unanswered rather than
+        // asking again and again without a message pumped.
+        if (!px_hasTerminal()) {
+            ev.code = -1;
+            break;
+        }
     }
     g_waiting = outer;
     px_setPendingClick(click);
@@ -463,7 +469,8 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
     int result = count ? p.current : 27;
     if (px_createPopup(&p)) {
         int ended = waitPopup(&p);
-        result = ended == 13 && count ? p.current : ended;
+        // Unanswered, it answers as a popup that could not be made.
+        if (ended >= 0) result = ended == 13 && count ? p.current : ended;
     }
     destroyPopup(&p);
     return result;
@@ -572,27 +579,15 @@ int px_popupMessageFor(int32_t number, const char *text, int kind, int32_t helpC
 
 namespace {
 
-// Words wrapped to lines of at most width characters, at most max lines.
-std::vector<std::string> wrap(const std::string &text, size_t width, size_t max) {
+// The wait box's text broken at new lines and '|', then at blanks, into
+// at most max lines of at most width characters.
+std::vector<std::string> wrap(const std::string &text, int width, int max) {
+    const char *texts[] = {text.c_str()};
+    int n = 0;
+    char **lines = px_wrapLines(texts, 1, width, max, &n);
     std::vector<std::string> out;
-    for (const std::string &para : px_popupLines(text)) {
-        std::string line;
-        size_t i = 0;
-        while (i < para.size() && out.size() < max) {
-            size_t end = para.find(' ', i);
-            std::string word = para.substr(i, end == std::string::npos ? std::string::npos : end - i);
-            i = end == std::string::npos ? para.size() : end + 1;
-            while (word.size() > width) {  // a word longer than a line is cut
-                if (!line.empty()) out.push_back(line), line.clear();
-                out.push_back(word.substr(0, width));
-                word.erase(0, width);
-            }
-            if (!line.empty() && line.size() + 1 + word.size() > width) out.push_back(line), line.clear();
-            line += (line.empty() ? "" : " ") + word;
-        }
-        if (out.size() < max) out.push_back(line);
-    }
-    if (out.size() > max) out.resize(max);
+    for (int i = 0; lines && i < n; ++i) out.push_back(lines[i]);
+    px_freeLines(lines, n);
     return out;
 }
 
@@ -708,18 +703,31 @@ int px_onPopupInput(const PxRequest &req) {
     int16_t kind = r.i16();
     int16_t help = r.i16();
     // The message, the captions ending with an empty text, then the extra
-    // text and the title.
+    // text; this popup has no title of the server's. The extra text may be
+    // left out: it is read only from a record of known length, and what
+    // follows a shorter record in the host's block is not a reason to
+    // refuse the popup.
     std::string text(r.text()), buttons;
+    bool listEnded = false;
     while (r.ok() && r.left()) {
         std::string_view b = r.text();
-        if (b.empty()) break;
+        if (b.empty()) {
+            listEnded = true;
+            break;
+        }
         buttons.append(b).push_back('\0');
     }
-    std::string extra = optText(r), title = optText(r);
+    const bool bounded = req.length != kWireUnbounded;
+    std::string extra;
+    if (listEnded && bounded && r.left()) {
+        WireReader rest = r;
+        std::string_view e = rest.text();
+        if (rest.ok()) extra = e;
+    }
     if (!r.ok()) return zam_replyInt(req, -1);
     int before = px_curObjNum();
     px_setCurObjNum(number);
-    int result = px_popupInput(text.c_str(), buttons.c_str(), defaultButton, width, kind, help, extra.c_str(), title.c_str());
+    int result = px_popupInput(text.c_str(), buttons.c_str(), defaultButton, width, kind, help, extra.c_str(), "");
     px_setCurObjNum(before);
     return zam_replyInt(req, result);
 }

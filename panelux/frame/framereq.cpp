@@ -1,6 +1,8 @@
 #include "framereq.h"
 
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app.h"
@@ -12,6 +14,7 @@
 #include "registry.h"
 #include "status.h"
 #include "tabs.h"
+#include "trims.h"
 #include "wndutil.h"
 
 namespace {
@@ -38,6 +41,16 @@ HWND frameStatus() {
     return f ? f->status : nullptr;
 }
 
+// A padded server text as request 3 keeps it: trailing, then leading
+// blanks cut, so " App " names the same data-file folder as "App".
+std::string unpadded(std::string_view text) {
+    std::string s(text);
+    txt_trimRight(&s[0]);
+    txt_trimLeftTo(&s[0], s.c_str());
+    s.resize(std::strlen(s.c_str()));
+    return s;
+}
+
 // Pane layouts saved by request 60, kept under the server's handle.
 struct SavedLayout {
     std::vector<unsigned char> record;
@@ -48,7 +61,8 @@ struct SavedLayout {
 int px_onAppTexts(const PxRequest &req) {
     WireReader r = req.reader();
     r.skip(2);
-    std::string name(r.text()), caption(r.text()), text3(r.text()), text4(r.text());
+    std::string name = unpadded(r.text()), caption = unpadded(r.text()), text3 = unpadded(r.text()),
+                text4 = unpadded(r.text());
     PxApp *app = px_app();
     if (!r.ok() || !app) return 0;
     app->appName = std::move(name);

@@ -244,6 +244,8 @@ bool px_readEvent(PxEvent *ev, int wait) {
 
 const PxEvent &px_lastEvent() { return g_last; }
 
+bool px_hasTerminal() { return appObj() != nullptr; }
+
 namespace {
 // Request 5's reading: the kept fields, the code mapped.
 int readAndKeep(PxEvent *ev, bool wait) {

@@ -78,6 +78,10 @@ struct PxLoopServices {
 };
 const PxLoopServices &px_loopServices();
 
+// True while a terminal object is there to deliver events; without one a
+// modal wait can never end.
+bool px_hasTerminal();
+
 // The fields of the last event read.
 const PxEvent &px_lastEvent();
 

@@ -227,11 +227,15 @@ void placeEdit(PxScrollList *l) {
     SetWindowPos(l->edit, nullptr, e.left, e.top, e.right - e.left, e.bottom - e.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void resizeColumnEdges(PxScrollList *l, int k, int width) {
+    int diff = width - columnWidth(l, k);
+    for (int j = k; j < columnCount(l); ++j) l->columns[j].right += diff;
+}
+
 void setColumnWidth(PxScrollList *l, int k, int width) {
     if (k < 0 || k >= columnCount(l)) return;
     width = std::max(0, width);
-    int diff = width - columnWidth(l, k);
-    for (int j = k; j < columnCount(l); ++j) l->columns[j].right += diff;
+    resizeColumnEdges(l, k, width);
     closeRightGap(l);
     placeEdit(l);
     setHeaderWidth(l, k);
@@ -244,8 +248,8 @@ void setColumnWidth(PxScrollList *l, int k, int width) {
 }
 
 void setHidden(PxListColumn &c, bool hidden) {
-    if (hidden) c.field->options |= kPxFieldHiddenColumn;
-    else c.field->options &= ~kPxFieldHiddenColumn;
+    if (hidden) c.field->kind |= kPxKindHidden;
+    else c.field->kind &= static_cast<uint8_t>(~kPxKindHidden);
 }
 
 void announceLayoutChange(PxScrollList *l) {
@@ -276,13 +280,19 @@ void moveColumn(PxScrollList *l, int from, int to) {
     }
 }
 
+// Columns the server sends hidden start at width 0, as a layout hides them;
+// their stored width brings them back.
+void hideSentHidden(PxScrollList *l) {
+    for (int k = 0; k < columnCount(l); ++k)
+        if (l->columns[k].field->kind & kPxKindHidden) resizeColumnEdges(l, k, 0);
+}
+
 // Applies a layout's widths (by field index) to the columns.
 void applyWidths(PxScrollList *l, const std::vector<int16_t> &widths) {
     for (int k = 0; k < columnCount(l); ++k) {
         int16_t w = widths[static_cast<size_t>(l->columns[k].fieldIndex)];
         if (w < 0) continue;
-        int diff = w - columnWidth(l, k);
-        for (int j = k; j < columnCount(l); ++j) l->columns[j].right += diff;
+        resizeColumnEdges(l, k, w);
         setHidden(l->columns[k], w == 0);
     }
 }
@@ -379,6 +389,7 @@ bool onCreate(HWND wnd, PxScrollList *l) {
         int n = l->panel->fieldCount;
         std::vector<int16_t> widths = px_layoutWidths(l->layout.data(), l->layout.size(), n);
         std::vector<int16_t> order = px_layoutOrder(l->layout.data(), l->layout.size(), n);
+        hideSentHidden(l);
         if (!widths.empty()) applyWidths(l, widths);
         fillHeader(l);
         if (!order.empty()) {
@@ -918,7 +929,9 @@ LRESULT CALLBACK listProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
             // The in-place edit takes its field's colours, as on the dialog.
-            if (l && l->dialog) return px_dialogColor(l->dialog, msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            if (l && l->dialog)
+                return reinterpret_cast<LRESULT>(
+                    px_listCellColor(l->dialog, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
             break;
         case WM_NCDESTROY:
             if (l) {

@@ -28,9 +28,8 @@ enum : uint32_t {
 // PxField::options of list columns.
 constexpr uint32_t kPxColumnTextBack = 0x400000;
 constexpr uint32_t kPxColumnTree = 0x200000;
-// PxField::options bit of a hidden column; PxPanel::options bit once the
-// server has heard of the user's first layout change.
-constexpr uint32_t kPxFieldHiddenColumn = 0x20;
+// PxPanel::options bit once the server has heard of the user's first
+// layout change. (A hidden column carries kind bit kPxKindHidden.)
 constexpr uint32_t kPxPanelLayoutAnnounced = 0x20;
 
 constexpr int kPxHeaderId = 0x1002;

@@ -276,6 +276,7 @@ int px_onCreateMenu(const PxRequest &req) {
     menu->panel = menuPanel();
     if (!menu->panel) return zam_replyInt(req, -1);
     bool ok;
+    PxRequest answer = req;
     if (descId == 0) {
         ok = unpackBlock(r.here(), r.left(), topCount, total, textBytes, menu->popup || menuLoadingMode() != 0,
                          &menu->items);
@@ -284,20 +285,24 @@ int px_onCreateMenu(const PxRequest &req) {
         std::vector<unsigned char> blob;
         ok = size > 0 && px_upcallMenuBlob(number, descId, static_cast<int>(size), &blob) &&
              unpackBlock(blob.data(), blob.size(), topCount, total, textBytes, menuLoadingMode() != 0, &menu->items);
-        // The upcall may have moved the reply area.
-        if (TAppObj *a = zam_host().app) a->fn->getReplyBuff(a, 4);
+        // The upcall may have moved the reply area: the answer goes where
+        // the host now says it is, or nowhere.
+        TAppObj *a = zam_host().app;
+        answer.reply = a ? reinterpret_cast<unsigned char *>(a->fn->getReplyBuff(a, 4)) : nullptr;
+        answer.replyCapacity = answer.reply ? 4 : 0;
+        if (!answer.reply) return 0;
     }
-    if (!ok) return zam_replyInt(req, -1);
+    if (!ok) return zam_replyInt(answer, -1);
     menu->native = menu->popup ? CreatePopupMenu() : CreateMenu();
-    if (!menu->native) return zam_replyInt(req, -1);
+    if (!menu->native) return zam_replyInt(answer, -1);
     fillNative(menu->native, menu->items, static_cast<UINT>(-1));
     if (objtab_add(&objects(), handle, PxObjKind::Menu, menu.get()) != 0) {
         DestroyMenu(menu->native);
-        return zam_replyInt(req, -1);
+        return zam_replyInt(answer, -1);
     }
     PxMenu *m = menu.release();
     if (!m->popup) px_pushFrameMenu(m);
-    return zam_replyInt(req, 0);
+    return zam_replyInt(answer, 0);
 }
 
 int px_onAddMenuItems(const PxRequest &req) {

@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "app.h"
+#include "dialog.h"
 #include "events.h"
 #include "frame.h"
 #include "host.h"
 #include "hostsinks.h"
 #include "hostwm.h"
+#include "popup.h"
 #include "screenshot.h"
 #include "registry.h"
 #include "status.h"
@@ -788,6 +790,33 @@ TEST_F(Frame, TabClicksAskTheServerAndTooltipsShow) {
         DestroyWindow(tip);
     }
     px_destroyTab(&tab);
+}
+
+// With no terminal nobody can answer a popup or end an input: they end at
+// once, a popup with the answer of one that could not be made.
+TEST_F(Frame, ModalWaitsWithoutATerminalEndUnanswered) {
+    openFrame();
+    PxPanelPtr panel(px_allocPanel(0, 1, 0, 2, 2, 30, 8, 0, 255, 0));
+    ASSERT_TRUE(panel);
+    PxField *f = px_appendField(panel.get(), 1, 1, PXV_STRING, 20, 3, 2, 12, 1, 0);
+    ASSERT_TRUE(f && px_fieldStoreText(f, "abc", 3));
+    ASSERT_EQ(0, px_openDialog(panel.get()));
+    panel->currentField = f;
+    px_app()->appObj = nullptr;
+    zam_host().app = nullptr;
+    struct Case {
+        int buttons;  // choice popups; -1 a message, -2 the field's input
+        int expected;
+    } cases[] = {{-1, -1}, {0, 27}, {2, 1}, {-2, -1}};
+    for (const Case &c : cases) {
+        PxEvent ev = {};
+        int result = c.buttons == -2 ? px_editField(&ev, panel.get())
+                     : c.buttons < 0 ? px_popupMessage("Note", 1, 0, "", "")
+                                     : px_popupInput("Save?", c.buttons ? "Yes\0No\0" : "", 1, 6, 1, 0, "", "");
+        EXPECT_EQ(c.expected, result) << c.buttons;
+    }
+    px_app()->appObj = zam_host().app = H().app();
+    px_closeDialog(panel.get());
 }
 
 // One picture of a frame with its status bar and tabs, for people to look at.
