@@ -35,7 +35,8 @@ public:
 
     int setCallBacks(void *table);
     TAppObj *setup(TAppObj *object);
-    // The reply area is filled with kReplyFill before each request.
+    // The reply area is filled with kReplyFill before each request; when the
+    // host moved it (Host::moveReplyBuff), it holds what the host sends.
     int message(int code, const Bytes &request);
     int message(int code) { return message(code, Bytes()); }
     // The request at the start of a block of the host's maxBlockSize,
