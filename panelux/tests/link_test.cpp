@@ -142,6 +142,23 @@ TEST_F(Link, TheAnswersOfAddFilterAndAddIdleNeverFailAStart) {
     m.message(kMsgUnload);
 }
 
+// A terminal that answers 0 for its block size names none: formkit works
+// as with an older host, its replies within its own largest.
+TEST_F(Link, AHostWithoutABlockSizeIsServedAsAnOlderOne) {
+    H().blockSizeAnswersZero = true;
+    th::Module m("formkit.dll");
+    m.start(114);
+    Open o = open(m);
+    EXPECT_EQ(14, o.length);
+    EXPECT_EQ(0, o.status);
+    createFrame(m, 40, 10);
+    EXPECT_EQ(0, m.message(11, th::Bytes().i32(0).text("Caption")));
+    EXPECT_EQ(12, m.message(12, th::Bytes().i32(0).i16(8)));
+    EXPECT_EQ("Caption", std::string(reinterpret_cast<const char *>(m.reply()) + 4));
+    EXPECT_GT(H().maxBlockSizeCalls, 0);
+    m.message(kMsgUnload);
+}
+
 // GetHostApp (slot 40) exists only in a service object of version 12 or
 // more, whatever the terminal's build: an older table ends, at a guard page,
 // after slot 13 and is never read past it.
