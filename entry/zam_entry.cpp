@@ -21,17 +21,22 @@ bool takesObjectRecord(int code) {
     return code == kMsgUnloadQuery || code == kMsgCreate || code == kMsgClassInfo || code == kMsgDropLocks;
 }
 
+// Only the numbered requests of a module that bounds by the host's block
+// ask for it.
+bool asksBlock(const ZamModuleTable &table, int code) { return table.asksBlockSize && code >= 0; }
+
 ZamRequest bounded(const ZamModuleTable &table, int code, const void *request, void *reply) {
     ZamRequest req;
     size_t block = 0;
-    bool named = zam_hostBlock(block);
+    bool named = asksBlock(table, code) && zam_hostBlock(block);
     if (takesFlag(code)) {
         req.flag = request;
     } else if (takesObjectRecord(code)) {
         req.record = const_cast<void *>(request);
     } else if (request) {
         req.data = static_cast<const unsigned char *>(request);
-        req.length = named ? block : kWireUnbounded;
+        req.length = named ? block : kZamUnnamedBlock;
+        req.lengthKnown = named;
     }
     if (reply) {
         req.reply = static_cast<unsigned char *>(reply);
@@ -51,7 +56,8 @@ bool zam_hostBlock(size_t &size) {
     const ZamHost &h = zam_host();
     if (h.version <= kZamBlockSizeVersion || !h.ext || !h.ext->GetMaxBlockSize) return false;
     int n = h.ext->GetMaxBlockSize();
-    size = n > 0 ? static_cast<size_t>(n) : 0;
+    if (n <= 0) return false;
+    size = static_cast<size_t>(n);
     return true;
 }
 

@@ -5,10 +5,13 @@
 // (its tables and the version of code -4).
 //
 // Bounds. A request record is read no further than the host's transfer
-// block: the host's GetMaxBlockSize when the version of code -4 says the
-// host offers it. An older host names no size; its records are then taken
-// as long as their own fields say, as such hosts always did, and texts are
-// still looked for only within the reader's scan limit.
+// block, for the modules that ask the host for it (their table says so):
+// the host's GetMaxBlockSize when the version of code -4 says the host
+// offers it and its answer is positive. Otherwise (other modules, an older
+// host, an answer of 0 or less) no block is named and a record is read no
+// further than the reader's scan limit: a count, length or offset that
+// reaches past it fails as one that runs past its record. Life-cycle and
+// object-model codes never ask.
 //
 // Replies travel back in one block too: the reply area is the host's block
 // when the host names it, else the module's largest reply. A reply that
@@ -25,6 +28,9 @@
 struct ZamRequest {
     const unsigned char *data = nullptr;  // the request record, read only
     size_t length = 0;                    // how far it may be read
+    // The length is the record's own extent (the host named its block, or
+    // a batch entry gave it), not just the scan limit of an older host.
+    bool lengthKnown = false;
     unsigned char *reply = nullptr;
     size_t replyCapacity = 0;
     const void *flag = nullptr;  // codes -1 and -2: the host's plain flag
@@ -62,6 +68,9 @@ struct ZamModuleTable {
     size_t largestReply;  // the reply area when the host names no block
     // Runs before every handler, with its row (for example to load settings).
     void (*prepare)(const ZamHandlerRow &row);
+    // The module bounds its requests by the host's block (GetMaxBlockSize);
+    // a module that does not never calls that service.
+    bool asksBlockSize = false;
 };
 extern const ZamModuleTable zam_moduleTable;
 
@@ -77,9 +86,12 @@ ZamHost &zam_host();
 // Versions above this one offer GetMaxBlockSize.
 constexpr uint16_t kZamBlockSizeVersion = 88;
 
-// True when the host names its block size; size gets it (0 when the host
-// answers nothing usable).
+// True when the host names its block size (its version offers the service
+// and it answers more than 0); size gets it. Asks the host each time.
 bool zam_hostBlock(size_t &size);
+
+// The length a record of unknown size may be read to.
+constexpr size_t kZamUnnamedBlock = kWireScanLimit;
 
 // Runs one request through the module's table; batches call it for their
 // entries. Code -4 keeps the host version before its row (if any) runs.

@@ -16,6 +16,7 @@ int px_runBatch(const PxRequest &req, PxDispatchFn dispatch) {
         PxRequest entry = req;
         entry.data = payload;
         entry.length = static_cast<size_t>(length);
+        entry.lengthKnown = true;
         entry.flag = nullptr;
         entry.depth = req.depth + 1;
         result = dispatch(code, entry);

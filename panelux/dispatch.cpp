@@ -15,10 +15,12 @@
 
 namespace {
 
+// A repeated -1 starts from an empty table: what the old one named goes.
 int onLoad(const PxRequest &) {
     PxModule &m = px_module();
     px_freeStatusObjects(&m.objects);
     px_closeAllDialogs(&m.objects);
+    px_freeMenus();
     objtab_create(&m.objects);
     m.loaded = true;
     return 0;
@@ -116,4 +118,4 @@ const ZamHandlerRow kRows[] = {
 
 }  // namespace
 
-const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kPxReplyCapacity, nullptr};
+const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kPxReplyCapacity, nullptr, true};

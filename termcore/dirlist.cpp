@@ -147,11 +147,13 @@ int page(const TcRequest &req) {
 int first(const TcRequest &req, const TcDirListRecord &rec) {
     DirSearch &s = search();
     s = DirSearch();
+    // A record that runs past its end names no listing: refused.
+    if (!rec.bodyOk) return tc_replyInt(req, -1);
     s.flags = rec.flags;
     s.action = rec.action;
     std::string pattern(rec.pattern);
-    bool ok = rec.bodyOk;
-    if (ok && (s.action == kTcActionCopy || s.action == kTcActionMove))
+    bool ok = true;
+    if (s.action == kTcActionCopy || s.action == kTcActionMove)
         ok = host_splitPath(std::string(rec.destination), &s.destDir, nullptr);
     if (ok && s.action != kTcActionList) ok = host_splitPath(pattern, &s.sourceDir, nullptr);
     if (ok && s.action == kTcActionList && (s.flags & 3) == 3) {

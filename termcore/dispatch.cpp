@@ -23,11 +23,13 @@ int onEnd(const TcRequest &req) {
         tc_editorsCloseAll();
         tc_editMgrDrop();
         tc_processTableEmpty();
+        tc_removeHostProcs();
     } else {
+        // Open editors and a live edit-manager connection keep their filter
+        // and idle procedures: they still run after this session ends.
         tc_macroUnload();
         tc_helpQuit();
     }
-    tc_removeHostProcs();
     return 0;
 }
 
@@ -71,4 +73,4 @@ void prepare(const ZamHandlerRow &row) {
 
 }  // namespace
 
-const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kTcLargestReply, prepare};
+const ZamModuleTable zam_moduleTable = {kRows, sizeof kRows / sizeof kRows[0], kTcLargestReply, prepare, true};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -15,22 +16,47 @@ void trapped(const char *table, int slot) {
 
 namespace {
 
+// Fills the first `count` slots of a table with traps.
 template <class T, size_t... I>
-void fillTraps(void **slots, std::index_sequence<I...>, T) {
-    ((slots[I] = reinterpret_cast<void *>(&T::template trap<static_cast<int>(I)>)), ...);
+void fillTraps(void **slots, size_t count, std::index_sequence<I...>, T) {
+    ((I < count ? (slots[I] = reinterpret_cast<void *>(&T::template trap<static_cast<int>(I)>)) : nullptr), ...);
 }
+
+constexpr int kAppSlots = sizeof(AppIntf) / sizeof(void *);
+// The last slot an older host's AppIntf has (getReplyBuff).
+constexpr int kOldAppSlots = 14;
+
+Host &H() { return Host::get(); }
+
+void countExt(int slot) {
+    if (slot >= 0 && static_cast<size_t>(slot) < H().extCalls.size()) ++H().extCalls[slot];
+}
+void countApp(int slot) {
+    if (slot >= 0 && static_cast<size_t>(slot) < H().appCalls.size()) ++H().appCalls[slot];
+}
+
 // A trap takes no arguments: the caller cleans the stack (cdecl), so any
 // slot may be called through it.
 struct ExtTraps {
-    template <int N> static int ZAMCB trap() { return trapped("ZamExtCallBacks", N), 0; }
+    template <int N> static int ZAMCB trap() { return countExt(N), trapped("ZamExtCallBacks", N), 0; }
 };
 struct AppTraps {
-    template <int N> static int ZAMCB trap() { return trapped("AppIntf", N), 0; }
+    template <int N> static int ZAMCB trap() { return countApp(N), trapped("AppIntf", N), 0; }
 };
 
-constexpr int kAppSlots = sizeof(AppIntf) / sizeof(void *);
+std::set<int> calledSlots(const std::vector<int> &calls) {
+    std::set<int> s;
+    for (size_t i = 0; i < calls.size(); ++i)
+        if (calls[i]) s.insert(static_cast<int>(i));
+    return s;
+}
 
-Host &H() { return Host::get(); }
+// A table area of `slots` pointers that ends at a guard page.
+void **tableArea(std::map<int, std::unique_ptr<GuardedBuffer>> &areas, int slots) {
+    auto &area = areas[slots];
+    if (!area) area = std::make_unique<GuardedBuffer>(static_cast<size_t>(slots) * sizeof(void *));
+    return reinterpret_cast<void **>(area->data());
+}
 
 std::string orEmpty(const char *s) { return s ? s : ""; }
 
@@ -67,9 +93,10 @@ std::string trim(const std::string &s) {
 }
 
 // ZamExtCallBacks stand-ins.
-int ZAMCB compareNames(const char *a, const char *b) { return _stricmp(orEmpty(a).c_str(), orEmpty(b).c_str()); }
+int ZAMCB compareNames(const char *a, const char *b) { return countExt(1), _stricmp(orEmpty(a).c_str(), orEmpty(b).c_str()); }
 
 int ZAMCB composePath(char *out, const char *name, const char *dir, int) {
+    countExt(8);
     return putPath(out, placed(orEmpty(dir), orEmpty(name)));
 }
 
@@ -89,6 +116,7 @@ std::string wideOem(const std::wstring &w) {
 }
 
 int ZAMCB findFilePath(char *out, const char *name, const char *dir, int, int) {
+    countExt(9);
     std::wstring candidate = oemWide(placed(orEmpty(dir), orEmpty(name)));
     if (candidate.empty() || GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
     wchar_t full[MAX_PATH * 2];
@@ -98,6 +126,7 @@ int ZAMCB findFilePath(char *out, const char *name, const char *dir, int, int) {
 }
 
 int ZAMCB splitPath(const char *path, char *dir, char *name, int) {
+    countExt(11);
     std::string p = orEmpty(path);
     size_t cut = p.find_last_of("\\/:");
     std::string d = cut == std::string::npos ? "" : p.substr(0, cut + (p[cut] == ':' ? 1 : 0));
@@ -108,12 +137,14 @@ int ZAMCB splitPath(const char *path, char *dir, char *name, int) {
 }
 
 int ZAMCB makePath(char *out, const char *dir, const char *name, const char *ext) {
+    countExt(12);
     std::string p = joinPath(orEmpty(dir), orEmpty(name));
     if (ext && *ext) p += (*ext == '.' ? "" : ".") + std::string(ext);
     return putPath(out, p);
 }
 
 int ZAMCB readIniFile(const char *file, ZamIniCallback cb, void *context) {
+    countExt(14);
     std::string f = orEmpty(file);
     H().iniReads.push_back(f);
     if (!H().iniDir.empty() && !hasFolder(f)) f = joinPath(H().iniDir, f);
@@ -135,12 +166,14 @@ int ZAMCB readIniFile(const char *file, ZamIniCallback cb, void *context) {
 }
 
 intptr_t ZAMCB redirectOutput(intptr_t a, intptr_t b, intptr_t c, intptr_t d, int n) {
+    countExt(15);
     H().redirects.push_back({a, b, c, d, n});
     H().redirectTargets.push_back(orEmpty(reinterpret_cast<const char *>(c)));
     return H().redirectResult;
 }
 
 int ZAMCB showMessage(const char **lines, int count) {
+    countExt(16);
     std::vector<std::string> v;
     for (int i = 0; lines && i < count && i < 16; ++i) v.push_back(orEmpty(lines[i]));
     H().messages.push_back(v);
@@ -158,6 +191,7 @@ ChannelCall channelCall(const void *req, int len, const char *channel, int op, i
 }
 
 int ZAMCB sendChannel(const void *req, int len, const char *channel, int op) {
+    countExt(18);
     if (!req && len == 0 && !channel && op == 0) {
         ++H().userBreaks;
         return 0;
@@ -168,6 +202,7 @@ int ZAMCB sendChannel(const void *req, int len, const char *channel, int op) {
 
 int ZAMCB transactChannel(const void *req, int len, const char *channel, int op, void *reply,
                           int replySize, unsigned *replyLength, int) {
+    countExt(19);
     ChannelCall c = channelCall(req, len, channel, op, replySize);
     H().channelTransacts.push_back(c);
     std::optional<ByteVec> answer;
@@ -184,17 +219,19 @@ int ZAMCB transactChannel(const void *req, int len, const char *channel, int op,
 }
 
 int ZAMCB getMaxBlockSize() {
+    countExt(26);
     ++H().maxBlockSizeCalls;
-    return H().maxBlockSize;
+    return H().blockSizeAnswersZero ? 0 : H().maxBlockSize;
 }
 
 // AppIntf stand-ins.
-int ZAMCB appVersion(TAppObj *) { return H().version; }
+int ZAMCB appVersion(TAppObj *) { return countApp(0), H().version; }
 
 }  // namespace
 
 struct HostAccess {
     static char *ZAMCB getSendBuff(TAppObj *, int size, const char *table, int code) {
+        countApp(1);
         if (size < 0) return nullptr;
         H().pending_.push_back({orEmpty(table), code, ByteVec(static_cast<size_t>(size) + 1)});
         return reinterpret_cast<char *>(H().pending_.back().buffer.data());
@@ -218,10 +255,12 @@ struct HostAccess {
         return u;
     }
     static int ZAMCB sendMessage(TAppObj *, char *buff) {
+        countApp(2);
         H().upcalls.push_back(takePending(buff, -1, false));
         return 1;
     }
     static char *ZAMCB transactMessage(TAppObj *, char *buff, int *size) {
+        countApp(3);
         Upcall u = takePending(buff, size ? *size : -1, true);
         H().upcalls.push_back(u);
         auto it = H().responders_.find({u.table, u.code});
@@ -234,10 +273,12 @@ struct HostAccess {
         return reinterpret_cast<char *>(H().lastReply_.data());
     }
     static int ZAMCB addFilterProc(TAppObj *, PxFilterProc f, int) {
+        countApp(4);
         H().filters.push_back(f);
-        return 1;
+        return H().addProcsAnswerZero ? 0 : 1;
     }
     static int ZAMCB remFilterProc(TAppObj *, PxFilterProc f) {
+        countApp(5);
         auto &v = H().filters;
         for (auto it = v.begin(); it != v.end(); ++it)
             if (*it == f) return v.erase(it), 1;
@@ -245,11 +286,13 @@ struct HostAccess {
         return 0;
     }
     static int ZAMCB addIdleProc(TAppObj *, PxIdleProc f, int) {
+        countApp(6);
         if (H().refuseIdle) return 0;
         H().idles.push_back(f);
-        return 1;
+        return H().addProcsAnswerZero ? 0 : 1;
     }
     static int ZAMCB remIdleProc(TAppObj *, PxIdleProc f) {
+        countApp(7);
         auto &v = H().idles;
         for (auto it = v.begin(); it != v.end(); ++it)
             if (*it == f) return v.erase(it), 1;
@@ -257,6 +300,7 @@ struct HostAccess {
         return 0;
     }
     static int ZAMCB getEvent(TAppObj *, PxEvent *out, int wait) {
+        countApp(8);
         Host &h = H();
         ULONGLONG start = GetTickCount64();
         for (;;) {
@@ -285,28 +329,33 @@ struct HostAccess {
         }
     }
     static int ZAMCB addEvent(TAppObj *, const PxEvent *ev, int mode) {
+        countApp(9);
         if (!ev) return 0;
         H().added.push_back({*ev, mode});
         H().queue.push_back(*ev);
         return 1;
     }
     static int ZAMCB stopSession(TAppObj *, unsigned char flag) {
+        countApp(10);
         H().stopSessions.push_back(flag);
         return H().stopSessionResult;
     }
     static char *ZAMCB getReplyBuff(TAppObj *, int size) {
-        H().replyBuffAsks.push_back(size);
-        if (size < 0 || static_cast<size_t>(size) > H().currentReplySize) return nullptr;
-        if (H().replyMoves) {
-            auto area = std::make_unique<GuardedBuffer>(H().currentReplySize);
-            area->fill(0xCD);
-            H().currentReply = area->data();
-            H().movedReplies_.push_back(std::move(area));
-        }
-        return reinterpret_cast<char *>(H().currentReply);
+        countApp(13);
+        Host &h = H();
+        h.replyBuffAsks.push_back(size);
+        if (size < 0 || static_cast<size_t>(size) > h.currentReplySize) return nullptr;
+        if (!h.moveReplyBuff || !h.currentReply) return reinterpret_cast<char *>(h.currentReply);
+        // Another area than the last one, holding what the reply holds so far.
+        auto &area = h.replyAreas_[h.nextReplyArea_];
+        h.nextReplyArea_ ^= 1;
+        if (!area || area->size() != h.currentReplySize) area = std::make_unique<GuardedBuffer>(h.currentReplySize);
+        std::memcpy(area->data(), h.currentReply, h.currentReplySize);
+        h.currentReply = h.movedReply = area->data();
+        return reinterpret_cast<char *>(area->data());
     }
-    static void ZAMCB flushInput(TAppObj *) { ++H().flushInputs; }
-    static void *ZAMCB getHostApp(TAppObj *) { return H().hostApp; }
+    static void ZAMCB flushInput(TAppObj *) { countApp(35), ++H().flushInputs; }
+    static void *ZAMCB getHostApp(TAppObj *) { return countApp(40), H().hostApp; }
 };
 
 Host &Host::get() {
@@ -316,25 +365,57 @@ Host &Host::get() {
 
 Host::Host() { reset(); }
 
-void Host::reset() {
-    fillTraps(reinterpret_cast<void **>(&ext_), std::make_index_sequence<kZamExtSlots>(), ExtTraps());
-    fillTraps(reinterpret_cast<void **>(&intf_), std::make_index_sequence<kAppSlots>(), AppTraps());
-    intf_.version = appVersion;
-    intf_.getSendBuff = HostAccess::getSendBuff;
-    intf_.sendMessage = HostAccess::sendMessage;
-    intf_.transactMessage = HostAccess::transactMessage;
-    intf_.addFilterProc = HostAccess::addFilterProc;
-    intf_.remFilterProc = HostAccess::remFilterProc;
-    intf_.addIdleProc = HostAccess::addIdleProc;
-    intf_.remIdleProc = HostAccess::remIdleProc;
-    intf_.getEvent = HostAccess::getEvent;
-    intf_.addEvent = HostAccess::addEvent;
-    intf_.stopSession = HostAccess::stopSession;
-    intf_.getReplyBuff = HostAccess::getReplyBuff;
-    intf_.FlushInput = HostAccess::flushInput;
-    intf_.GetHostApp = HostAccess::getHostApp;
-    app_.fn = &intf_;
+void Host::layoutExt() {
+    ext_ = reinterpret_cast<ZamExtCallBacks *>(tableArea(extTables_, extSlots_));
+    fillTraps(reinterpret_cast<void **>(ext_), static_cast<size_t>(extSlots_),
+              std::make_index_sequence<kZamExtSlots>(), ExtTraps());
+}
 
+void Host::layoutApp() {
+    intf_ = reinterpret_cast<AppIntf *>(tableArea(appTables_, appSlots_));
+    fillTraps(reinterpret_cast<void **>(intf_), static_cast<size_t>(appSlots_),
+              std::make_index_sequence<kAppSlots>(), AppTraps());
+    intf_->version = appVersion;
+    intf_->getSendBuff = HostAccess::getSendBuff;
+    intf_->sendMessage = HostAccess::sendMessage;
+    intf_->transactMessage = HostAccess::transactMessage;
+    intf_->addFilterProc = HostAccess::addFilterProc;
+    intf_->remFilterProc = HostAccess::remFilterProc;
+    intf_->addIdleProc = HostAccess::addIdleProc;
+    intf_->remIdleProc = HostAccess::remIdleProc;
+    intf_->getEvent = HostAccess::getEvent;
+    intf_->addEvent = HostAccess::addEvent;
+    intf_->stopSession = HostAccess::stopSession;
+    intf_->getReplyBuff = HostAccess::getReplyBuff;
+    if (appSlots_ > 35) intf_->FlushInput = HostAccess::flushInput;
+    if (appSlots_ > 40) intf_->GetHostApp = HostAccess::getHostApp;
+    app_.fn = intf_;
+}
+
+void Host::setExtSlots(int slots) {
+    extSlots_ = slots < 1 ? 1 : slots > kZamExtSlots ? kZamExtSlots : slots;
+    layoutExt();
+}
+
+void Host::setAppVersion(int appVersion) {
+    version = appVersion;
+    appSlots_ = appVersion >= kAppIntfGetHostAppVersion ? kAppSlots : kOldAppSlots;
+    layoutApp();
+}
+
+std::set<int> Host::extSlotsCalled() const { return calledSlots(extCalls); }
+std::set<int> Host::appSlotsCalled() const { return calledSlots(appCalls); }
+
+void Host::reset() {
+    bool strict = std::getenv("QV_STRICT_HOST") && std::strcmp(std::getenv("QV_STRICT_HOST"), "1") == 0;
+    extCalls.assign(kZamExtSlots, 0);
+    appCalls.assign(kAppSlots, 0);
+    setExtSlots(strict ? 27 : kZamExtSlots);
+    setAppVersion(12);
+    blockSizeAnswersZero = strict;
+    addProcsAnswerZero = strict;
+    moveReplyBuff = strict;
+    movedReply = nullptr;
     iniDir.clear();
     iniReads.clear();
     redirectResult = 0;
@@ -348,7 +429,6 @@ void Host::reset() {
     channelTransacts.clear();
     maxBlockSize = 0x7ff0;
     maxBlockSizeCalls = 0;
-    version = 12;
     upcalls.clear();
     responders_.clear();
     filters.clear();
@@ -367,24 +447,23 @@ void Host::reset() {
     replyBuffAsks.clear();
     pending_.clear();
     lastReply_.clear();
-    replyMoves = false;
-    movedReplies_.clear();
 }
 
 void Host::enableExt(std::initializer_list<int> slots) {
     for (int s : slots) {
+        if (s >= 0 && s < kZamExtSlots && s >= extSlots_) continue;  // the host has no such slot
         switch (s) {
-        case 1: ext_.CompareNames = compareNames; break;
-        case 8: ext_.ComposePath = composePath; break;
-        case 9: ext_.FindFilePath = findFilePath; break;
-        case 11: ext_.SplitPath = splitPath; break;
-        case 12: ext_.MakePath = makePath; break;
-        case 14: ext_.ReadIniFile = readIniFile; break;
-        case 15: ext_.RedirectOutput = redirectOutput; break;
-        case 16: ext_.ShowMessage = showMessage; break;
-        case 18: ext_.SendChannel = sendChannel; break;
-        case 19: ext_.TransactChannel = transactChannel; break;
-        case 26: ext_.GetMaxBlockSize = getMaxBlockSize; break;
+        case 1: ext_->CompareNames = compareNames; break;
+        case 8: ext_->ComposePath = composePath; break;
+        case 9: ext_->FindFilePath = findFilePath; break;
+        case 11: ext_->SplitPath = splitPath; break;
+        case 12: ext_->MakePath = makePath; break;
+        case 14: ext_->ReadIniFile = readIniFile; break;
+        case 15: ext_->RedirectOutput = redirectOutput; break;
+        case 16: ext_->ShowMessage = showMessage; break;
+        case 18: ext_->SendChannel = sendChannel; break;
+        case 19: ext_->TransactChannel = transactChannel; break;
+        case 26: ext_->GetMaxBlockSize = getMaxBlockSize; break;
         default: ADD_FAILURE() << "the stand-in host has no ZamExtCallBacks slot " << s;
         }
     }

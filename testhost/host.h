@@ -2,6 +2,8 @@
 // service object, as the message modules rely on them. One per test process
 // (the host's callbacks carry no context). Every ZamExtCallBacks slot is a
 // trap that fails the test and names the slot until a test enables it.
+// Both tables end at a guard page: a module that reads a slot past the end
+// of the table its host has crashes the test.
 #pragma once
 
 #include <deque>
@@ -10,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,13 +52,42 @@ public:
     // Back to the state of a new host: all traps, nothing recorded.
     void reset();
 
-    ZamExtCallBacks *ext() { return &ext_; }
+    ZamExtCallBacks *ext() { return ext_; }
     TAppObj *app() { return &app_; }
 
     // Enables the stand-in implementation of the given ZamExtCallBacks slots
     // (1, 8, 9, 11, 12, 14, 15, 16, 18, 19, 26); enableExtAll enables them all.
-    void enableExt(std::initializer_list<int> slots);
+    // A slot past the end of the table (setExtSlots) stays absent.
     void enableExtAll();
+    void enableExt(std::initializer_list<int> slots);
+
+    // A real host's strictness. QV_STRICT_HOST=1 in the environment turns
+    // on all of it at reset(): a table ending right after slot 26, which
+    // answers 0, procedures added with an answer of 0, a moving reply area.
+    //
+    // The ZamExtCallBacks table has slots 0 to slots - 1 (26: a host
+    // without GetMaxBlockSize). Call before the module gets the table.
+    void setExtSlots(int slots);
+    int extSlots() const { return extSlots_; }
+    // Sets `version` and gives AppIntf only the slots that version has
+    // (0 to 13 below 12, 0 to 40 from 12 on). Call before setup.
+    void setAppVersion(int appVersion);
+    int appSlots() const { return appSlots_; }
+    // Slot 26 answers 0, as a terminal without the service does.
+    bool blockSizeAnswersZero = false;
+    // addFilterProc and addIdleProc register the procedure and answer 0.
+    bool addProcsAnswerZero = false;
+    // getReplyBuff hands out another area each time, holding the reply so
+    // far; the host then sends what the last area holds (Module copies it
+    // back into its reply area after the request).
+    bool moveReplyBuff = false;
+    unsigned char *movedReply = nullptr;  // the last area handed out, or null
+
+    // Calls of every slot since reset(), traps included.
+    std::vector<int> extCalls;
+    std::vector<int> appCalls;
+    std::set<int> extSlotsCalled() const;
+    std::set<int> appSlotsCalled() const;
 
     // Slot 14 looks for a file without a folder here (default: working dir).
     std::string iniDir;
@@ -105,10 +137,6 @@ public:
     // Set by Module around each request: the reply area getReplyBuff gives.
     unsigned char *currentReply = nullptr;
     size_t currentReplySize = 0;
-    // getReplyBuff hands out a new area (filled with 0xCD) at every call,
-    // as a host whose block moves during an upcall does; the request's
-    // reply is then read from the last area handed out.
-    bool replyMoves = false;
 
     // Delivers waiting window messages through the registered filters.
     void pump();
@@ -117,9 +145,19 @@ private:
     Host();
     friend struct HostAccess;
 
-    ZamExtCallBacks ext_;
-    AppIntf intf_;
+    void layoutExt();
+    void layoutApp();
+
+    // Tables live in guarded memory, one area per length, kept for the
+    // process: a module that kept an older table never reads freed memory.
+    ZamExtCallBacks *ext_ = nullptr;
+    AppIntf *intf_ = nullptr;
+    int extSlots_ = kZamExtSlots;
+    int appSlots_ = 0;
+    std::map<int, std::unique_ptr<GuardedBuffer>> extTables_, appTables_;
     TAppObj app_;
+    std::unique_ptr<GuardedBuffer> replyAreas_[2];
+    int nextReplyArea_ = 0;
     std::map<std::pair<std::string, int>, Responder> responders_;
     struct Pending {
         std::string table;
@@ -128,7 +166,6 @@ private:
     };
     std::vector<Pending> pending_;
     ByteVec lastReply_;
-    std::vector<std::unique_ptr<GuardedBuffer>> movedReplies_;
 };
 
 // Fails the running test, naming the table and slot; used by every trap.

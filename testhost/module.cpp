@@ -72,8 +72,11 @@ int Module::send(int code, unsigned char *request) {
     Host &h = Host::get();
     h.currentReply = reply_.data();
     h.currentReplySize = reply_.size();
+    h.movedReply = nullptr;
     int n = f(static_cast<unsigned>(code), request, reply_.data());
-    replyAt_ = h.currentReply != reply_.data() ? h.currentReply : nullptr;
+    // A host whose reply area moved sends what the last area holds.
+    if (h.movedReply) std::memcpy(reply_.data(), h.movedReply, reply_.size());
+    h.movedReply = nullptr;
     h.currentReply = nullptr;
     h.currentReplySize = 0;
     return n;

@@ -35,7 +35,8 @@ public:
 
     int setCallBacks(void *table);
     TAppObj *setup(TAppObj *object);
-    // The reply area is filled with kReplyFill before each request.
+    // The reply area is filled with kReplyFill before each request; when the
+    // host moved it (Host::moveReplyBuff), it holds what the host sends.
     int message(int code, const Bytes &request);
     int message(int code) { return message(code, Bytes()); }
     // The request at the start of a block of the host's maxBlockSize,
@@ -48,9 +49,7 @@ public:
     // enabled), then -4 and -1.
     void start(int build = 114);
 
-    // Where the host reads the last reply: the module's area, or the last
-    // one getReplyBuff handed out when the host's area moves.
-    const unsigned char *reply() const { return replyAt_ ? replyAt_ : reply_.data(); }
+    const unsigned char *reply() const { return reply_.data(); }
     size_t replyCapacity() const { return reply_.size(); }
     bool replyUntouchedFrom(size_t offset) const { return reply_.untouchedFrom(offset, kReplyFill); }
 
@@ -61,7 +60,6 @@ private:
 
     HMODULE h_ = nullptr;
     GuardedBuffer reply_;
-    const unsigned char *replyAt_ = nullptr;
 };
 
 // The whole content of a file, and a file made or replaced with content.

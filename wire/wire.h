@@ -12,6 +12,9 @@
 // Length to use for a record whose size the host does not pass along; the
 // host guarantees the record holds what its code promises.
 constexpr size_t kWireUnbounded = static_cast<size_t>(-1) / 4;
+// How far a reader looks for a text's terminator in a record of unknown
+// length; also the furthest any record whose length is not known is read.
+constexpr size_t kWireScanLimit = size_t(1) << 20;
 
 class WireReader {
 public:
@@ -67,8 +70,7 @@ public:
     }
 
 private:
-    // An unbounded record is scanned for its terminator at most this far.
-    static constexpr size_t kScanCap = 1u << 20;
+    static constexpr size_t kScanCap = kWireScanLimit;
 
     template <class T> T fail() {
         ok_ = false;

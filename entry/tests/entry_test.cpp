@@ -33,7 +33,9 @@ const ZamHandlerRow kRows[] = {
     {7, record, 4},               {8, thrower, 5},
     {kMsgUnloadQuery, record, 6}, {kMsgCreate, record, 6}, {kMsgClassInfo, record, 6}, {kMsgDropLocks, record, 6},
 };
-const ZamModuleTable kTable = {kRows, sizeof kRows / sizeof kRows[0], 1000, prepare};
+const ZamModuleTable kTable = {kRows, sizeof kRows / sizeof kRows[0], 1000, prepare, true};
+// A module that never bounds by the host's block.
+const ZamModuleTable kPlain = {kRows, sizeof kRows / sizeof kRows[0], 1000, prepare};
 
 }  // namespace
 
@@ -65,11 +67,12 @@ TEST_F(Entry, TheHostsBlockBoundsRequestsOnlyWhenItsVersionOffersOne) {
         size_t length, capacity;
         int asks;
     } cases[] = {
-        {0, 4096, kWireUnbounded, 1000, 0},
-        {88, 4096, kWireUnbounded, 1000, 0},
+        {0, 4096, kZamUnnamedBlock, 1000, 0},
+        {88, 4096, kZamUnnamedBlock, 1000, 0},
         {89, 4096, 4096, 4096, 1},
         {114, 600, 600, 600, 1},
-        {114, -1, 0, 0, 1},  // a host that answers nothing usable
+        {114, 0, kZamUnnamedBlock, 1000, 1},  // answers of 0 or less name no block
+        {114, -1, kZamUnnamedBlock, 1000, 1},
     };
     for (const auto &c : cases) {
         g_block = c.block;
@@ -82,6 +85,29 @@ TEST_F(Entry, TheHostsBlockBoundsRequestsOnlyWhenItsVersionOffersOne) {
         EXPECT_EQ(c.capacity, g_seen.replyCapacity) << c.version;
         EXPECT_EQ(c.asks, g_blockAsks) << c.version;
     }
+}
+
+// Only a module that bounds by the block asks for it, and only for its
+// numbered requests; a record without a block is read to the scan limit.
+TEST_F(Entry, OnlyNumberedRequestsOfAModuleThatBoundsByTheBlockAskForIt) {
+    hostVersion(114);
+    th::Bytes record;
+    record.zeros(32);
+    void *words[7] = {};
+    g_blockAsks = 0;
+    EXPECT_EQ(5, zam_message(kPlain, 7, record.data(), reply));
+    EXPECT_EQ(kWireScanLimit, g_seen.length);
+    EXPECT_EQ(1000u, g_seen.replyCapacity);
+    for (int code : {kMsgHostVersion, kMsgLoad, kMsgUnload})
+        EXPECT_EQ(5, zam_message(kTable, static_cast<unsigned>(code), record.data(), reply));
+    for (int code : {kMsgUnloadQuery, kMsgCreate, kMsgClassInfo, kMsgDropLocks})
+        EXPECT_EQ(5, zam_message(kTable, static_cast<unsigned>(code), words, reply));
+    EXPECT_EQ(0, g_blockAsks);
+    // A count that reaches past the scan limit fails as one past the record.
+    EXPECT_EQ(5, zam_message(kPlain, 7, record.data(), reply));
+    WireReader r = g_seen.reader();
+    EXPECT_EQ(nullptr, r.bytes(kWireScanLimit + 1));
+    EXPECT_FALSE(r.ok());
 }
 
 TEST_F(Entry, LifeCycleFlagsAreNeverReadAsRecords) {
@@ -113,9 +139,9 @@ TEST_F(Entry, PrepareRunsBeforeEachHandlerAndNothingEscapes) {
     EXPECT_EQ(0, zam_message(kTable, 8, record.data(), reply));
     EXPECT_EQ(0, zam_message(kTable, 9, record.data(), reply));  // no row: no prepare either
     EXPECT_EQ((std::vector<unsigned>{4, 5}), g_prepared);
-    // A -4 record cut short by the host's block keeps the old version.
+    // -4 is never cut short by the host's block: it always reaches byte 18.
     zam_host().version = 114;
     g_block = 10;
     EXPECT_EQ(5, zam_message(kTable, static_cast<unsigned>(kMsgHostVersion), record.data(), reply));
-    EXPECT_EQ(114, zam_host().version);
+    EXPECT_EQ(0, zam_host().version);
 }

@@ -717,9 +717,8 @@ int px_onPopupInput(const PxRequest &req) {
         }
         buttons.append(b).push_back('\0');
     }
-    const bool bounded = req.length != kWireUnbounded;
     std::string extra;
-    if (listEnded && bounded && r.left()) {
+    if (listEnded && req.lengthKnown && r.left()) {
         WireReader rest = r;
         std::string_view e = rest.text();
         if (rest.ok()) extra = e;

@@ -441,6 +441,7 @@ PxFrame *px_createFrame(const char *captionOem, int x, int y, int width, int hei
 
 void px_destroyFrame(PxFrame *frame) {
     if (!frame) return;
+    px_hostGiveBackMainWindow(frame);
     px_dropFrameMenus(frame);
     if (frame->wnd && IsWindow(frame->wnd)) {
         SetWindowLongPtrA(frame->wnd, GWLP_USERDATA, 0);

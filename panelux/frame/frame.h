@@ -29,6 +29,7 @@ struct PxFrame {
     HWND rebar = nullptr;
     HWND status = nullptr;
     HWND prevHostMain = nullptr;
+    bool hostMainTaken = false;  // the frame is the host's main window
     void *menuTop = nullptr;  // server menu stack
     std::string savedStatus;
     int menuLoops = 0;  // nested menu loops: the text is saved by the outermost

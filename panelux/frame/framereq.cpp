@@ -126,7 +126,6 @@ int px_onDestroyFrame(const PxRequest &) {
     PxTopWnd *level = px_firstTopWnd();
     if (!level || !level->frame) return 0;
     PxFrame *f = level->frame;
-    px_hostGiveBackMainWindow(f);
     level->frame = nullptr;
     px_destroyFrame(f);
     if (level->madeByFrameRequest) px_dropTopWnd(level);

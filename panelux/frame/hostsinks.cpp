@@ -19,9 +19,11 @@ constexpr int kPlaceholderControl = 1001;
 
 constexpr LONG kMainWindowVersion = 2;  // set main window exists above this
 
+// Only a terminal service object of version 12 or more has slot 40; an
+// older one's table ends before it.
 IPxHostApp *hostApp(LONG above = kManagerVersion) {
     TAppObj *a = zam_host().app;
-    if (!a || zam_host().version < kAppIntfGetHostAppVersion || !a->fn->GetHostApp) return nullptr;
+    if (!a || a->fn->version(a) < kAppIntfGetHostAppVersion || !a->fn->GetHostApp) return nullptr;
     IPxHostApp *h = static_cast<IPxHostApp *>(a->fn->GetHostApp(a));
     LONG v = 0;
     return h && SUCCEEDED(h->Version(&v)) && v > above ? h : nullptr;
@@ -316,11 +318,13 @@ void px_hostTakeMainWindow(PxFrame *frame) {
     HWND previous = nullptr;
     if (SUCCEEDED(host->MainWindow(&previous))) frame->prevHostMain = previous;
     host->SetMainWindow(frame->wnd);
+    frame->hostMainTaken = true;
 }
 
 void px_hostGiveBackMainWindow(PxFrame *frame) {
-    IPxHostApp *host = frame ? hostApp(kMainWindowVersion) : nullptr;
-    if (host) host->SetMainWindow(frame->prevHostMain);
+    if (!frame || !frame->hostMainTaken) return;
+    frame->hostMainTaken = false;
+    if (IPxHostApp *host = hostApp(kMainWindowVersion)) host->SetMainWindow(frame->prevHostMain);
 }
 
 HWND px_hostMainWindow() {

@@ -14,8 +14,9 @@ struct PxChildWnd;
 void px_registerHostSinks();
 void px_unregisterHostSinks();
 
-// Requests 7 and 8 with a host newer than version 2: the frame becomes the
-// host's main window, keeping the previous one, and gives it back.
+// Request 7 with a host newer than version 2: the frame becomes the host's
+// main window, keeping the previous one; the frame gives it back before it
+// goes (request 8, 9 or the module's end), once.
 void px_hostTakeMainWindow(PxFrame *frame);
 void px_hostGiveBackMainWindow(PxFrame *frame);
 

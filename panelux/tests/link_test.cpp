@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "hostwm.h"
+#include "menuitems.h"
 #include "module.h"
 #include "msgbox.h"
 #include "wire.h"
@@ -120,21 +122,93 @@ TEST_F(Link, ConnectionsTakeTheLowestFreeIndexUpToThirtyTwo) {
     EXPECT_EQ(nullptr, frameWnd());
 }
 
-TEST_F(Link, AFailedStartLeavesNothingBehindAndShowsNothing) {
+// addFilterProc and addIdleProc answer nothing a start could rely on: a
+// host that answers 0 still gets a running module and its procedures back.
+TEST_F(Link, TheAnswersOfAddFilterAndAddIdleNeverFailAStart) {
     th::Module m("formkit.dll");
     m.start();
-    H().refuseIdle = true;
+    H().addProcsAnswerZero = true;
     th::MessageBoxCatcher boxes;
     Open o = open(m);
-    EXPECT_EQ(4, o.length);
-    EXPECT_EQ(-1, o.status);
+    EXPECT_EQ(14, o.length);
+    EXPECT_EQ(0, o.status);
     EXPECT_TRUE(boxes.seen.empty());
-    EXPECT_TRUE(H().filters.empty());
-    // Nothing half made: the next open starts from scratch.
-    H().refuseIdle = false;
-    EXPECT_EQ(0, open(m).index);
+    EXPECT_EQ(1u, H().filters.size());
+    EXPECT_EQ(1u, H().idles.size());
     createFrame(m, 40, 10);
     EXPECT_NE(nullptr, frameWnd());
+    EXPECT_EQ(0, close(m, 0));
+    EXPECT_EQ(nullptr, frameWnd());
+    m.message(kMsgUnload);
+}
+
+// A terminal that answers 0 for its block size names none: formkit works
+// as with an older host, its replies within its own largest.
+TEST_F(Link, AHostWithoutABlockSizeIsServedAsAnOlderOne) {
+    H().blockSizeAnswersZero = true;
+    th::Module m("formkit.dll");
+    m.start(114);
+    Open o = open(m);
+    EXPECT_EQ(14, o.length);
+    EXPECT_EQ(0, o.status);
+    createFrame(m, 40, 10);
+    EXPECT_EQ(0, m.message(11, th::Bytes().i32(0).text("Caption")));
+    EXPECT_EQ(12, m.message(12, th::Bytes().i32(0).i16(8)));
+    EXPECT_EQ("Caption", std::string(reinterpret_cast<const char *>(m.reply()) + 4));
+    EXPECT_GT(H().maxBlockSizeCalls, 0);
+    m.message(kMsgUnload);
+}
+
+// GetHostApp (slot 40) exists only in a service object of version 12 or
+// more, whatever the terminal's build: an older table ends, at a guard page,
+// after slot 13 and is never read past it.
+TEST_F(Link, HostApplicationIsAskedOnlyOfAServiceObjectThatHasIt) {
+    for (int version : {0, 10, 11, 12}) {
+        SCOPED_TRACE(version);
+        H().reset();
+        H().enableExt({18, 26});
+        H().setAppVersion(version);
+        th::HostWmLog log;
+        th::FakeHostApp app(log, nullptr);
+        app.version = 3;
+        H().hostApp = static_cast<IPxHostApp *>(&app);
+        {
+            th::Module m("formkit.dll");
+            m.start(114);
+            EXPECT_EQ(0, open(m).status);
+            createFrame(m, 40, 10);
+            EXPECT_EQ(version >= 12 ? frameWnd() : reinterpret_cast<HWND>(0x1234), app.mainWindow);
+            m.message(8);
+            createFrame(m, 40, 10);
+            m.message(kMsgUnload);
+        }
+        EXPECT_EQ(version >= 12, H().appCalls[40] > 0);
+        EXPECT_EQ(reinterpret_cast<HWND>(0x1234), app.mainWindow);
+        H().hostApp = nullptr;
+    }
+}
+
+// A repeated -1 starts from an empty table: a menu made before goes with its
+// native menu and leaves the frame's menu bar.
+TEST_F(Link, RepeatedLoadFreesTheMenusOfTheTableBefore) {
+    th::Module m("formkit.dll");
+    startFramed(m, 40, 10);
+    th::MenuPack items;
+    items.add({1, 10, 2, "File"});
+    th::Bytes menu;
+    menu.i32(0x4D01).i32(7).u8(2).u8(3).u8(0).u8(1).u16(static_cast<uint16_t>(items.total));
+    menu.i32(items.textBytes).i32(0).raw(items.bytes);
+    ASSERT_EQ(4, m.message(16, menu));
+    ASSERT_EQ(0, WireReader(m.reply(), 4).i32());
+    HWND bar = FindWindowExA(FindWindowExA(frameWnd(), nullptr, REBARCLASSNAMEA, nullptr), nullptr, "QVUI:MenuBar", nullptr);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(1, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    m.message(kMsgLoad);
+    EXPECT_EQ(0, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    // The handle is free for a new menu.
+    ASSERT_EQ(4, m.message(16, menu));
+    EXPECT_EQ(0, WireReader(m.reply(), 4).i32());
+    EXPECT_EQ(1, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
     m.message(kMsgUnload);
 }
 
@@ -303,11 +377,13 @@ TEST_F(Link, KeysBecomeEventsThroughTheKeyTable) {
     m.message(kMsgUnload);
 }
 
+// FlushInput (slot 35) exists from version 12 on: an older table ends, at a
+// guard page, before it.
 TEST_F(Link, UserBreakCallsTheHostBreakAndFlushesOnlyWhereTheHostCan) {
     for (int hostVersion : {12, 11}) {
         H().reset();
         H().enableExt({18, 26});
-        H().version = hostVersion;
+        H().setAppVersion(hostVersion);
         th::Module m("formkit.dll");
         startFramed(m, 60, 20);
         BYTE keys[256] = {};

@@ -222,3 +222,52 @@ TEST(HostSinks, FormkitWindowsRegisterTheirSinksAndCloseThroughTheManager) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host application of version 3 (a main window, no manager): every frame
+// is the host's main window from request 7 on and gives the one before it
+// back before it goes, whichever way it goes.
+TEST(HostSinks, EveryFrameGivesTheHostItsMainWindowBackBeforeItGoes) {
+    const HWND hostMain = reinterpret_cast<HWND>(0x1234);
+    enum End { Request8, Request9, LastClose, Unload };
+    for (End end : {Request8, Request9, LastClose, Unload}) {
+        SCOPED_TRACE(end);
+        H().reset();
+        H().enableExt({18, 26});
+        th::HostWmLog log;
+        th::FakeHostApp app(log, nullptr);
+        app.version = 3;
+        H().hostApp = static_cast<IPxHostApp *>(&app);
+        th::Module m("formkit.dll");
+        m.start();
+        ASSERT_EQ(14, m.message(1, th::Bytes().i16(0).i16(0).i32(313130)));
+        m.message(7, th::Bytes().i16(40).i16(12).text("First"));
+        HWND first = FindWindowA("pxFrameWnd", "First");
+        ASSERT_NE(nullptr, first);
+        EXPECT_EQ(first, app.mainWindow);
+        m.message(7, th::Bytes().i16(40).i16(12).text("Second"));
+        HWND second = FindWindowA("pxFrameWnd", "Second");
+        ASSERT_NE(nullptr, second);
+        EXPECT_EQ(second, app.mainWindow);
+        switch (end) {
+        case Request8:
+        case Request9:
+            m.message(end == Request8 ? 8 : 9);
+            EXPECT_FALSE(IsWindow(second));
+            EXPECT_EQ(first, app.mainWindow) << "the frame below is the main window again";
+            m.message(8);
+            EXPECT_FALSE(IsWindow(first));
+            break;
+        case LastClose: EXPECT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0))); break;
+        case Unload: m.message(kMsgUnload); break;
+        }
+        EXPECT_EQ(hostMain, app.mainWindow);
+        EXPECT_EQ(nullptr, FindWindowA("pxFrameWnd", nullptr));
+        m.message(kMsgUnload);
+        EXPECT_EQ(hostMain, app.mainWindow) << "given back once";
+        H().hostApp = nullptr;
+    }
+}
+
+}  // namespace

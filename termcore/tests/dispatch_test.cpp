@@ -1,5 +1,6 @@
 // termcore's exports, the dispatch of request codes, termcore.ini and the
 // locale requests 206 and 207.
+#include "editmgr_server.h"
 #include "requests.h"
 
 namespace {
@@ -36,6 +37,55 @@ TEST_F(Dispatch, RecordsAreReadNoFurtherThanTheHostsBlock) {
     EXPECT_EQ(-1, i32At(0));
     EXPECT_EQ(4, m->messageInBlock(rq::kRename, th::Bytes().zeros(4).i32(0).raw("old", 3)));
     EXPECT_EQ(-1, i32At(0));
+}
+
+// A host that names no block (protocol 88, or a block size of 0) still has
+// records read no further than the scan limit: an offset or a count that
+// reaches past it is refused and nothing is touched.
+TEST_F(Dispatch, WithoutTheHostsBlockRecordsAreReadNoFurtherThanTheScanLimit) {
+    for (int protocol : {88, 114}) {
+        SCOPED_TRACE(protocol);
+        load(protocol);
+        H().maxBlockSize = 0;
+        spit(dn() + "\\keep.txt", "kept");
+        for (int16_t action : {2, 3}) {
+            th::Bytes b = th::Bytes().zeros(4).u8(0).i32(1).i32(0x7FFFFFF0).i16(action).text(dn() + "\\*.txt");
+            EXPECT_EQ(4, send(rq::kDirList, b.text(up() + "\\")));
+            EXPECT_EQ(-1, i32At(0));
+        }
+        EXPECT_EQ("kept", slurp(dn() + "\\keep.txt"));
+        EXPECT_TRUE(filesIn(up()).empty());
+        EXPECT_EQ(4, send(rq::kClipSet, th::Bytes().u8(2).u8(1).i32(0x7FFFFFFF).raw("text", 4)));
+        EXPECT_EQ(-1, i32At(0));
+        // A block size of 0 is no block: the data block is the older host's.
+        spit(dn() + "\\big.bin", std::string(1000, 'b'));
+        ASSERT_EQ(29, send(rq::kSend, th::Bytes().zeros(8).u8(0).text("big.bin")));
+        EXPECT_EQ(410, send(rq::kSend, th::Bytes().i32(1).i32(1000).u8(1)));
+        send(rq::kSend, th::Bytes().zeros(8).u8(3));
+        m.reset();
+    }
+}
+
+// -2 without its flag ends the transfers only: an open edit-manager
+// connection keeps its idle procedure, which -2 with the flag then drops.
+TEST_F(Dispatch, EndWithoutItsFlagKeepsWhatALiveConnectionNeeds) {
+    CoInitialize(nullptr);
+    {
+        th::EditMgrServer server(true);
+        load();
+        H().respond("EDITMGR_ASYNC_TABLE", 201, [](const th::Upcall &) { return th::ByteVec{0, 0, 0, 0}; });
+        ASSERT_EQ(4, send(201, th::Bytes().u8(1).i32(0).text("x")));
+        ASSERT_EQ(0, i32At(0));
+        ASSERT_EQ(1u, H().idles.size());
+        EXPECT_EQ(0, lifeCycle(kMsgUnload, false));
+        EXPECT_EQ(1u, H().idles.size());
+        EXPECT_TRUE(server.unregistrations.empty());
+        EXPECT_EQ(0, lifeCycle(kMsgUnload, true));
+        EXPECT_TRUE(H().idles.empty());
+        EXPECT_EQ(std::vector<long>{42}, server.unregistrations);
+        m.reset();
+    }
+    CoUninitialize();
 }
 
 TEST_F(Dispatch, CodesWithoutAHandlerAnswerNothingAndLeaveTheReplyAlone) {

@@ -367,4 +367,25 @@ TEST_F(Editor, EditManagerOpenTakesTheFileIntoTheGraphicalEditor) {
     CoUninitialize();
 }
 
+// -2 without its flag leaves open editors their filter and idle procedures;
+// once they close, the next editor registers them again. -2 with the flag
+// closes the editors and drops everything.
+TEST_F(Editor, EndWithoutItsFlagKeepsTheEditorsHooks) {
+    int32_t h = open();
+    ASSERT_NE(0, h);
+    EXPECT_EQ(0, lifeCycle(kMsgUnload, false));
+    EXPECT_EQ(1u, H().filters.size());
+    EXPECT_EQ(1u, H().idles.size());
+    EXPECT_EQ(0, op(kClose, h));
+    EXPECT_TRUE(H().filters.empty());
+    ASSERT_NE(0, open());
+    EXPECT_EQ(1u, H().filters.size());
+    EXPECT_EQ(1u, H().idles.size());
+    EXPECT_EQ(0, lifeCycle(kMsgUnload, true));
+    EXPECT_EQ(0, qp->editors());
+    EXPECT_TRUE(H().filters.empty());
+    EXPECT_TRUE(H().idles.empty());
+    EXPECT_TRUE(H().listErrors.empty());
+}
+
 }  // namespace

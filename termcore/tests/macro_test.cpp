@@ -181,8 +181,12 @@ TEST_F(Macro, AFailedDebuggerStartLeavesNothingWaiting) {
     ASSERT_NE(std::string::npos, failed) << d;
     EXPECT_NE(std::string::npos, d.find("failed start asked: 0\n")) << d;
     EXPECT_EQ(std::string::npos, d.find("still waiting")) << d;
-    // The good start's session runs from its first question as always.
-    EXPECT_NE(std::string::npos, d.find("start go\ndirect query 55\nvalues 13 6 12 21\n", failed)) << d;
+    // The good start's session runs from its first question as always; the
+    // failed start's thread notes its answer whenever it gets to run.
+    std::string good = d;
+    size_t asked = good.find("failed start asked: 0\n");
+    if (asked != std::string::npos) good.erase(asked, sizeof "failed start asked: 0\n" - 1);
+    EXPECT_NE(std::string::npos, good.find("start go\ndirect query 55\nvalues 13 6 12 21\n", failed)) << d;
     EXPECT_NE(std::string::npos, d.find("detach 1\n")) << d;
     EXPECT_EQ(std::string::npos, d.find("target names another")) << d;
     // The target the debugger was started on, as it reads it.

@@ -105,4 +105,51 @@ TEST_F(HostTest, PathHelpersRefuseWhatDoesNotFit) {
     EXPECT_STREQ("C:\\a\\b.ini", out);
 }
 
+// A table ends at a guard page right after its last slot: a module that
+// reads past it crashes. Calls are counted per slot, traps included.
+TEST_F(HostTest, TablesAreOnlyAsLongAsTheirVersionAndCountTheirCalls) {
+    H().setExtSlots(26);
+    H().enableExtAll();
+    EXPECT_EQ(26, H().extSlots());
+    H().setAppVersion(11);
+    EXPECT_EQ(14, H().appSlots());
+    TAppObj *app = H().app();
+    EXPECT_EQ(11, app->fn->version(app));
+    EXPECT_EQ(0, H().ext()->CompareNames("a", "A"));
+    const unsigned char *end = reinterpret_cast<const unsigned char *>(app->fn) + 14 * sizeof(void *);
+    MEMORY_BASIC_INFORMATION mbi;
+    ASSERT_NE(0u, VirtualQuery(end, &mbi, sizeof mbi));
+    EXPECT_EQ(static_cast<DWORD>(PAGE_NOACCESS), mbi.Protect);
+    EXPECT_EQ((std::set<int>{1}), H().extSlotsCalled());
+    EXPECT_EQ((std::set<int>{0}), H().appSlotsCalled());
+    H().reset();
+    EXPECT_EQ(kZamExtSlots, H().extSlots());
+    EXPECT_TRUE(H().extSlotsCalled().empty());
+}
+
+TEST_F(HostTest, StrictAnswersOfBlockSizeProceduresAndReplyArea) {
+    H().enableExt({26});
+    H().blockSizeAnswersZero = true;
+    EXPECT_EQ(0, H().ext()->GetMaxBlockSize());
+    TAppObj *app = H().app();
+    H().addProcsAnswerZero = true;
+    EXPECT_EQ(0, app->fn->addFilterProc(app, eatChar, 0));
+    EXPECT_EQ(1u, H().filters.size());
+    app->fn->remFilterProc(app, eatChar);
+    // The reply area moves and carries what was written so far.
+    unsigned char reply[8] = {1, 2, 3, 4};
+    H().currentReply = reply;
+    H().currentReplySize = sizeof reply;
+    H().moveReplyBuff = true;
+    char *a = app->fn->getReplyBuff(app, 4);
+    char *b = app->fn->getReplyBuff(app, 4);
+    EXPECT_NE(reinterpret_cast<char *>(reply), a);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(3, b[2]);
+    EXPECT_EQ(reinterpret_cast<unsigned char *>(b), H().movedReply);
+    EXPECT_EQ(nullptr, app->fn->getReplyBuff(app, 9));
+    H().currentReply = nullptr;
+    H().currentReplySize = 0;
+}
+
 }  // namespace

@@ -109,18 +109,19 @@ TEST(SysmixRequests, UnservedCodesAnswerNothingAndModeRequestsAnswerOne) {
     for (int code : {12, 13, 12, 14, 15, 16}) s.mode(code, 1);
 }
 
-// With the host's block named, a member or class name that does not end
-// inside the block is refused, not read past it.
-TEST(SysmixRequests, RecordsAreReadNoFurtherThanTheHostsBlock) {
+// sysmix never asks the host for its block: a member or class name that
+// does not end within the reader's scan limit is refused, not read past it.
+TEST(SysmixRequests, RecordsAreReadNoFurtherThanTheScanLimit) {
     th::Host::get().reset();
     th::Host::get().enableExt({26});
-    th::Host::get().maxBlockSize = 4096;
+    th::Host::get().maxBlockSize = static_cast<int>(kWireScanLimit) + 64;
     Sysmix s;
     s.hostVersion(114);
     s.sendInBlock(3, th::Bytes().u32(1).u16(kMethod).raw("Name", 4));
     EXPECT_EQ('0', s.reply()[0]);
     s.sendInBlock(10, th::Bytes().raw("Scripting", 9));
     EXPECT_EQ('0', s.reply()[0]);
+    EXPECT_EQ(0, th::Host::get().maxBlockSizeCalls);
 }
 
 // Runs f on a thread of its own and waits for it.
