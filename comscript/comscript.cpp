@@ -82,7 +82,7 @@ int QVSCB hostCallback(ZamHostRecord *rec, ZamInstance *instance, int code, void
 }  // namespace
 
 const QvClassRecord *QVSCB TComscript_class() {
-    static const QvClassRecord rec{TDispStub_class, members, "TComscript"};
+    static const QvClassRecord rec{TDispStub_class, members, "TComscript", 0};
     return &rec;
 }
 
@@ -109,8 +109,9 @@ QvIntf *TComscript::findInterface(int iid) {
 
 QvWord TComscript::Init(QvWord name, QvWord module, QvWord) {
     setName(qv_ptr<const char>(name));
-    // A missing module is allowed: there is then no user count to keep.
-    module_ = qv_ptr<QvIntf>(module);
+    // A missing module is allowed: there is then no user count to keep. Only
+    // a module interface of ours has a user count behind slots 5 and 6.
+    module_ = TComscriptModule::of(qv_ptr<QvIntf>(module)) ? qv_ptr<QvIntf>(module) : nullptr;
     if (module_) {
         qv_call(module_, kQvAddRef);
         qv_call(module_, 5);
@@ -121,6 +122,10 @@ QvWord TComscript::Init(QvWord name, QvWord module, QvWord) {
 }
 
 QvWord TComscript::Close() {
+    // The owner's Close and the last release's both arrive: the module's
+    // user count is lowered once.
+    if (closed_) return 0;
+    closed_ = true;
     if (instance_) {
         instance_->fn->Stop(instance_);
         GetInterpreterInterface()->destroy(instance_);

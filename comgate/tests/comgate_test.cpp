@@ -3,6 +3,7 @@
 #include "com_ptr.h"
 #include "eventserver.h"
 #include "fixture.h"
+#include "qvrecords.h"
 #include "wrapper.h"
 
 #include <algorithm>
@@ -179,15 +180,53 @@ TEST_F(EventServer, EventsReachScriptHandlers) {
     EXPECT_STREQ("ActiveX\\IEvServer", qv_ptr<const char>(qv_call(ci, kCiClassName)));
     EXPECT_EQ(2, qv_call(ci, kCiCount, kQvMaskProps));
     EXPECT_EQ(6, qv_call(ci, kCiCount, kQvMaskProps | kQvMaskMethods | kQvMaskEvents));
-    QvMemberInfo m{};
-    ASSERT_EQ(0, qv_call(ci, kCiFind, "fIRE", &m));
-    EXPECT_STREQ("Fire", m.name);
-    EXPECT_EQ(2, m.kind);
-    EXPECT_EQ(0, qv_call(ci, kCiMemberAt, 0, kQvMaskEvents, &m));
-    EXPECT_STREQ("Ping", m.name);
-    EXPECT_EQ(4, m.kind);
-    EXPECT_EQ(-1, qv_call(ci, kCiMemberAt, 2, kQvMaskEvents, &m));
+    // Each record is exactly as long as the runtime's buffer: the bytes after
+    // it stay as they were.
+    const unsigned char kUnwritten = 0xCC;
+    auto slot = [&](int which, QvWord a, QvWord b, unsigned char *buf, size_t size) {
+        std::memset(buf, kUnwritten, 64);
+        QvWord answer = which == kCiFind ? qv_call(ci, kCiFind, a, buf) : qv_call(ci, kCiMemberAt, a, b, buf);
+        for (size_t i = size; i < 64; ++i) EXPECT_EQ(kUnwritten, buf[i]) << "byte " << i << " past the record";
+        return answer;
+    };
+    unsigned char buf[64];
+    struct AtCase {
+        int index, mask;
+        const char *name;
+        int kind, tail;
+    };
+    for (AtCase c : {AtCase{0, kQvMaskProps, "Value", 1, 3}, {1, kQvMaskMethods, "Picky", 2, 3},
+                     {0, kQvMaskEvents, "Ping", 4, 4}, {5, kQvMaskProps | kQvMaskMethods | kQvMaskEvents, "Ask", 4, 4}}) {
+        ASSERT_EQ(0, slot(kCiMemberAt, c.index, c.mask, buf, th::kMemberAt.size)) << c.name;
+        th::MemberRecord r = th::readMember(buf, th::kMemberAt);
+        EXPECT_STREQ(c.name, r.name);
+        EXPECT_STREQ("", r.text) << c.name;
+        EXPECT_EQ(c.kind, r.kind) << c.name;
+        EXPECT_EQ(c.tail, r.tail) << c.name;
+    }
+    EXPECT_EQ(-1, slot(kCiMemberAt, 2, kQvMaskEvents, buf, 0));
+    struct FindCase {
+        const char *asked, *name;
+        int kind;
+    };
+    for (FindCase c : {FindCase{"fIRE", "Fire", 2}, {"ping", "Ping", 4}, {"VALUE", "Value", 1}}) {
+        ASSERT_EQ(0, slot(kCiFind, qv_word(c.asked), 0, buf, th::kFound.size)) << c.asked;
+        th::MemberRecord r = th::readMember(buf, th::kFound);
+        EXPECT_STREQ(c.name, r.name);
+        EXPECT_EQ(0, r.zero) << c.asked;
+        EXPECT_STREQ("", r.text) << c.asked;
+        EXPECT_EQ(c.kind, r.kind) << c.asked;
+        EXPECT_EQ(3, r.tail) << c.asked;
+    }
+    EXPECT_EQ(-1, slot(kCiFind, qv_word("Nothing"), 0, buf, 0));
     qv_call(ci, kQvRelease);
+    // The wrapper's class record, as the runtime reads it.
+    QvIntf *main = nullptr;
+    ASSERT_TRUE(qv_call(obj, kQvQueryInterface, kQvIidMain1, &main));
+    th::ClassWords cw = th::classWords(qv_ptr<void>(qv_call(main, kQvMainClassRecord)));
+    qv_call(main, kQvRelease);
+    EXPECT_STREQ("TComWraper", cw.name);
+    EXPECT_EQ(0, cw.fourth);
 
     // The runtime attaches handlers (-4) twice and detaches them (-5).
     List none(newList(1));
@@ -290,13 +329,19 @@ const QvMemberEntry kScriptMembers[] = {
     {nullptr, -1, 0, nullptr, 0, 0, {}},
 };
 // The class information the runtime keeps for TScriptThing: variables are
-// the properties, functions every member; Count is read only.
+// the properties, functions every member; Count is read only. Its records
+// carry no types: the type information takes those from the member table.
 struct ClassInfo : QvIntf {
     int refs = 1;
 };
-QvMemberInfo infoOf(const QvMemberEntry &e) {
-    int32_t flags = e.kind == kQvProperty ? (e.dispid == 5 ? 0x10 : 0x01) : 0;
-    return QvMemberInfo{e.name, e.dispid, "", e.kind, flags, e.result, e.params};
+th::MemberRecord infoOf(const QvMemberEntry &e) {
+    th::MemberRecord r;
+    r.name = e.name;
+    r.memid = e.dispid;
+    r.text = "";
+    r.kind = e.kind == kQvProperty ? (e.dispid == 5 ? int(kQvMemberReadOnly) : int(kQvProperty)) : int(kQvMethod);
+    r.tail = 3;
+    return r;
 }
 std::vector<const QvMemberEntry *> selected(QvWord mask) {
     std::vector<const QvMemberEntry *> out;
@@ -316,13 +361,13 @@ QvWord QVSCB ciCount(const QvIntf *, QvWord mask) { return static_cast<QvWord>(s
 QvWord QVSCB ciAt(const QvIntf *, QvWord index, QvWord mask, QvWord out) {
     auto list = selected(mask);
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return -1;
-    *qv_ptr<QvMemberInfo>(out) = infoOf(*list[static_cast<size_t>(index)]);
+    th::writeMember(qv_ptr<void>(out), th::kMemberAt, infoOf(*list[static_cast<size_t>(index)]));
     return 0;
 }
 QvWord QVSCB ciFind(const QvIntf *, QvWord name, QvWord out) {
     for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
         if (lstrcmpiA(e->name, qv_ptr<const char>(name)) == 0) {
-            *qv_ptr<QvMemberInfo>(out) = infoOf(*e);
+            th::writeMember(qv_ptr<void>(out), th::kFound, infoOf(*e));
             return 0;
         }
     return -1;
@@ -341,7 +386,7 @@ void *const kClassInfoTable[] = {
 };
 const QvMemberEntry *QVSCB scriptMembers() { return kScriptMembers; }
 const QvClassRecord *QVSCB scriptClass() {
-    static const QvClassRecord rec{TDispStub_class, scriptMembers, "TScriptThing"};
+    static const QvClassRecord rec{TDispStub_class, scriptMembers, "TScriptThing", 0};
     return &rec;
 }
 struct TScriptThing : TDispStub {

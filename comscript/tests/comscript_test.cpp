@@ -32,7 +32,7 @@ const QvMemberEntry kSiteMembers[] = {
 };
 const QvMemberEntry *QVSCB siteMembers() { return kSiteMembers; }
 const QvClassRecord *QVSCB siteClass() {
-    static const QvClassRecord rec{TDispStub_class, siteMembers, "TSite"};
+    static const QvClassRecord rec{TDispStub_class, siteMembers, "TSite", 0};
     return &rec;
 }
 struct TSite : TDispStub {

@@ -23,7 +23,7 @@ const QvMemberEntry kProbeMembers[] = {
 };
 const QvMemberEntry *QVSCB probeMembers() { return kProbeMembers; }
 const QvClassRecord *QVSCB probeClass() {
-    static const QvClassRecord rec{TDispStub_class, probeMembers, "TProbe"};
+    static const QvClassRecord rec{TDispStub_class, probeMembers, "TProbe", 0};
     return &rec;
 }
 
