@@ -255,6 +255,27 @@ TEST_F(EventServer, EventsReachScriptHandlers) {
     local->Release();
 }
 
+// The script's handler drops the script's last reference to the wrapper
+// while the wrapper's own call is still in the COM object: the call ends
+// whole and only then does the wrapper go.
+TEST_F(EventServer, AHandlerReleasingTheWrapperLeavesTheCallWhole) {
+    QvIntf *obj = create();
+    ASSERT_NE(nullptr, obj);
+    List none(newList(1));
+    qv_call(obj, kQvInvoke, -4, 0, none.p, 2);
+    ASSERT_EQ(1, evStats().sinks);
+    const int fire = memberId(obj, "Fire");
+    qvs.reset();
+    qvs.set("handlerRelease", qv_word(obj));
+    List l(newList(2));
+    EXPECT_EQ(0, invoke(*this, obj, fire, kQvCall, {I(5)}, l));
+    // Both events reached the script before the wrapper went.
+    EXPECT_TRUE(journalHas("handler 1 (5) 4")) << qvs.journal();
+    EXPECT_TRUE(journalHas("handler 2 (5) 4")) << qvs.journal();
+    EXPECT_EQ(S_OK, evStats().lastFire);
+    EXPECT_EQ(0, evStats().sinks);
+}
+
 TEST_F(EventServer, RejectedContextIsRetriedAndBareObjectsAreActiveX) {
     evStats().rejectNext = true;
     evStats().bare = true;
@@ -301,12 +322,14 @@ TEST_F(EventServer, PutsAndRetriesFollowTheValue) {
     ASSERT_EQ(S_OK, RegisterActiveObject(running, CLSID_EvServer, ACTIVEOBJECT_STRONG, &reg));
     com_ptr<IDispatch> d;
     {
+        // A server of this process: the module's own lives in comgate.dll.
         IDispatch *raw = nullptr;
-        QvIntf *srv = server();
-        TComgateServer *s = TComgateServer::fromService(svc);
-        ASSERT_EQ(S_OK, s->ComCreateObject("{6C3F2E10-1B7A-4C55-9E0D-2A1B3C4D5E60}", true, &raw));
+        TComgateServer *local = new TComgateServer(qvs.owner());
+        local->AddRef();
+        EXPECT_EQ(S_OK, local->ComCreateObject("{6C3F2E10-1B7A-4C55-9E0D-2A1B3C4D5E60}", true, &raw));
         d = com_ptr<IDispatch>(raw);
-        qv_call(srv, kQvRelease);
+        local->Release();
+        ASSERT_TRUE(d);
     }
     com_ptr<IUnknown> same;
     d->QueryInterface(IID_IUnknown, same.put_void());
@@ -483,6 +506,50 @@ TEST_F(Proxy, ComClientsCallScriptObjects) {
     EXPECT_EQ(0, qv_call(svc, kCgWrapDispatch, d.get(), &back));
     EXPECT_EQ(script, back);
     qv_call(back, kQvRelease);
+}
+
+// Service slots 9 and 10 take the proxy object itself; anything that is not
+// one of comgate's proxies is left untouched.
+TEST_F(Proxy, ProxyCacheTakesProxyObjects) {
+    TComgateServer *local = new TComgateServer(qvs.owner());
+    local->AddRef();
+    QvIntf *service = local->serviceIntf();
+    IUnknown *raw = nullptr;
+    bool asUnknown = true;
+    ASSERT_EQ(S_OK, local->UnwrapToDispatch(script, &raw, &asUnknown));
+    com_ptr<IUnknown> d(raw);
+    EXPECT_EQ(1, local->proxyCount());
+    struct Foreign : IUnknown {
+        unsigned char bytes[64];
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+        ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    } foreign;
+    std::memset(foreign.bytes, 0xAB, sizeof foreign.bytes);
+    void *vtable = *reinterpret_cast<void **>(&foreign);
+    EXPECT_EQ(0, qv_call(service, kCgProxyAdd, static_cast<IUnknown *>(&foreign)));
+    EXPECT_EQ(0, qv_call(service, kCgProxyRemove, static_cast<IUnknown *>(&foreign)));
+    EXPECT_EQ(vtable, *reinterpret_cast<void **>(&foreign));
+    for (unsigned char b : foreign.bytes) EXPECT_EQ(0xAB, b);
+    EXPECT_EQ(1, local->proxyCount());
+    // The runtime names the proxy again: one entry, and the proxy is found.
+    qv_call(service, kCgProxyRemove, d.get());
+    EXPECT_EQ(0, local->proxyCount());
+    qv_call(service, kCgProxyAdd, d.get());
+    qv_call(service, kCgProxyAdd, d.get());
+    EXPECT_EQ(1, local->proxyCount());
+    IUnknown *again = nullptr;
+    asUnknown = true;
+    EXPECT_EQ(S_OK, local->UnwrapToDispatch(script, &again, &asUnknown));
+    EXPECT_EQ(d.get(), again);
+    EXPECT_FALSE(asUnknown);
+    again->Release();
+    d.reset();
+    EXPECT_EQ(0, local->proxyCount());
+    local->Release();
 }
 
 TEST_F(Proxy, TypeInformationDescribesTheScriptClass) {
