@@ -74,7 +74,13 @@ int QVSCB hostCallback(ZamHostRecord *rec, ZamInstance *instance, int code, void
     rec->instance = instance;
     rec->code = code;
     rec->data = data;
-    int answer = reinterpret_cast<ComscriptHost *>(rec)->owner->HostMessage(code, data);
+    // The instance calls in from the library: nothing may unwind into it.
+    int answer = 0;
+    try {
+        answer = reinterpret_cast<ComscriptHost *>(rec)->owner->HostMessage(code, data);
+    } catch (...) {
+        answer = 0;
+    }
     if (answer == 0 && rec->next && rec->next->callback) return rec->next->callback(rec->next, instance, code, data);
     return answer;
 }
@@ -126,6 +132,8 @@ QvWord TComscript::Close() {
     // user count is lowered once.
     if (closed_) return 0;
     closed_ = true;
+    // A closed object starts no new instance.
+    started_ = true;
     if (instance_) {
         instance_->fn->Stop(instance_);
         GetInterpreterInterface()->destroy(instance_);

@@ -215,6 +215,10 @@ TEST_F(Comscript, CloseRunsOnceBeforeTheLastRelease) {
     EXPECT_EQ(0, qv_call(life, kQvClose));
     qv_call(life, kQvRelease);
     EXPECT_EQ(1, qv_call(mod, 7));
+    // Closed, it starts no instance that nothing would stop.
+    qvs.reset();
+    invoke(a, 7, {S("x")});
+    EXPECT_FALSE(journalHas("create a"));
     qv_call(a, kQvRelease);
     EXPECT_EQ(1, qv_call(mod, 7));
     QvObjRequest unload = request(nullptr, 0, mod);
