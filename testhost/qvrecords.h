@@ -81,3 +81,9 @@ inline void writeMember(void *p, const RecordLayout &l, const MemberRecord &r) {
 }
 
 }  // namespace th
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(th::kRowSize == 24 && th::kMemberAt.size == 20 && th::kFound.size == 24 && th::kFound.text == 12 &&
+                  th::kFound.kind == 16,
+              "the records' i686 sizes");
+#endif
