@@ -405,8 +405,8 @@ int QVSCB MakeQVCOMError(void *record);
 //   Nothing is said of objects; arrays show it: a new list "is made, filled,
 //   and stored in the entry as type 16" and its maker keeps no use for it.
 // - Every class record is four words, the fourth 0: "Class records
-//   (`QvClassRecord`), three words", against "{parent `TDispStub`, member
-//   table, name "TComgateServer", 0}".
+//   (`QvClassRecord`), three words" and "comgate's records carry a fourth
+//   word, 0", against a runtime that reads one layout for every class.
 // - Reflection records are exactly as long as their fields: member at
 //   "{name, memid, empty text, kind 1 / 2 / 4, 3 for properties and methods
 //   and 4 for events}", find "{name, memid, 0, empty text, kind ..., 3}".

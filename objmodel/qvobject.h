@@ -194,6 +194,7 @@ public:
 
     void SetInt(int32_t v) const;
     void SetBool(bool b) const;
+    // The entry takes its own reference; the caller keeps its own.
     void SetObject(QvIntf *o) const;
     void SetString(const char *text) const;
     int GetType() const;
