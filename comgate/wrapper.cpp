@@ -102,6 +102,10 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *dp, VARIANT *result, EXCEPINFO *info,
                                      UINT *argErr) override {
         if (!w_) return E_UNEXPECTED;
+        // A handler that drops the wrapper's last reference disconnects and
+        // releases this sink before the call returns here.
+        AddRef();
+        com_ptr<ComEventSink> self(this);
         return cg_guarded([&] { return w_->FireEvent(id, dp, result, info, argErr); });
     }
 
