@@ -6,8 +6,32 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <new>
+
 #include "locklist.h"
 #include "qvobject.h"
+
+// Runs an entry that COM or the runtime calls: no C++ exception leaves it.
+// Conversions and texts allocate; running out answers E_OUTOFMEMORY.
+template <typename F>
+HRESULT cg_guarded(F body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+// The same for an entry whose failure is a word of its own.
+template <typename F>
+QvWord cg_guardedWord(QvWord failure, F body) {
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
 
 // The module's lock count: every server and every proxy holds one.
 void comgate_lock();
@@ -46,9 +70,12 @@ public:
     QvWord ComReportError(HRESULT hr, EXCEPINFO *info);
     HRESULT ComErrorsToExcepInfo(int code, const char *source, EXCEPINFO *info);
 
-    // The caches: items are linked through their own LockNode.
+    // The wrapper cache: wrappers are linked through their own LockNode.
     LockList &wrappers() { return wrappers_; }
-    LockList &proxies() { return proxies_; }
+    // The proxy cache: entries of the service's own for the proxies given.
+    bool AddProxy(IUnknown *proxy);
+    void RemoveProxy(IUnknown *proxy);
+    int proxyCount() { return LockListCount(&proxies_); }
 
 protected:
     QvIntf *findInterface(int iid) override;

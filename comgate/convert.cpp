@@ -1,8 +1,10 @@
 #include "convert.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "comgate.h"
@@ -17,21 +19,37 @@ void setEmpty(const CgEntry &e) { qv_call(e.list, kPmSetEmpty, e.context, e.inde
 void setFlags(const CgEntry &e, int flags) { qv_call(e.list, kPmSetFlags, e.context, e.index, flags); }
 int entryCount(QvIntf *list, QvWord context) { return static_cast<int>(qv_call(list, kPmCount, context)); }
 
-std::string narrow(const wchar_t *w, UINT len) {
+std::string narrowRun(const wchar_t *w, int len) {
     if (!w || !len) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_ACP, 0, w, len, nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(len), &s[0], n, nullptr, nullptr);
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w, len, &s[0], n, nullptr, nullptr);
+    // A run given with its terminator brings it along.
+    if (len < 0 && !s.empty()) s.pop_back();
     return s;
 }
 
-BSTR widen(const char *text) {
-    if (!text) text = "";
-    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0) return SysAllocString(L"");
-    BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(n - 1));
-    if (b) MultiByteToWideChar(CP_ACP, 0, text, -1, b, n);
-    return b;
+// Holds one reference to a list made here until it is handed on.
+struct OwnedList {
+    QvIntf *p;
+    explicit OwnedList(QvIntf *list) : p(list) {}
+    ~OwnedList() {
+        if (p) qv_call(p, kQvRelease);
+    }
+    OwnedList(const OwnedList &) = delete;
+    OwnedList &operator=(const OwnedList &) = delete;
+    QvIntf *release() {
+        QvIntf *l = p;
+        p = nullptr;
+        return l;
+    }
+};
+
+// Stores a script object: the entry takes its own reference, the one the
+// wrapping gave is dropped.
+void setObject(const CgEntry &e, QvIntf *obj) {
+    qv_call(e.list, kPmSet, e.context, e.index, kQvtObject, &obj);
+    qv_call(obj, kQvRelease);
 }
 
 // --- dates ------------------------------------------------------------------
@@ -104,6 +122,8 @@ HRESULT decimalToVariant(const QvDecimalValue &d, VARIANT *out) {
 
 // --- script value to VARIANT -----------------------------------------------
 
+HRESULT valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, int depth);
+
 HRESULT arrayToVariant(TComgateServer &svc, QvIntf *sub, VARIANT *out, int depth) {
     if (!sub) return E_FAIL;
     if (depth >= kCgMaxDepth) return E_FAIL;
@@ -113,7 +133,7 @@ HRESULT arrayToVariant(TComgateServer &svc, QvIntf *sub, VARIANT *out, int depth
     if (!sa) return E_OUTOFMEMORY;
     VARIANT *items = nullptr;
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void **>(&items));
-    for (int i = 0; SUCCEEDED(hr) && i < n; ++i) hr = cg_valueToVariant(svc, CgEntry{sub, 0, i + 1}, &items[i], depth + 1);
+    for (int i = 0; SUCCEEDED(hr) && i < n; ++i) hr = valueToVariant(svc, CgEntry{sub, 0, i + 1}, &items[i], depth + 1);
     if (items) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) {
         SafeArrayDestroy(sa);
@@ -132,6 +152,9 @@ HRESULT scalarToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, b
     const VARTYPE vt = v->vt;
     const bool ref = (vt & VT_BYREF) != 0;
     const VARTYPE base = vt & ~VT_BYREF;
+    // A client's reference may point nowhere, or round in a circle.
+    if (ref && !v->byref) return E_POINTER;
+    if (depth >= kCgMaxDepth) return E_FAIL;
     if (base & VT_ARRAY) return arrayToValue(svc, ref ? (v->pparray ? *v->pparray : nullptr) : v->parray, e, depth);
     auto at = [&](auto plain, auto *byref) { return ref ? *byref : plain; };
     switch (base) {
@@ -186,7 +209,7 @@ HRESULT scalarToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, b
     }
     case VT_BSTR: {
         BSTR b = at(v->bstrVal, v->pbstrVal);
-        std::string s = narrow(b, b ? SysStringLen(b) : 0);
+        std::string s = cg_narrowBstr(b);
         const char *text = b ? s.c_str() : nullptr;
         qv_call(e.list, kPmSetText, e.context, e.index, text);
         return S_OK;
@@ -199,7 +222,7 @@ HRESULT scalarToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, b
         }
         QvIntf *obj = nullptr;
         if (svc.WrapDispatch(d, &obj) != 0) return E_FAIL;
-        setValue(e, kQvtObject, &obj);
+        setObject(e, obj);
         return S_OK;
     }
     case VT_UNKNOWN: {
@@ -218,7 +241,7 @@ HRESULT scalarToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, b
             r = svc.WrapUnknown(u, &obj);
         }
         if (r != 0) return E_FAIL;
-        setValue(e, kQvtObject, &obj);
+        setObject(e, obj);
         return S_OK;
     }
     case VT_ERROR: {
@@ -274,17 +297,20 @@ HRESULT arrayToValue(TComgateServer &svc, SAFEARRAY *sa, const CgEntry &e, int d
     SafeArrayGetUBound(sa, 1, &ub);
     VARTYPE et = VT_EMPTY;
     if (FAILED(SafeArrayGetVartype(sa, &et))) return E_FAIL;
-    const int n = static_cast<int>(ub - lb + 1);
-    QvIntf *sub = nullptr;
+    const long long count = static_cast<long long>(ub) - lb + 1;
+    if (count < 0 || count >= INT_MAX) return E_FAIL;
+    const int n = static_cast<int>(count);
     const QvValue *cur = valueOf(e);
-    if (cur && cur->code() == kQvtArray && cur->value) {
-        sub = qv_ptr<QvIntf>(cur->value);
-        if (qv_call(sub, kPmResize, 0, n + 1) != n + 1) return E_FAIL;
-        qv_call(sub, kQvAddRef);
+    const bool reuse = cur && cur->code() == kQvtArray && cur->value;
+    OwnedList sub(nullptr);
+    if (reuse) {
+        QvIntf *held = qv_ptr<QvIntf>(cur->value);
+        if (qv_call(held, kPmResize, 0, n + 1) != n + 1) return E_FAIL;
+        qv_call(held, kQvAddRef);
+        sub.p = held;
     } else {
-        QvIntf *runtime = svc.runtime();
-        sub = qv_ptr<QvIntf>(qv_call(runtime, kRtNewParms, n + 1, 0, 0));
-        if (!sub) return E_OUTOFMEMORY;
+        sub.p = qv_ptr<QvIntf>(qv_call(svc.runtime(), kRtNewParms, n + 1, 0, 0));
+        if (!sub.p) return E_OUTOFMEMORY;
     }
     HRESULT hr = S_OK;
     for (int k = 0; k < n && SUCCEEDED(hr); ++k) {
@@ -316,11 +342,12 @@ HRESULT arrayToValue(TComgateServer &svc, SAFEARRAY *sa, const CgEntry &e, int d
         default:
             hr = E_FAIL;
         }
-        if (SUCCEEDED(hr)) hr = scalarToValue(svc, &item, CgEntry{sub, 0, k + 1}, false, true, depth + 1);
+        if (SUCCEEDED(hr))
+            hr = cg_guarded([&] { return scalarToValue(svc, &item, CgEntry{sub.p, 0, k + 1}, false, true, depth + 1); });
         VariantClear(&item);
     }
-    if (!(cur && cur->code() == kQvtArray)) setValue(e, kQvtArray, &sub);
-    qv_call(sub, kQvRelease);
+    // The entry takes its own reference to a new list.
+    if (!reuse) setValue(e, kQvtArray, &sub.p);
     return hr;
 }
 
@@ -340,10 +367,17 @@ bool cg_partsToDate(const CgDateParts &p, double *out) {
 
 bool cg_dateToParts(double date, CgDateParts *out) {
     if (!(date >= -657434.0 && date < 2958466.0)) return false;
+    // The day is the whole part towards zero and the time of day its
+    // distance from that day's midnight, on either side of the epoch; half a
+    // second rounds the time to the nearest second, into the next day when
+    // it comes to midnight.
     const double half = 5.787037037037037e-6;
-    date += date < 0 ? -half : half;
     double whole = std::trunc(date);
-    double frac = std::fabs(date - whole);
+    double frac = std::fabs(date - whole) + half;
+    if (frac >= 1.0) {
+        whole += 1.0;
+        frac -= 1.0;
+    }
     long long secs = static_cast<long long>(frac * 86400.0);
     if (secs >= 86400) secs = 86399;
     int y, m, d;
@@ -353,7 +387,9 @@ bool cg_dateToParts(double date, CgDateParts *out) {
     return true;
 }
 
-HRESULT cg_valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, int depth) {
+namespace {
+
+HRESULT valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, int depth) {
     VariantClear(out);
     const QvValue *v = valueOf(e);
     if (!v) return E_FAIL;
@@ -375,7 +411,7 @@ HRESULT cg_valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, i
     case kQvtDouble: out->vt = VT_R8; std::memcpy(&out->dblVal, v->data, 8); return S_OK;
     case kQvtString: {
         const char *text = qv_ptr<const char>(qv_call(e.list, kPmText, e.context, e.index, 1));
-        BSTR b = widen(text);
+        BSTR b = cg_widenBstr(text);
         if (!b) return E_OUTOFMEMORY;
         out->vt = VT_BSTR;
         out->bstrVal = b;
@@ -450,8 +486,7 @@ HRESULT cg_valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, i
     }
 }
 
-HRESULT cg_variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, bool byRefArg, bool late,
-                          int depth) {
+HRESULT variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, bool byRefArg, bool late, int depth) {
     if (!late) setFlags(e, byRefArg ? kQvEntryByRef | kQvEntryVariant : kQvEntryByRef);
     HRESULT hr = scalarToValue(svc, v, e, byRefArg, late, depth);
     if (late && SUCCEEDED(hr) && (v->vt & VT_BYREF))
@@ -459,30 +494,27 @@ HRESULT cg_variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &
     return hr;
 }
 
-HRESULT cg_dispParamsToArgs(TComgateServer &svc, const DISPPARAMS *dp, UINT *argErr, uint8_t flag, QvWord word,
-                            int extra, QvIntf **outList) {
-    *outList = nullptr;
+HRESULT dispParamsToArgs(TComgateServer &svc, const DISPPARAMS *dp, UINT *argErr, uint8_t flag, QvWord word, int extra,
+                         QvIntf **outList) {
     static const DISPPARAMS none{};
     if (!dp) dp = &none;
     const UINT named = dp->cNamedArgs;
-    const bool put = named > 0 && dp->rgdispidNamedArgs && dp->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
-    if (put) flag = 0;
     const int positional = static_cast<int>(dp->cArgs) - static_cast<int>(named);
-    if (positional < 0 || (dp->cArgs && !dp->rgvarg)) return E_INVALIDARG;
+    if (positional < 0 || (dp->cArgs && !dp->rgvarg) || (named && !dp->rgdispidNamedArgs)) return E_INVALIDARG;
+    const bool put = named > 0 && dp->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
+    if (put) flag = 0;
     const int n = static_cast<int>(dp->cArgs) + extra - (put ? 1 : 0);
-    QvIntf *list = qv_ptr<QvIntf>(qv_call(svc.runtime(), kRtNewParms, n + 1, flag, word));
-    if (!list) return E_FAIL;
-    auto fail = [&](UINT at) {
+    OwnedList list(qv_ptr<QvIntf>(qv_call(svc.runtime(), kRtNewParms, n + 1, flag, word)));
+    if (!list.p) return E_FAIL;
+    auto convert = [&](UINT at, int index) {
+        HRESULT hr = variantToValue(svc, &dp->rgvarg[at], CgEntry{list.p, 0, index}, false, true, 0);
+        if (SUCCEEDED(hr)) return true;
         if (argErr) *argErr = at;
-        qv_call(list, kQvRelease);
-        return DISP_E_TYPEMISMATCH;
+        return false;
     };
-    if (put && FAILED(cg_variantToValue(svc, &dp->rgvarg[0], CgEntry{list, 0, 0}, false, true))) return fail(0);
-    for (int i = 0; i < positional; ++i) {
-        UINT at = dp->cArgs - 1 - static_cast<UINT>(i);
-        if (FAILED(cg_variantToValue(svc, &dp->rgvarg[at], CgEntry{list, 0, extra + 1 + i}, false, true)))
-            return fail(at);
-    }
+    if (put && !convert(0, 0)) return DISP_E_TYPEMISMATCH;
+    for (int i = 0; i < positional; ++i)
+        if (!convert(dp->cArgs - 1 - static_cast<UINT>(i), extra + 1 + i)) return DISP_E_TYPEMISMATCH;
     // Named arguments other than the put value follow the positional ones,
     // highest DISPID first, so none of them is lost.
     std::vector<UINT> order;
@@ -491,58 +523,61 @@ HRESULT cg_dispParamsToArgs(TComgateServer &svc, const DISPPARAMS *dp, UINT *arg
               [&](UINT a, UINT b) { return dp->rgdispidNamedArgs[a] > dp->rgdispidNamedArgs[b]; });
     int next = extra + 1 + positional;
     for (UINT j : order)
-        if (FAILED(cg_variantToValue(svc, &dp->rgvarg[j], CgEntry{list, 0, next++}, false, true))) return fail(j);
-    *outList = list;
+        if (!convert(j, next++)) return DISP_E_TYPEMISMATCH;
+    *outList = list.release();
     return S_OK;
 }
 
-HRESULT cg_storeByRefArgs(TComgateServer &svc, const DISPPARAMS *dp, QvIntf *list, int offset, QvWord context) {
-    if (!dp || !list) return E_INVALIDARG;
+// Writes a converted value of the referenced type through the reference.
+void storeThrough(VARIANT &arg, const VARIANT &tmp) {
+    switch (arg.vt & ~VT_BYREF) {
+    case VT_I2: case VT_BOOL: case VT_UI2: std::memcpy(arg.byref, &tmp.iVal, 2); break;
+    case VT_I4: case VT_R4: case VT_UI4: case VT_INT: case VT_UINT: std::memcpy(arg.byref, &tmp.lVal, 4); break;
+    case VT_R8: case VT_DATE: case VT_CY: std::memcpy(arg.byref, &tmp.llVal, 8); break;
+    case VT_I1: case VT_UI1: std::memcpy(arg.byref, &tmp.bVal, 1); break;
+    case VT_DECIMAL: *arg.pdecVal = tmp.decVal; break;
+    case VT_BSTR:
+        SysFreeString(*arg.pbstrVal);
+        *arg.pbstrVal = SysAllocStringLen(tmp.bstrVal, SysStringLen(tmp.bstrVal));
+        break;
+    case VT_DISPATCH: case VT_UNKNOWN:
+        if (tmp.punkVal) tmp.punkVal->AddRef();
+        if (*arg.ppunkVal) (*arg.ppunkVal)->Release();
+        *arg.ppunkVal = tmp.punkVal;
+        break;
+    default: break;
+    }
+}
+
+HRESULT storeByRefArgs(TComgateServer &svc, const DISPPARAMS *dp, QvIntf *list, int offset, QvWord context) {
+    if (!dp || !list || (dp->cArgs && !dp->rgvarg)) return E_INVALIDARG;
     const int positional = static_cast<int>(dp->cArgs) - static_cast<int>(dp->cNamedArgs);
     for (int i = 0; i < positional; ++i) {
         VARIANT &arg = dp->rgvarg[dp->cArgs - 1 - static_cast<UINT>(i)];
         if (!(arg.vt & VT_BYREF) || !arg.byref) continue;
         VARIANT tmp;
         VariantInit(&tmp);
-        if (FAILED(cg_valueToVariant(svc, CgEntry{list, context, offset + 1 + i}, &tmp))) {
-            VariantClear(&tmp);
-            continue;
-        }
+        HRESULT hr = valueToVariant(svc, CgEntry{list, context, offset + 1 + i}, &tmp, 0);
         const VARTYPE target = arg.vt & ~VT_BYREF;
-        if (target == VT_VARIANT) {
+        if (SUCCEEDED(hr) && target == VT_VARIANT) {
             // A script client's variable: it takes whatever the script left.
             VariantClear(arg.pvarVal);
             *arg.pvarVal = tmp;
             continue;
         }
-        if (tmp.vt == target) {
-            switch (target) {
-            case VT_I2: case VT_BOOL: case VT_UI2: std::memcpy(arg.byref, &tmp.iVal, 2); break;
-            case VT_I4: case VT_R4: case VT_UI4: case VT_INT: case VT_UINT: std::memcpy(arg.byref, &tmp.lVal, 4); break;
-            case VT_R8: case VT_DATE: case VT_CY: std::memcpy(arg.byref, &tmp.llVal, 8); break;
-            case VT_I1: case VT_UI1: std::memcpy(arg.byref, &tmp.bVal, 1); break;
-            case VT_DECIMAL: *arg.pdecVal = tmp.decVal; break;
-            case VT_BSTR:
-                SysFreeString(*arg.pbstrVal);
-                *arg.pbstrVal = SysAllocStringLen(tmp.bstrVal, SysStringLen(tmp.bstrVal));
-                break;
-            case VT_DISPATCH: case VT_UNKNOWN:
-                if (tmp.punkVal) tmp.punkVal->AddRef();
-                if (*arg.ppunkVal) (*arg.ppunkVal)->Release();
-                *arg.ppunkVal = tmp.punkVal;
-                break;
-            default: break;
-            }
-        }
+        if (SUCCEEDED(hr) && tmp.vt == target) storeThrough(arg, tmp);
         VariantClear(&tmp);
     }
     return S_OK;
 }
 
-HRESULT cg_argsToDispParams(TComgateServer &svc, QvIntf *list, bool put, CgDispHolder **out) {
-    *out = nullptr;
+struct HolderRelease {
+    void operator()(CgDispHolder *h) const { cg_releaseParams(h); }
+};
+
+HRESULT argsToDispParams(TComgateServer &svc, QvIntf *list, bool put, CgDispHolder **out) {
     if (!list) return E_FAIL;
-    CgDispHolder *h = new (std::nothrow) CgDispHolder;
+    std::unique_ptr<CgDispHolder, HolderRelease> h(new (std::nothrow) CgDispHolder);
     if (!h) return E_OUTOFMEMORY;
     h->list = list;
     qv_call(list, kQvAddRef);
@@ -554,29 +589,26 @@ HRESULT cg_argsToDispParams(TComgateServer &svc, QvIntf *list, bool put, CgDispH
         const QvValue *v = valueOf(CgEntry{list, 0, i});
         if (v && (v->type & kQvEntryByRef)) ++byRef;
     }
-    try {
-        h->args.resize(static_cast<size_t>(total));
-        h->extras.resize(static_cast<size_t>(byRef));
-    } catch (const std::bad_alloc &) {
-        cg_releaseParams(h);
-        return E_OUTOFMEMORY;
-    }
+    h->args.resize(static_cast<size_t>(total));
+    h->extras.resize(static_cast<size_t>(byRef));
+    h->extraEntry.reserve(static_cast<size_t>(byRef));
+    h->extraVariant.reserve(static_cast<size_t>(byRef));
     for (VARIANT &v : h->args) VariantInit(&v);
     for (VARIANT &v : h->extras) VariantInit(&v);
     HRESULT hr = S_OK;
     const int first = put ? 1 : 0;
-    if (put) hr = cg_valueToVariant(svc, CgEntry{list, 0, 0}, &h->args[0]);
+    if (put) hr = valueToVariant(svc, CgEntry{list, 0, 0}, &h->args[0], 0);
     size_t x = 0;
     for (int i = 1; i <= n && SUCCEEDED(hr); ++i) {
         VARIANT &arg = h->args[static_cast<size_t>(first + n - i)];
         const QvValue *v = valueOf(CgEntry{list, 0, i});
         const uint8_t flags = v ? v->type : 0;
         if (!(flags & kQvEntryByRef)) {
-            hr = cg_valueToVariant(svc, CgEntry{list, 0, i}, &arg);
+            hr = valueToVariant(svc, CgEntry{list, 0, i}, &arg, 0);
             continue;
         }
         VARIANT &ex = h->extras[x++];
-        hr = cg_valueToVariant(svc, CgEntry{list, 0, i}, &ex);
+        hr = valueToVariant(svc, CgEntry{list, 0, i}, &ex, 0);
         h->extraEntry.push_back(i);
         h->extraVariant.push_back((flags & kQvEntryVariant) != 0);
         if (FAILED(hr)) break;
@@ -588,18 +620,53 @@ HRESULT cg_argsToDispParams(TComgateServer &svc, QvIntf *list, bool put, CgDispH
             arg.byref = ex.vt == VT_DECIMAL ? static_cast<void *>(&ex.decVal) : static_cast<void *>(&ex.llVal);
         }
     }
-    if (FAILED(hr)) {
-        cg_releaseParams(h);
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     h->params.cArgs = static_cast<UINT>(total);
     h->params.rgvarg = total ? h->args.data() : nullptr;
     if (put) {
         h->params.cNamedArgs = 1;
         h->params.rgdispidNamedArgs = &h->putId;
     }
-    *out = h;
+    *out = h.release();
     return S_OK;
+}
+
+}  // namespace
+
+std::string cg_narrow(const wchar_t *text) { return narrowRun(text, -1); }
+std::string cg_narrowBstr(BSTR b) { return narrowRun(b, b ? static_cast<int>(SysStringLen(b)) : 0); }
+
+BSTR cg_widenBstr(const char *text) {
+    if (!text) text = "";
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 0) return SysAllocString(L"");
+    BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(n - 1));
+    if (b) MultiByteToWideChar(CP_ACP, 0, text, -1, b, n);
+    return b;
+}
+
+HRESULT cg_valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out) {
+    return cg_guarded([&] { return valueToVariant(svc, e, out, 0); });
+}
+
+HRESULT cg_variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, bool byRefArg, bool late) {
+    return cg_guarded([&] { return variantToValue(svc, v, e, byRefArg, late, 0); });
+}
+
+HRESULT cg_dispParamsToArgs(TComgateServer &svc, const DISPPARAMS *dp, UINT *argErr, uint8_t flag, QvWord word,
+                            int extra, QvIntf **outList) {
+    if (!outList) return E_INVALIDARG;
+    *outList = nullptr;
+    return cg_guarded([&] { return dispParamsToArgs(svc, dp, argErr, flag, word, extra, outList); });
+}
+
+HRESULT cg_storeByRefArgs(TComgateServer &svc, const DISPPARAMS *dp, QvIntf *list, int offset, QvWord context) {
+    return cg_guarded([&] { return storeByRefArgs(svc, dp, list, offset, context); });
+}
+
+HRESULT cg_argsToDispParams(TComgateServer &svc, QvIntf *list, bool put, CgDispHolder **out) {
+    *out = nullptr;
+    return cg_guarded([&] { return argsToDispParams(svc, list, put, out); });
 }
 
 HRESULT cg_writeBack(TComgateServer &svc, CgDispHolder *h) {

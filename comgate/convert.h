@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <string>
 #include <vector>
 
 #include "qvscript.h"
@@ -18,14 +19,21 @@ struct CgEntry {
     int index;
 };
 
-// Arrays nested deeper than this are refused rather than followed.
+// Arrays nested deeper than this, and chains of VARIANTs by reference
+// longer than this (a circle never ends), are refused rather than followed.
 constexpr int kCgMaxDepth = 32;
 
-HRESULT cg_valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, int depth = 0);
+// Every conversion answers an HRESULT and lets no C++ exception out.
+HRESULT cg_valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out);
 // byRefArg: the caller passes a by-reference argument; late: mark the entry
 // only when the VARIANT is by reference, after a successful conversion.
-HRESULT cg_variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, bool byRefArg, bool late,
-                          int depth = 0);
+HRESULT cg_variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, bool byRefArg, bool late);
+
+// Texts between COM and scripts, in the module's ANSI code page; null reads
+// as empty.
+std::string cg_narrow(const wchar_t *text);
+std::string cg_narrowBstr(BSTR b);
+BSTR cg_widenBstr(const char *text);
 
 // OLE automation dates.
 struct CgDateParts {

@@ -15,10 +15,7 @@ namespace {
 
 class TCOMObj : public IDispatch, public ICgProxy {
 public:
-    TCOMObj() {
-        link_.item = static_cast<ICgProxy *>(this);
-        comgate_lock();
-    }
+    TCOMObj() { comgate_lock(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
         if (!out) return E_POINTER;
@@ -48,21 +45,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override {
-        if (!ids || (count && !names)) return E_INVALIDARG;
-        if (!object_) return E_UNEXPECTED;
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            int n = WideCharToMultiByte(CP_ACP, 0, names[i] ? names[i] : L"", -1, nullptr, 0, nullptr, nullptr);
-            std::string s(static_cast<size_t>(n > 0 ? n : 1), '\0');
-            if (n > 0) WideCharToMultiByte(CP_ACP, 0, names[i] ? names[i] : L"", -1, &s[0], n, nullptr, nullptr);
-            int id = DISPID_UNKNOWN;
-            if (qv_call(object_, kQvGetMemberId, s.c_str(), &id) != 0) {
-                id = DISPID_UNKNOWN;
-                hr = DISP_E_UNKNOWNNAME;
-            }
-            ids[i] = id;
-        }
-        return hr;
+        return cg_memberIds(object_, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *dp, VARIANT *result,
                                      EXCEPINFO *info, UINT *argErr) override {
@@ -71,6 +54,8 @@ public:
         QvIntf *list = nullptr;
         HRESULT hr = cg_dispParamsToArgs(*s, dp, argErr, 0, 0, 0, &list);
         if (FAILED(hr)) return hr;
+        // The script object may drop the caller's last reference to this
+        // proxy while it runs.
         AddRef();
         QvWord code = qv_call(object_, kQvInvoke, id, flags & 0xFFFF, list, 0);
         if (code != 0) {
@@ -89,14 +74,13 @@ public:
         if (object && addRef) qv_call(object, kQvAddRef);
         if (object_) qv_call(object_, kQvRelease);
         object_ = object;
-        if (service) {
-            qv_call(service, kQvAddRef);
-            qv_call(service, kCgProxyAdd, &link_);
-        }
+        IUnknown *self = static_cast<IDispatch *>(this);
+        if (service) qv_call(service, kQvAddRef);
         if (service_) {
-            qv_call(service_, kCgProxyRemove, &link_);
+            qv_call(service_, kCgProxyRemove, self);
             qv_call(service_, kQvRelease);
         }
+        if (service) qv_call(service, kCgProxyAdd, self);
         service_ = service;
         return S_OK;
     }
@@ -105,12 +89,10 @@ public:
         return service_;
     }
 
-    CgCacheLink link_{};
-
 private:
     virtual ~TCOMObj() {
         if (service_) {
-            qv_call(service_, kCgProxyRemove, &link_);
+            qv_call(service_, kCgProxyRemove, static_cast<IDispatch *>(this));
             qv_call(service_, kQvRelease);
         }
         if (typeInfo_) typeInfo_->Release();
@@ -125,8 +107,6 @@ private:
 };
 
 }  // namespace
-
-ICgProxy *cg_proxyOf(CgCacheLink *link) { return static_cast<ICgProxy *>(link->item); }
 
 HRESULT cg_makeProxy(TComgateServer &svc, QvIntf *object, IDispatch **out) {
     *out = nullptr;

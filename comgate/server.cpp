@@ -25,23 +25,25 @@ const QvMemberEntry *QVSCB members() { return kMembers; }
 TComgateServer *server(const QvIntf *i) { return static_cast<TComgateServer *>(static_cast<const QvSub *>(i)->obj); }
 
 QvWord QVSCB svUnwrapWord(const QvIntf *i, QvWord object, QvWord out, QvWord byte) {
-    IUnknown *unk = nullptr;
-    bool asUnknown = false;
-    HRESULT hr = server(i)->UnwrapToDispatch(qv_ptr<QvIntf>(object), &unk, &asUnknown);
-    if (out) *qv_ptr<IUnknown *>(out) = unk;
-    else if (unk) unk->Release();
-    if (byte) *qv_ptr<uint8_t>(byte) = asUnknown ? 1 : 0;
-    return FAILED(hr) ? (hr == E_OUTOFMEMORY ? QvWord(E_OUTOFMEMORY) : QvWord(-1)) : 0;
+    return cg_guardedWord(E_OUTOFMEMORY, [&]() -> QvWord {
+        IUnknown *unk = nullptr;
+        bool asUnknown = false;
+        HRESULT hr = server(i)->UnwrapToDispatch(qv_ptr<QvIntf>(object), &unk, &asUnknown);
+        if (out) *qv_ptr<IUnknown *>(out) = unk;
+        else if (unk) unk->Release();
+        if (byte) *qv_ptr<uint8_t>(byte) = asUnknown ? 1 : 0;
+        return FAILED(hr) ? (hr == E_OUTOFMEMORY ? QvWord(E_OUTOFMEMORY) : QvWord(-1)) : 0;
+    });
 }
 QvWord QVSCB svCallThrough(const QvIntf *i, QvWord a, QvWord b) {
     uint8_t local = 0;
     return svUnwrapWord(i, a, b, qv_word(&local));
 }
 QvWord QVSCB svWrapDispatch(const QvIntf *i, QvWord disp, QvWord out) {
-    return server(i)->WrapDispatch(qv_ptr<IDispatch>(disp), qv_ptr<QvIntf *>(out));
+    return cg_guardedWord(-1, [&] { return server(i)->WrapDispatch(qv_ptr<IDispatch>(disp), qv_ptr<QvIntf *>(out)); });
 }
 QvWord QVSCB svWrapUnknown(const QvIntf *i, QvWord unk, QvWord out) {
-    return server(i)->WrapUnknown(qv_ptr<IUnknown>(unk), qv_ptr<QvIntf *>(out));
+    return cg_guardedWord(-1, [&] { return server(i)->WrapUnknown(qv_ptr<IUnknown>(unk), qv_ptr<QvIntf *>(out)); });
 }
 QvWord QVSCB svWrapperAdd(const QvIntf *i, QvWord wrapper) {
     if (TComWrapBase *w = TComWrapBase::fromWrapperIntf(qv_ptr<QvIntf>(wrapper)))
@@ -53,19 +55,17 @@ QvWord QVSCB svWrapperRemove(const QvIntf *i, QvWord wrapper) {
         if (w->cacheLink().node.owner) LockListRemove(&server(i)->wrappers(), &w->cacheLink());
     return 0;
 }
-// Proxies hand in their cache link.
-QvWord QVSCB svProxyAdd(const QvIntf *i, QvWord link) {
-    CgCacheLink *l = qv_ptr<CgCacheLink>(link);
-    if (l && !l->node.owner) LockListAdd(&server(i)->proxies(), l);
-    return 0;
+QvWord QVSCB svProxyAdd(const QvIntf *i, QvWord proxy) {
+    return server(i)->AddProxy(qv_ptr<IUnknown>(proxy)) ? 0 : QvWord(E_OUTOFMEMORY);
 }
-QvWord QVSCB svProxyRemove(const QvIntf *i, QvWord link) {
-    CgCacheLink *l = qv_ptr<CgCacheLink>(link);
-    if (l && l->node.owner) LockListRemove(&server(i)->proxies(), l);
+QvWord QVSCB svProxyRemove(const QvIntf *i, QvWord proxy) {
+    server(i)->RemoveProxy(qv_ptr<IUnknown>(proxy));
     return 0;
 }
 QvWord QVSCB svCreate(const QvIntf *i, QvWord name, QvWord running, QvWord out) {
-    return server(i)->ComCreateObject(qv_ptr<const char>(name), running != 0, qv_ptr<IDispatch *>(out));
+    return cg_guarded([&] {
+        return server(i)->ComCreateObject(qv_ptr<const char>(name), running != 0, qv_ptr<IDispatch *>(out));
+    });
 }
 QvWord QVSCB svDispToArgsEx(const QvIntf *i, QvWord dp, QvWord argErr, QvWord flag, QvWord word, QvWord extra,
                             QvWord out, QvWord) {
@@ -84,10 +84,12 @@ QvWord QVSCB svStoreByRef(const QvIntf *i, QvWord dp, QvWord list, QvWord offset
     return svStoreByRefEx(i, dp, list, offset, 0);
 }
 QvWord QVSCB svValueToVariant(const QvIntf *i, QvWord list, QvWord index, QvWord out) {
+    if (!out) return E_INVALIDARG;
     return cg_valueToVariant(*server(i), CgEntry{qv_ptr<QvIntf>(list), 0, static_cast<int>(index)},
                              qv_ptr<VARIANT>(out));
 }
 QvWord QVSCB svArgsToDisp(const QvIntf *i, QvWord list, QvWord put, QvWord out) {
+    if (!out) return E_INVALIDARG;
     return cg_argsToDispParams(*server(i), qv_ptr<QvIntf>(list), put != 0, qv_ptr<CgDispHolder *>(out));
 }
 QvWord QVSCB svWriteBack(const QvIntf *i, QvWord h) { return cg_writeBack(*server(i), qv_ptr<CgDispHolder>(h)); }
@@ -99,7 +101,9 @@ QvWord QVSCB svReleaseParams(const QvIntf *, QvWord h) {
     return 0;
 }
 QvWord QVSCB svReportError(const QvIntf *i, QvWord hr, QvWord info) {
-    return server(i)->ComReportError(static_cast<HRESULT>(hr), qv_ptr<EXCEPINFO>(info));
+    return cg_guardedWord(kQvFailed, [&] {
+        return server(i)->ComReportError(static_cast<HRESULT>(hr), qv_ptr<EXCEPINFO>(info));
+    });
 }
 QvWord QVSCB svVariantToValueEx(const QvIntf *i, QvWord v, QvWord list, QvWord index, QvWord byRef, QvWord late,
                                 QvWord context) {
@@ -111,8 +115,10 @@ QvWord QVSCB svVariantToValue(const QvIntf *i, QvWord v, QvWord list, QvWord ind
     return svVariantToValueEx(i, v, list, index, byRef, late, 0);
 }
 QvWord QVSCB svErrorsToExcepInfo(const QvIntf *i, QvWord code, QvWord source, QvWord info) {
-    return server(i)->ComErrorsToExcepInfo(static_cast<int>(code), qv_ptr<const char>(source),
-                                          qv_ptr<EXCEPINFO>(info));
+    return cg_guarded([&] {
+        return server(i)->ComErrorsToExcepInfo(static_cast<int>(code), qv_ptr<const char>(source),
+                                              qv_ptr<EXCEPINFO>(info));
+    });
 }
 
 template <typename F>
@@ -155,15 +161,6 @@ std::string systemText(HRESULT hr) {
     return "Unknown";
 }
 
-std::string narrowBstr(BSTR b) {
-    if (!b) return std::string();
-    UINT len = SysStringLen(b);
-    int n = WideCharToMultiByte(CP_ACP, 0, b, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, b, static_cast<int>(len), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
 struct FindWrapped {
     IUnknown *unk;
     bool dispatch;
@@ -173,9 +170,21 @@ intptr_t matchWrapper(void *item, void *datum) {
     auto *f = static_cast<FindWrapped *>(datum);
     return w->wrapped() == f->unk && w->isUnknown() != f->dispatch;
 }
-intptr_t matchProxy(void *item, void *datum) {
-    ICgProxy *p = cg_proxyOf(static_cast<CgCacheLink *>(item));
-    return p->ScriptObject() == datum;
+// An entry of the proxy cache: the proxy as it was given (not held; the
+// proxy leaves the cache before it goes) and its private interface.
+struct ProxyEntry {
+    LockNode node;
+    IUnknown *proxy;
+    ICgProxy *self;
+};
+intptr_t matchProxy(void *item, void *datum) { return static_cast<ProxyEntry *>(item)->self->ScriptObject() == datum; }
+intptr_t matchGiven(void *item, void *datum) {
+    auto *e = static_cast<ProxyEntry *>(item);
+    return e->proxy == datum || static_cast<IUnknown *>(e->self) == datum;
+}
+int freeProxyEntry(void *item) {
+    delete static_cast<ProxyEntry *>(item);
+    return 0;
 }
 
 }  // namespace
@@ -185,7 +194,7 @@ void comgate_unlock() { InterlockedDecrement(&g_locks); }
 long comgate_locks() { return g_locks; }
 
 const QvClassRecord *QVSCB TComgateServer_class() {
-    static const QvClassRecord rec{TDispStub_class, members, "TComgateServer"};
+    static const QvClassRecord rec{TDispStub_class, members, "TComgateServer", 0};
     return &rec;
 }
 
@@ -193,14 +202,35 @@ TComgateServer::TComgateServer(QvIntf *owner) : TDispStub(owner) {
     service_.fn = kServiceTable;
     service_.obj = this;
     LockListInit(&wrappers_, kLockNoFree | kLockOwner, offsetof(CgCacheLink, node));
-    LockListInit(&proxies_, kLockNoFree | kLockOwner, offsetof(CgCacheLink, node));
+    LockListInit(&proxies_, kLockOwner, offsetof(ProxyEntry, node));
     comgate_lock();
 }
 
 TComgateServer::~TComgateServer() {
     LockListClear(&wrappers_, nullptr);
-    LockListClear(&proxies_, nullptr);
+    LockListClear(&proxies_, freeProxyEntry);
     comgate_unlock();
+}
+
+// Only comgate's own proxies are kept: anything else the runtime names is
+// left untouched.
+bool TComgateServer::AddProxy(IUnknown *proxy) {
+    if (!proxy || LockListFind(&proxies_, matchGiven, proxy)) return true;
+    ICgProxy *self = nullptr;
+    if (FAILED(proxy->QueryInterface(IID_ICgProxy, reinterpret_cast<void **>(&self))) || !self) return true;
+    // The cache does not hold the proxy: the proxy holds this service.
+    self->Release();
+    ProxyEntry *e = new (std::nothrow) ProxyEntry{};
+    if (!e) return false;
+    e->proxy = proxy;
+    e->self = self;
+    LockListAdd(&proxies_, e);
+    return true;
+}
+
+void TComgateServer::RemoveProxy(IUnknown *proxy) {
+    if (!proxy) return;
+    if (void *e = LockListFind(&proxies_, matchGiven, proxy)) LockListDelete(&proxies_, e, freeProxyEntry);
 }
 
 const QvClassRecord *TComgateServer::classRecord() const { return TComgateServer_class(); }
@@ -228,7 +258,11 @@ QvWord TComgateServer::Invoke(int dispid, int flags, QvIntf *parms, QvWord word)
         if (FAILED(hr)) return ComReportError(hr, nullptr);
         QvIntf *obj = nullptr;
         QvWord answer = WrapDispatch(disp.get(), &obj);
-        if (answer == 0) list.Result().SetObject(obj);
+        // The result entry takes its own reference.
+        if (answer == 0) {
+            list.Result().SetObject(obj);
+            qv_call(obj, kQvRelease);
+        }
         return answer;
     }
     case 1:
@@ -305,8 +339,8 @@ HRESULT TComgateServer::UnwrapToDispatch(QvIntf *object, IUnknown **out, bool *a
         *out = unk;
         return S_OK;
     }
-    if (auto *link = static_cast<CgCacheLink *>(LockListFind(&proxies_, matchProxy, object)))
-        return cg_proxyOf(link)->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(out));
+    if (auto *e = static_cast<ProxyEntry *>(LockListFind(&proxies_, matchProxy, object)))
+        return e->self->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(out));
     IDispatch *disp = nullptr;
     HRESULT hr = cg_makeProxy(*this, object, &disp);
     *out = disp;
@@ -323,7 +357,7 @@ QvWord TComgateServer::ComReportError(HRESULT hr, EXCEPINFO *info) {
             code = info->wCode < 0xFE00 ? static_cast<int32_t>(0x80040200u + info->wCode) : static_cast<int32_t>(0x80050000u);
         else
             code = info->scode;
-        text = info->bstrDescription ? narrowBstr(info->bstrDescription) : "Unknown";
+        text = info->bstrDescription ? cg_narrowBstr(info->bstrDescription) : "Unknown";
     } else {
         code = hr;
         text = systemText(hr);

@@ -3,6 +3,9 @@
 #include <new>
 
 #include "com_object.h"
+#include "comgate.h"
+#include "convert.h"
+
 #include <string>
 
 namespace {
@@ -10,22 +13,21 @@ namespace {
 const char kNoDoc[] = "No doc";
 const char kUnnamed[] = "QVProp";
 
-std::string narrow(const wchar_t *w) {
-    int n = WideCharToMultiByte(CP_ACP, 0, w ? w : L"", -1, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 1), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w ? w : L"", -1, &s[0], n, nullptr, nullptr);
-    s.resize(s.size() - 1);
-    return s;
-}
+// A member as the type information describes it: what the class
+// information reports, with the result and parameter types of its row in
+// the class's member table (none: a VARIANT without parameters).
+struct Member {
+    std::string name;
+    MEMBERID memid = MEMBERID_NIL;
+    int flags = 0;
+    uint8_t result = 0;
+    const unsigned char *params = nullptr;
+};
 
-BSTR widen(const char *s) {
-    int n = MultiByteToWideChar(CP_ACP, 0, s ? s : "", -1, nullptr, 0);
-    BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(n > 0 ? n - 1 : 0));
-    if (b && n > 0) MultiByteToWideChar(CP_ACP, 0, s ? s : "", -1, b, n);
-    return b;
-}
+bool isProperty(const Member &m) { return (m.flags & kQvMemberProperty) != 0; }
 
-bool isProperty(const QvMemberInfo &m) { return (m.flags & kQvMemberProperty) != 0; }
+// Parent chains longer than this are taken as broken.
+constexpr int kMaxClassDepth = 64;
 
 class TypeInfo : public ITypeInfo, public ITypeComp {
 public:
@@ -33,6 +35,11 @@ public:
         qv_call(script_, kQvAddRef);
         vars_ = static_cast<int>(qv_call(info_, kCiCount, kQvMaskVars));
         funcs_ = static_cast<int>(qv_call(info_, kCiCount, kQvMaskFuncs));
+        QvIntf *main = nullptr;
+        if (qv_call(script_, kQvQueryInterface, kQvIidMain1, &main) && main) {
+            class_ = qv_ptr<const QvClassRecord>(qv_call(main, kQvMainClassRecord));
+            qv_call(main, kQvRelease);
+        }
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
@@ -76,19 +83,23 @@ public:
         if (!out) return E_INVALIDARG;
         *out = nullptr;
         if (index >= static_cast<UINT>(funcs_)) return E_INVALIDARG;
-        QvMemberInfo m{};
-        if (qv_call(info_, kCiMemberAt, index, kQvMaskFuncs, &m) != 0) return DISP_E_MEMBERNOTFOUND;
-        INVOKEKIND kind = INVOKE_FUNC;
-        if (isProperty(m)) kind = (m.flags & kQvMemberReadOnly) ? INVOKE_PROPERTYGET : INVOKE_PROPERTYPUT;
-        return funcDesc(m, kind, out);
+        return cg_guarded([&] {
+            Member m;
+            if (!memberAt(index, kQvMaskFuncs, &m)) return DISP_E_MEMBERNOTFOUND;
+            INVOKEKIND kind = INVOKE_FUNC;
+            if (isProperty(m)) kind = (m.flags & kQvMemberReadOnly) ? INVOKE_PROPERTYGET : INVOKE_PROPERTYPUT;
+            return funcDesc(m, kind, out);
+        });
     }
     HRESULT STDMETHODCALLTYPE GetVarDesc(UINT index, VARDESC **out) override {
         if (!out) return E_INVALIDARG;
         *out = nullptr;
         if (index >= static_cast<UINT>(vars_)) return E_INVALIDARG;
-        QvMemberInfo m{};
-        if (qv_call(info_, kCiMemberAt, index, kQvMaskVars, &m) != 0) return DISP_E_MEMBERNOTFOUND;
-        return varDesc(m, out);
+        return cg_guarded([&] {
+            Member m;
+            if (!memberAt(index, kQvMaskVars, &m)) return DISP_E_MEMBERNOTFOUND;
+            return varDesc(m, out);
+        });
     }
     HRESULT STDMETHODCALLTYPE GetNames(MEMBERID id, BSTR *names, UINT max, UINT *count) override {
         if (!count) return E_INVALIDARG;
@@ -101,17 +112,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT, HREFTYPE *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT, INT *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR *names, UINT count, MEMBERID *ids) override {
-        if (!ids || (count && !names)) return E_INVALIDARG;
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            int id = MEMBERID_NIL;
-            if (qv_call(script_, kQvGetMemberId, narrow(names[i]).c_str(), &id) != 0) {
-                id = MEMBERID_NIL;
-                hr = DISP_E_UNKNOWNNAME;
-            }
-            ids[i] = id;
-        }
-        return hr;
+        return cg_memberIds(script_, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(PVOID instance, MEMBERID id, WORD flags, DISPPARAMS *dp, VARIANT *result,
                                      EXCEPINFO *info, UINT *argErr) override {
@@ -123,15 +124,19 @@ public:
                                                BSTR *helpFile) override {
         if (context) *context = 0;
         if (helpFile) *helpFile = nullptr;
-        if (name) {
-            *name = widen(id == MEMBERID_NIL ? className() : memberName(id).c_str());
-            if (!*name) return E_OUTOFMEMORY;
-        }
-        if (doc) {
-            *doc = widen(kNoDoc);
-            if (!*doc) return E_OUTOFMEMORY;
-        }
-        return S_OK;
+        if (name) *name = nullptr;
+        if (doc) *doc = nullptr;
+        return cg_guarded([&] {
+            if (name) {
+                *name = cg_widenBstr(id == MEMBERID_NIL ? className() : memberName(id).c_str());
+                if (!*name) return E_OUTOFMEMORY;
+            }
+            if (doc) {
+                *doc = cg_widenBstr(kNoDoc);
+                if (!*doc) return E_OUTOFMEMORY;
+            }
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID, INVOKEKIND, BSTR *, BSTR *, WORD *) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE, ITypeInfo **) override { return E_NOTIMPL; }
@@ -148,19 +153,21 @@ public:
         *ti = nullptr;
         *kind = DESCKIND_NONE;
         bind->lpfuncdesc = nullptr;
-        QvMemberInfo m{};
-        if (qv_call(info_, kCiFind, narrow(name).c_str(), &m) != 0) return DISP_E_MEMBERNOTFOUND;
-        if ((flags & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) && !isProperty(m)) return DISP_E_MEMBERNOTFOUND;
-        HRESULT hr;
-        if (isProperty(m)) {
-            hr = varDesc(m, &bind->lpvardesc);
-            if (SUCCEEDED(hr)) *kind = DESCKIND_VARDESC;
-        } else {
-            hr = funcDesc(m, flags ? static_cast<INVOKEKIND>(flags) : INVOKE_FUNC, &bind->lpfuncdesc);
-            if (SUCCEEDED(hr)) *kind = DESCKIND_FUNCDESC;
-        }
-        if (SUCCEEDED(hr)) QueryInterface(IID_ITypeInfo, reinterpret_cast<void **>(ti));
-        return hr;
+        return cg_guarded([&] {
+            Member m;
+            if (!find(cg_narrow(name), &m)) return DISP_E_MEMBERNOTFOUND;
+            if ((flags & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) && !isProperty(m)) return DISP_E_MEMBERNOTFOUND;
+            HRESULT hr;
+            if (isProperty(m)) {
+                hr = varDesc(m, &bind->lpvardesc);
+                if (SUCCEEDED(hr)) *kind = DESCKIND_VARDESC;
+            } else {
+                hr = funcDesc(m, flags ? static_cast<INVOKEKIND>(flags) : INVOKE_FUNC, &bind->lpfuncdesc);
+                if (SUCCEEDED(hr)) *kind = DESCKIND_FUNCDESC;
+            }
+            if (SUCCEEDED(hr)) QueryInterface(IID_ITypeInfo, reinterpret_cast<void **>(ti));
+            return hr;
+        });
     }
     HRESULT STDMETHODCALLTYPE BindType(LPOLESTR, ULONG, ITypeInfo **, ITypeComp **) override { return E_NOTIMPL; }
 
@@ -183,19 +190,52 @@ private:
         }
         const int count = static_cast<int>(qv_call(info_, kCiCount, kQvMaskMembers));
         for (int i = 0; i < count; ++i) {
-            QvMemberInfo m{};
+            QvMemberAt m{};
             if (qv_call(info_, kCiMemberAt, i, kQvMaskMembers, &m) == 0 && m.memid == id && m.name) return m.name;
         }
         return kUnnamed;
     }
 
-    MEMBERID memberId(const QvMemberInfo &m) {
+    // The class information's record, completed from the member table.
+    bool memberAt(UINT index, int mask, Member *out) {
+        QvMemberAt r{};
+        if (qv_call(info_, kCiMemberAt, index, mask, &r) != 0) return false;
+        complete(r.name, r.memid, r.kind, out);
+        return true;
+    }
+    bool find(const std::string &name, Member *out) {
+        QvMemberFound r{};
+        if (qv_call(info_, kCiFind, name.c_str(), &r) != 0) return false;
+        complete(r.name, r.memid, r.kind, out);
+        return true;
+    }
+    void complete(const char *name, int32_t memid, int32_t flags, Member *out) {
+        out->name = name ? name : "";
+        out->memid = memid;
+        out->flags = flags;
+        if (const QvMemberEntry *row = rowOf(out->name)) {
+            out->result = row->result;
+            out->params = row->params;
+        }
+    }
+    // The member's row in the class record's table or a parent's.
+    const QvMemberEntry *rowOf(const std::string &name) const {
+        const QvClassRecord *rec = class_;
+        for (int depth = 0; rec && depth < kMaxClassDepth; ++depth) {
+            for (const QvMemberEntry *e = rec->members ? rec->members() : nullptr; e && e->name; ++e)
+                if (lstrcmpiA(e->name, name.c_str()) == 0) return e;
+            rec = rec->parent ? rec->parent() : nullptr;
+        }
+        return nullptr;
+    }
+
+    MEMBERID memberId(const Member &m) {
         int id = MEMBERID_NIL;
-        if (!m.name || qv_call(script_, kQvGetMemberId, m.name, &id) != 0) id = m.memid;
+        if (m.name.empty() || qv_call(script_, kQvGetMemberId, m.name.c_str(), &id) != 0) id = m.memid;
         return id;
     }
 
-    HRESULT funcDesc(const QvMemberInfo &m, INVOKEKIND kind, FUNCDESC **out) {
+    HRESULT funcDesc(const Member &m, INVOKEKIND kind, FUNCDESC **out) {
         if (kind == INVOKE_PROPERTYPUT && m.result == kQvtObject) kind = INVOKE_PROPERTYPUTREF;
         const bool put = kind == INVOKE_PROPERTYPUT || kind == INVOKE_PROPERTYPUTREF;
         size_t params = 0;
@@ -221,7 +261,7 @@ private:
         return S_OK;
     }
 
-    HRESULT varDesc(const QvMemberInfo &m, VARDESC **out) {
+    HRESULT varDesc(const Member &m, VARDESC **out) {
         VARDESC *v = static_cast<VARDESC *>(CoTaskMemAlloc(sizeof(VARDESC)));
         *out = v;
         if (!v) return E_OUTOFMEMORY;
@@ -236,10 +276,28 @@ private:
     ComRefCount refs_{1};
     QvIntf *script_;
     QvIntf *info_;
+    const QvClassRecord *class_ = nullptr;
     int vars_ = 0, funcs_ = 0;
 };
 
 }  // namespace
+
+HRESULT cg_memberIds(QvIntf *script, LPOLESTR *names, UINT count, DISPID *ids) {
+    if (!ids || (count && !names)) return E_INVALIDARG;
+    if (!script) return E_UNEXPECTED;
+    return cg_guarded([&] {
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            int id = DISPID_UNKNOWN;
+            if (qv_call(script, kQvGetMemberId, cg_narrow(names[i]).c_str(), &id) != 0) {
+                id = DISPID_UNKNOWN;
+                hr = DISP_E_UNKNOWNNAME;
+            }
+            ids[i] = id;
+        }
+        return hr;
+    });
+}
 
 VARTYPE cg_resultType(int code) {
     switch (code) {

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 #include "com_object.h"
 #include "com_ptr.h"
@@ -36,13 +37,6 @@ void *const kWrapTable[] = {
 const QvMemberEntry kNoMembers[] = {{nullptr, -1, 0, nullptr, 0, 0, {}}};
 const QvMemberEntry *QVSCB noMembers() { return kNoMembers; }
 
-std::string narrow(const wchar_t *w) {
-    if (!w) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
-    if (n > 1) WideCharToMultiByte(CP_ACP, 0, w, -1, &s[0], n, nullptr, nullptr);
-    return s;
-}
 std::wstring widen(const char *s) {
     int n = MultiByteToWideChar(CP_ACP, 0, s ? s : "", -1, nullptr, 0);
     std::wstring w(static_cast<size_t>(n > 0 ? n : 1), L'\0');
@@ -92,21 +86,27 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override {
         if (!ids || (count && !names)) return E_INVALIDARG;
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            MEMBERID id = DISPID_UNKNOWN;
-            if (!w_ || !w_->eventId(narrow(names[i]), &id)) {
-                id = DISPID_UNKNOWN;
-                hr = DISP_E_UNKNOWNNAME;
+        return cg_guarded([&] {
+            HRESULT hr = S_OK;
+            for (UINT i = 0; i < count; ++i) {
+                MEMBERID id = DISPID_UNKNOWN;
+                if (!w_ || !w_->eventId(cg_narrow(names[i]), &id)) {
+                    id = DISPID_UNKNOWN;
+                    hr = DISP_E_UNKNOWNNAME;
+                }
+                ids[i] = id;
             }
-            ids[i] = id;
-        }
-        return hr;
+            return hr;
+        });
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *dp, VARIANT *result, EXCEPINFO *info,
                                      UINT *argErr) override {
         if (!w_) return E_UNEXPECTED;
-        return w_->FireEvent(id, dp, result, info, argErr);
+        // A handler that drops the wrapper's last reference disconnects and
+        // releases this sink before the call returns here.
+        AddRef();
+        com_ptr<ComEventSink> self(this);
+        return cg_guarded([&] { return w_->FireEvent(id, dp, result, info, argErr); });
     }
 
 private:
@@ -139,19 +139,26 @@ QvWord QVSCB miQueryInterface(const QvIntf *, QvWord, QvWord out) {
 }
 QvWord QVSCB miClassName(const QvIntf *i) { return qv_word(meta(i)->name.c_str()); }
 QvWord QVSCB miOwner(const QvIntf *i) { return qv_word(meta(i)->w->Owner()); }
-QvWord QVSCB miCount(const QvIntf *i, QvWord mask) { return meta(i)->w->memberCount(static_cast<int>(mask)); }
+QvWord QVSCB miCount(const QvIntf *i, QvWord mask) {
+    return cg_guardedWord(0, [&]() -> QvWord { return meta(i)->w->memberCount(static_cast<int>(mask)); });
+}
 QvWord QVSCB miAt(const QvIntf *i, QvWord index, QvWord mask, QvWord out) {
-    return meta(i)->w->memberAt(static_cast<int>(index), static_cast<int>(mask), qv_ptr<QvMemberInfo>(out)) ? 0 : -1;
+    return cg_guardedWord(-1, [&]() -> QvWord {
+        return meta(i)->w->memberAt(static_cast<int>(index), static_cast<int>(mask), qv_ptr<QvMemberAt>(out)) ? 0 : -1;
+    });
 }
 QvWord QVSCB miFind(const QvIntf *i, QvWord name, QvWord out) {
-    return meta(i)->w->findMember(qv_ptr<const char>(name), qv_ptr<QvMemberInfo>(out)) ? 0 : -1;
+    return cg_guardedWord(-1, [&]() -> QvWord {
+        return meta(i)->w->findMember(qv_ptr<const char>(name), qv_ptr<QvMemberFound>(out)) ? 0 : -1;
+    });
 }
 QvWord QVSCB miMemberName(const QvIntf *i, QvWord id) {
-    for (int k = 0;; ++k) {
-        QvMemberInfo m{};
-        if (!meta(i)->w->memberAt(k, kQvMaskProps | kQvMaskMethods | kQvMaskEvents, &m)) return 0;
-        if (m.memid == id) return qv_word(m.name);
-    }
+    return cg_guardedWord(0, [&]() -> QvWord {
+        QvMemberAt m{};
+        for (int k = 0; meta(i)->w->memberAt(k, kQvMaskProps | kQvMaskMethods | kQvMaskEvents, &m); ++k)
+            if (m.memid == id) return qv_word(m.name);
+        return 0;
+    });
 }
 void *const kMetaTable[] = {
     reinterpret_cast<void *>(miAddRef),  reinterpret_cast<void *>(miRelease),
@@ -204,11 +211,11 @@ void TComWrapBase::Attach(IUnknown *unk, bool addRef, QvIntf *service) {
 // --- class records --------------------------------------------------------
 
 const QvClassRecord *QVSCB TComWraper_class() {
-    static const QvClassRecord rec{TDispStub_class, noMembers, "TComWraper"};
+    static const QvClassRecord rec{TDispStub_class, noMembers, "TComWraper", 0};
     return &rec;
 }
 const QvClassRecord *QVSCB TComWraperUnknown_class() {
-    static const QvClassRecord rec{TDispStub_class, noMembers, "TComWraperUnknown"};
+    static const QvClassRecord rec{TDispStub_class, noMembers, "TComWraperUnknown", 0};
     return &rec;
 }
 const QvClassRecord *TComWraperUnknown::classRecord() const { return TComWraperUnknown_class(); }
@@ -249,10 +256,15 @@ QvWord TComWraper::Invoke(int dispid, int flags, QvIntf *parms, QvWord word) {
     if (word != 0 && word != 3) return kQvDispidUnknown;
     TComgateServer *s = server();
     if (!s || !dispatch()) return kQvFailed;
+    // An event handler run by the call may drop the script's last reference
+    // to this wrapper; the wrapper and its service stay until the call ends.
+    QvHold self(mainIntf());
+    QvHold service(this->service());
     const bool put = (flags & kQvPut) != 0;
-    CgDispHolder *h = nullptr;
-    HRESULT hr = cg_argsToDispParams(*s, parms, put, &h);
+    CgDispHolder *raw = nullptr;
+    HRESULT hr = cg_argsToDispParams(*s, parms, put, &raw);
     if (FAILED(hr)) return s->ComReportError(hr, nullptr);
+    std::unique_ptr<CgDispHolder, void (*)(CgDispHolder *)> h(raw, cg_releaseParams);
     EXCEPINFO info{};
     if (put) {
         const VARTYPE vt = h->params.cArgs ? h->params.rgvarg[0].vt : VARTYPE(VT_EMPTY);
@@ -266,20 +278,16 @@ QvWord TComWraper::Invoke(int dispid, int flags, QvIntf *parms, QvWord word) {
         if (!f) f = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
         hr = dispatch()->Invoke(dispid, IID_NULL, kUserLcid, f, &h->params, &result, &info, nullptr);
         if (SUCCEEDED(hr)) {
-            hr = cg_storeResult(*s, h, &result);
+            hr = cg_storeResult(*s, h.get(), &result);
         } else if (hr != DISP_E_EXCEPTION) {
             // Some members refuse a result VARIANT they do not fill.
             hr = dispatch()->Invoke(dispid, IID_NULL, kUserLcid, f, &h->params, nullptr, &info, nullptr);
         }
         VariantClear(&result);
     }
-    QvWord answer = 0;
-    if (FAILED(hr))
-        answer = s->ComReportError(hr, &info);
-    else
-        cg_writeBack(*s, h);
-    cg_releaseParams(h);
-    return answer;
+    if (FAILED(hr)) return s->ComReportError(hr, &info);
+    cg_writeBack(*s, h.get());
+    return 0;
 }
 
 void TComWraper::collectInterface(ITypeInfo *ti, bool source) {
@@ -289,7 +297,7 @@ void TComWraper::collectInterface(ITypeInfo *ti, bool source) {
         if (className_.empty() && !source) {
             BSTR name = nullptr;
             if (SUCCEEDED(ti->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr)))
-                className_ = "ActiveX\\" + narrow(name);
+                className_ = "ActiveX\\" + cg_narrow(name);
             SysFreeString(name);
         }
         if (source) source_ = ta->guid;
@@ -298,7 +306,7 @@ void TComWraper::collectInterface(ITypeInfo *ti, bool source) {
             if (FAILED(ti->GetVarDesc(i, &vd))) continue;
             BSTR name = nullptr;
             if (SUCCEEDED(ti->GetDocumentation(vd->memid, &name, nullptr, nullptr, nullptr)))
-                props_.push_back(CgMember{narrow(name), vd->memid});
+                props_.push_back(CgMember{cg_narrow(name), vd->memid});
             SysFreeString(name);
             ti->ReleaseVarDesc(vd);
         }
@@ -309,7 +317,7 @@ void TComWraper::collectInterface(ITypeInfo *ti, bool source) {
             if (!(fd->wFuncFlags & FUNCFLAG_FRESTRICTED) &&
                 SUCCEEDED(ti->GetDocumentation(fd->memid, &name, nullptr, nullptr, nullptr)) && name &&
                 name[0] != L'_') {
-                CgMember m{narrow(name), fd->memid};
+                CgMember m{cg_narrow(name), fd->memid};
                 if (source) {
                     if (fd->invkind == INVOKE_FUNC) events_.push_back(m);
                 } else if (fd->invkind == INVOKE_FUNC) {
@@ -394,11 +402,12 @@ std::string TComWraper::className() {
 
 QvWord TComWraper::Member7(QvWord query, QvWord out) {
     if (query != kQvClassInfoQuery || !out) return TDispStub::Member7(query, out);
+    std::string name = className();
     TMetaInfo *m = new (std::nothrow) TMetaInfo;
     if (!m) return kQvNoMemory;
     m->fn = kMetaTable;
     m->w = this;
-    m->name = className();
+    m->name = std::move(name);
     AddRef();
     *qv_ptr<QvIntf *>(out) = m;
     return 0;
@@ -413,31 +422,54 @@ int TComWraper::memberCount(int mask) {
     return static_cast<int>(n);
 }
 
-bool TComWraper::memberAt(int index, int mask, QvMemberInfo *out) {
+const CgMember *TComWraper::member(int index, int mask, int *kind) {
     loadTypeInfo();
     const struct {
         int mask;
         const std::vector<CgMember> *list;
-        int kind, flags;
-    } groups[] = {{kQvMaskProps, &props_, 1, 3}, {kQvMaskMethods, &methods_, 2, 3}, {kQvMaskEvents, &events_, 4, 4}};
-    if (index < 0 || !out) return false;
+        int kind;
+    } groups[] = {{kQvMaskProps, &props_, kQvProperty}, {kQvMaskMethods, &methods_, kQvMethod},
+                  {kQvMaskEvents, &events_, kQvMemberEvent}};
+    if (index < 0) return nullptr;
     for (const auto &g : groups) {
         if (!(mask & g.mask)) continue;
         if (static_cast<size_t>(index) < g.list->size()) {
-            const CgMember &m = (*g.list)[static_cast<size_t>(index)];
-            *out = QvMemberInfo{m.name.c_str(), m.id, "", g.kind, g.flags, 0, nullptr};
-            return true;
+            *kind = g.kind;
+            return &(*g.list)[static_cast<size_t>(index)];
         }
         index -= static_cast<int>(g.list->size());
     }
-    return false;
+    return nullptr;
 }
 
-bool TComWraper::findMember(const char *name, QvMemberInfo *out) {
+// Each record is written field by field: the runtime's buffer holds this
+// record and nothing more.
+bool TComWraper::memberAt(int index, int mask, QvMemberAt *out) {
+    int kind = 0;
+    const CgMember *m = out ? member(index, mask, &kind) : nullptr;
+    if (!m) return false;
+    out->name = m->name.c_str();
+    out->memid = m->id;
+    out->text = "";
+    out->kind = kind;
+    out->tail = kind == kQvMemberEvent ? kQvTailEvent : kQvTailMember;
+    return true;
+}
+
+bool TComWraper::findMember(const char *name, QvMemberFound *out) {
     if (!name || !out) return false;
     const int all = kQvMaskProps | kQvMaskMethods | kQvMaskEvents;
-    for (int i = 0; memberAt(i, all, out); ++i)
-        if (sameName(out->name, name)) return true;
+    int kind = 0;
+    for (int i = 0; const CgMember *m = member(i, all, &kind); ++i)
+        if (sameName(m->name, name)) {
+            out->name = m->name.c_str();
+            out->memid = m->id;
+            out->zero = 0;
+            out->text = "";
+            out->kind = kind;
+            out->tail = kQvTailMember;
+            return true;
+        }
     return false;
 }
 

@@ -93,8 +93,9 @@ public:
     }
     // Reflection: properties, methods and events as the mask admits them.
     int memberCount(int mask);
-    bool memberAt(int index, int mask, QvMemberInfo *out);
-    bool findMember(const char *name, QvMemberInfo *out);
+    // The runtime's member-at and find records; false when there is none.
+    bool memberAt(int index, int mask, QvMemberAt *out);
+    bool findMember(const char *name, QvMemberFound *out);
     // An event member's id by name (any letter case); false when absent.
     bool eventId(const std::string &name, MEMBERID *id);
     // An event from the source: the script handler runs it.
@@ -106,6 +107,8 @@ private:
         loadTypeInfo();
         return props_;
     }
+    // The member at an index as the mask admits them, with its kind.
+    const CgMember *member(int index, int mask, int *kind);
     void collect(ITypeInfo *coclass);
     void collectInterface(ITypeInfo *ti, bool source);
 
@@ -131,5 +134,3 @@ struct ICgProxy : IUnknown {
 // A new proxy for a script object, as IDispatch; E_OUTOFMEMORY when it
 // cannot be made.
 HRESULT cg_makeProxy(TComgateServer &svc, QvIntf *object, IDispatch **out);
-// The proxy in a cache link.
-ICgProxy *cg_proxyOf(CgCacheLink *link);

@@ -74,7 +74,13 @@ int QVSCB hostCallback(ZamHostRecord *rec, ZamInstance *instance, int code, void
     rec->instance = instance;
     rec->code = code;
     rec->data = data;
-    int answer = reinterpret_cast<ComscriptHost *>(rec)->owner->HostMessage(code, data);
+    // The instance calls in from the library: nothing may unwind into it.
+    int answer = 0;
+    try {
+        answer = reinterpret_cast<ComscriptHost *>(rec)->owner->HostMessage(code, data);
+    } catch (...) {
+        answer = 0;
+    }
     if (answer == 0 && rec->next && rec->next->callback) return rec->next->callback(rec->next, instance, code, data);
     return answer;
 }
@@ -82,7 +88,7 @@ int QVSCB hostCallback(ZamHostRecord *rec, ZamInstance *instance, int code, void
 }  // namespace
 
 const QvClassRecord *QVSCB TComscript_class() {
-    static const QvClassRecord rec{TDispStub_class, members, "TComscript"};
+    static const QvClassRecord rec{TDispStub_class, members, "TComscript", 0};
     return &rec;
 }
 
@@ -109,8 +115,9 @@ QvIntf *TComscript::findInterface(int iid) {
 
 QvWord TComscript::Init(QvWord name, QvWord module, QvWord) {
     setName(qv_ptr<const char>(name));
-    // A missing module is allowed: there is then no user count to keep.
-    module_ = qv_ptr<QvIntf>(module);
+    // A missing module is allowed: there is then no user count to keep. Only
+    // a module interface of ours has a user count behind slots 5 and 6.
+    module_ = TComscriptModule::of(qv_ptr<QvIntf>(module)) ? qv_ptr<QvIntf>(module) : nullptr;
     if (module_) {
         qv_call(module_, kQvAddRef);
         qv_call(module_, 5);
@@ -121,6 +128,12 @@ QvWord TComscript::Init(QvWord name, QvWord module, QvWord) {
 }
 
 QvWord TComscript::Close() {
+    // The owner's Close and the last release's both arrive: the module's
+    // user count is lowered once.
+    if (closed_) return 0;
+    closed_ = true;
+    // A closed object starts no new instance.
+    started_ = true;
     if (instance_) {
         instance_->fn->Stop(instance_);
         GetInterpreterInterface()->destroy(instance_);

@@ -88,6 +88,7 @@ private:
     QvIntf *site_ = nullptr;
     int gui_ = -1, sql_ = -1, pcode_ = -1, money_ = -1;
     bool started_ = false;
+    bool closed_ = false;
     QvWord context_ = 0;
     int errTextFlag_ = 1;
     std::vector<char> savedErrors_;

@@ -59,8 +59,11 @@ int classInfo(const ZamRequest &req) {
         getter = TComscript_class;
     else
         return kQvNoClass;
-    return static_cast<int>(qv_guarded([&] {
+    // Without an owner there is no runtime to describe the class to.
+    if (!r->owner) return kQvNoInterface;
+    return static_cast<int>(qv_guarded([&]() -> QvWord {
         QvIntf *runtime = qv_ptr<QvIntf>(qv_call(r->owner, kOwnRuntime));
+        if (!runtime) return kQvNoInterface;
         return qv_call(runtime, kRtClassInfo, getter, r->className, kQvClassInfoLimit, &r->out);
     }));
 }
@@ -68,8 +71,11 @@ int classInfo(const ZamRequest &req) {
 int unloadQuery(const ZamRequest &req) {
     QvObjRequest *r = static_cast<QvObjRequest *>(req.record);
     if (!r || !r->arg2) return 0;
+    // Only our own module can say how many objects live.
+    TComscriptModule *m = TComscriptModule::of(r->arg2);
+    if (!m) return 0;
     return static_cast<int>(qv_guarded([&]() -> QvWord {
-        if (TComscriptModule *m = TComscriptModule::of(r->arg2)) m->Purge(nullptr);
+        m->Purge(nullptr);
         return qv_call(r->arg2, 7) == 0 ? kQvUnloadAllowed : 0;
     }));
 }

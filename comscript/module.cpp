@@ -18,7 +18,7 @@ void QVSCB dropped(void *context, QvIntf *object) { static_cast<TComscriptModule
 }  // namespace
 
 const QvClassRecord *QVSCB TComscriptModule_class() {
-    static const QvClassRecord rec{TModuleObj_class, members, "TComscriptModule"};
+    static const QvClassRecord rec{TModuleObj_class, members, "TComscriptModule", 0};
     return &rec;
 }
 

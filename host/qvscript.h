@@ -200,6 +200,9 @@ enum : int {
     kQvIidComgateService = 100, kQvIidComgateWrapper = 101, kQvIidComscript = 1000,
 };
 
+// Main interface slots: 16 the deleting destructor (flag bit 0: free the
+// block too), 17 the class record.
+enum : int { kQvMainDelete = 16, kQvMainClassRecord = 17 };
 // Slots of IQvLifecycle and IQvDispatch after the base five.
 enum : int { kQvClose = 5, kQvInit = 6 };
 enum : int { kQvInvoke = 5, kQvGetMemberId = 6 };
@@ -292,14 +295,6 @@ struct QvValue {
     int code() const { return type & kQvtCodeMask; }
 };
 
-// Entry of the runtime's error list as slot 71 reads it: kind 2 is formatted
-// by the owner from its code.
-struct QvErrorEntry {
-    int32_t kind;
-    int32_t code;
-    const char *text;
-};
-
 // Drop hook of owner slots 29/30: called with (context, object).
 typedef void(QVSCB *QvDropHook)(void *context, QvIntf *object);
 
@@ -308,10 +303,12 @@ struct QvMemberEntry;
 struct QvClassRecord;
 typedef const QvClassRecord *(QVSCB *QvClassGetter)(void);
 typedef const QvMemberEntry *(QVSCB *QvMembersGetter)(void);
+// Four words: the runtime reads the fourth too.
 struct QvClassRecord {
     QvClassGetter parent;  // null for the root
     QvMembersGetter members;
     const char *name;
+    QvWord zero;
 };
 
 #pragma pack(push, 1)
@@ -325,7 +322,6 @@ struct QvMemberEntry {
     uint8_t zero[9];
 };
 #pragma pack(pop)
-// 24 bytes on i686, where the runtime reads the rows.
 static_assert(sizeof(QvMemberEntry) == 16 + 2 * sizeof(void *), "member row layout");
 enum : uint8_t { kQvProperty = 1, kQvMethod = 2, kQvCreatable = 8 };
 
@@ -336,19 +332,30 @@ enum : uint8_t { kQvProperty = 1, kQvMethod = 2, kQvCreatable = 8 };
 enum : int { kQvClassInfoQuery = 416, kQvMaskVars = 256, kQvMaskFuncs = 128, kQvMaskMembers = 384,
              kQvMaskProps = 0x111, kQvMaskMethods = 0x82, kQvMaskEvents = 4 };
 // Slots after the base five: 5 class name; 6 count(mask); 7 member at(index,
-// mask, out QvMemberInfo) -> 0 or -1; 8 find(name, out QvMemberInfo) -> 0 or
+// mask, out QvMemberAt) -> 0 or -1; 8 find(name, out QvMemberFound) -> 0 or
 // -1; 9 member name(memid) -> text or null (owners above version 5).
 enum : int { kCiClassName = 5, kCiCount, kCiMemberAt, kCiFind, kCiMemberName, kCiSlots };
-struct QvMemberInfo {
+// The records slots 7 and 8 fill: the runtime's buffer is exactly this long.
+// kind is the member's flags: 1 property (0x10 of 0x11: read only), 2 method,
+// 4 event; tail is 3 for properties and methods, 4 for events at slot 7 and
+// always 3 at slot 8.
+struct QvMemberAt {
     const char *name;
     int32_t memid;
     const char *text;  // empty
-    int32_t kind;      // 1 property, 2 method, 4 event
-    int32_t flags;     // 0x11: a property, 0x10 of it read only; 3 or 4 in reflection
-    uint8_t result;    // type code
-    const unsigned char *params;  // type bytes ended by 0, or null
+    int32_t kind;
+    int32_t tail;
 };
-enum : int { kQvMemberProperty = 0x11, kQvMemberReadOnly = 0x10, kOwnVersionMemberNames = 5 };
+struct QvMemberFound {
+    const char *name;
+    int32_t memid;
+    int32_t zero;
+    const char *text;  // empty
+    int32_t kind;
+    int32_t tail;
+};
+enum : int { kQvMemberProperty = 0x11, kQvMemberReadOnly = 0x10, kQvMemberEvent = 4, kOwnVersionMemberNames = 5 };
+enum : int32_t { kQvTailMember = 3, kQvTailEvent = 4 };
 
 // The object-model request record of host messages -5, -8, -12 and -13:
 // seven words, 28 bytes on i686.
@@ -379,3 +386,85 @@ const QvsInterpreter *QVSCB GetInterpreterInterface(void);
 // (instance error record) -> QVCOM code; 1: an error list is pending.
 int QVSCB MakeQVCOMError(void *record);
 }
+
+// Interface choices. Where the library's description is silent or says two
+// things, the modules and the stand-in keep these readings; the words that
+// led to each are quoted.
+// - Parameter slot 6 takes a type code and a pointer to the value, never the
+//   value itself: "written through slot 6 (type code and pointer to the
+//   value)", against "`SetInt`(v): slot 6 with code 5".
+// - A value record (parameter slot 22) has its type byte first and its
+//   payload from byte 8 on: "a value record: type code byte, low five bits
+//   significant, value from byte 8 on".
+// - A new list for an array of n elements has n + 1 entries, entry 0 unused:
+//   "a parameter list whose entries 1..n are the elements" and "resized to
+//   n + 1 entries", against "a new list of n entries is made".
+// - An object or array stored in a list entry (slot 6, codes 9 and 16) is
+//   held by the entry, which adds its own reference and drops it when the
+//   entry is cleared or the list goes; whoever stores it releases its own.
+//   Nothing is said of objects; arrays show it: a new list "is made, filled,
+//   and stored in the entry as type 16" and its maker keeps no use for it.
+// - Every class record is four words, the fourth 0: "Class records
+//   (`QvClassRecord`), three words" and "comgate's records carry a fourth
+//   word, 0", against a runtime that reads one layout for every class.
+// - Reflection records are exactly as long as their fields: member at
+//   "{name, memid, empty text, kind 1 / 2 / 4, 3 for properties and methods
+//   and 4 for events}", find "{name, memid, 0, empty text, kind ..., 3}".
+//   On x86_64 the same fields keep their natural alignment.
+// - A member's flags are the kind word of these records: "a property (member
+//   flags 0x11)", "VARFLAG_FREADONLY when the member's flags have bit 0x10".
+// - A member's result type and parameter types, which these records do not
+//   carry, are read from the member table of the script object's class
+//   record (main interface slot 17, then the parent chain), matched by name:
+//   "over the script class's metadata that the runtime keeps (class records
+//   and member tables)". A member without a row is a VARIANT without
+//   parameters.
+// - Proxy-cache slots 9 and 10 take the proxy object itself (its IDispatch);
+//   the service keeps its own cache entry: "9 / 10 | proxy cache add /
+//   remove | (proxy object)".
+
+#if defined(_WIN32) && !defined(_WIN64)
+// What the library reads and writes, at the sizes of the 32-bit host.
+static_assert(sizeof(QvIntf) == 4, "interface");
+static_assert(sizeof(ZamHostRecord) == 24 && offsetof(ZamHostRecord, callback) == 8 &&
+                  offsetof(ZamHostRecord, instance) == 12 && offsetof(ZamHostRecord, code) == 16 &&
+                  offsetof(ZamHostRecord, data) == 20,
+              "host record: six words");
+static_assert(sizeof(ZamInstanceOps) == 24 * 4 && sizeof(QvsInterpreter) == 8 * 4, "instance and interpreter tables");
+static_assert(sizeof(QvsErrorRecord) == 20 && offsetof(QvsErrorRecord, column) == 8 &&
+                  offsetof(QvsErrorRecord, module) == 12 && offsetof(QvsErrorRecord, message) == 16,
+              "error record of messages 4, 14, 49");
+static_assert(sizeof(QvsQvcomRecord) == 8 && offsetof(QvsQvcomRecord, code) == 4, "record of message 139");
+static_assert(sizeof(QvsAxError) == 12 && offsetof(QvsAxError, code) == 8, "record of message 52");
+static_assert(sizeof(QvsRedirect) == 16, "record of message 20");
+static_assert(sizeof(QvsPathRecord) == 28, "path record of message 111: seven texts");
+static_assert(sizeof(QvsPrintRecord) == 8 && offsetof(QvsPrintRecord, hook) == 4, "record of message 8");
+static_assert(offsetof(QvValue, type) == 0 && offsetof(QvValue, value) == 8 && offsetof(QvValue, data) == 8,
+              "value record: type byte, value from byte 8");
+static_assert(sizeof(QvDateValue) == 4 && offsetof(QvDateValue, year) == 2, "date payload");
+static_assert(sizeof(QvTimeValue) == 4 && offsetof(QvTimeValue, hour) == 3, "time payload");
+static_assert(sizeof(QvDateTimeValue) == 8 && offsetof(QvDateTimeValue, time) == 4, "date and time payload");
+static_assert(offsetof(QvDecimalValue, hi) == 2 && offsetof(QvDecimalValue, lo) == 6 &&
+                  offsetof(QvDecimalValue, sign) == 14,
+              "decimal payload");
+static_assert(sizeof(QvClassRecord) == 16 && offsetof(QvClassRecord, members) == 4 &&
+                  offsetof(QvClassRecord, name) == 8 && offsetof(QvClassRecord, zero) == 12,
+              "class record: four words");
+static_assert(sizeof(QvMemberEntry) == 24 && offsetof(QvMemberEntry, dispid) == 4 &&
+                  offsetof(QvMemberEntry, result) == 8 && offsetof(QvMemberEntry, params) == 9 &&
+                  offsetof(QvMemberEntry, kind) == 13 && offsetof(QvMemberEntry, flag) == 14 &&
+                  offsetof(QvMemberEntry, zero) == 15,
+              "member row: 24 packed bytes");
+static_assert(sizeof(QvMemberAt) == 20 && offsetof(QvMemberAt, memid) == 4 && offsetof(QvMemberAt, text) == 8 &&
+                  offsetof(QvMemberAt, kind) == 12 && offsetof(QvMemberAt, tail) == 16,
+              "member-at record: five words");
+static_assert(sizeof(QvMemberFound) == 24 && offsetof(QvMemberFound, zero) == 8 &&
+                  offsetof(QvMemberFound, text) == 12 && offsetof(QvMemberFound, kind) == 16 &&
+                  offsetof(QvMemberFound, tail) == 20,
+              "find record: six words");
+static_assert(sizeof(QvObjRequest) == 28 && offsetof(QvObjRequest, owner) == 4 &&
+                  offsetof(QvObjRequest, className) == 8 && offsetof(QvObjRequest, iid) == 12 &&
+                  offsetof(QvObjRequest, out) == 16 && offsetof(QvObjRequest, arg1) == 20 &&
+                  offsetof(QvObjRequest, arg2) == 24,
+              "object-model request: seven words");
+#endif

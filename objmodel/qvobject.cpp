@@ -48,8 +48,14 @@ QvWord QVSCB mainSlot76(const QvIntf *i, QvWord a, QvWord b, QvWord c, QvWord d,
     return qv_call(o->runtime(), kRtForward76, o->dispatchIntf(), a, b, c, d, e,
                    o->mainIntf());
 }
+// Flag bit 0 frees the block as well; without it the object is destroyed
+// in place and its memory stays with the caller.
 QvWord QVSCB mainDelete(const QvIntf *i, QvWord flag) {
-    if (flag & 1) delete of(i);
+    TBaseObj *o = of(i);
+    if (flag & 1)
+        delete o;
+    else
+        o->~TBaseObj();
     return 0;
 }
 QvWord QVSCB mainClassRecord(const QvIntf *i) { return qv_word(of(i)->classRecord()); }
@@ -250,12 +256,12 @@ QvWord TModuleObj::Release() {
 // --- class records ----------------------------------------------------------
 
 const QvClassRecord *QVSCB TDispStub_class() {
-    static const QvClassRecord rec{nullptr, noMembers, "TDispStub"};
+    static const QvClassRecord rec{nullptr, noMembers, "TDispStub", 0};
     return &rec;
 }
 
 const QvClassRecord *QVSCB TModuleObj_class() {
-    static const QvClassRecord rec{TDispStub_class, noMembers, "TModuleObj"};
+    static const QvClassRecord rec{TDispStub_class, noMembers, "TModuleObj", 0};
     return &rec;
 }
 

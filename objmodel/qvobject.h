@@ -56,6 +56,22 @@ QvWord qv_guarded(F body) {
     }
 }
 
+// Holds one reference to a QVCOM interface for a scope.
+class QvHold {
+public:
+    explicit QvHold(QvIntf *i) : i_(i) {
+        if (i_) qv_call(i_, kQvAddRef);
+    }
+    ~QvHold() {
+        if (i_) qv_call(i_, kQvRelease);
+    }
+    QvHold(const QvHold &) = delete;
+    QvHold &operator=(const QvHold &) = delete;
+
+private:
+    QvIntf *i_;
+};
+
 class TBaseObj {
 public:
     explicit TBaseObj(QvIntf *owner);
@@ -178,6 +194,7 @@ public:
 
     void SetInt(int32_t v) const;
     void SetBool(bool b) const;
+    // The entry takes its own reference; the caller keeps its own.
     void SetObject(QvIntf *o) const;
     void SetString(const char *text) const;
     int GetType() const;

@@ -56,6 +56,11 @@ QvIntf *Qvs::owner() const {
     return f ? f() : nullptr;
 }
 
+int Qvs::entryRefs() const {
+    auto f = testExport<int(QVSCB *)()>(h_, "QvsTestEntryRefs");
+    return f ? f() : -1;
+}
+
 void Qvs::drop(QvIntf *object) {
     if (auto f = testExport<void(QVSCB *)(QvIntf *)>(h_, "QvsTestDrop")) f(object);
 }

@@ -27,6 +27,8 @@ public:
     void set(const char *key, QvWord value);
     QvIntf *owner() const;
     void drop(QvIntf *object);
+    // References that live list entries hold on objects and array lists.
+    int entryRefs() const;
 
 private:
     HMODULE h_ = nullptr;

@@ -3,6 +3,7 @@
 #include "com_ptr.h"
 #include "eventserver.h"
 #include "fixture.h"
+#include "qvrecords.h"
 #include "wrapper.h"
 
 #include <algorithm>
@@ -179,15 +180,53 @@ TEST_F(EventServer, EventsReachScriptHandlers) {
     EXPECT_STREQ("ActiveX\\IEvServer", qv_ptr<const char>(qv_call(ci, kCiClassName)));
     EXPECT_EQ(2, qv_call(ci, kCiCount, kQvMaskProps));
     EXPECT_EQ(6, qv_call(ci, kCiCount, kQvMaskProps | kQvMaskMethods | kQvMaskEvents));
-    QvMemberInfo m{};
-    ASSERT_EQ(0, qv_call(ci, kCiFind, "fIRE", &m));
-    EXPECT_STREQ("Fire", m.name);
-    EXPECT_EQ(2, m.kind);
-    EXPECT_EQ(0, qv_call(ci, kCiMemberAt, 0, kQvMaskEvents, &m));
-    EXPECT_STREQ("Ping", m.name);
-    EXPECT_EQ(4, m.kind);
-    EXPECT_EQ(-1, qv_call(ci, kCiMemberAt, 2, kQvMaskEvents, &m));
+    // Each record is exactly as long as the runtime's buffer: the bytes after
+    // it stay as they were.
+    const unsigned char kUnwritten = 0xCC;
+    auto slot = [&](int which, QvWord a, QvWord b, unsigned char *buf, size_t size) {
+        std::memset(buf, kUnwritten, 64);
+        QvWord answer = which == kCiFind ? qv_call(ci, kCiFind, a, buf) : qv_call(ci, kCiMemberAt, a, b, buf);
+        for (size_t i = size; i < 64; ++i) EXPECT_EQ(kUnwritten, buf[i]) << "byte " << i << " past the record";
+        return answer;
+    };
+    unsigned char buf[64];
+    struct AtCase {
+        int index, mask;
+        const char *name;
+        int kind, tail;
+    };
+    for (AtCase c : {AtCase{0, kQvMaskProps, "Value", 1, 3}, {1, kQvMaskMethods, "Picky", 2, 3},
+                     {0, kQvMaskEvents, "Ping", 4, 4}, {5, kQvMaskProps | kQvMaskMethods | kQvMaskEvents, "Ask", 4, 4}}) {
+        ASSERT_EQ(0, slot(kCiMemberAt, c.index, c.mask, buf, th::kMemberAt.size)) << c.name;
+        th::MemberRecord r = th::readMember(buf, th::kMemberAt);
+        EXPECT_STREQ(c.name, r.name);
+        EXPECT_STREQ("", r.text) << c.name;
+        EXPECT_EQ(c.kind, r.kind) << c.name;
+        EXPECT_EQ(c.tail, r.tail) << c.name;
+    }
+    EXPECT_EQ(-1, slot(kCiMemberAt, 2, kQvMaskEvents, buf, 0));
+    struct FindCase {
+        const char *asked, *name;
+        int kind;
+    };
+    for (FindCase c : {FindCase{"fIRE", "Fire", 2}, {"ping", "Ping", 4}, {"VALUE", "Value", 1}}) {
+        ASSERT_EQ(0, slot(kCiFind, qv_word(c.asked), 0, buf, th::kFound.size)) << c.asked;
+        th::MemberRecord r = th::readMember(buf, th::kFound);
+        EXPECT_STREQ(c.name, r.name);
+        EXPECT_EQ(0, r.zero) << c.asked;
+        EXPECT_STREQ("", r.text) << c.asked;
+        EXPECT_EQ(c.kind, r.kind) << c.asked;
+        EXPECT_EQ(3, r.tail) << c.asked;
+    }
+    EXPECT_EQ(-1, slot(kCiFind, qv_word("Nothing"), 0, buf, 0));
     qv_call(ci, kQvRelease);
+    // The wrapper's class record, as the runtime reads it.
+    QvIntf *main = nullptr;
+    ASSERT_TRUE(qv_call(obj, kQvQueryInterface, kQvIidMain1, &main));
+    th::ClassWords cw = th::classWords(qv_ptr<void>(qv_call(main, kQvMainClassRecord)));
+    qv_call(main, kQvRelease);
+    EXPECT_STREQ("TComWraper", cw.name);
+    EXPECT_EQ(0, cw.fourth);
 
     // The runtime attaches handlers (-4) twice and detaches them (-5).
     List none(newList(1));
@@ -214,6 +253,27 @@ TEST_F(EventServer, EventsReachScriptHandlers) {
     qv_call(obj, kQvRelease);
     EXPECT_EQ(0, evStats().sinks);
     local->Release();
+}
+
+// The script's handler drops the script's last reference to the wrapper
+// while the wrapper's own call is still in the COM object: the call ends
+// whole and only then does the wrapper go.
+TEST_F(EventServer, AHandlerReleasingTheWrapperLeavesTheCallWhole) {
+    QvIntf *obj = create();
+    ASSERT_NE(nullptr, obj);
+    List none(newList(1));
+    qv_call(obj, kQvInvoke, -4, 0, none.p, 2);
+    ASSERT_EQ(1, evStats().sinks);
+    const int fire = memberId(obj, "Fire");
+    qvs.reset();
+    qvs.set("handlerRelease", qv_word(obj));
+    List l(newList(2));
+    EXPECT_EQ(0, invoke(*this, obj, fire, kQvCall, {I(5)}, l));
+    // Both events reached the script before the wrapper went.
+    EXPECT_TRUE(journalHas("handler 1 (5) 4")) << qvs.journal();
+    EXPECT_TRUE(journalHas("handler 2 (5) 4")) << qvs.journal();
+    EXPECT_EQ(S_OK, evStats().lastFire);
+    EXPECT_EQ(0, evStats().sinks);
 }
 
 TEST_F(EventServer, RejectedContextIsRetriedAndBareObjectsAreActiveX) {
@@ -262,12 +322,14 @@ TEST_F(EventServer, PutsAndRetriesFollowTheValue) {
     ASSERT_EQ(S_OK, RegisterActiveObject(running, CLSID_EvServer, ACTIVEOBJECT_STRONG, &reg));
     com_ptr<IDispatch> d;
     {
+        // A server of this process: the module's own lives in comgate.dll.
         IDispatch *raw = nullptr;
-        QvIntf *srv = server();
-        TComgateServer *s = TComgateServer::fromService(svc);
-        ASSERT_EQ(S_OK, s->ComCreateObject("{6C3F2E10-1B7A-4C55-9E0D-2A1B3C4D5E60}", true, &raw));
+        TComgateServer *local = new TComgateServer(qvs.owner());
+        local->AddRef();
+        EXPECT_EQ(S_OK, local->ComCreateObject("{6C3F2E10-1B7A-4C55-9E0D-2A1B3C4D5E60}", true, &raw));
         d = com_ptr<IDispatch>(raw);
-        qv_call(srv, kQvRelease);
+        local->Release();
+        ASSERT_TRUE(d);
     }
     com_ptr<IUnknown> same;
     d->QueryInterface(IID_IUnknown, same.put_void());
@@ -290,13 +352,19 @@ const QvMemberEntry kScriptMembers[] = {
     {nullptr, -1, 0, nullptr, 0, 0, {}},
 };
 // The class information the runtime keeps for TScriptThing: variables are
-// the properties, functions every member; Count is read only.
+// the properties, functions every member; Count is read only. Its records
+// carry no types: the type information takes those from the member table.
 struct ClassInfo : QvIntf {
     int refs = 1;
 };
-QvMemberInfo infoOf(const QvMemberEntry &e) {
-    int32_t flags = e.kind == kQvProperty ? (e.dispid == 5 ? 0x10 : 0x01) : 0;
-    return QvMemberInfo{e.name, e.dispid, "", e.kind, flags, e.result, e.params};
+th::MemberRecord infoOf(const QvMemberEntry &e) {
+    th::MemberRecord r;
+    r.name = e.name;
+    r.memid = e.dispid;
+    r.text = "";
+    r.kind = e.kind == kQvProperty ? (e.dispid == 5 ? int(kQvMemberReadOnly) : int(kQvProperty)) : int(kQvMethod);
+    r.tail = 3;
+    return r;
 }
 std::vector<const QvMemberEntry *> selected(QvWord mask) {
     std::vector<const QvMemberEntry *> out;
@@ -316,13 +384,13 @@ QvWord QVSCB ciCount(const QvIntf *, QvWord mask) { return static_cast<QvWord>(s
 QvWord QVSCB ciAt(const QvIntf *, QvWord index, QvWord mask, QvWord out) {
     auto list = selected(mask);
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return -1;
-    *qv_ptr<QvMemberInfo>(out) = infoOf(*list[static_cast<size_t>(index)]);
+    th::writeMember(qv_ptr<void>(out), th::kMemberAt, infoOf(*list[static_cast<size_t>(index)]));
     return 0;
 }
 QvWord QVSCB ciFind(const QvIntf *, QvWord name, QvWord out) {
     for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
         if (lstrcmpiA(e->name, qv_ptr<const char>(name)) == 0) {
-            *qv_ptr<QvMemberInfo>(out) = infoOf(*e);
+            th::writeMember(qv_ptr<void>(out), th::kFound, infoOf(*e));
             return 0;
         }
     return -1;
@@ -341,7 +409,7 @@ void *const kClassInfoTable[] = {
 };
 const QvMemberEntry *QVSCB scriptMembers() { return kScriptMembers; }
 const QvClassRecord *QVSCB scriptClass() {
-    static const QvClassRecord rec{TDispStub_class, scriptMembers, "TScriptThing"};
+    static const QvClassRecord rec{TDispStub_class, scriptMembers, "TScriptThing", 0};
     return &rec;
 }
 struct TScriptThing : TDispStub {
@@ -438,6 +506,50 @@ TEST_F(Proxy, ComClientsCallScriptObjects) {
     EXPECT_EQ(0, qv_call(svc, kCgWrapDispatch, d.get(), &back));
     EXPECT_EQ(script, back);
     qv_call(back, kQvRelease);
+}
+
+// Service slots 9 and 10 take the proxy object itself; anything that is not
+// one of comgate's proxies is left untouched.
+TEST_F(Proxy, ProxyCacheTakesProxyObjects) {
+    TComgateServer *local = new TComgateServer(qvs.owner());
+    local->AddRef();
+    QvIntf *service = local->serviceIntf();
+    IUnknown *raw = nullptr;
+    bool asUnknown = true;
+    ASSERT_EQ(S_OK, local->UnwrapToDispatch(script, &raw, &asUnknown));
+    com_ptr<IUnknown> d(raw);
+    EXPECT_EQ(1, local->proxyCount());
+    struct Foreign : IUnknown {
+        unsigned char bytes[64];
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+        ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    } foreign;
+    std::memset(foreign.bytes, 0xAB, sizeof foreign.bytes);
+    void *vtable = *reinterpret_cast<void **>(&foreign);
+    EXPECT_EQ(0, qv_call(service, kCgProxyAdd, static_cast<IUnknown *>(&foreign)));
+    EXPECT_EQ(0, qv_call(service, kCgProxyRemove, static_cast<IUnknown *>(&foreign)));
+    EXPECT_EQ(vtable, *reinterpret_cast<void **>(&foreign));
+    for (unsigned char b : foreign.bytes) EXPECT_EQ(0xAB, b);
+    EXPECT_EQ(1, local->proxyCount());
+    // The runtime names the proxy again: one entry, and the proxy is found.
+    qv_call(service, kCgProxyRemove, d.get());
+    EXPECT_EQ(0, local->proxyCount());
+    qv_call(service, kCgProxyAdd, d.get());
+    qv_call(service, kCgProxyAdd, d.get());
+    EXPECT_EQ(1, local->proxyCount());
+    IUnknown *again = nullptr;
+    asUnknown = true;
+    EXPECT_EQ(S_OK, local->UnwrapToDispatch(script, &again, &asUnknown));
+    EXPECT_EQ(d.get(), again);
+    EXPECT_FALSE(asUnknown);
+    again->Release();
+    d.reset();
+    EXPECT_EQ(0, local->proxyCount());
+    local->Release();
 }
 
 TEST_F(Proxy, TypeInformationDescribesTheScriptClass) {

@@ -374,3 +374,233 @@ TEST_F(Comgate, ScriptErrorsReachComCallers) {
 }
 
 }  // namespace
+
+namespace {
+
+// A COM object of the test that counts its references; without dispatch it
+// answers IUnknown only.
+class Counted : public IDispatch {
+public:
+    explicit Counted(bool dispatch = true) : dispatch_(dispatch) {}
+    LONG refs = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
+        *out = nullptr;
+        if (riid != IID_IUnknown && !(dispatch_ && riid == IID_IDispatch)) return E_NOINTERFACE;
+        *out = static_cast<IDispatch *>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *result, EXCEPINFO *,
+                                     UINT *) override {
+        if (result) {
+            result->vt = VT_DISPATCH;
+            result->pdispVal = this;
+            AddRef();
+        }
+        return S_OK;
+    }
+
+private:
+    bool dispatch_;
+};
+
+VARIANT objectVariant(VARTYPE vt, IUnknown *unk) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    v.punkVal = unk;
+    return v;
+}
+
+}  // namespace
+
+// Every conversion family leaves each object with the references it had:
+// list entries hold their own and let go of them with the list.
+TEST_F(Comgate, ConversionsKeepReferencesBalanced) {
+    Counted com, bare(false);
+    // The server's own dispatch interface serves as a script object; its
+    // count shows whether a proxy still holds it.
+    QvIntf *script = server();
+    auto refsOf = [](QvIntf *i) {
+        QvWord n = qv_call(i, kQvAddRef);
+        qv_call(i, kQvRelease);
+        return n - 1;
+    };
+    const QvWord serverRefs = refsOf(script);
+    struct Case {
+        const char *family;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"dispatch", [&] {
+             List l(newList(2));
+             VARIANT v = objectVariant(VT_DISPATCH, &com);
+             EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &v, l.p, 1, 0, 0));
+             EXPECT_EQ(1, qvs.entryRefs());
+         }},
+        {"unknown", [&] {
+             List l(newList(3));
+             VARIANT u = objectVariant(VT_UNKNOWN, &bare), d = objectVariant(VT_UNKNOWN, &com);
+             EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &u, l.p, 1, 0, 0));
+             EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &d, l.p, 2, 0, 0));
+         }},
+        {"by reference", [&] {
+             List l(newList(2));
+             IDispatch *p = &com;
+             VARIANT v;
+             v.vt = VT_BYREF | VT_DISPATCH;
+             v.ppdispVal = &p;
+             EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &v, l.p, 1, 0, 1));
+         }},
+        {"array", [&] {
+             VarHolder a;
+             a.v.vt = VT_ARRAY | VT_DISPATCH;
+             a.v.parray = SafeArrayCreateVector(VT_DISPATCH, 0, 2);
+             for (LONG i = 0; i < 2; ++i) SafeArrayPutElement(a.v.parray, &i, static_cast<IDispatch *>(&com));
+             List l(newList(2));
+             EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &a.v, l.p, 1, 0, 1));
+             VarHolder back;
+             EXPECT_EQ(S_OK, qv_call(svc, kCgValueToVariant, l.p, 1, &back.v));
+         }},
+        {"script object", [&] {
+             List l(newList(2));
+             l.set(1, kQvtObject, script);
+             VarHolder v;
+             EXPECT_EQ(S_OK, qv_call(svc, kCgValueToVariant, l.p, 1, &v.v));
+             EXPECT_EQ(VT_DISPATCH, v.v.vt);
+         }},
+        {"dispparams", [&] {
+             VARIANT args[2] = {objectVariant(VT_DISPATCH, &com), objectVariant(VT_UNKNOWN, &bare)};
+             DISPPARAMS dp{args, nullptr, 2, 0};
+             QvIntf *out = nullptr;
+             EXPECT_EQ(S_OK, qv_call(svc, kCgDispParamsToArgs, &dp, nullptr, 0, 0, 0, &out));
+             List l(out);
+             EXPECT_EQ(S_OK, qv_call(svc, kCgStoreByRef, &dp, l.p, 0));
+         }},
+        {"call out and back", [&] {
+             List l(newList(3));
+             VARIANT v = objectVariant(VT_DISPATCH, &com);
+             qv_call(svc, kCgVariantToValue, &v, l.p, 1, 0, 0);
+             qv_call(svc, kCgVariantToValue, &v, l.p, 2, 0, 0);
+             l.flags(2, kQvEntryByRef);
+             CgDispHolder *h = nullptr;
+             ASSERT_EQ(S_OK, qv_call(svc, kCgArgsToDispParams, l.p, 0, &h));
+             VARIANT result = objectVariant(VT_DISPATCH, &com);
+             EXPECT_EQ(S_OK, qv_call(svc, kCgStoreResult, h, &result));
+             EXPECT_EQ(S_OK, qv_call(svc, kCgWriteBack, h));
+             qv_call(svc, kCgReleaseParams, h);
+         }},
+    };
+    for (const Case &c : cases) {
+        c.run();
+        EXPECT_EQ(0, qvs.entryRefs()) << c.family;
+        EXPECT_EQ(1, com.refs) << c.family;
+        EXPECT_EQ(1, bare.refs) << c.family;
+        EXPECT_EQ(serverRefs, refsOf(script)) << c.family;
+    }
+    qv_call(script, kQvRelease);
+}
+
+// A VARIANT by reference may point to another, and so on, even round in a
+// circle: the chain is followed only so far. A reference to nothing and
+// named arguments without their DISPIDs are refused, not read.
+TEST_F(Comgate, ByReferenceChainsAndMissingPointersAreRefused) {
+    List l(newList(2));
+    VARIANT self;
+    self.vt = VT_BYREF | VT_VARIANT;
+    self.pvarVal = &self;
+    EXPECT_EQ(E_FAIL, qv_call(svc, kCgVariantToValue, &self, l.p, 1, 0, 0));
+    VARIANT a, b;
+    a.vt = b.vt = VT_BYREF | VT_VARIANT;
+    a.pvarVal = &b;
+    b.pvarVal = &a;
+    EXPECT_EQ(E_FAIL, qv_call(svc, kCgVariantToValue, &a, l.p, 1, 0, 0));
+    for (int hops : {8, 40}) {
+        std::vector<VARIANT> chain(static_cast<size_t>(hops) + 1);
+        for (int i = 0; i < hops; ++i) {
+            chain[static_cast<size_t>(i)].vt = VT_BYREF | VT_VARIANT;
+            chain[static_cast<size_t>(i)].pvarVal = &chain[static_cast<size_t>(i) + 1];
+        }
+        chain.back().vt = VT_I4;
+        chain.back().lVal = 6;
+        HRESULT hr = static_cast<HRESULT>(qv_call(svc, kCgVariantToValue, &chain[0], l.p, 1, 0, 0));
+        EXPECT_EQ(hops < kCgMaxDepth ? S_OK : E_FAIL, hr) << hops;
+    }
+    EXPECT_EQ(6, l.as<int32_t>(1));
+    for (VARTYPE vt : {VT_I4, VT_VARIANT, VT_DECIMAL, VT_BSTR, VT_DISPATCH}) {
+        VARIANT none;
+        none.vt = VT_BYREF | vt;
+        none.byref = nullptr;
+        EXPECT_EQ(E_POINTER, qv_call(svc, kCgVariantToValue, &none, l.p, 1, 0, 0)) << vt;
+    }
+    VARIANT args[2];
+    args[0].vt = args[1].vt = VT_I4;
+    args[0].lVal = args[1].lVal = 1;
+    DISPPARAMS named{args, nullptr, 2, 1};
+    QvIntf *out = nullptr;
+    EXPECT_EQ(E_INVALIDARG, qv_call(svc, kCgDispParamsToArgs, &named, nullptr, 0, 0, 0, &out));
+    EXPECT_EQ(nullptr, out);
+
+    // A COM client calling a script object with a circle.
+    QvIntf *script = server();
+    List s(newList(2));
+    s.set(1, kQvtObject, script);
+    qv_call(script, kQvRelease);
+    VarHolder proxy;
+    ASSERT_EQ(S_OK, qv_call(svc, kCgValueToVariant, s.p, 1, &proxy.v));
+    VARIANT circle[2];
+    circle[0].vt = VT_I4;
+    circle[0].lVal = 1;
+    circle[1] = self;
+    DISPPARAMS dp{circle, nullptr, 2, 0};
+    UINT argErr = 99;
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, proxy.v.pdispVal->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &dp, nullptr, nullptr, &argErr));
+    EXPECT_EQ(1u, argErr);
+    EXPECT_EQ(E_INVALIDARG, proxy.v.pdispVal->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &named, nullptr, nullptr, nullptr));
+}
+
+// Before 1899-12-30 the day is the whole part towards zero and the time runs
+// forward from its midnight; half a second rounds into the next day.
+TEST_F(Comgate, DatesBeforeTheEpochSplitIntoTheRightDay) {
+    const double second = 1.0 / 86400;
+    struct Case {
+        double date;
+        CgDateParts parts;
+        int code;
+    };
+    const Case cases[] = {
+        {-1.25, {1899, 12, 29, 6, 0, 0}, kQvtDateTime},
+        {-(1 + 86399.7 * second), {1899, 12, 30, 0, 0, 0}, kQvtTime},
+        {-(2 + 86399.6 * second), {1899, 12, 29, 0, 0, 0}, kQvtDate},
+        {-(0 + 86399.8 * second), {1899, 12, 31, 0, 0, 0}, kQvtDate},
+        {-(2 + 0.4 * second), {1899, 12, 28, 0, 0, 0}, kQvtDate},
+        {-(1.5 + 0.6 * second), {1899, 12, 29, 12, 0, 1}, kQvtDateTime},
+        {-657434.0, {100, 1, 1, 0, 0, 0}, kQvtDate},
+        {2.0 - 0.3 * second, {1900, 1, 1, 0, 0, 0}, kQvtDate},
+    };
+    for (const Case &c : cases) {
+        CgDateParts p{};
+        ASSERT_TRUE(cg_dateToParts(c.date, &p)) << c.date;
+        EXPECT_EQ(c.parts.year, p.year) << c.date;
+        EXPECT_EQ(c.parts.month, p.month) << c.date;
+        EXPECT_EQ(c.parts.day, p.day) << c.date;
+        EXPECT_EQ(c.parts.hour * 3600 + c.parts.minute * 60 + c.parts.second, p.hour * 3600 + p.minute * 60 + p.second)
+            << c.date;
+        List l(newList(2));
+        VARIANT v;
+        v.vt = VT_DATE;
+        v.date = c.date;
+        EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &v, l.p, 1, 0, 0));
+        EXPECT_EQ(c.code, l.code(1)) << c.date;
+    }
+}

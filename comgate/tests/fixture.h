@@ -81,7 +81,10 @@ struct Comgate : ::testing::Test {
         QvWord answer = qv_call(srv, kQvInvoke, 0, kQvCall, l.p, 0);
         qv_call(srv, kQvRelease);
         if (answer != 0 || l.code(0) != kQvtObject) return nullptr;
-        return qv_ptr<QvIntf>(l.value(0).value);
+        // The result entry lets go of its own reference with the list.
+        QvIntf *obj = qv_ptr<QvIntf>(l.value(0).value);
+        qv_call(obj, kQvAddRef);
+        return obj;
     }
     int memberId(QvIntf *obj, const char *name) {
         int id = -99;

@@ -8,6 +8,7 @@
 
 #include "module.h"
 #include "qvobject.h"
+#include "qvrecords.h"
 #include "qvsclient.h"
 
 namespace {
@@ -32,7 +33,7 @@ const QvMemberEntry kSiteMembers[] = {
 };
 const QvMemberEntry *QVSCB siteMembers() { return kSiteMembers; }
 const QvClassRecord *QVSCB siteClass() {
-    static const QvClassRecord rec{TDispStub_class, siteMembers, "TSite"};
+    static const QvClassRecord rec{TDispStub_class, siteMembers, "TSite", 0};
     return &rec;
 }
 struct TSite : TDispStub {
@@ -157,6 +158,103 @@ TEST_F(Comscript, ObjectsAreCreatedByTheirExactClassName) {
     }
     QvObjRequest other = request("TComscriptModule", 0, nullptr);
     EXPECT_EQ(kQvNoClass, objectMessage(kMsgClassInfo, other));
+    qv_call(mod, kQvRelease);
+}
+
+// The records the runtime reads for -12, word by word: TComscript's class
+// record and the packed rows of its member table.
+TEST_F(Comscript, ClassInformationRecordsAreLaidOutForTheRuntime) {
+    QvObjRequest r = request("TComscript", 0, nullptr);
+    ASSERT_EQ(0, objectMessage(kMsgClassInfo, r));
+    th::ClassWords w = th::classWords(qv_ptr<void>(r.out));
+    EXPECT_STREQ("TComscript", w.name);
+    EXPECT_EQ(0, w.fourth);
+    auto parent = reinterpret_cast<const void *(QVSCB *)()>(const_cast<void *>(w.parent));
+    ASSERT_NE(nullptr, parent);
+    EXPECT_STREQ("TDispStub", th::classWords(parent()).name);
+    auto rows = reinterpret_cast<const unsigned char *(QVSCB *)()>(const_cast<void *>(w.members))();
+    int count = 0;
+    for (const unsigned char *row = rows; th::qvRead<const char *>(row, 0); row += th::kRowSize) ++count;
+    EXPECT_EQ(21, count);
+    const unsigned char *end = rows + count * th::kRowSize;
+    EXPECT_EQ(-1, th::qvRead<int32_t>(end, th::kRowDispid));
+    const unsigned char *zam = rows + 13 * th::kRowSize;
+    EXPECT_STREQ("CreateZAMObject", th::qvRead<const char *>(zam, 0));
+    EXPECT_EQ(13, th::qvRead<int32_t>(zam, th::kRowDispid));
+    EXPECT_EQ(kQvtNone, zam[th::kRowResult]);
+    const unsigned char *params = th::qvRead<const unsigned char *>(zam, th::kRowParams);
+    ASSERT_NE(nullptr, params);
+    EXPECT_EQ(std::string("\x08\x08"), reinterpret_cast<const char *>(params));
+    EXPECT_EQ(kQvMethod, zam[th::kRowKind]);
+    EXPECT_EQ(5, zam[th::kRowFlag]);
+    const unsigned char *sql = rows + 20 * th::kRowSize;
+    EXPECT_EQ(kQvProperty, sql[th::kRowKind]);
+    EXPECT_EQ(kQvtBool, sql[th::kRowResult]);
+    // The module's class: one creatable row.
+    QvObjRequest m = request("QvComModule", 0, nullptr);
+    ASSERT_EQ(0, objectMessage(kMsgClassInfo, m));
+    th::ClassWords mw = th::classWords(qv_ptr<void>(m.out));
+    EXPECT_STREQ("TComscriptModule", mw.name);
+    EXPECT_EQ(0, mw.fourth);
+    auto modRows = reinterpret_cast<const unsigned char *(QVSCB *)()>(const_cast<void *>(mw.members))();
+    EXPECT_EQ(kQvCreatable, modRows[th::kRowKind]);
+    EXPECT_EQ(kQvtClass, modRows[th::kRowResult]);
+    EXPECT_EQ(0, modRows[th::kRowFlag]);
+}
+
+// An owner's Close and the last release close the object once: the module
+// still counts the objects that live.
+TEST_F(Comscript, CloseRunsOnceBeforeTheLastRelease) {
+    QvIntf *mod = newModule();
+    QvIntf *a = newScript(mod, "a");
+    QvIntf *b = newScript(mod, "b");
+    EXPECT_EQ(2, qv_call(mod, 7));
+    QvIntf *life = nullptr;
+    ASSERT_TRUE(qv_call(a, kQvQueryInterface, kQvIidLifecycle, &life));
+    EXPECT_EQ(0, qv_call(life, kQvClose));
+    EXPECT_EQ(0, qv_call(life, kQvClose));
+    qv_call(life, kQvRelease);
+    EXPECT_EQ(1, qv_call(mod, 7));
+    // Closed, it starts no instance that nothing would stop.
+    qvs.reset();
+    invoke(a, 7, {S("x")});
+    EXPECT_FALSE(journalHas("create a"));
+    qv_call(a, kQvRelease);
+    EXPECT_EQ(1, qv_call(mod, 7));
+    QvObjRequest unload = request(nullptr, 0, mod);
+    EXPECT_EQ(0, objectMessage(kMsgUnloadQuery, unload));
+    qv_call(b, kQvRelease);
+    EXPECT_EQ(kQvUnloadAllowed, objectMessage(kMsgUnloadQuery, unload));
+    qv_call(mod, kQvRelease);
+}
+
+// Hostile object-model requests: every code answers, none reads through a
+// null owner or asks an interface that is not comscript's module.
+TEST_F(Comscript, ObjectModelCodesCheckEveryWordTheyUse) {
+    QvIntf *mod = newModule();
+    QvIntf *s = newScript(mod);
+    QvObjRequest noOwner = request("TComscript", 0, nullptr);
+    noOwner.owner = nullptr;
+    EXPECT_EQ(kQvNoInterface, objectMessage(kMsgClassInfo, noOwner));
+    EXPECT_EQ(0, noOwner.out);
+    // A dispatch interface where the module belongs would answer 1000 from
+    // its slot 7.
+    QvObjRequest notModule = request(nullptr, 0, s);
+    EXPECT_EQ(0, objectMessage(kMsgUnloadQuery, notModule));
+    EXPECT_EQ(0, objectMessage(kMsgDropLocks, notModule));
+    for (int code : {kMsgUnloadQuery, kMsgCreate, kMsgClassInfo, kMsgDropLocks})
+        for (QvIntf *owner : {static_cast<QvIntf *>(nullptr), qvs.owner()})
+            for (const char *cls : {static_cast<const char *>(nullptr), "TComscript", "QvComModule", "x"})
+                for (QvIntf *arg2 : {static_cast<QvIntf *>(nullptr), s, mod}) {
+                    QvObjRequest r{0, owner, cls, kQvIidDispatch6, 0, nullptr, arg2};
+                    objectMessage(code, r);
+                    if (code == kMsgCreate && r.out) qv_call(qv_ptr<QvIntf>(r.out), kQvRelease);
+                    if (code == kMsgCreate && !owner) {
+                        EXPECT_EQ(0, r.out);
+                    }
+                }
+    EXPECT_EQ(1, qv_call(mod, 7));
+    qv_call(s, kQvRelease);
     qv_call(mod, kQvRelease);
 }
 

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 #include "qvobject.h"
+#include "qvrecords.h"
 #include "qvsclient.h"
 
 namespace {
@@ -23,7 +25,7 @@ const QvMemberEntry kProbeMembers[] = {
 };
 const QvMemberEntry *QVSCB probeMembers() { return kProbeMembers; }
 const QvClassRecord *QVSCB probeClass() {
-    static const QvClassRecord rec{TDispStub_class, probeMembers, "TProbe"};
+    static const QvClassRecord rec{TDispStub_class, probeMembers, "TProbe", 0};
     return &rec;
 }
 
@@ -185,6 +187,51 @@ TEST_F(ObjModel, ModuleObjectsCountThroughTheRuntime) {
         // Unregistered by the runtime's answer: the destructor does not again.
         EXPECT_EQ(std::string::npos, qvs.journal().find("unregister")) << registered;
     }
+}
+
+// The framework's class records and member tables as the runtime reads
+// them: four words, rows of packed bytes ended by dispid -1 and no name.
+TEST_F(ObjModel, ClassRecordsAreFourWordsWithPackedRows) {
+    struct Case {
+        const void *rec;
+        const void *parent;
+        const char *name;
+    };
+    for (Case c : {Case{TDispStub_class(), nullptr, "TDispStub"},
+                   {TModuleObj_class(), reinterpret_cast<const void *>(TDispStub_class), "TModuleObj"},
+                   {probeClass(), reinterpret_cast<const void *>(TDispStub_class), "TProbe"}}) {
+        th::ClassWords w = th::classWords(c.rec);
+        EXPECT_EQ(c.parent, w.parent) << c.name;
+        EXPECT_STREQ(c.name, w.name);
+        EXPECT_EQ(0, w.fourth) << c.name;
+        ASSERT_NE(nullptr, w.members);
+    }
+    auto rows = reinterpret_cast<const unsigned char *(QVSCB *)()>(const_cast<void *>(th::classWords(probeClass()).members))();
+    const unsigned char *beta = rows + th::kRowSize;
+    EXPECT_STREQ("Beta", th::qvRead<const char *>(beta, 0));
+    EXPECT_EQ(2, th::qvRead<int32_t>(beta, th::kRowDispid));
+    EXPECT_EQ(kQvtBool, beta[th::kRowResult]);
+    EXPECT_EQ(kStringParam, th::qvRead<const unsigned char *>(beta, th::kRowParams));
+    EXPECT_EQ(kQvMethod, beta[th::kRowKind]);
+    EXPECT_EQ(5, beta[th::kRowFlag]);
+    for (size_t i = 0; i < 9; ++i) EXPECT_EQ(0, beta[th::kRowZero + i]);
+    const unsigned char *end = rows + 2 * th::kRowSize;
+    EXPECT_EQ(nullptr, th::qvRead<const char *>(end, 0));
+    EXPECT_EQ(-1, th::qvRead<int32_t>(end, th::kRowDispid));
+}
+
+// Slot 16: flag 0 runs the destructors and leaves the block to its owner,
+// flag 1 frees it too.
+TEST_F(ObjModel, DeletingDestructorFreesOnlyWithItsFlag) {
+    alignas(TProbe) unsigned char block[sizeof(TProbe)];
+    TProbe *inPlace = new (block) TProbe(qvs.owner());
+    inPlace->AddRef();
+    qv_call(inPlace->mainIntf(), kQvMainDelete, 0);
+    EXPECT_EQ(1, g_destroyed);
+    TProbe *heap = new TProbe(qvs.owner());
+    qv_call(heap->mainIntf(), kQvMainDelete, 1);
+    EXPECT_EQ(2, g_destroyed);
+    EXPECT_EQ(0, g_closes);
 }
 
 TEST(OwnedStr, HoldsItsOwnCopy) {

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "journal.h"
+#include "qvrecords.h"
 #include "qvscript.h"
 #include "zamdbg.h"
 
@@ -513,9 +514,21 @@ QvWord QVSCB rtUnregister(const QvIntf *, QvWord) {
     return 0;
 }
 QvWord QVSCB rtForward(const QvIntf *) { return 0; }
+// Class records and member rows are read as the library reads them, word
+// by word and byte by byte (qvrecords.h).
+typedef const unsigned char *(QVSCB *RecordGetter)(void);
+// A record whose fourth word is not 0 is refused and noted.
+bool classOk(const th::ClassWords &c) {
+    if (c.fourth == 0) return true;
+    note("class record %s: fourth word %d", c.name ? c.name : "(null)", static_cast<int>(c.fourth));
+    return false;
+}
+
 QvWord QVSCB rtClassInfo(const QvIntf *, QvWord getter, QvWord name, QvWord limit, QvWord out) {
-    const QvClassRecord *rec = reinterpret_cast<QvClassGetter>(getter)();
-    note("classinfo %s %s %d", qv_ptr<const char>(name), rec->name, static_cast<int>(limit));
+    const unsigned char *rec = reinterpret_cast<RecordGetter>(getter)();
+    th::ClassWords c = th::classWords(rec);
+    note("classinfo %s %s %d", qv_ptr<const char>(name), c.name, static_cast<int>(limit));
+    if (!classOk(c)) return 1;
     *qv_ptr<QvWord>(out) = qv_word(rec);
     return 0;
 }
@@ -526,12 +539,21 @@ std::string upper(std::string s) {
 }
 
 QvWord QVSCB rtGetMemberId(const QvIntf *, QvWord, QvWord record, QvWord name, QvWord outId) {
-    for (const QvClassRecord *r = qv_ptr<const QvClassRecord>(record); r; r = r->parent ? r->parent() : nullptr)
-        for (const QvMemberEntry *m = r->members(); m && m->name; ++m)
-            if (upper(m->name) == upper(qv_ptr<const char>(name))) {
-                *qv_ptr<int>(outId) = m->dispid;
+    for (const unsigned char *r = qv_ptr<const unsigned char>(record); r;) {
+        th::ClassWords c = th::classWords(r);
+        if (!classOk(c)) return 1;
+        auto members = reinterpret_cast<RecordGetter>(const_cast<void *>(c.members));
+        for (const unsigned char *row = members ? members() : nullptr; row; row += th::kRowSize) {
+            const char *member = th::qvRead<const char *>(row, 0);
+            if (!member) break;
+            if (upper(member) == upper(qv_ptr<const char>(name))) {
+                *qv_ptr<int>(outId) = th::qvRead<int32_t>(row, th::kRowDispid);
                 return 0;
             }
+        }
+        auto parent = reinterpret_cast<RecordGetter>(const_cast<void *>(c.parent));
+        r = parent ? parent() : nullptr;
+    }
     return 1;
 }
 QvWord QVSCB rtInvoke(const QvIntf *) { return kQvDispidUnknown; }
@@ -543,6 +565,11 @@ QvWord QVSCB rtInvokeOld(const QvIntf *, QvWord, QvWord dispid, QvWord list, QvW
     std::string types;
     for (int i = 1; p && i < entryCount(p); ++i) types += (i > 1 ? "," : "") + std::to_string(qv_call(p, kPmType, 0, i));
     note("handler %d (%s) %d", static_cast<int>(dispid), types.c_str(), static_cast<int>(word));
+    // A handler that lets go of an object the script held (once).
+    if (QvIntf *drop = qv_ptr<QvIntf>(setting("handlerRelease", 0))) {
+        g_settings.erase("handlerRelease");
+        qv_call(drop, kQvRelease);
+    }
     int32_t seven = 7;
     if (p && entryCount(p) > 0) qv_call(p, kPmSet, 0, 0, kQvtInt, &seven);
     if (p && entryCount(p) > 1 && qv_call(p, kPmType, 0, 1) == kQvtInt) {
@@ -586,7 +613,10 @@ QvWord QVSCB rtErrorEntry(const QvIntf *, QvWord index, QvWord kind, QvWord code
 QvWord QVSCB rtModuleRelease(const QvIntf *, QvWord, QvWord count) { return ownModuleRelease(nullptr, count); }
 
 // A parameter list: entry 0 the result, entry i + 1 argument i. An entry
-// keeps its own copy of a text and a reference to an array list.
+// keeps its own copy of a text and a reference to an object or array list;
+// g_entryRefs counts the references that entries hold.
+int g_entryRefs = 0;
+bool holdsRef(int code) { return code == kQvtObject || code == kQvtArray; }
 struct Entry {
     QvValue v{};
     uint8_t code = 0, flags = 0;
@@ -596,10 +626,15 @@ struct Entry {
     Entry &operator=(const Entry &) = delete;
     ~Entry() { clear(); }
     void clear() {
-        if (code == kQvtArray && v.value) qv_call(qv_ptr<QvIntf>(v.value), kQvRelease);
+        QvIntf *held = holdsRef(code) ? qv_ptr<QvIntf>(v.value) : nullptr;
         v = QvValue{};
         code = 0;
         text.clear();
+        // Released last: the object may reach this list while it goes.
+        if (held) {
+            --g_entryRefs;
+            qv_call(held, kQvRelease);
+        }
     }
 };
 struct Parms : QvIntf {
@@ -651,7 +686,10 @@ QvWord QVSCB pmSet(const QvIntf *i, QvWord, QvWord index, QvWord type, QvWord va
     }
     QvValue v{};
     if (value) std::memcpy(v.data, qv_ptr<const void>(value), valueBytes(code));
-    if (code == kQvtArray && v.value) qv_call(qv_ptr<QvIntf>(v.value), kQvAddRef);
+    if (holdsRef(code) && v.value) {
+        ++g_entryRefs;
+        qv_call(qv_ptr<QvIntf>(v.value), kQvAddRef);
+    }
     e->clear();
     e->v = v;
     e->code = static_cast<uint8_t>(code);
@@ -986,6 +1024,7 @@ void QVSCB QvsTestReset(void) {
 }
 void QVSCB QvsTestSet(const char *key, QvWord value) { g_settings[key] = value; }
 QvIntf *QVSCB QvsTestOwner(void) { return &g_owner; }
+int QVSCB QvsTestEntryRefs(void) { return g_entryRefs; }
 void QVSCB QvsTestDrop(QvIntf *object) {
     if (g_dropHook) g_dropHook(g_dropContext, object);
 }
