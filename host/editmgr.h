@@ -48,3 +48,11 @@ struct IQvEditSink2 : public IDispatch {
 
 // Dispatch ids of the sink's Invoke.
 enum : DISPID { kSinkSaveAll = 1, kSinkReloadAll = 2, kSinkOpen = 3, kSinkTake = 4, kSinkReturn = 5, kSinkRelease = 6 };
+
+// The edit manager holds each object by one pointer to its table; slot n of
+// a table is the n-th method, IDispatch's seven first.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(IQvEditMgr) == 4 && sizeof(IQvEditMgr2) == 4 && sizeof(IQvEditSink) == 4 &&
+                  sizeof(IQvEditSink2) == 4,
+              "interfaces: one table pointer");
+#endif

@@ -78,3 +78,11 @@ struct IPxWindowManager : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE MayClose(BOOL *yes) = 0;                    // 11
     virtual HRESULT STDMETHODCALLTYPE Close() = 0;                                // 12
 };
+
+// The terminal holds each object by one pointer to its table; slot n of a
+// table is the n-th method above, IUnknown's three first.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(IPxModuleSink) == 4 && sizeof(IPxWindowSink) == 4 && sizeof(IPxHostWindow) == 4 &&
+                  sizeof(IPxHostApp) == 4 && sizeof(IPxWindowManager) == 4,
+              "interfaces: one table pointer");
+#endif

@@ -85,6 +85,34 @@ struct PxFormatter {
     QvFormatTable fn;
 };
 
+// What the 32-bit library reads: the value record with natural alignment
+// and the entries at their positions in the object.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(PxFmtValue) == 12 && offsetof(PxFmtValue, value) == 4 && offsetof(PxFmtValue, size) == 8,
+              "value record: type, pointer, 16-bit size");
+static_assert(offsetof(PxFormatter, fn) == 0, "the object is its own table");
+static_assert(offsetof(QvFormatTable, setFormat) == 0 && offsetof(QvFormatTable, setText) == 2 * 4 &&
+                  offsetof(QvFormatTable, setValue) == 3 * 4 && offsetof(QvFormatTable, getValue) == 4 * 4 &&
+                  offsetof(QvFormatTable, text) == 5 * 4 && offsetof(QvFormatTable, setInsertMode) == 6 * 4 &&
+                  offsetof(QvFormatTable, isInsertMode) == 7 * 4 && offsetof(QvFormatTable, textLength) == 9 * 4 &&
+                  offsetof(QvFormatTable, deleteChar) == 10 * 4 && offsetof(QvFormatTable, deleteBack) == 11 * 4 &&
+                  offsetof(QvFormatTable, putChar) == 12 * 4 && offsetof(QvFormatTable, moveCaret) == 13 * 4 &&
+                  offsetof(QvFormatTable, setCaret) == 14 * 4 && offsetof(QvFormatTable, hasSelection) == 15 * 4 &&
+                  offsetof(QvFormatTable, selectionStart) == 16 * 4 &&
+                  offsetof(QvFormatTable, selectionEnd) == 17 * 4 && offsetof(QvFormatTable, selectMove) == 18 * 4 &&
+                  offsetof(QvFormatTable, selectTo) == 19 * 4,
+              "text and caret entries");
+static_assert(offsetof(QvFormatTable, caretPos) == 21 * 4 && offsetof(QvFormatTable, setOption) == 22 * 4 &&
+                  offsetof(QvFormatTable, showInsertMode) == 23 * 4 && offsetof(QvFormatTable, beginEdit) == 24 * 4 &&
+                  offsetof(QvFormatTable, normalize) == 26 * 4 && offsetof(QvFormatTable, formatKind) == 27 * 4 &&
+                  offsetof(QvFormatTable, setCodePage) == 29 * 4 && offsetof(QvFormatTable, version) == 30 * 4 &&
+                  offsetof(QvFormatTable, alignment) == 31 * 4 && offsetof(QvFormatTable, bindType) == 32 * 4 &&
+                  offsetof(QvFormatTable, valueType) == 33 * 4 && offsetof(QvFormatTable, selectAll) == 34 * 4 &&
+                  offsetof(QvFormatTable, isModified) == 35 * 4 && offsetof(QvFormatTable, copyText) == 36 * 4 &&
+                  offsetof(QvFormatTable, isAllSelected) == 37 * 4 && offsetof(QvFormatTable, setModified) == 38 * 4,
+              "option, type and state entries");
+#endif
+
 // Interface versions from which an entry may be called.
 constexpr uint32_t kQvFmtBindTypeAbove = 1;
 constexpr uint32_t kQvFmtSelectAllAbove = 2;

@@ -99,6 +99,32 @@ static_assert(offsetof(ZamExtCallBacks, GetMaxBlockSize) == 26 * sizeof(void *),
 enum : int { kZamExtSlots = 64 };
 static_assert(sizeof(ZamExtCallBacks) == kZamExtSlots * sizeof(void *), "64 slots");
 
+// The tables and records as the 32-bit terminal lays them out. The tables
+// grow with the host's version, so only their slots are fixed.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(PxEvent) == 24 && offsetof(PxEvent, shift) == 4 && offsetof(PxEvent, p1) == 8 &&
+                  offsetof(PxEvent, p2) == 12 && offsetof(PxEvent, p3) == 16 && offsetof(PxEvent, p4) == 20,
+              "event record: six words");
+static_assert(sizeof(TAppObj) == 4 && offsetof(TAppObj, fn) == 0, "service object: one pointer to its table");
+static_assert(offsetof(AppIntf, version) == 0 && offsetof(AppIntf, getSendBuff) == 4 &&
+                  offsetof(AppIntf, sendMessage) == 8 && offsetof(AppIntf, transactMessage) == 12 &&
+                  offsetof(AppIntf, addFilterProc) == 16 && offsetof(AppIntf, remFilterProc) == 20 &&
+                  offsetof(AppIntf, addIdleProc) == 24 && offsetof(AppIntf, remIdleProc) == 28 &&
+                  offsetof(AppIntf, getEvent) == 32 && offsetof(AppIntf, addEvent) == 36 &&
+                  offsetof(AppIntf, stopSession) == 40 && offsetof(AppIntf, getReplyBuff) == 13 * 4 &&
+                  offsetof(AppIntf, FlushInput) == 35 * 4 && offsetof(AppIntf, GetHostApp) == 40 * 4,
+              "service operations: slot n at n * 4");
+static_assert(offsetof(ZamExtCallBacks, CompareNames) == 1 * 4 && offsetof(ZamExtCallBacks, ComposePath) == 8 * 4 &&
+                  offsetof(ZamExtCallBacks, FindFilePath) == 9 * 4 && offsetof(ZamExtCallBacks, SplitPath) == 11 * 4 &&
+                  offsetof(ZamExtCallBacks, MakePath) == 12 * 4 && offsetof(ZamExtCallBacks, ReadIniFile) == 14 * 4 &&
+                  offsetof(ZamExtCallBacks, RedirectOutput) == 15 * 4 &&
+                  offsetof(ZamExtCallBacks, ShowMessage) == 16 * 4 &&
+                  offsetof(ZamExtCallBacks, SendChannel) == 18 * 4 &&
+                  offsetof(ZamExtCallBacks, TransactChannel) == 19 * 4 &&
+                  offsetof(ZamExtCallBacks, GetMaxBlockSize) == 26 * 4,
+              "terminal callbacks: slot n at n * 4");
+#endif
+
 // Paths the host helpers write are at most this long, terminator included.
 enum : int { kHostPathMax = 260 };
 

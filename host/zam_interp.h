@@ -129,6 +129,33 @@ static_assert(offsetof(ZamCallBacks, InvokeMember) == 164 * sizeof(void *), "slo
 static_assert(offsetof(ZamCallBacks, GetHostOption) == 172 * sizeof(void *), "slot 172");
 static_assert(offsetof(ZamCallBacks, GetArrayObj) == 176 * sizeof(void *), "slot 176");
 
+// What the 32-bit interpreter reads and fills: the table (at least 223
+// slots) and the value record GetParm hands out and ValueSet fills.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(ZamCallBacks) == 223 * 4, "callback table: 223 slots");
+static_assert(offsetof(ZamCallBacks, GetParm) == 3 * 4 && offsetof(ZamCallBacks, SetParm) == 4 * 4 &&
+                  offsetof(ZamCallBacks, ReturnVal) == 6 * 4 && offsetof(ZamCallBacks, AddStdVar) == 7 * 4 &&
+                  offsetof(ZamCallBacks, FindStdSymbol) == 8 * 4 && offsetof(ZamCallBacks, SetStdVar) == 9 * 4 &&
+                  offsetof(ZamCallBacks, AddStdProc) == 11 * 4 && offsetof(ZamCallBacks, ReportRunError) == 12 * 4,
+              "parameter, result and registration slots");
+static_assert(offsetof(ZamCallBacks, ValueClear) == 81 * 4 && offsetof(ZamCallBacks, ValueSet) == 85 * 4 &&
+                  offsetof(ZamCallBacks, GetHostVersion) == 152 * 4 &&
+                  offsetof(ZamCallBacks, GetArrayElem) == 156 * 4 &&
+                  offsetof(ZamCallBacks, AllocMem) == 159 * 4 && offsetof(ZamCallBacks, AllocMemChecked) == 160 * 4 &&
+                  offsetof(ZamCallBacks, FreeMem) == 161 * 4 && offsetof(ZamCallBacks, InvokeMember) == 164 * 4 &&
+                  offsetof(ZamCallBacks, FindMember) == 165 * 4 && offsetof(ZamCallBacks, GetHostOption) == 172 * 4 &&
+                  offsetof(ZamCallBacks, GetArrayObj) == 176 * 4,
+              "value, memory and object slots");
+static_assert(sizeof(VALUE) == 11 && offsetof(VALUE, v_type) == 0 && offsetof(VALUE, value) == 1 &&
+                  sizeof(VALUE::value) == 10,
+              "value record: type byte, ten bytes of value");
+static_assert(offsetof(VALUE, value.intval) == 1 && offsetof(VALUE, value.monval) == 1 &&
+                  offsetof(VALUE, value.string) == 1 && sizeof(VALUE::value.string) == 4 &&
+                  offsetof(VALUE, value.date.year) == 3 && offsetof(VALUE, value.dttm.time) == 5 &&
+                  offsetof(VALUE, value.dttm.time.hour) == 8,
+              "value payloads from byte 1");
+#endif
+
 // The table version the modules are built for; a host that does not answer
 // the version probe counts as this one.
 enum : unsigned { kZamTableVersion = 304 };
