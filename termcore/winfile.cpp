@@ -44,16 +44,28 @@ bool file_delete(const std::wstring &path) { return !path.empty() && DeleteFileW
 
 unique_handle file_createBeside(const std::string &beside, std::wstring &path) {
     std::wstring w = oem_toWide(beside);
+    if (w.empty()) return unique_handle();
     size_t cut = w.find_last_of(L"\\/:");
-    std::wstring dir = cut == std::wstring::npos ? L"." : w.substr(0, cut + 1);
-    wchar_t name[MAX_PATH];
-    // The system picks a name no other file has and makes the file empty.
-    if (w.empty() || !GetTempFileNameW(dir.c_str(), L"~tc", 0, name)) return unique_handle();
-    path = name;
-    unique_handle h(CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!h) file_delete(path);
-    return h;
+    std::wstring dir = cut == std::wstring::npos ? std::wstring() : w.substr(0, cut + 1);
+    // Made new under a free name, and never emptied on opening: a file
+    // emptied as it is opened is written out to disk in full when it is
+    // closed on some file systems, which kept the copy waiting for the disk.
+    DWORD seed = GetTickCount() ^ GetCurrentProcessId();
+    for (DWORD i = 0; i < 0x10000; ++i) {
+        std::wstring candidate = dir + L"~tc";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            candidate += L"0123456789ABCDEF"[((seed + i) >> shift) & 0xF];
+        candidate += L".tmp";
+        unique_handle h(CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (h) {
+            path = std::move(candidate);
+            return h;
+        }
+        DWORD e = GetLastError();
+        if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) break;
+    }
+    return unique_handle();
 }
 
 bool file_replace(const std::wstring &from, const std::string &to) {

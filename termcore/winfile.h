@@ -14,7 +14,7 @@ winutil::unique_handle file_openRead(const std::string &path);
 winutil::unique_handle file_create(const std::string &path);
 bool file_delete(const std::string &path);
 
-// A new empty file under a name of its own in the folder of `beside`, open
+// A new file under a name no other file has, in the folder of `beside`, open
 // for writing; its name goes to `path` (UTF-16: it is the system's own).
 winutil::unique_handle file_createBeside(const std::string &beside, std::wstring &path);
 // Renames `from` to `to`, replacing a file of that name.

@@ -1,6 +1,7 @@
 // termcore's file transfer and copy against the platform's own copy, all in
 // one Wine process: a 100 MB file received (100) and sent (101) at the
-// host's block size, and a 1 GB file copied (103).
+// host's block size, and a 1 GB file copied (103) to a new name and over
+// an old file.
 #include "wintimer.h"
 #include <cstdio>
 #include <algorithm>
@@ -15,7 +16,9 @@
 namespace {
 
 constexpr uint64_t kMB = 1024 * 1024;
-constexpr double kTarget = 1.5;
+// termcore's time against the last peer's: transfers, and the copy, which
+// does the same work as the system's own copy.
+constexpr double kTarget = 1.5, kCopyTarget = 1.1;
 // What the server's side reads or writes at a time.
 constexpr DWORD kPiece = 1024 * 1024;
 
@@ -160,11 +163,14 @@ bool copyFileW(const std::string &from, const std::string &to) {
     return CopyFileW(f.c_str(), t.c_str(), FALSE) != FALSE;
 }
 
-// Best of `passes`, the runs interleaved so that the file cache favours none.
-bool compare(const char *title, uint64_t bytes, std::vector<Run> runs, int passes,
+// Best of `passes`, the runs interleaved and each pass begun by the next run:
+// a run that follows another finds the disk still writing the other's file,
+// so a fixed order would favour the later runs.
+bool compare(const char *title, uint64_t bytes, std::vector<Run> runs, int passes, double target,
              const std::function<void()> &cleanup) {
     for (int p = 0; p < passes; ++p)
-        for (Run &r : runs) {
+        for (size_t k = 0; k < runs.size(); ++k) {
+            Run &r = runs[(p + k) % runs.size()];
             cleanup();
             double t0 = bench_now();
             r.ok = r.fn() && r.ok;
@@ -183,8 +189,8 @@ bool compare(const char *title, uint64_t bytes, std::vector<Run> runs, int passe
             double ratio = mine / runs[i].seconds;
             std::printf("   termcore takes %.2fx its time", ratio);
             if (i + 1 == runs.size()) {
-                met = ratio <= kTarget;
-                std::printf(" (target <= %.1f: %s)", kTarget, met ? "met" : "MISSED");
+                met = ratio <= target;
+                std::printf(" (target <= %.1f: %s)", target, met ? "met" : "MISSED");
             }
         }
         std::printf("%s\n", runs[i].ok ? "" : "  FAILED");
@@ -220,7 +226,13 @@ int main() {
         DeleteFileA(out.c_str());
         DeleteFileA(peer.c_str());
     };
-    std::printf("termcore file transfer and copy, host block %zu bytes, best of 3 (copy: best of 2)\n", b.block);
+    // The copy's destination already there: replaced whole.
+    auto old = [&] {
+        clean();
+        tmp.write("up\\out.bin", "old");
+        tmp.write("up\\peer.bin", "old");
+    };
+    std::printf("termcore file transfer and copy, host block %zu bytes, best of 3\n", b.block);
     makeFile(src, small);
     bool ok = true;
     ok &= compare("receive 100 MB (request 100)", small,
@@ -228,20 +240,21 @@ int main() {
                     [&] { return sameFiles(src, out); }},
                    {"ReadFile/WriteFile loop, same block", [&] { return loopCopy(src, peer, b.block); }},
                    {"CopyFileW", [&] { return copyFileW(src, peer); }}},
-                  3, clean);
+                  3, kTarget, clean);
     ok &= compare("send 100 MB (request 101)", small,
                   {{"termcore request 101", [&] { return b.sendFile("src.bin", out); },
                     [&] { return sameFiles(src, out); }},
                    {"ReadFile/WriteFile loop, same block", [&] { return loopCopy(src, peer, b.block); }},
                    {"CopyFileW", [&] { return copyFileW(src, peer); }}},
-                  3, clean);
+                  3, kTarget, clean);
     makeFile(src, big);
-    ok &= compare("copy 1 GB (request 103)", big,
-                  {{"termcore request 103", [&] { return b.copy("src.bin", "out.bin"); },
-                    [&] { return sameFiles(src, out); }},
-                   {"ReadFile/WriteFile loop, 64 KB", [&] { return loopCopy(src, peer, 64 * 1024); }},
-                   {"CopyFileW", [&] { return copyFileW(src, peer); }}},
-                  2, clean);
+    std::vector<Run> copies = {
+        {"termcore request 103", [&] { return b.copy("src.bin", "out.bin"); },
+         [&] { return sameFiles(src, out); }},
+        {"ReadFile/WriteFile loop, 64 KB", [&] { return loopCopy(src, peer, 64 * 1024); }},
+        {"CopyFileW", [&] { return copyFileW(src, peer); }}};
+    ok &= compare("copy 1 GB (request 103)", big, copies, 3, kCopyTarget, clean);
+    ok &= compare("copy 1 GB over an existing file (request 103)", big, copies, 3, kCopyTarget, old);
     clean();
     DeleteFileA(src.c_str());
     module.message(kMsgUnload);

@@ -27,6 +27,25 @@ TEST_F(FileOps, CopyTakesTheSourceFromDndirAndWritesIntoUpdirWithItsTime) {
     EXPECT_EQ(std::set<std::string>{"to.bin"}, filesIn(up()));
 }
 
+TEST_F(FileOps, CopyWithoutUpdirGoesToTheCurrentDirectoryAndLeavesNoWorkingFile) {
+    load(114, "DNDIR=" + dn() + "\r\n");
+    spit(dn() + "\\from.bin", "new content");
+    std::string here = tmp.file("here");
+    CreateDirectoryA(here.c_str(), nullptr);
+    spit(here + "\\to.bin", "old, and longer than the new content");
+    char was[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, was));
+    ASSERT_TRUE(SetCurrentDirectoryA(here.c_str()));
+    // Twice: a name of the same folder made new each time.
+    int32_t first = send(rq::kCopy, namePair("from.bin", "to.bin")) == 8 ? i32At(0) : -2;
+    int32_t second = send(rq::kCopy, namePair("from.bin", "to.bin")) == 8 ? i32At(0) : -2;
+    SetCurrentDirectoryA(was);
+    EXPECT_EQ(11, first);
+    EXPECT_EQ(11, second);
+    EXPECT_EQ("new content", slurp(here + "\\to.bin"));
+    EXPECT_EQ(std::set<std::string>{"to.bin"}, filesIn(here));
+}
+
 TEST_F(FileOps, FailedCopyLeavesEveryFileAsItWas) {
     load(114, "UPDIR=" + dn() + "\r\nDNDIR=" + dn() + "\r\n");
     spit(dn() + "\\precious.txt", "keep me");
