@@ -548,7 +548,8 @@ bool picturesMoveWhole(HWND client, std::vector<HWND> moved) {
     for (HWND w : moved)
         if (GetParent(w) != client) return false;
     for (HWND w = GetWindow(client, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (IsWindowVisible(w) && !std::binary_search(moved.begin(), moved.end(), w)) return false;
+        if ((GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) && !std::binary_search(moved.begin(), moved.end(), w))
+            return false;
     return true;
 }
 
