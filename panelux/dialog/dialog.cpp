@@ -13,6 +13,7 @@
 #include "frame.h"
 #include "hostsinks.h"
 #include "list.h"
+#include "openstep.h"
 #include "popup.h"
 #include "registry.h"
 #include "status.h"
@@ -702,6 +703,7 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
     }
     d->x = pl.x;
     d->y = pl.y;
+    px_openStepDone(PxOpenStep::Layout);
     std::string caption = panel->caption ? px_oemToAnsi(panel->caption) : std::string();
     HWND wnd = CreateWindowExA(pl.exStyle, kPxDialogClass, caption.c_str(), pl.style, pl.x, pl.y, ws.cx, ws.cy,
                                pl.parent, pl.id, a->instance, d.get());
@@ -721,6 +723,7 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
     }
     d->hwnd = wnd;
     d->owner = pl.parent;
+    px_openStepDone(PxOpenStep::Window);
     makeFonts(d.get());
     createBoxes(d.get());
     createTexts(d.get());
@@ -732,6 +735,7 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
         return -1;
     }
     if (!extra.list) px_showFieldValues(d.get(), 0, panel->fieldCount);
+    px_openStepDone(PxOpenStep::Controls);
 
     if (d->flags & kPxDlgChild) {
         px_placeTabPage(d->parent, wnd);
@@ -775,6 +779,7 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
     if (!(d->flags & kPxDlgChild)) SetForegroundWindow(wnd);
     UpdateWindow(wnd);
     ReleaseCapture();
+    px_openStepDone(PxOpenStep::Show);
     d.release();
     return 0;
 }

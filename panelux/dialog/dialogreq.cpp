@@ -16,6 +16,7 @@
 #include "module.h"
 #include "paneldesc.h"
 #include "list.h"
+#include "openstep.h"
 #include "upcalls.h"
 
 namespace {
@@ -75,10 +76,12 @@ int px_openDialogWith(WireReader &r, size_t userBlockSize, bool formats, const P
     px_closeWaitBox();
     std::unique_ptr<DialogLink> link(new DialogLink);
     PxPanelPtr panel(px_buildPanel(r, userBlockSize, &link->owner));
+    px_openStepDone(PxOpenStep::Panel);
     if (!panel) return -1;
     int32_t handle = link->owner.serverHandle;
     if (handle == 0 || objtab_find(&table(), handle, PxObjKind::Any)) return -1;
     if (formats && panel->fieldCount && !px_createPanelFormats(panel.get())) return -1;
+    px_openStepDone(PxOpenStep::Formats);
     link->panel = panel.get();
     link->prevObjNum = px_curObjNum();
     int result = open(panel.get(), r);

@@ -3,7 +3,9 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "app.h"
 #include "errbox.h"
@@ -343,6 +345,7 @@ void onScroll(HWND client, int bar, WPARAM wParam) {
     case SB_BOTTOM: pos = si.nMax; break;
     case SB_ENDSCROLL:
         px_app()->scrollUpdateOff = 0;
+        f->pictureKnown = false;
         px_updateScrollBars(f);
         return;
     default: return;
@@ -361,6 +364,10 @@ LRESULT CALLBACK clientProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         switch (msg) {
         case WM_HSCROLL: onScroll(wnd, SB_HORZ, wParam); return 0;
         case WM_VSCROLL: onScroll(wnd, SB_VERT, wParam); return 0;
+        case WM_PARENTNOTIFY:
+            if (LOWORD(wParam) == WM_CREATE || LOWORD(wParam) == WM_DESTROY)
+                if (PxFrame *f = px_frameOf(GetParent(wnd))) f->pictureKnown = false;
+            return DefWindowProcA(wnd, msg, wParam, lParam);
         case WM_NOTIFY: return px_tabNotify(reinterpret_cast<NMHDR *>(lParam));
         default: return DefWindowProcA(wnd, msg, wParam, lParam);
         }
@@ -532,26 +539,80 @@ void px_setupFrameStatus(PxFrame *frame) {
     px_updateIndicators(frame->status);
 }
 
+namespace {
+
+// True when every visible child of the client is one of the moved windows
+// and every moved window sits in the client: the client's picture then
+// moves as a whole and its pixels can follow the children.
+bool picturesMoveWhole(HWND client, std::vector<HWND> moved) {
+    std::sort(moved.begin(), moved.end());
+    for (HWND w : moved)
+        if (GetParent(w) != client) return false;
+    for (HWND w = GetWindow(client, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if ((GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) && !std::binary_search(moved.begin(), moved.end(), w))
+            return false;
+    return true;
+}
+
+// Shifts the client's pixels, children included, by (-dx, -dy) and repaints
+// only what that leaves uncovered (and what was still waiting to be painted),
+// instead of repainting every child at its new place.
+void shiftPicture(HWND client, int dx, int dy) {
+    RECT area;
+    GetClientRect(client, &area);
+    HRGN uncovered = CreateRectRgn(0, 0, 0, 0), pending = CreateRectRgn(0, 0, 0, 0);
+    bool shifted = false;
+    if (uncovered && pending) {
+        if (GetUpdateRgn(client, pending, FALSE) > NULLREGION) OffsetRgn(pending, -dx, -dy);
+        // Not clipped to the client's own background: the children's pixels move too.
+        if (HDC dc = GetDCEx(client, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS)) {
+            shifted = ScrollDC(dc, -dx, -dy, &area, &area, uncovered, nullptr) != FALSE;
+            ReleaseDC(client, dc);
+        }
+        CombineRgn(uncovered, uncovered, pending, RGN_OR);
+    }
+    RedrawWindow(client, nullptr, shifted ? uncovered : nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (uncovered) DeleteObject(uncovered);
+    if (pending) DeleteObject(pending);
+}
+
+}  // namespace
+
 void px_scrollChildren(PxFrame *frame, int dx, int dy) {
     PxTopWnd *e = entryOfFrame(frame);
     if (!e || (dx == 0 && dy == 0)) return;
     frame->scrolledX += dx;
     frame->scrolledY += dy;
-    int n = 0;
-    px_forEachChild(e, [&](PxChildWnd *c) { n += c->wnd ? 1 : 0; });
+    std::vector<HWND> moved;
+    px_forEachChild(e, [&](PxChildWnd *c) {
+        if (c->wnd) moved.push_back(c->wnd);
+    });
+    // Asking the system for every child of the client costs more than moving
+    // them: within one scroll action the answer is kept.
+    PxApp *app = px_app();
+    bool whole;
+    if (frame->pictureKnown && app && app->scrollUpdateOff && moved == frame->pictureWnds) {
+        whole = frame->pictureWhole;
+    } else {
+        whole = frame->client && picturesMoveWhole(frame->client, moved);
+        frame->pictureKnown = app && app->scrollUpdateOff;
+        frame->pictureWhole = whole;
+        frame->pictureWnds = moved;
+    }
     // All children move in one batch without painting; the client is then
     // repainted once instead of once per child.
     const UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS;
-    HDWP batch = BeginDeferWindowPos(n);
-    px_forEachChild(e, [&](PxChildWnd *c) {
+    HDWP batch = BeginDeferWindowPos(static_cast<int>(moved.size()));
+    for (HWND w : moved) {
         RECT r;
-        if (!c->wnd || !GetWindowRect(c->wnd, &r)) return;
+        if (!GetWindowRect(w, &r)) continue;
         MapWindowPoints(nullptr, frame->client, reinterpret_cast<POINT *>(&r), 2);
-        if (batch) batch = DeferWindowPos(batch, c->wnd, nullptr, r.left - dx, r.top - dy, 0, 0, flags);
-        else SetWindowPos(c->wnd, nullptr, r.left - dx, r.top - dy, 0, 0, flags);
-    });
+        if (batch) batch = DeferWindowPos(batch, w, nullptr, r.left - dx, r.top - dy, 0, 0, flags);
+        else SetWindowPos(w, nullptr, r.left - dx, r.top - dy, 0, 0, flags);
+    }
     if (batch) EndDeferWindowPos(batch);
-    RedrawWindow(frame->client, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (whole) shiftPicture(frame->client, dx, dy);
+    else RedrawWindow(frame->client, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void px_updateScrollBars(PxFrame *frame) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 enum : int {
     kPxRebarId = 0x601,
@@ -38,6 +39,11 @@ struct PxFrame {
     void *hostObject = nullptr;
     // How far the client's contents are scrolled: new children follow it.
     int scrolledX = 0, scrolledY = 0;
+    // During a scroll action: the windows last moved and whether the client's
+    // whole picture moved with them. Forgotten when the action ends or a
+    // child window of the client comes or goes.
+    std::vector<HWND> pictureWnds;
+    bool pictureKnown = false, pictureWhole = false;
 };
 
 extern const char kPxFrameClass[];   // "pxFrameWnd"

@@ -337,6 +337,110 @@ TEST_F(Frame, ChildrenActivateNewestFirstAndScrollByMoving) {
     EXPECT_EQ(before.y, posIn(a, frame->client).y);
 }
 
+// The client window's picture as its window surface holds it, children
+// included; pixels inside `skip` (client co-ordinates) read as 0.
+std::vector<uint32_t> clientPicture(HWND client, RECT skip = RECT{}) {
+    RECT r;
+    GetClientRect(client, &r);
+    HDC dc = GetDCEx(client, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS);
+    HDC mem = CreateCompatibleDC(dc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = r.right;
+    bi.bmiHeader.biHeight = -r.bottom;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<uint32_t> px;
+    const uint32_t *p = static_cast<const uint32_t *>(bits);
+    for (int y = 0; p && y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) {
+            POINT at = {x, y};
+            px.push_back(PtInRect(&skip, at) ? 0 : p[y * r.right + x] & 0xffffff);
+        }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(client, dc);
+    return px;
+}
+
+// Scrolling reuses the pixels that move with the children and paints only
+// what comes into view: whatever the steps, the client then looks exactly
+// as if it had been painted afresh.
+TEST_F(Frame, ScrolledChildrenLookAsIfPaintedAfresh) {
+    openFrame(60, 20);
+    std::vector<HWND> kids;
+    for (int i = 0; i < 12; ++i)
+        kids.push_back(CreateWindowExA(0, "STATIC", ("child " + std::to_string(i)).c_str(),
+                                       WS_CHILD | WS_VISIBLE | WS_BORDER | SS_CENTER, (i % 4) * 120 + 5,
+                                       (i / 4) * 70 + 5, 110, 40, frame->client, nullptr, nullptr, nullptr));
+    kids.push_back(childAt(0, 2000));
+    static int objects[13];
+    for (size_t i = 0; i < kids.size(); ++i) px_addChildWnd(kids[i], &objects[i], kPxChildOther);
+    UpdateWindow(frame->wnd);
+    H().pump();
+    auto scroll = [&](int code, int times, bool paintEach) {
+        for (int i = 0; i < times; ++i) {
+            SendMessageA(frame->client, WM_VSCROLL, static_cast<WPARAM>(code), 0);
+            if (paintEach) UpdateWindow(frame->client);
+        }
+        SendMessageA(frame->client, WM_VSCROLL, SB_ENDSCROLL, 0);
+    };
+    auto expectFresh = [&](const char *what, RECT skip = RECT{}) {
+        UpdateWindow(frame->wnd);
+        H().pump();
+        std::vector<uint32_t> shown = clientPicture(frame->client, skip);
+        RedrawWindow(frame->client, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        std::vector<uint32_t> fresh = clientPicture(frame->client, skip);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_TRUE(shown == fresh) << what;
+    };
+    POINT start = posIn(kids[0], frame->client);
+    scroll(SB_LINEDOWN, 3, true);
+    EXPECT_EQ(start.y - 3 * px_app()->fieldLineH, posIn(kids[0], frame->client).y);
+    expectFresh("line steps");
+    // Steps with no painting between them: what was still to be painted moves too.
+    scroll(SB_LINEDOWN, 2, false);
+    scroll(SB_LINEUP, 4, false);
+    expectFresh("steps not painted in between");
+    scroll(SB_PAGEDOWN, 1, true);
+    scroll(SB_TOP, 1, true);
+    expectFresh("page and top");
+
+    // A window over part of the client: what lay under it comes into view afresh.
+    RECT cover = {150, 40, 350, 120};
+    RECT onScreen = cover;
+    MapWindowPoints(frame->client, nullptr, reinterpret_cast<POINT *>(&onScreen), 2);
+    HWND over = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_BORDER, onScreen.left,
+                                onScreen.top, onScreen.right - onScreen.left, onScreen.bottom - onScreen.top, nullptr,
+                                nullptr, nullptr, nullptr);
+    UpdateWindow(over);
+    H().pump();
+    scroll(SB_LINEDOWN, 2, true);
+    expectFresh("beside a covering window", cover);
+    DestroyWindow(over);
+    expectFresh("after the cover went");
+
+    // A window in the client that is not one of the frame's stays where it
+    // is, also when it comes in the middle of a scroll action.
+    POINT kidAt = posIn(kids[0], frame->client);
+    SendMessageA(frame->client, WM_VSCROLL, SB_LINEUP, 0);
+    UpdateWindow(frame->client);
+    HWND stray = CreateWindowExA(0, "STATIC", "stray", WS_CHILD | WS_VISIBLE | WS_BORDER, 300, 100, 80, 30,
+                                 frame->client, nullptr, nullptr, nullptr);
+    UpdateWindow(stray);
+    POINT strayAt = posIn(stray, frame->client);
+    scroll(SB_LINEUP, 1, true);
+    EXPECT_EQ(strayAt.y, posIn(stray, frame->client).y);
+    EXPECT_EQ(kidAt.y + 2 * px_app()->fieldLineH, posIn(kids[0], frame->client).y);
+    expectFresh("beside a window of its own");
+}
+
 // With the host's window manager kept, a child registers its own sink; one
 // that asks for it is bracketed by the manager's notices; a level that
 // becomes current again activates its frame with the manager.
