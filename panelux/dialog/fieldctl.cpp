@@ -43,7 +43,13 @@ const ClipKey kClipKeys[17] = {
     {0x700, kPxShiftCtrl, VK_INSERT, WM_COPY},
 };
 
+// Any window may be asked about: only a field control has the property.
 PxFieldCtl *ctlOf(HWND wnd) { return reinterpret_cast<PxFieldCtl *>(GetPropA(wnd, "pxField")); }
+
+// The field procedure runs on its own controls only, and on every message
+// they get: it finds the record in the control's user data, a read in the
+// process where a property is a trip to the window server.
+PxFieldCtl *subclassedCtl(HWND wnd) { return reinterpret_cast<PxFieldCtl *>(GetWindowLongPtrA(wnd, GWLP_USERDATA)); }
 
 // The text a control shows for its field, in the Windows code page unless
 // the font is OEM or the field is marked as Windows text.
@@ -261,7 +267,7 @@ void paintFormatted(const PxFieldCtl &c, HWND wnd) {
 }
 
 LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    PxFieldCtl *c = ctlOf(wnd);
+    PxFieldCtl *c = subclassedCtl(wnd);
     if (!c) return DefWindowProcA(wnd, msg, wParam, lParam);
     WNDPROC old = c->oldProc;
     try {
@@ -365,6 +371,7 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (c->fmtEdit) px_fmtEditDetach(c->fmtEdit);
             c->fmtEdit = nullptr;
             RemovePropA(wnd, "pxField");
+            SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
             SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
             c->hwnd = nullptr;
             break;
@@ -630,6 +637,7 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
 
 void px_subclassField(PxFieldCtl *ctl) {
     SetPropA(ctl->hwnd, "pxField", ctl);
+    SetWindowLongPtrA(ctl->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ctl));
     ctl->oldProc =
         reinterpret_cast<WNDPROC>(SetWindowLongPtrA(ctl->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc)));
     if (isInputKind(ctl->kind) && !px_fieldFormatter(ctl->field)) ctl->filter = px_makeFieldFilter(ctl->field, ctl->oemFont);
