@@ -591,6 +591,14 @@ void fieldRect(const PxDialog *d, PxFieldCtl &c) {
     else if (ex & WS_EX_STATICEDGE) c.y -= 1, c.cy += 2;
 }
 
+int editMargin() { return app().edgeType == 2 ? 0 : 1; }
+
+// An edit control takes the new font's own margins with it: ours follow.
+void setFont(HWND wnd, HFONT font, bool edit) {
+    SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (edit) SendMessageA(wnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(editMargin(), editMargin()));
+}
+
 // The control is made with the text of its field's value, as the platform
 // takes it at creation; check marks and progress are set once it exists.
 bool createField(PxDialog *d, size_t index, TextMeasure &measure) {
@@ -601,7 +609,7 @@ bool createField(PxDialog *d, size_t index, TextMeasure &measure) {
     DWORD style = WS_CHILD | WS_VISIBLE | s.style;
     HFONT font = s.textFont ? d->textFont : c.enabled ? d->fieldFont : d->disableFont;
     bool edit = std::strcmp(s.cls, "Edit") == 0;
-    int margins = edit && app().edgeType != 2 ? 1 : 0;
+    int margins = edit ? editMargin() : 0;
     std::string value, text;
     int room = 0;
     if (isMark(c)) {
@@ -620,8 +628,7 @@ bool createField(PxDialog *d, size_t index, TextMeasure &measure) {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxFieldIdBase + index)), app().instance,
                              nullptr);
     if (!c.hwnd) return false;
-    SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (edit) SendMessageA(c.hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(margins, margins));
+    setFont(c.hwnd, font, edit);
     // Where the platform frames the control otherwise, the text is fitted again.
     if (mayShorten(c, value) && textRoom(c.hwnd) != room)
         SetWindowTextA(c.hwnd, fitted(c, value, measure, font, textRoom(c.hwnd)).c_str());
@@ -800,7 +807,7 @@ void px_updateFieldCtls(PxDialog *dialog) {
         // A field shown as plain text keeps its text colour.
         if (!(c.options & kPxPlainText)) EnableWindow(c.hwnd, c.enabled);
         HFONT font = s.textFont ? dialog->textFont : c.enabled ? dialog->fieldFont : dialog->disableFont;
-        SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        setFont(c.hwnd, font, std::strcmp(s.cls, "Edit") == 0);
         InvalidateRect(c.hwnd, nullptr, TRUE);
     }
 }
