@@ -466,11 +466,12 @@ bool isProgress(const PxFieldCtl &c) { return c.kind == 7 && (c.options & kPxPro
 // other control as its text.
 bool showsValueAsText(const PxFieldCtl &c) { return !isMark(c) && !isProgress(c); }
 
-void showValue(PxFieldCtl &c, TextMeasure &measure) {
+// A new control is unchecked already.
+void showValue(PxFieldCtl &c, TextMeasure &measure, bool fresh = false) {
     const PxField *f = c.field;
     if (isMark(c)) {
         bool on = f->value && f->capacity > 0 && f->value[0] != 0 && f->value[0] != ' ';
-        SendMessageA(c.hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        if (on || !fresh) SendMessageA(c.hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
         if (c.readOnlyMark && c.enabled) SendMessageA(c.hwnd, BM_SETSTATE, TRUE, 0);
     } else if (isProgress(c)) {
         // An empty value is position 0; the text never runs past the buffer.
@@ -629,15 +630,20 @@ bool createField(PxDialog *d, size_t index, TextMeasure &measure) {
                              nullptr);
     if (!c.hwnd) return false;
     setFont(c.hwnd, font, edit);
-    // Where the platform frames the control otherwise, the text is fitted again.
-    if (mayShorten(c, value) && textRoom(c.hwnd) != room)
-        SetWindowTextA(c.hwnd, fitted(c, value, measure, font, textRoom(c.hwnd)).c_str());
+    // Where the platform frames the control otherwise, the text is fitted
+    // again (the margins are ours: asking the control costs a message).
+    if (mayShorten(c, value)) {
+        RECT r;
+        GetClientRect(c.hwnd, &r);
+        int actual = static_cast<int>(r.right - r.left) - 2 * margins;
+        if (actual != room) SetWindowTextA(c.hwnd, fitted(c, value, measure, font, actual).c_str());
+    }
     if (!(c.options & kPxPlainText)) {
         px_subclassField(&c);
         if (!c.enabled) EnableWindow(c.hwnd, FALSE);
         if (isRunningBar(c)) SetTimer(c.hwnd, kRunningBarTimer, 100, nullptr);
     }
-    if (!showsValueAsText(c)) showValue(c, measure);
+    if (!showsValueAsText(c)) showValue(c, measure, true);
     return true;
 }
 
