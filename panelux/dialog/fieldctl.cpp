@@ -371,8 +371,8 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             c->filter = nullptr;
             if (c->fmtEdit) px_fmtEditDetach(c->fmtEdit);
             c->fmtEdit = nullptr;
+            // The user data goes with the window (setting it is a trip to the window server).
             RemovePropA(wnd, "pxField");
-            SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
             SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
             c->hwnd = nullptr;
             break;
