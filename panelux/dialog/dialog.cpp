@@ -734,7 +734,6 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
         freeFonts(d.get());
         return -1;
     }
-    if (!extra.list) px_showFieldValues(d.get(), 0, panel->fieldCount);
     px_openStepDone(PxOpenStep::Controls);
 
     if (d->flags & kPxDlgChild) {

@@ -154,6 +154,7 @@ void *px_panelWindow(PxPanel *panel);
 bool px_isTopDialog(const PxDialog *dialog);
 
 // Field controls (fieldctl.cpp).
+// Makes every field's control showing the field's value.
 bool px_createFields(PxDialog *dialog);
 void px_updateFieldCtls(PxDialog *dialog);
 // Insets a text rectangle on the grid so the text font sits centred in its cells.

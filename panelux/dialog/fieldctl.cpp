@@ -2,6 +2,7 @@
 #include <windowsx.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -43,7 +44,13 @@ const ClipKey kClipKeys[17] = {
     {0x700, kPxShiftCtrl, VK_INSERT, WM_COPY},
 };
 
+// Any window may be asked about: only a field control has the property.
 PxFieldCtl *ctlOf(HWND wnd) { return reinterpret_cast<PxFieldCtl *>(GetPropA(wnd, "pxField")); }
+
+// The field procedure runs on its own controls only, and on every message
+// they get: it finds the record in the control's user data, a read in the
+// process where a property is a trip to the window server.
+PxFieldCtl *subclassedCtl(HWND wnd) { return reinterpret_cast<PxFieldCtl *>(GetWindowLongPtrA(wnd, GWLP_USERDATA)); }
 
 // The text a control shows for its field, in the Windows code page unless
 // the font is OEM or the field is marked as Windows text.
@@ -261,7 +268,7 @@ void paintFormatted(const PxFieldCtl &c, HWND wnd) {
 }
 
 LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    PxFieldCtl *c = ctlOf(wnd);
+    PxFieldCtl *c = subclassedCtl(wnd);
     if (!c) return DefWindowProcA(wnd, msg, wParam, lParam);
     WNDPROC old = c->oldProc;
     try {
@@ -364,6 +371,7 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             c->filter = nullptr;
             if (c->fmtEdit) px_fmtEditDetach(c->fmtEdit);
             c->fmtEdit = nullptr;
+            // The user data goes with the window (setting it is a trip to the window server).
             RemovePropA(wnd, "pxField");
             SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
             c->hwnd = nullptr;
@@ -385,6 +393,100 @@ DWORD edgeStyle(const PxFieldCtl &c) {
     case 1: return WS_EX_STATICEDGE;
     case 2: return WS_EX_CLIENTEDGE;
     default: return 0;
+    }
+}
+
+// One device context measures the texts of a run of fields (getting one is
+// a trip to the window server); each field's font is selected as it comes.
+class TextMeasure {
+public:
+    explicit TextMeasure(HWND wnd) : wnd_(wnd) {}
+    TextMeasure(const TextMeasure &) = delete;
+    TextMeasure &operator=(const TextMeasure &) = delete;
+    ~TextMeasure() {
+        if (!dc_) return;
+        SelectObject(dc_, initial_);
+        ReleaseDC(wnd_, dc_);
+    }
+    // Null when there is no context; a null font measures in the context's own.
+    HDC with(HFONT font) {
+        if (!dc_) {
+            if (failed_ || !(dc_ = GetDC(wnd_))) {
+                failed_ = true;
+                return nullptr;
+            }
+            initial_ = GetCurrentObject(dc_, OBJ_FONT);
+            font_ = static_cast<HFONT>(initial_);
+        }
+        HFONT want = font ? font : static_cast<HFONT>(initial_);
+        if (want != font_) {
+            SelectObject(dc_, want);
+            font_ = want;
+        }
+        return dc_;
+    }
+
+private:
+    HWND wnd_;
+    HDC dc_ = nullptr;
+    HGDIOBJ initial_ = nullptr;
+    HFONT font_ = nullptr;
+    bool failed_ = false;
+};
+
+bool mayShorten(const PxFieldCtl &c, const std::string &text) {
+    return (c.buttonStyle & kPxShortenText) && !c.oemFont && !text.empty();
+}
+
+// The width a control leaves its text: its client area less the margins.
+int textRoom(HWND wnd) {
+    RECT r;
+    GetClientRect(wnd, &r);
+    DWORD margins = static_cast<DWORD>(SendMessageA(wnd, EM_GETMARGINS, 0, 0));
+    return r.right - r.left - LOWORD(margins) - HIWORD(margins);
+}
+
+// Texts too wide for a control end in an ellipsis while they are only shown.
+std::string fitted(PxFieldCtl &c, const std::string &text, TextMeasure &measure, HFONT font, int room) {
+    c.shortened = false;
+    if (!mayShorten(c, text)) return text;
+    HDC dc = measure.with(font);
+    if (!dc) return text;
+    std::vector<char> buf(text.begin(), text.end());
+    buf.push_back('\0');
+    px_fitText(dc, buf.data(), room, nullptr, nullptr);
+    std::string out(buf.data());
+    c.shortened = out != text;
+    return out;
+}
+
+bool isProgress(const PxFieldCtl &c) { return c.kind == 7 && (c.options & kPxProgress); }
+
+// Check marks and progress show their value through messages, every
+// other control as its text.
+bool showsValueAsText(const PxFieldCtl &c) { return !isMark(c) && !isProgress(c); }
+
+// A new control is unchecked already.
+void showValue(PxFieldCtl &c, TextMeasure &measure, bool fresh = false) {
+    const PxField *f = c.field;
+    if (isMark(c)) {
+        bool on = f->value && f->capacity > 0 && f->value[0] != 0 && f->value[0] != ' ';
+        if (on || !fresh) SendMessageA(c.hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        if (c.readOnlyMark && c.enabled) SendMessageA(c.hwnd, BM_SETSTATE, TRUE, 0);
+    } else if (isProgress(c)) {
+        // An empty value is position 0; the text never runs past the buffer.
+        size_t len = f->value ? strnlen(f->value, static_cast<size_t>(f->capacity)) : 0, filled = 0;
+        while (filled < len && f->value[filled] != ' ') ++filled;
+        SendMessageA(c.hwnd, PBM_SETPOS, len ? static_cast<WPARAM>(100 * filled / len) : 0, 0);
+    } else {
+        std::string text = shownText(c, false);
+        HFONT font = nullptr;
+        int room = 0;
+        if (mayShorten(c, text)) {
+            font = reinterpret_cast<HFONT>(SendMessageA(c.hwnd, WM_GETFONT, 0, 0));
+            room = textRoom(c.hwnd);
+        }
+        SetWindowTextA(c.hwnd, fitted(c, text, measure, font, room).c_str());
     }
 }
 
@@ -490,24 +592,58 @@ void fieldRect(const PxDialog *d, PxFieldCtl &c) {
     else if (ex & WS_EX_STATICEDGE) c.y -= 1, c.cy += 2;
 }
 
-bool createField(PxDialog *d, size_t index) {
+int editMargin() { return app().edgeType == 2 ? 0 : 1; }
+
+// An edit control takes the new font's own margins with it: ours follow.
+void setFont(HWND wnd, HFONT font, bool edit) {
+    SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (edit) SendMessageA(wnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(editMargin(), editMargin()));
+}
+
+// The control is made with the text of its field's value, as the platform
+// takes it at creation; check marks and progress are set once it exists.
+bool createField(PxDialog *d, size_t index, TextMeasure &measure) {
     PxFieldCtl &c = d->fields[index];
     c.oemFont = app().oemFont[kPxFieldFont] != 0;
     ControlShape s = shapeOf(c, (d->panel->options & kPxPanelRightAlign) != 0);
     fieldRect(d, c);
-    std::string text = c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)) ? c.label : std::string();
-    c.hwnd = CreateWindowExA(s.exStyle, s.cls, text.c_str(), WS_CHILD | WS_VISIBLE | s.style, c.x, c.y, c.cx, c.cy,
-                             d->hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxFieldIdBase + index)),
-                             app().instance, nullptr);
-    if (!c.hwnd) return false;
+    DWORD style = WS_CHILD | WS_VISIBLE | s.style;
     HFONT font = s.textFont ? d->textFont : c.enabled ? d->fieldFont : d->disableFont;
-    SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (std::strcmp(s.cls, "Edit") == 0)
-        SendMessageA(c.hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, app().edgeType == 2 ? 0 : MAKELONG(1, 1));
-    if (c.options & kPxPlainText) return true;
-    px_subclassField(&c);
-    if (!c.enabled) EnableWindow(c.hwnd, FALSE);
-    if (isRunningBar(c)) SetTimer(c.hwnd, kRunningBarTimer, 100, nullptr);
+    bool edit = std::strcmp(s.cls, "Edit") == 0;
+    int margins = edit ? editMargin() : 0;
+    std::string value, text;
+    int room = 0;
+    if (isMark(c)) {
+        text = c.label;
+    } else if (showsValueAsText(c)) {
+        value = shownText(c, false);
+        if (mayShorten(c, value)) {
+            // The room the control will have: its size less its frame and margins.
+            RECT frame = {0, 0, 0, 0};
+            AdjustWindowRectEx(&frame, style, FALSE, s.exStyle);
+            room = std::max(0, c.cx - static_cast<int>(frame.right - frame.left)) - 2 * margins;
+        }
+        text = fitted(c, value, measure, font, room);
+    }
+    c.hwnd = CreateWindowExA(s.exStyle, s.cls, text.c_str(), style, c.x, c.y, c.cx, c.cy, d->hwnd,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxFieldIdBase + index)), app().instance,
+                             nullptr);
+    if (!c.hwnd) return false;
+    setFont(c.hwnd, font, edit);
+    // Where the platform frames the control otherwise, the text is fitted
+    // again (the margins are ours: asking the control costs a message).
+    if (mayShorten(c, value)) {
+        RECT r;
+        GetClientRect(c.hwnd, &r);
+        int actual = static_cast<int>(r.right - r.left) - 2 * margins;
+        if (actual != room) SetWindowTextA(c.hwnd, fitted(c, value, measure, font, actual).c_str());
+    }
+    if (!(c.options & kPxPlainText)) {
+        px_subclassField(&c);
+        if (!c.enabled) EnableWindow(c.hwnd, FALSE);
+        if (isRunningBar(c)) SetTimer(c.hwnd, kRunningBarTimer, 100, nullptr);
+    }
+    if (!showsValueAsText(c)) showValue(c, measure, true);
     return true;
 }
 
@@ -530,7 +666,8 @@ void recreateField(PxDialog *d, size_t index) {
     c.hwnd = nullptr;
     c.oldProc = nullptr;
     c.shortened = false;
-    if (!createField(d, index))
+    TextMeasure measure(d->hwnd);
+    if (!createField(d, index, measure))
         px_sysErrorBox(GetLastError(), "px_createFields(%d): CreateWindowEx() failed!", static_cast<int>(index));
 }
 
@@ -577,27 +714,6 @@ bool replayClick(PxFieldCtl *ctl, HWND hwnd) {
     return true;
 }
 
-// Texts too wide for a control end in an ellipsis while they are only shown.
-std::string fitted(PxFieldCtl &c, const std::string &text) {
-    c.shortened = false;
-    if (!(c.buttonStyle & kPxShortenText) || c.oemFont || text.empty()) return text;
-    HDC dc = GetDC(c.hwnd);
-    if (!dc) return text;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c.hwnd, WM_GETFONT, 0, 0)));
-    RECT r;
-    GetClientRect(c.hwnd, &r);
-    DWORD margins = static_cast<DWORD>(SendMessageA(c.hwnd, EM_GETMARGINS, 0, 0));
-    int width = r.right - r.left - LOWORD(margins) - HIWORD(margins);
-    std::vector<char> buf(text.begin(), text.end());
-    buf.push_back('\0');
-    px_fitText(dc, buf.data(), width, nullptr, nullptr);
-    SelectObject(dc, old);
-    ReleaseDC(c.hwnd, dc);
-    std::string out(buf.data());
-    c.shortened = out != text;
-    return out;
-}
-
 // The input through the formatted-edit engine: the formatter holds the
 // text, so it says whether anything changed and gives the value.
 int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopServices &svc) {
@@ -630,6 +746,7 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
 
 void px_subclassField(PxFieldCtl *ctl) {
     SetPropA(ctl->hwnd, "pxField", ctl);
+    SetWindowLongPtrA(ctl->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ctl));
     ctl->oldProc =
         reinterpret_cast<WNDPROC>(SetWindowLongPtrA(ctl->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc)));
     if (isInputKind(ctl->kind) && !px_fieldFormatter(ctl->field)) ctl->filter = px_makeFieldFilter(ctl->field, ctl->oemFont);
@@ -662,8 +779,9 @@ int px_fieldAlign(const PxField *field) {
 }
 
 bool px_createFields(PxDialog *dialog) {
+    TextMeasure measure(dialog->hwnd);
     for (size_t i = 0; i < dialog->fields.size(); ++i) {
-        if (!createField(dialog, i)) {
+        if (!createField(dialog, i, measure)) {
             px_sysErrorBox(GetLastError(), "px_createFields(%d): CreateWindowEx() failed!", static_cast<int>(i));
             return false;
         }
@@ -695,7 +813,7 @@ void px_updateFieldCtls(PxDialog *dialog) {
         // A field shown as plain text keeps its text colour.
         if (!(c.options & kPxPlainText)) EnableWindow(c.hwnd, c.enabled);
         HFONT font = s.textFont ? dialog->textFont : c.enabled ? dialog->fieldFont : dialog->disableFont;
-        SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        setFont(c.hwnd, font, std::strcmp(s.cls, "Edit") == 0);
         InvalidateRect(c.hwnd, nullptr, TRUE);
     }
 }
@@ -703,22 +821,10 @@ void px_updateFieldCtls(PxDialog *dialog) {
 void px_showFieldValues(PxDialog *dialog, int from, int to) {
     if (from < 0) from = 0;
     if (to > static_cast<int>(dialog->fields.size())) to = static_cast<int>(dialog->fields.size());
+    TextMeasure measure(dialog->hwnd);
     for (int i = from; i < to; ++i) {
         PxFieldCtl &c = dialog->fields[static_cast<size_t>(i)];
-        if (!c.hwnd) continue;
-        const PxField *f = c.field;
-        if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio))) {
-            bool on = f->value && f->capacity > 0 && f->value[0] != 0 && f->value[0] != ' ';
-            SendMessageA(c.hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-            if (c.readOnlyMark && c.enabled) SendMessageA(c.hwnd, BM_SETSTATE, TRUE, 0);
-        } else if (c.kind == 7 && (c.options & kPxProgress)) {
-            // An empty value is position 0; the text never runs past the buffer.
-            size_t len = f->value ? strnlen(f->value, static_cast<size_t>(f->capacity)) : 0, filled = 0;
-            while (filled < len && f->value[filled] != ' ') ++filled;
-            SendMessageA(c.hwnd, PBM_SETPOS, len ? static_cast<WPARAM>(100 * filled / len) : 0, 0);
-        } else {
-            SetWindowTextA(c.hwnd, fitted(c, shownText(c, false)).c_str());
-        }
+        if (c.hwnd) showValue(c, measure);
     }
 }
 

@@ -648,6 +648,7 @@ void px_showWaitBox(const char *text, int32_t flags) {
     if (button.hwnd && button.oldProc) {
         SetWindowLongPtrA(button.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(button.oldProc));
         RemovePropA(button.hwnd, "pxField");
+        SetWindowLongPtrA(button.hwnd, GWLP_USERDATA, 0);
         button.oldProc = nullptr;
     }
     if (!SetWindowSubclass(d->hwnd, waitBoxProc, 1, 0)) {

@@ -753,6 +753,52 @@ TEST_F(Dialogs, ScreenshotOfTheFocusMarkAndShortenedTexts) {
     EXPECT_GT(during, 0);
 }
 
+// A text shortened as the dialog opens is the one the field shows when its
+// value is set again later, under every edge type (edges and margins change
+// the room, and an update keeps the margins), with the field and the disable
+// font; it fits its control.
+TEST_F(Dialogs, TextsShortenedAtOpeningMatchLaterUpdates) {
+    const std::string remark = "A rather long remark";
+    for (int edgeType = 0; edgeType <= 3; ++edgeType) {
+        ASSERT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
+        FILE *ini = std::fopen("panelux.ini", "wb");
+        ASSERT_NE(nullptr, ini);
+        std::fprintf(ini, "EDGETYPE=%d\n", edgeType);
+        std::fclose(ini);
+        m.message(1, th::Bytes().i16(0).i16(0).i32(313130));
+        DeleteFileA("panelux.ini");
+        frame();
+        Desc d;
+        d.owner1 = 79;
+        DescField readOnly = textField(3, 6, 8, remark, 30), disabled = textField(3, 8, 6, remark, 30);
+        readOnly.kind = 5;
+        disabled.kind = 0x11;
+        d.fields = {textField(3, 2, 6, remark, 30), shownField(3, 4, 5, remark, 30), readOnly, disabled};
+        ASSERT_EQ(0, open(d));
+        HWND dlg = dialogWnd(79);
+        ASSERT_NE(nullptr, dlg);
+        for (int16_t i = 0; i < 4; ++i) {
+            HWND w = GetDlgItem(dlg, 768 + i);
+            std::string opened = textOf(w);
+            ASSERT_FALSE(opened.empty()) << edgeType << " " << i;
+            EXPECT_EQ('\x85', opened.back()) << edgeType << " " << i;
+            RECT r;
+            GetClientRect(w, &r);
+            DWORD margins = static_cast<DWORD>(SendMessageA(w, EM_GETMARGINS, 0, 0));
+            HDC dc = GetDC(w);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(w, WM_GETFONT, 0, 0)));
+            SIZE size = {};
+            GetTextExtentPoint32A(dc, opened.c_str(), static_cast<int>(opened.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(w, dc);
+            EXPECT_LE(size.cx, r.right - r.left - LOWORD(margins) - HIWORD(margins)) << edgeType << " " << i;
+            m.message(27, th::Bytes().i32(79).i16(i).u8(0x10).text(remark));
+            EXPECT_EQ(opened, textOf(w)) << edgeType << " " << i;
+        }
+        m.message(29, th::Bytes().i32(79));
+    }
+}
+
 // Without EDGEDISABLE a field disabled by an update loses its edge and gets
 // it back when enabled again; its client area stays in place.
 TEST_F(Dialogs, DisabledFieldsDropTheirEdgeWithoutEdgeDisable) {
