@@ -370,11 +370,18 @@ qv_i686_setup() {
   qv_i686_env
 }
 
-# Boots the kept prefix once, marked ready only when every step succeeded.
-# Inside an Xvfb: without a display its set-up programs wait for ever.
+# The kept prefix: booted by this Wine with this mapping library (a boot
+# that a broken library cut short is not used again).
+qv_i686_kept() {
+  echo "$QV_I686_CACHE/$(qv_i686_version)/prefix-$(sha1sum <"$QV_ROOT/scripts/i686/qvmapfix.c" | cut -c1-12)"
+}
+
+# Boots the kept prefix once, marked ready only when every step succeeded
+# and the services that COM needs are registered. Inside an Xvfb: without a
+# display its set-up programs wait for ever.
 qv_i686_boot() {
   local keep
-  keep=$QV_I686_CACHE/$(qv_i686_version)/prefix
+  keep=$(qv_i686_kept)
   [ -f "$keep/.qv-ready" ] && return 0
   echo "booting the 32-bit prefix in $keep (once per Wine version)"
   (
@@ -394,6 +401,7 @@ qv_i686_boot() {
       qv_wine32 reg add "HKCU\Software\Wine\Fonts\Replacements" /v "Terminal" /d "DejaVu Sans Mono" /f &&
       qv_wine32 reg add "HKCU\Software\Wine\X11 Driver" /v Managed /d N /f' _ "$QV_ROOT" </dev/null &&
     qv_wineserver -w &&
+    grep -q 'Services\\\\RpcSs' "$keep/system.reg" &&
     touch "$keep/.qv-ready"
   )
 }
@@ -401,7 +409,7 @@ qv_i686_boot() {
 # This run's copy of the kept prefix.
 qv_i686_prefix() {
   local keep
-  keep=$QV_I686_CACHE/$(qv_i686_version)/prefix
+  keep=$(qv_i686_kept)
   qv_step "booting the 32-bit prefix" qv_i686_boot || return 1
   qv_i686_end
   rm -rf "$QV_I686_PREFIX" &&

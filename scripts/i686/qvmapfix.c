@@ -30,6 +30,11 @@
  *    under qemu fails ("libgcc_s.so.1 must be installed for pthread_exit")
  *    or breaks ld.so's state. backtrace() loads it here, once, up front.
  *
+ * 5. qemu does not hand on signals ignored by whoever started it (a test
+ *    that ignores SIGXFSZ to see writes past a file-size limit fail would
+ *    be killed instead). scripts/wine32 passes its ignored set in QV_SIGIGN
+ *    (the SigIgn mask of /proc/<pid>/status) and they are ignored again.
+ *
  * Built with gcc -m32 by scripts/lib.sh; used through LD_PRELOAD by the
  * 32-bit Wine processes only. */
 #define _GNU_SOURCE
@@ -286,8 +291,21 @@ int sigaction(int sig, const struct sigaction *act, struct sigaction *old)
     return 0;
 }
 
+static void ignore_again(void)
+{
+    const char *mask = getenv("QV_SIGIGN");
+    if (!mask)
+        return;
+    unsigned long long bits = strtoull(mask, NULL, 16);
+    for (int sig = 1; sig < QV_NSIG; ++sig)
+        if (((bits >> (sig - 1)) & 1) && sig != SIGKILL && sig != SIGSTOP)
+            signal(sig, SIG_IGN);
+}
+
 __attribute__((constructor)) static void set_up(void)
 {
+    ignore_again();
+
     void *frames[2];
     backtrace(frames, 2);
 
