@@ -366,8 +366,7 @@ qv_i686_setup() {
   qv_step "installing 32-bit Wine and qemu" qv_i686_install &&
   qv_step "registering qemu for i386 programs" qv_i686_binfmt &&
   qv_step "the 32-bit loader folder" qv_i686_loader &&
-  qv_step "building the mapping library" qv_i686_preload &&
-  qv_i686_env
+  qv_step "building the mapping library" qv_i686_preload
 }
 
 # The kept prefix: booted by this Wine with this mapping library (a boot
