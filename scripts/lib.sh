@@ -69,8 +69,10 @@ qv_install() {
   if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
     qv_as_root "install ${missing[*]}" || return 1
-    $qv_sudo apt-get update -q || { qv_setup_failed "apt-get update"; return 1; }
-    DEBIAN_FRONTEND=noninteractive $qv_sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+    # A mirror may fail one index (e.g. the i386 one mid-sync); the install
+    # says whether what it needs is there.
+    qv_apt update || echo "apt-get update reported errors; going on with the indexes it has"
+    qv_apt install -y --no-install-recommends "${missing[@]}" ||
       { qv_setup_failed "apt-get install ${missing[*]}"; return 1; }
   fi
   qv_locale
