@@ -8,9 +8,9 @@
  *
  * 2. qemu writes trap number -1 into signal frames; Wine reads that as an
  *    illegal instruction (0xC000001D) for every fault, including the ones it
- *    handles itself. The handlers Wine installs for fault signals are
- *    wrapped: the trap number is set from the signal and its code before
- *    Wine's handler sees the frame.
+ *    handles itself. The handlers Wine installs are wrapped: for a fault
+ *    the trap number is set from the signal and its code before Wine's
+ *    handler sees the frame.
  *
  * 3. qemu keeps one GDT for all threads of a process, so a thread-local
  *    GDT entry (one entry, a base per thread) holds the base of whichever
