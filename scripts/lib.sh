@@ -384,7 +384,10 @@ qv_i686_boot() {
   local keep
   keep=$(qv_i686_kept)
   [ -f "$keep/.qv-ready" ] && return 0
-  echo "booting the 32-bit prefix in $keep (once per Wine version)"
+  echo "booting the 32-bit prefix in $keep (once per Wine version and library)"
+  # Prefixes booted with an older library, unless another clone may still
+  # be copying one today.
+  find "$(dirname "$keep")" -maxdepth 1 -name 'prefix-*' -mtime +1 -exec rm -rf {} + 2>/dev/null
   (
     QV_I686_PREFIX=$keep
     qv_i686_env
