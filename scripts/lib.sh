@@ -69,8 +69,10 @@ qv_install() {
   if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
     qv_as_root "install ${missing[*]}" || return 1
-    $qv_sudo apt-get update -q || { qv_setup_failed "apt-get update"; return 1; }
-    DEBIAN_FRONTEND=noninteractive $qv_sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+    # A mirror may fail one index (e.g. the i386 one mid-sync); the install
+    # says whether what it needs is there.
+    qv_apt update || echo "apt-get update reported errors; going on with the indexes it has"
+    qv_apt install -y --no-install-recommends "${missing[@]}" ||
       { qv_setup_failed "apt-get install ${missing[*]}"; return 1; }
   fi
   qv_locale
@@ -169,4 +171,251 @@ qv_wine_end() {
   # -k only signals; wait until the server and its processes are gone.
   qv_wineserver -w >/dev/null 2>&1
   return 0
+}
+
+# --- The i686 files under 32-bit Wine -------------------------------------
+# This kernel runs no 32-bit code; qemu's user mode runs 32-bit Wine. The
+# 32-bit loader is kept aside (a diversion): at /usr/lib/wine/wine it would
+# make every 64-bit prefix on the machine start its 32-bit half under qemu.
+QV_WINE32_DIVERTED=/usr/lib/wine/wine32.qv
+QV_QEMU_I386=/usr/bin/qemu-i386-static
+# Booted prefixes and the loader folder, kept across clones and runs.
+QV_I686_CACHE=${QV_I686_CACHE:-/var/cache/qv-wine32}
+# Per run: this build's copy of the booted prefix, and the mapping library.
+QV_I686_PREFIX=$QV_BUILD/wineprefix32
+QV_I686_PRELOAD=$QV_BUILD/i686/qvmapfix.so
+
+# Waits (up to 30 minutes) until no apt or dpkg runs, so that a step which
+# takes dpkg's lock does not fail because another install is running.
+qv_wait_dpkg() {
+  local i name busy
+  for ((i = 0; i < 360; i++)); do
+    busy=0
+    for name in apt apt-get aptitude dpkg unattended-upgr; do
+      pgrep -x "$name" >/dev/null && busy=1
+    done
+    [ "$busy" -eq 0 ] && return 0
+    [ "$i" -eq 0 ] && echo "waiting for a running apt/dpkg to finish"
+    sleep 5
+  done
+  qv_setup_failed "apt/dpkg still running after 30 minutes"
+}
+
+qv_apt() {
+  DEBIAN_FRONTEND=noninteractive $qv_sudo apt-get -q -o DPkg::Lock::Timeout=1800 "$@"
+}
+
+# Installs the i386 packages. Multi-arch libraries must have one version on
+# both architectures; when the mirror serves no i386 index for the security
+# updates, the i386 side has only the release's versions, so the amd64 twins
+# are brought to those versions (security pinned below the release, the
+# libraries named with their i386 version) instead of failing.
+qv_i686_apt_install() {
+  qv_apt install -y --no-install-recommends "$@" && return 0
+  echo "retrying with the amd64 twins of the i386 libraries at the i386 versions"
+  local pin want=() pkg ver i
+  pin=$(mktemp) || return 1
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 99\n' >"$pin"
+  for ((i = 0; i < 8; i++)); do
+    local sim
+    sim=$(qv_apt -o Dir::Etc::Preferences="$pin" install -s -y --allow-downgrades \
+          --no-install-recommends "$@" "${want[@]}" 2>&1)
+    if ! grep -q '^E:' <<<"$sim"; then
+      qv_apt -o Dir::Etc::Preferences="$pin" install -y --allow-downgrades \
+        --no-install-recommends "$@" "${want[@]}"
+      local status=$?
+      rm -f "$pin"
+      return $status
+    fi
+    local added=0
+    while read -r pkg; do
+      ver=$(apt-cache -o Dir::Etc::Preferences="$pin" policy "$pkg:i386" | sed -n 's/^ *Candidate: //p')
+      [ -n "$ver" ] && [ "$ver" != "(none)" ] || continue
+      case " ${want[*]} " in *" $pkg:amd64=$ver "*) continue ;; esac
+      want+=("$pkg:amd64=$ver")
+      added=1
+    done < <(sed -n 's/.*Depends: \([^ :]*\):i386 .*not going to be installed.*/\1/p' <<<"$sim" | sort -u)
+    if [ "$added" -eq 0 ]; then
+      echo "$sim" | tail -20
+      rm -f "$pin"
+      return 1
+    fi
+  done
+  rm -f "$pin"
+  return 1
+}
+
+# Packages, the diversion of the 32-bit loader and the i386 architecture.
+qv_i686_install() {
+  local missing=()
+  [ -x "$QV_QEMU_I386" ] || missing+=(qemu-user-static)
+  [ -x "$QV_WINE32_DIVERTED" ] || missing+=(wine32:i386)
+  [ -f "$(gcc -m32 -print-libgcc-file-name 2>/dev/null)" ] || missing+=(gcc-multilib)
+  if [ "$(dpkg-divert --truename /usr/lib/wine/wine)" != "$QV_WINE32_DIVERTED" ]; then
+    missing+=(diversion)
+  fi
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "setting up 32-bit Wine: ${missing[*]}"
+  qv_as_root "install 32-bit Wine" || return 1
+  qv_wait_dpkg || return 1
+  # Before wine32 lands, or its loader would be at /usr/lib/wine/wine.
+  if [ "$(dpkg-divert --truename /usr/lib/wine/wine)" != "$QV_WINE32_DIVERTED" ]; then
+    $qv_sudo dpkg-divert --local --rename --divert "$QV_WINE32_DIVERTED" --add /usr/lib/wine/wine ||
+      { qv_setup_failed "dpkg-divert of /usr/lib/wine/wine"; return 1; }
+  fi
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $qv_sudo dpkg --add-architecture i386 || { qv_setup_failed "dpkg --add-architecture i386"; return 1; }
+  fi
+  # A mirror may fail one index (e.g. mid-sync); the install says whether
+  # what it needs is there.
+  qv_apt update || echo "apt-get update reported errors; going on with the indexes it has"
+  qv_i686_apt_install qemu-user-static wine32:i386 gcc-multilib ||
+    { qv_setup_failed "installing qemu-user-static wine32:i386 gcc-multilib"; return 1; }
+  [ -x "$QV_WINE32_DIVERTED" ] && [ ! -e /usr/lib/wine/wine ] ||
+    { qv_setup_failed "the 32-bit loader is not at $QV_WINE32_DIVERTED alone"; return 1; }
+}
+
+# Registers qemu for i386 ELF files (machine-wide; F: the interpreter is
+# opened now, so it works in every mount namespace).
+qv_i686_binfmt() {
+  local misc=/proc/sys/fs/binfmt_misc entry=/proc/sys/fs/binfmt_misc/qemu-i386
+  if [ -f "$entry" ] && grep -qx enabled "$entry" && grep -qx "interpreter $QV_QEMU_I386" "$entry" &&
+     grep -q '^flags: .*F' "$entry"; then
+    return 0
+  fi
+  qv_as_root "register qemu for i386 programs" || return 1
+  if [ ! -f "$misc/register" ]; then
+    $qv_sudo mount -t binfmt_misc binfmt_misc "$misc" ||
+      { qv_setup_failed "mounting binfmt_misc"; return 1; }
+  fi
+  # One left by someone else with other flags or another interpreter.
+  if [ -f "$entry" ]; then
+    echo -1 | $qv_sudo tee "$entry" >/dev/null || { qv_setup_failed "removing the old qemu-i386 binfmt entry"; return 1; }
+  fi
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QV_QEMU_I386"':F' |
+    $qv_sudo tee "$misc/register" >/dev/null || { qv_setup_failed "registering qemu-i386 in binfmt_misc"; return 1; }
+}
+
+# The Wine version both the loader folder and the booted prefix are kept
+# under: a new Wine boots a new prefix.
+qv_i686_version() {
+  dpkg-query -W -f '${Version}' wine32:i386 2>/dev/null | tr -c 'A-Za-z0-9.+\n' '_'
+}
+
+# A folder with a copy of the 32-bit loader and, beside it, the 64-bit
+# wineserver under the name the loader looks for: one server for both. The
+# loader finds the rest from its own folder as /usr/lib/wine does: libraries
+# in ../i386-linux-gnu/wine, data in ../../share/wine.
+qv_i686_loader() {
+  local base dir
+  base=$QV_I686_CACHE/$(qv_i686_version)
+  dir=$base/lib/wine
+  QV_WINE32=$dir/wine
+  if [ -x "$QV_WINE32" ] && [ -L "$dir/wineserver" ] && [ -L "$base/lib/i386-linux-gnu" ] &&
+     [ -L "$base/share/wine" ] && cmp -s "$QV_WINE32_DIVERTED" "$QV_WINE32"; then
+    return 0
+  fi
+  mkdir -p "$dir" "$base/share" &&
+  cp "$QV_WINE32_DIVERTED" "$dir/wine.new" && mv -f "$dir/wine.new" "$QV_WINE32" &&
+  ln -sfn "$QV_WINESERVER" "$dir/wineserver" &&
+  ln -sfn /usr/lib/i386-linux-gnu "$base/lib/i386-linux-gnu" &&
+  ln -sfn /usr/share/wine "$base/share/wine" ||
+    { qv_setup_failed "the 32-bit loader folder $dir"; return 1; }
+}
+
+# The mapping library (source in scripts/i686), built for i386.
+qv_i686_preload() {
+  local src=$QV_ROOT/scripts/i686/qvmapfix.c
+  if [ -f "$QV_I686_PRELOAD" ] && [ "$QV_I686_PRELOAD" -nt "$src" ]; then return 0; fi
+  mkdir -p "$(dirname "$QV_I686_PRELOAD")"
+  gcc -m32 -O2 -shared -fPIC -fno-stack-protector -Wall -Wextra -Werror \
+    -o "$QV_I686_PRELOAD" "$src" -ldl || { qv_setup_failed "building $QV_I686_PRELOAD"; return 1; }
+}
+
+# The environment of every 32-bit Wine run; WINEPREFIX is the run's copy
+# unless the caller set QV_I686_PREFIX elsewhere (the boot of the cache).
+qv_i686_env() {
+  qv_wine_env
+  export WINEPREFIX=$QV_I686_PREFIX
+  export WINEARCH=win32
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+  QV_WINE32=$QV_I686_CACHE/$(qv_i686_version)/lib/wine/wine
+  export QV_WINE32 QV_I686_PRELOAD
+}
+
+# Runs a 32-bit Wine program; only the 32-bit processes get the library.
+qv_wine32() { LD_PRELOAD=$QV_I686_PRELOAD "$QV_WINE32" "$@"; }
+
+# Starts the Wine server of this run's 32-bit prefix; it and every process
+# of the prefix end when the calling script exits.
+qv_i686_session() {
+  qv_on_exit qv_i686_end
+  qv_i686_end
+  qv_step "starting the 32-bit prefix's Wine server" env WINEPREFIX="$QV_I686_PREFIX" "$QV_WINESERVER" -p
+}
+
+qv_i686_end() {
+  (
+    export WINEPREFIX=$QV_I686_PREFIX
+    qv_wineserver -k >/dev/null 2>&1
+    qv_wineserver -w >/dev/null 2>&1
+  )
+  return 0
+}
+
+# Everything the 32-bit runs need, short of the prefix.
+qv_i686_setup() {
+  qv_step "installing 32-bit Wine and qemu" qv_i686_install &&
+  qv_step "registering qemu for i386 programs" qv_i686_binfmt &&
+  qv_step "the 32-bit loader folder" qv_i686_loader &&
+  qv_step "building the mapping library" qv_i686_preload
+}
+
+# The kept prefix: booted by this Wine with this mapping library (a boot
+# that a broken library cut short is not used again).
+qv_i686_kept() {
+  echo "$QV_I686_CACHE/$(qv_i686_version)/prefix-$(sha1sum <"$QV_ROOT/scripts/i686/qvmapfix.c" | cut -c1-12)"
+}
+
+# Boots the kept prefix once, marked ready only when every step succeeded
+# and the services that COM needs are registered. Inside an Xvfb: without a
+# display its set-up programs wait for ever.
+qv_i686_boot() {
+  local keep
+  keep=$(qv_i686_kept)
+  [ -f "$keep/.qv-ready" ] && return 0
+  echo "booting the 32-bit prefix in $keep (once per Wine version and library)"
+  # Prefixes booted with an older library, unless another clone may still
+  # be copying one today.
+  find "$(dirname "$keep")" -maxdepth 1 -name 'prefix-*' -mtime +1 -exec rm -rf {} + 2>/dev/null
+  (
+    QV_I686_PREFIX=$keep
+    qv_i686_env
+    qv_wineserver -k >/dev/null 2>&1
+    rm -rf "$keep"
+    mkdir -p "$keep"
+    trap 'qv_wineserver -k >/dev/null 2>&1; qv_wineserver -w >/dev/null 2>&1' EXIT
+    # Started here so that it runs without the 32-bit library; it ends by
+    # itself once the set-up programs have, which -w waits for.
+    qv_wineserver -p5 </dev/null >/dev/null 2>&1 || exit 1
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+      . "$1/scripts/lib.sh"
+      qv_wine32 wineboot -i &&
+      qv_wine32 reg add "HKCU\Software\Wine\Fonts\Replacements" /v "Courier New" /d "DejaVu Sans Mono" /f &&
+      qv_wine32 reg add "HKCU\Software\Wine\Fonts\Replacements" /v "Terminal" /d "DejaVu Sans Mono" /f &&
+      qv_wine32 reg add "HKCU\Software\Wine\X11 Driver" /v Managed /d N /f' _ "$QV_ROOT" </dev/null &&
+    qv_wineserver -w &&
+    grep -q 'Services\\\\RpcSs' "$keep/system.reg" &&
+    touch "$keep/.qv-ready"
+  )
+}
+
+# This run's copy of the kept prefix.
+qv_i686_prefix() {
+  local keep
+  keep=$(qv_i686_kept)
+  qv_step "booting the 32-bit prefix" qv_i686_boot || return 1
+  qv_i686_end
+  rm -rf "$QV_I686_PREFIX" &&
+  cp -a "$keep" "$QV_I686_PREFIX" || { qv_setup_failed "copying the 32-bit prefix"; return 1; }
 }

@@ -14,7 +14,7 @@ std::vector<HWND> openPopups() {
     std::vector<HWND> v;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) CALLBACK -> BOOL {
             char cls[16] = {};
             GetClassNameA(w, cls, sizeof cls);
             if (lstrcmpA(cls, "#32768") == 0 && IsWindowVisible(w)) reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);

@@ -44,8 +44,8 @@ DescField shownField(int column, int row, int width, const std::string &value, i
 
 int dialogCount() {
     int n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-        EnumChildWindows(w, [](HWND c, LPARAM q) -> BOOL {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
+        EnumChildWindows(w, [](HWND c, LPARAM q) CALLBACK -> BOOL {
             char cls[32];
             GetClassNameA(c, cls, sizeof cls);
             if (!lstrcmpA(cls, "pxDialogWnd")) ++*reinterpret_cast<int *>(q);
@@ -86,7 +86,7 @@ struct Dialogs : FormkitTest {
         int n = m.message(12, th::Bytes().i32(handle).i16(0));
         (void)n;
         HWND found = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
             HWND *out = reinterpret_cast<HWND *>(p);
             HWND d = FindWindowExA(nullptr, nullptr, "pxDialogWnd", nullptr);
             if (d) *out = d;
@@ -127,7 +127,7 @@ HWND dialogByCaption(const char *caption) {
         const char *caption;
         HWND found;
     } f{caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
         Find *f = reinterpret_cast<Find *>(p);
         if (HWND d = FindWindowExA(w, nullptr, "pxDialogWnd", f->caption)) f->found = d;
         char cls[32];

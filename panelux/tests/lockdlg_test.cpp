@@ -20,7 +20,7 @@ th::Host &H() { return th::Host::get(); }
 
 std::vector<HWND> lockDialogs() {
     std::vector<HWND> out;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
         if (GetDlgItem(w, 1002)) reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);
         return TRUE;
     }, reinterpret_cast<LPARAM>(&out));
@@ -29,7 +29,7 @@ std::vector<HWND> lockDialogs() {
 
 HWND frameWnd() {
     HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
         if (IsWindowVisible(w) && !GetDlgItem(w, 1002)) *reinterpret_cast<HWND *>(p) = w;
         return TRUE;
     }, reinterpret_cast<LPARAM>(&found));

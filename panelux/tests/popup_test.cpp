@@ -30,7 +30,7 @@ HWND popupWnd() { return findClass("pxPopupWnd"); }
 // The visible balloon of a field tip, if any.
 HWND balloonWnd() {
     HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
         char name[64] = {};
         GetClassNameA(w, name, sizeof name);
         if (!lstrcmpiA(name, TOOLTIPS_CLASSA) && IsWindowVisible(w)) *reinterpret_cast<HWND *>(p) = w;

@@ -9,12 +9,12 @@ inline HWND findClass(const char *cls) {
         const char *cls;
         HWND found;
     } s = {cls, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) CALLBACK -> BOOL {
         Search *s = reinterpret_cast<Search *>(p);
         char name[64] = {};
         GetClassNameA(w, name, sizeof name);
         if (!lstrcmpiA(name, s->cls)) s->found = w;
-        if (!s->found) EnumChildWindows(w, [](HWND c, LPARAM q) -> BOOL {
+        if (!s->found) EnumChildWindows(w, [](HWND c, LPARAM q) CALLBACK -> BOOL {
             Search *t = reinterpret_cast<Search *>(q);
             char n[64] = {};
             GetClassNameA(c, n, sizeof n);

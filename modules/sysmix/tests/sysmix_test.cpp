@@ -126,7 +126,7 @@ TEST(SysmixRequests, RecordsAreReadNoFurtherThanTheScanLimit) {
 
 // Runs f on a thread of its own and waits for it.
 template <class F> void onThread(F f) {
-    HANDLE t = CreateThread(nullptr, 0, [](void *p) -> DWORD { return (*static_cast<F *>(p))(), 0; }, &f, 0, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, [](void *p) WINAPI -> DWORD { return (*static_cast<F *>(p))(), 0; }, &f, 0, nullptr);
     ASSERT_NE(nullptr, t);
     WaitForSingleObject(t, 30000);
     CloseHandle(t);
