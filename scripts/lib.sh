@@ -303,7 +303,7 @@ qv_i686_version() {
 }
 
 # A folder with a copy of the 32-bit loader and, beside it, the 64-bit
-# wineserver under the name the loader looks for: one server for both. The
+# Wine server (wineserver) under the name the loader looks for: one server for both. The
 # loader finds the rest from its own folder as /usr/lib/wine does: libraries
 # in ../i386-linux-gnu/wine, data in ../../share/wine.
 qv_i686_loader() {
