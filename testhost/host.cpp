@@ -287,7 +287,6 @@ struct HostAccess {
     }
     static int ZAMCB addIdleProc(TAppObj *, PxIdleProc f, int) {
         countApp(6);
-        if (H().refuseIdle) return 0;
         H().idles.push_back(f);
         return H().addProcsAnswerZero ? 0 : 1;
     }
@@ -433,7 +432,6 @@ void Host::reset() {
     responders_.clear();
     filters.clear();
     idles.clear();
-    refuseIdle = false;
     listErrors.clear();
     queue.clear();
     added.clear();

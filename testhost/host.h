@@ -120,7 +120,6 @@ public:
     void respond(const std::string &table, int code, Responder r);
     std::vector<PxFilterProc> filters;
     std::vector<PxIdleProc> idles;
-    bool refuseIdle = false;  // addIdleProc answers 0 and adds nothing
     std::vector<std::string> listErrors;  // removal of something never added
     std::deque<PxEvent> queue;            // what getEvent hands out next
     std::vector<AddedEvent> added;        // every addEvent, in order
