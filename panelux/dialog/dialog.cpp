@@ -509,6 +509,12 @@ void destroyDialog(PxDialog *d) {
     px_freeEditor(d->editor);
     px_freeTabArea(d->tab);
     if (d->panel && d->panel->runtime) d->panel->runtime->dialogNode = nullptr;
+    // A wait on the dialog still holds it: the record goes when that ends.
+    if (d->holds > 0) {
+        d->closed = true;
+        d->panel = nullptr;
+        return;
+    }
     delete d;
 }
 
@@ -640,18 +646,22 @@ int openDialog(PxPanel *panel, const DialogExtra &extra) {
     if (!a || !top || !panel || !panel->runtime || px_dialogOfPanel(panel) || !registerClass()) return -1;
     std::unique_ptr<PxDialog> d(new PxDialog);
     d->panel = panel;
-    d->parent = px_currentDialog();
     d->editor = extra.editor;
     d->tab = extra.tab;
     d->list = extra.list;
     PxItems items = px_buildItems(panel);
     int mode = (panel->id >> 8) & 0xFF;
+    PxDialog *current = px_currentDialog();
     if (mode == 0xFE) d->flags |= kPxDlgOutside;
-    if (mode != 0 || !d->parent) {
+    if (mode != 0 || !current) {
         if (!top->frame) d->flags |= kPxDlgTopLevel;
     } else {
         d->flags |= kPxDlgChild | kPxDlgNoBorder;
     }
+    // Only a child, and an outside dialog that holds its parent in place,
+    // belong to the current dialog: they are closed with it. Any other
+    // dialog opened during its input outlives it and keeps no link to it.
+    if (d->flags & (kPxDlgChild | kPxDlgOutside)) d->parent = current;
     if (mode == 0xFF || (!extra.any() && touchesEdge(panel, items))) d->flags |= kPxDlgNoBorder;
     if (panel->options & kPxPanelNoSysMenu) d->flags |= kPxDlgNoSysMenu;
     if (!a->oemFont[kPxFieldFont]) d->flags |= kPxDlgAnsiTexts;
@@ -821,6 +831,12 @@ int px_openDialog(PxPanel *panel, PxScrollList *list) {
     return openDialog(panel, extra);
 }
 
+PxDialogHold::PxDialogHold(PxDialog *d) : d_(d) { ++d_->holds; }
+
+PxDialogHold::~PxDialogHold() {
+    if (--d_->holds == 0 && d_->closed) delete d_;
+}
+
 void px_closeDialog(PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
@@ -881,6 +897,7 @@ bool px_getFieldText(PxPanel *panel, int index, std::string *out) {
 int px_waitDialog(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return -1;
+    PxDialogHold hold(d);
     return px_runInputLoop(ev, d, nullptr, d->list ? px_listInputWnd(d) : d->hwnd);
 }
 
@@ -888,6 +905,7 @@ int px_editField(PxEvent *ev, PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     // Without a terminal no event can end the input.
     if (!d || !d->hwnd || !px_hasTerminal()) return -1;
+    PxDialogHold hold(d);
     px_showInputPlace(d);
     if (d->list) return px_editListCell(ev, d);
     return px_editCurrentField(ev, d);

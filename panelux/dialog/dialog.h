@@ -112,6 +112,26 @@ struct PxDialog {
     // module itself sizes a window that the user may not.
     bool userSizing = false, fitting = false;
     RECT sizeStart{};
+    // Waits on the dialog (input loops, a field tip) that a request arriving
+    // meanwhile may close: the record outlives its closing until the last
+    // of them lets go, and each asks closed after its wait.
+    int holds = 0;
+    bool closed = false;
+};
+
+// Keeps a dialog's record for the time of a wait on it.
+class PxDialogHold {
+public:
+    explicit PxDialogHold(PxDialog *d);
+    ~PxDialogHold();
+    PxDialogHold(const PxDialogHold &) = delete;
+    PxDialogHold &operator=(const PxDialogHold &) = delete;
+    // The dialog was closed during the wait: its window, panel and field
+    // values are gone.
+    bool closed() const { return d_->closed; }
+
+private:
+    PxDialog *d_;
 };
 
 extern const char kPxDialogClass[];  // "pxDialogWnd"

@@ -33,6 +33,10 @@ struct DialogLink {
     PxPanel *panel = nullptr;
     int32_t prevObjNum = -1;
     std::unique_ptr<ScrollSettings> horizontal, vertical;
+    // Request 26 runs on it; a request 29 that comes during its wait closes
+    // the dialog and leaves the panel and this record to the run's end.
+    int running = 0;
+    bool closed = false;
 };
 
 PxObjTable &table() { return px_module().objects; }
@@ -42,9 +46,15 @@ DialogLink *linkOf(int32_t handle) {
 }
 
 void freeLink(DialogLink *link) {
-    px_closeDialog(link->panel);
     px_freePanel(link->panel);
     delete link;
+}
+
+// The handle is gone already; a run still waiting frees the rest.
+void closeLink(DialogLink *link) {
+    px_closeDialog(link->panel);
+    if (link->running > 0) link->closed = true;
+    else freeLink(link);
 }
 
 // The field index of a request, checked against the panel.
@@ -169,10 +179,13 @@ int px_onRunDialog(const PxRequest &req) {
             // The run sees the raised count, never more fields than exist.
             PxPanel raised = *p;
             raised.fieldCount = static_cast<uint8_t>(px_fieldsCovered(p, fieldCountShown(p), extra));
+            ++link->running;
             result = px_waitDialog(&ev, &raised);
         } else {
+            ++link->running;
             result = px_waitDialog(&ev, p);
         }
+        --link->running;
     } else {
         f = fieldAt(link, index);
         if (!f) {
@@ -190,9 +203,15 @@ int px_onRunDialog(const PxRequest &req) {
             before.assign(f->value, f->value + f->capacity);
             hadCopy = true;
         }
+        ++link->running;
         result = px_editField(&ev, p);
+        --link->running;
     }
     px_setCurObjNum(prev);
+    if (link->closed) {
+        if (link->running == 0) freeLink(link);
+        return zam_replyInt(req, -1);
+    }
     if (result <= 0) return zam_replyInt(req, result);
     if (!f) return writeEvent(req, ev, result, nullptr, 0);
     int kind = f->kind & kPxKindMask;
@@ -241,7 +260,7 @@ int px_onCloseDialog(const PxRequest &req) {
     if (!link) return 0;
     objtab_removeHandle(&table(), handle, PxObjKind::Dialog);
     px_setCurObjNum(link->prevObjNum);
-    freeLink(link);
+    closeLink(link);
     return 0;
 }
 
@@ -331,7 +350,7 @@ void px_closeAllDialogs(PxObjTable *t) {
             if (e.handle && e.kind == PxObjKind::Dialog) found = static_cast<DialogLink *>(e.object), handle = e.handle;
         if (!found) return;
         objtab_removeHandle(t, handle, PxObjKind::Dialog);
-        freeLink(found);
+        closeLink(found);
     }
 }
 

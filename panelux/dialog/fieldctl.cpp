@@ -698,6 +698,12 @@ std::string valueText(const PxField *f) {
     return std::string(f->value, strnlen(f->value, static_cast<size_t>(f->capacity)));
 }
 
+// The dialog an input loop goes back to: not one closed meanwhile (its
+// own loop, which holds it, still has to end).
+void *runnable(void *dialog) {
+    return dialog && static_cast<PxDialog *>(dialog)->closed ? nullptr : dialog;
+}
+
 // The press that started the input lands the caret where it was made.
 bool replayClick(PxFieldCtl *ctl, HWND hwnd) {
     int packed = px_pendingClick();
@@ -725,6 +731,8 @@ int formattedLoop(PxEvent *ev, PxFieldCtl *ctl, PxFormatter *fmt, const PxLoopSe
     px_replayTypeAhead(ctl->hwnd);
     for (;;) {
         svc.wait(ev);
+        // Closed meanwhile: the formatter went with the panel.
+        if (ctl->dialog->closed) return -1;
         if (!isInputKind(ctl->kind) || !px_fmtIsChanged(fmt)) return ev->code;
         if (px_fmtGetValue(fmt, ctl->field)) return ev->code;
         if (ev->code == kPxEvMenuCancelled) {
@@ -854,6 +862,9 @@ bool px_takeFieldValue(HWND hwnd, PxFieldCtl *ctl, bool check) {
 int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
     PxTopWnd *top = px_firstTopWnd();
     if (!top) return -1;
+    PxDialogHold hold(dialog);
+    // A frameless top-level dialog is its own level: closing it drops the level.
+    bool ownLevel = dialog->topEntry == top;
     void *prevDialog = top->runningDlg;
     HWND prevInput = dialog->inputWnd;
     HWND hadFocus = GetFocus();
@@ -888,7 +899,7 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
         for (;;) {
             svc.wait(ev);
             code = ev->code;
-            if (!input || !IsWindow(hwnd) || !SendMessageA(hwnd, EM_GETMODIFY, 0, 0)) break;
+            if (hold.closed() || !input || !IsWindow(hwnd) || !SendMessageA(hwnd, EM_GETMODIFY, 0, 0)) break;
             if (px_takeFieldValue(hwnd, ctl, true)) break;
             // A system loop cancelled under a field that refuses its text:
             // the input ends and the edited text is not taken.
@@ -906,6 +917,13 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
             px_flushTypeAhead();
         }
     }
+    // Closed by a request that came during the wait: nothing of the dialog
+    // but its record is left, and the level it was the running dialog of
+    // may be gone with it.
+    if (hold.closed()) {
+        if (!ownLevel && px_firstTopWnd() == top && !top->runningDlg) top->runningDlg = runnable(prevDialog);
+        return -1;
+    }
     if (ctl && ctl->fmtEdit) {
         px_fmtEditDetach(ctl->fmtEdit);
         ctl->fmtEdit = nullptr;
@@ -915,7 +933,7 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
         code = g_maskedHook(oldText.c_str(), newText.c_str(), static_cast<int>(oldText.size()), code, dialog->panel);
     }
     if (IsWindow(dialog->hwnd)) dialog->inputWnd = prevInput;
-    if (px_firstTopWnd() == top) top->runningDlg = prevDialog;
+    if (px_firstTopWnd() == top) top->runningDlg = runnable(prevDialog);
     if (hadFocus != GetFocus() && IsWindow(dialog->hwnd) && GetFocus() == hwnd) SetFocus(dialog->hwnd);
     return code;
 }
@@ -929,6 +947,7 @@ int px_editCurrentField(PxEvent *ev, PxDialog *dialog) {
     if (!c.hwnd) return -1;
     px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
     int code = px_runInputLoop(ev, dialog, &c, c.hwnd);
+    if (dialog->closed) return -1;
     // A click on a check box or radio button toggles it like the space bar.
     if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)) && code == kPxMouseClick &&
         px_fieldAtCell(dialog->panel, c.field, ev->p1, ev->p2))

@@ -430,6 +430,7 @@ int px_popupFieldTip(PxPanel *panel, const char *text, int kind, int32_t helpCon
     PxPopup p;
     fillMessage(&p, text, kind, helpContext, extra, title);
     p.tipDialog = d;
+    PxDialogHold hold(d);
     int result = -1;
     if (showBalloon(&p, field->hwnd)) {
         // The dialog's tip slot: it keeps its focus, answers help with the

@@ -1256,6 +1256,8 @@ int px_editListCell(PxEvent *ev, PxDialog *dialog) {
     ctl->oemFont = app().oemFont[kPxListFont] != 0;
     px_subclassField(ctl);
     int code = px_runInputLoop(ev, dialog, ctl, edit);
+    // Closed meanwhile: the list and its edit went with the dialog.
+    if (dialog->closed) return -1;
     DestroyWindow(edit);
     l->edit = ctl->hwnd = nullptr;
     ctl->oldProc = nullptr;

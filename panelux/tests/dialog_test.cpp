@@ -16,6 +16,7 @@
 #include "screenshot.h"
 #include "wire.h"
 #include "cliptext.h"
+#include "freedtrap.h"
 #include "wndfind.h"
 
 namespace {
@@ -453,6 +454,87 @@ TEST_F(Dialogs, PanelOpenedDuringInputBecomesTheRunningDialogsChild) {
     m.message(29, th::Bytes().i32(51));
     EXPECT_EQ(4, m.message(26, th::Bytes().i32(51).i16(-1).i16(-1).i16(-1).u8(0)));
     EXPECT_EQ(-1, replyInt());
+}
+
+// A panel of another mode opened during a dialog's input is no child of
+// it: closing the running dialog first leaves the other one nothing of it
+// to reach when it is activated or closed (freed memory is unreadable
+// here), in the frame and as frameless top-level dialogs alike.
+TEST_F(Dialogs, ADialogOfAnotherModeOpenedDuringInputOutlivesTheRunningOne) {
+    FreedMemoryTrap trap(m.handle());
+    ASSERT_TRUE(trap.redirected());
+    for (bool framed : {true, false}) {
+        if (framed) frame();
+        Desc outer;
+        outer.owner1 = 52;
+        outer.caption = "Outer";
+        outer.left = 1, outer.top = 1, outer.right = 40, outer.bottom = 15;
+        ASSERT_EQ(0, open(outer));
+        H().script.push_back([&] {
+            Desc d;
+            d.owner1 = 53;
+            d.id = 0x0100;
+            d.caption = "Other";
+            d.left = 5, d.top = 4, d.right = 20, d.bottom = 8;
+            d.fields = {textField(2, 1, 6, "in")};
+            EXPECT_EQ(0, open(d));
+            H().queue.push_back(PxEvent{27, 0, 1, 0, 0, 0});
+        });
+        EXPECT_EQ(27, eventCode(run(52, -1))) << framed;
+        HWND other = dialogByCaption("Other");
+        ASSERT_NE(nullptr, other) << framed;
+        EXPECT_FALSE(IsChild(dialogByCaption("Outer"), other)) << framed;
+        m.message(29, th::Bytes().i32(52));
+        if (IsWindow(other)) {
+            SendMessageA(other, WM_NCACTIVATE, TRUE, 0);
+            SendMessageA(other, WM_ACTIVATE, WA_ACTIVE, 0);
+        }
+        // A frameless one went with its owner's window; its record stays.
+        EXPECT_EQ(framed ? 7 : 4, m.message(32, th::Bytes().i32(53).i16(0))) << framed;
+        m.message(29, th::Bytes().i32(53));
+        EXPECT_EQ(0, dialogCount()) << framed;
+        if (framed) m.message(8);
+    }
+    EXPECT_GT(FreedMemoryTrap::freed(), 0u);
+}
+
+// Request 29 for the dialog whose input runs, sent while the input waits:
+// the run ends with int32 -1 and reads nothing of the freed dialog, for a
+// field, for the whole dialog and for a field tip over it.
+TEST_F(Dialogs, ClosingTheDialogWhoseInputWaitsEndsTheRunCleanly) {
+    FreedMemoryTrap trap(m.handle());
+    ASSERT_TRUE(trap.redirected());
+    frame();
+    struct Case {
+        const char *what;
+        int16_t field;  // request 26 on it, -1 the whole dialog; 99 a field tip
+    } cases[] = {{"field", 0}, {"whole dialog", -1}, {"field tip", 99}};
+    int32_t handle = 56;
+    for (const Case &c : cases) {
+        Desc d;
+        d.owner1 = handle;
+        d.fields = {textField(3, 2, 10, "abc"), shownField(3, 4, 10, "shown", 20)};
+        ASSERT_EQ(0, open(d)) << c.what;
+        H().script.push_back([&, handle] {
+            m.message(29, th::Bytes().i32(handle));
+            EXPECT_EQ(0, dialogCount());
+            // Any event ends the wait.
+            H().queue.push_back(PxEvent{c.field == 99 ? 27 : 13, 0, 28, 0, 0, 0});
+        });
+        if (c.field == 99) {
+            int n = m.message(14, th::Bytes().i16(1).i16(0).i32(handle).i32(3).i16(0).text("Tip").text("").text(""));
+            EXPECT_EQ(4, n) << c.what;
+            EXPECT_EQ(27, replyInt()) << c.what;
+        } else {
+            std::vector<unsigned char> r = run(handle, c.field);
+            ASSERT_EQ(4u, r.size()) << c.what;
+            EXPECT_EQ(-1, WireReader(r.data(), 4).i32()) << c.what;
+        }
+        EXPECT_TRUE(H().script.empty()) << c.what;
+        // The handle is free: the server may open it again.
+        ASSERT_EQ(0, open(d)) << c.what;
+        m.message(29, th::Bytes().i32(handle++));
+    }
 }
 
 // Buttons pressed on a field become mouse events at the panel's grid cells
