@@ -8,5 +8,7 @@
 int px_messageBox(const char *text, const char *caption, UINT type);
 // The system's text for code under a caption made from format.
 int px_sysErrorBox(DWORD code, const char *format, ...);
+// The system's text for code in a box without owner under the caption.
+int px_plainSysErrorBox(DWORD code, const char *caption);
 // The module's own full path (warning boxes are captioned with it).
 const char *px_modulePath();

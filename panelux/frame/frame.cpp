@@ -81,28 +81,9 @@ HWND createClient(PxFrame *f) {
     return c;
 }
 
-HWND createRebar(PxFrame *f) {
-    // Shown once the menu bar's band is in it; until then it takes no room.
-    HWND r = CreateWindowExA(0, REBARCLASSNAMEA, "",
-                             WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | RBS_VARHEIGHT |
-                                 RBS_BANDBORDERS | RBS_FIXEDORDER | CCS_NODIVIDER | CCS_TOP,
-                             0, 0, 100, 100, f->wnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxRebarId)),
-                             px_app()->instance, nullptr);
-    if (!r) {
-        px_sysErrorBox(GetLastError(), "px_createRebarWnd: CreateRebarWnd() failed!");
-        return nullptr;
-    }
-    REBARINFO ri = {};
-    ri.cbSize = sizeof ri;
-    SendMessageA(r, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&ri));
-    ShowWindow(r, SW_HIDE);  // some rebars show themselves when created
-    return r;
-}
-
 void layout(PxFrame *f) {
     px_retrackActiveTip(entryOfFrame(f));
-    // An empty rebar stays hidden: sizing would show it.
-    if (f->rebar && f->menuBar) SendMessageA(f->rebar, WM_SIZE, 0, 0);
+    if (f->rebar) SendMessageA(f->rebar, WM_SIZE, 0, 0);
     if (f->status) {
         SendMessageA(f->status, WM_SIZE, 0, 0);
         px_layoutStatusBar(f->status);
@@ -119,8 +100,7 @@ int onCreate(HWND wnd, LPARAM lParam) {
     PxFrame *f = static_cast<PxFrame *>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams);
     f->wnd = wnd;
     SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(f));
-    f->rebar = createRebar(f);
-    if (!f->rebar) return -1;
+    if (!px_createRebarWnd(f)) return -1;
     f->status = px_createStatusBar(wnd, true, true, nullptr, 0);
     if (!f->status) return -1;
     f->client = createClient(f);
@@ -128,6 +108,7 @@ int onCreate(HWND wnd, LPARAM lParam) {
 }
 
 void onDestroy(PxFrame *f) {
+    px_menuBarDropMenu(f);
     if (f->status) px_destroyStatusBar(f->status);
     f->status = nullptr;
 }
@@ -454,8 +435,10 @@ void px_destroyFrame(PxFrame *frame) {
         SetWindowLongPtrA(frame->wnd, GWLP_USERDATA, 0);
         if (frame->status) px_destroyStatusBar(frame->status);
         frame->status = nullptr;
+        px_menuBarDropMenu(frame);
         DestroyWindow(frame->wnd);
     }
+    if (frame->baseMenu) DestroyMenu(frame->baseMenu);
     if (frame->ownerDisabled && frame->owner) EnableWindow(frame->owner, TRUE);
     px_hostUnregisterWindow(&frame->hostObject, false);
     delete frame;
@@ -483,10 +466,18 @@ void px_restoreFrame(PxFrame *frame) {
 
 SIZE px_frameSizeForGrid(int columns, int rows) {
     SIZE s = px_gridToWindowSize(columns, rows);
+    // The menu bar's row, as an overlapped window with a menu has it.
+    RECT plain = {0, 0, 0, 0}, menu = {0, 0, 0, 0};
+    AdjustWindowRectEx(&plain, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    AdjustWindowRectEx(&menu, WS_OVERLAPPEDWINDOW, TRUE, 0);
+    s.cy += (menu.bottom - menu.top) - (plain.bottom - plain.top);
     s.cx += 2 * GetSystemMetrics(SM_CXEDGE);
     s.cy += 2 * GetSystemMetrics(SM_CYEDGE);
-    HWND temp = CreateWindowExA(0, kPxClientClass, "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                px_app()->instance, nullptr);
+    // The status bar is measured in a window of the client class, which the
+    // first frame of the process registers: asked before it, it is now.
+    HWND temp = registerClasses() ? CreateWindowExA(0, kPxClientClass, "", WS_POPUP, 0, 0, 100, 100, nullptr,
+                                                    nullptr, px_app()->instance, nullptr)
+                                  : nullptr;
     if (temp) {
         HWND bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | SBARS_SIZEGRIP, 0, 0, 0, 0, temp,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPxMeasureStatusId)),
@@ -694,30 +685,6 @@ void px_updateGridSize(PxFrame *frame) {
     frame->rows = g.cy;
     if (app->sizeMoving) frame->resizePending = true;
     else px_postEvent3(500, 0, 0, g.cx, g.cy, kPxModeQueue);
-}
-
-bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar) {
-    if (!frame || !frame->rebar) return false;
-    int old = static_cast<int>(SendMessageA(frame->rebar, RB_IDTOINDEX, kPxMenuBarId, 0));
-    if (old >= 0) SendMessageA(frame->rebar, RB_DELETEBAND, static_cast<WPARAM>(old), 0);
-    frame->menuBar = menuBar;
-    if (menuBar) {
-        SetParent(menuBar, frame->rebar);
-        RECT r;
-        GetWindowRect(menuBar, &r);
-        REBARBANDINFOA band = {};
-        band.cbSize = REBARBANDINFOA_V6_SIZE;
-        band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_ID | RBBIM_STYLE;
-        band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER | RBBS_USECHEVRON;
-        band.hwndChild = menuBar;
-        band.wID = kPxMenuBarId;
-        band.cyMinChild = static_cast<UINT>(r.bottom - r.top);
-        if (!SendMessageA(frame->rebar, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band)))
-            return false;
-    }
-    ShowWindow(frame->rebar, menuBar ? SW_SHOWNA : SW_HIDE);
-    layout(frame);
-    return true;
 }
 
 void px_frameMenuCommand(PxFrame *frame, int id) { px_menuCommand(frame, static_cast<UINT>(id)); }

@@ -1,6 +1,6 @@
 // The application frame: a sizeable top-level window holding, top to
-// bottom, the rebar (whose band will carry the menu bar), the client window
-// in which dialogs sit as child windows, and the status bar. The frame
+// bottom, the rebar with the menu bar in its band, the client window in
+// which dialogs sit as child windows, and the status bar. The frame
 // scrolls its children by moving them and reports its grid size.
 #pragma once
 
@@ -26,8 +26,9 @@ struct PxFrame {
     HWND wnd = nullptr;
     HWND client = nullptr;
     HWND owner = nullptr;
-    HWND menuBar = nullptr;  // filled by the menu bar when it comes
+    HWND menuBar = nullptr;
     HWND rebar = nullptr;
+    HMENU baseMenu = nullptr;  // the bar's placeholder while no server menu is shown
     HWND status = nullptr;
     HWND prevHostMain = nullptr;
     bool hostMainTaken = false;  // the frame is the host's main window
@@ -69,10 +70,6 @@ void px_scrollChildren(PxFrame *frame, int dx, int dy);
 void px_updateScrollBars(PxFrame *frame);
 // Columns and rows of the client area; queues event 500 when they changed.
 void px_updateGridSize(PxFrame *frame);
-
-// Puts the menu bar into the rebar's band (identifier 0x603, new row, no
-// gripper) and shows the rebar above the client window; null takes it out.
-bool px_frameSetMenuBar(PxFrame *frame, HWND menuBar);
 
 // WM_COMMAND of a menu: left for the server menus.
 void px_frameMenuCommand(PxFrame *frame, int id);

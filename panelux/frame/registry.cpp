@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <new>
 
 #include "app.h"
@@ -291,15 +292,26 @@ void px_retrackActiveTip(PxTopWnd *entry) {
 }
 
 namespace {
+void failed(const char *format, const char *name, bool plain) {
+    DWORD code = GetLastError();
+    if (!plain) {
+        px_sysErrorBox(code, format, name);
+        return;
+    }
+    char caption[512];
+    std::snprintf(caption, sizeof caption, format, name);
+    px_plainSysErrorBox(code, caption);
+}
+
 template <class Class, class Register>
-int registerClass(Class *wc, Register reg, const char *unregisterFailed, const char *registerFailed) {
+int registerClass(Class *wc, Register reg, const char *unregisterFailed, const char *registerFailed, bool plain) {
     if (!unregisterIfPresent(wc->lpszClassName)) {
-        px_sysErrorBox(GetLastError(), unregisterFailed, wc->lpszClassName);
+        failed(unregisterFailed, wc->lpszClassName, plain);
         return -1;
     }
     wc->hInstance = px_app()->instance;
     if (!reg(wc)) {
-        px_sysErrorBox(GetLastError(), registerFailed, wc->lpszClassName);
+        failed(registerFailed, wc->lpszClassName, plain);
         return -1;
     }
     remember(wc->lpszClassName);
@@ -308,17 +320,17 @@ int registerClass(Class *wc, Register reg, const char *unregisterFailed, const c
 }  // namespace
 
 int px_regWndClass(WNDCLASSA *wc) {
-    return px_regWndClassCaptioned(wc, "px_regWndClass: UnregisterClass(%s) failed!",
-                                   "px_regWndClass: RegisterClass(%s) failed!");
+    return registerClass(wc, RegisterClassA, "px_regWndClass: UnregisterClass(%s) failed!",
+                         "px_regWndClass: RegisterClass(%s) failed!", false);
 }
 
 int px_regWndClassCaptioned(WNDCLASSA *wc, const char *unregisterFailed, const char *registerFailed) {
-    return registerClass(wc, RegisterClassA, unregisterFailed, registerFailed);
+    return registerClass(wc, RegisterClassA, unregisterFailed, registerFailed, true);
 }
 
 int px_regWndClassEx(WNDCLASSEXA *wc) {
     return registerClass(wc, RegisterClassExA, "px_regWndClassEx: UnregisterClass(%s) failed!",
-                         "px_regWndClassEx: RegisterClassEx(%s) failed!");
+                         "px_regWndClassEx: RegisterClassEx(%s) failed!", false);
 }
 
 bool px_isClassRegistered(const char *name) {

@@ -73,7 +73,8 @@ template <class Fn> void px_forEachChild(PxTopWnd *entry, Fn fn) {
 // Registers a class of the library for PxApp.instance, replacing one of
 // the same name; 0, or -1 after an error box.
 int px_regWndClass(WNDCLASSA *wc);
-// The same with the failure captions given (each formats the class name).
+// The same with the failure captions given (each formats the class name),
+// reported in a plain box without owner.
 int px_regWndClassCaptioned(WNDCLASSA *wc, const char *unregisterFailed, const char *registerFailed);
 int px_regWndClassEx(WNDCLASSEXA *wc);
 bool px_isClassRegistered(const char *name);

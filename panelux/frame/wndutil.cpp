@@ -181,12 +181,10 @@ int px_messageBox(const char *text, const char *caption, UINT type) {
     return MessageBoxA(owner, text ? text : "", cap.c_str(), type);
 }
 
-int px_sysErrorBox(DWORD code, const char *format, ...) {
-    char caption[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(caption, sizeof caption, format, args);
-    va_end(args);
+namespace {
+
+// The system's text for code, or empty.
+std::string systemText(DWORD code) {
     char *msg = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char *>(&msg), 0,
@@ -194,5 +192,20 @@ int px_sysErrorBox(DWORD code, const char *format, ...) {
     std::string text = msg ? msg : "";
     if (msg) LocalFree(msg);
     if (text.size() > 2) text.resize(text.size() - 2);
-    return px_messageBox(text.c_str(), caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    return text;
+}
+
+}  // namespace
+
+int px_sysErrorBox(DWORD code, const char *format, ...) {
+    char caption[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(caption, sizeof caption, format, args);
+    va_end(args);
+    return px_messageBox(systemText(code).c_str(), caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+int px_plainSysErrorBox(DWORD code, const char *caption) {
+    return MessageBoxA(nullptr, systemText(code).c_str(), caption, MB_OK | MB_ICONERROR);
 }

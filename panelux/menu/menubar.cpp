@@ -331,7 +331,8 @@ void helpOnHot(MenuBarRec *r) {
     SendMessageA(r->frame, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
 }
 
-void onKey(MenuBarRec *r, WPARAM vk) {
+// False for a key the bar does not move or open with: its character may.
+bool onKey(MenuBarRec *r, WPARAM vk) {
     int hot = hotItem(r);
     switch (vk) {
     case VK_TAB: moveHot(r, GetKeyState(VK_SHIFT) < 0 ? -1 : 1); break;
@@ -346,8 +347,9 @@ void onKey(MenuBarRec *r, WPARAM vk) {
         leaveKeyboardMode(r);
         PostMessageA(r->frame, WM_SYSCOMMAND, SC_KEYMENU, ' ');
         break;
-    default: break;
+    default: return false;
     }
+    return true;
 }
 
 // Alt with a character: the item it maps to opens; none leaves keyboard
@@ -479,16 +481,17 @@ bool registerClass() {
     return px_regWndClassCaptioned(&wc, "UnregisterClass('%s') failed!", "RegisterClass('%s') failed!") == 0;
 }
 
+// The server menu on top of the frame's stack, else the frame's own
+// placeholder.
 void showTop(PxFrame *frame) {
     PxMenu *top = static_cast<PxMenu *>(frame->menuTop);
-    px_menuBarSetMenu(frame->menuBar, top ? top->native : nullptr);
+    px_menuBarSetMenu(frame->menuBar, top ? top->native : frame->baseMenu);
     px_menuBarSuspend(frame->menuBar, true);
 }
 
-}  // namespace
-
-HWND px_createMenuBar(PxFrame *frame) {
-    if (!frame || !frame->rebar || !registerClass()) return nullptr;
+// A menu bar in the frame's rebar, showing menu.
+HWND createMenuBarWnd(PxFrame *frame, HMENU menu) {
+    if (!registerClass()) return nullptr;
     HWND bar = CreateWindowExA(0, kPxMenuBarClass, "",
                                WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT |
                                    TBSTYLE_LIST | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE,
@@ -505,12 +508,79 @@ HWND px_createMenuBar(PxFrame *frame) {
     SendMessageA(bar, TB_SETIMAGELIST, 0, 0);
     SendMessageA(bar, TB_SETPARENT, reinterpret_cast<WPARAM>(frame->wnd), 0);
     applyMenuFont(r);
-    r->suspended = true;
-    if (!px_frameSetMenuBar(frame, bar)) {
-        DestroyWindow(bar);
+    px_menuBarSetMenu(bar, menu);
+    return bar;
+}
+
+// The band of the menu bar: a row of its own without gripper.
+bool insertBand(HWND rebar, HWND bar) {
+    RECT r;
+    GetWindowRect(bar, &r);
+    REBARBANDINFOA band = {};
+    band.cbSize = REBARBANDINFOA_V6_SIZE;
+    band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_ID | RBBIM_STYLE;
+    band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER | RBBS_USECHEVRON;
+    band.hwndChild = bar;
+    band.wID = kPxMenuBarId;
+    band.cyMinChild = static_cast<UINT>(r.bottom - r.top);
+    return SendMessageA(rebar, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band)) != 0;
+}
+
+// The frame's placeholder menu: one popup item whose text is a blank.
+HMENU placeholderMenu() {
+    HMENU menu = CreateMenu(), popup = CreatePopupMenu();
+    if (menu && popup && AppendMenuA(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), " ")) return menu;
+    if (popup) DestroyMenu(popup);
+    if (menu) DestroyMenu(menu);
+    return nullptr;
+}
+
+HWND createRebar(HWND parent, int id, DWORD style) {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_COOL_CLASSES};
+    InitCommonControlsEx(&icc);
+    // No divider and a border do not go together; neither gets no divider.
+    if ((style & CCS_NODIVIDER) && (style & WS_BORDER)) style &= ~static_cast<DWORD>(WS_BORDER);
+    else if (!(style & (CCS_NODIVIDER | WS_BORDER))) style |= CCS_NODIVIDER;
+    HWND rebar = CreateWindowExA(0, REBARCLASSNAMEA, "", style, 0, 0, 100, 100, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), px_app()->instance, nullptr);
+    if (!rebar) return nullptr;
+    REBARINFO ri = {};
+    ri.cbSize = sizeof ri;
+    if (!SendMessageA(rebar, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&ri))) {
+        DestroyWindow(rebar);
         return nullptr;
     }
-    return bar;
+    return rebar;
+}
+
+}  // namespace
+
+HWND px_createRebarWnd(PxFrame *frame) {
+    if (!frame || !px_app()) return nullptr;
+    frame->rebar = createRebar(frame->wnd, kPxRebarId,
+                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | RBS_VARHEIGHT |
+                                   RBS_BANDBORDERS | RBS_FIXEDORDER | CCS_NODIVIDER | CCS_TOP);
+    frame->baseMenu = frame->rebar ? placeholderMenu() : nullptr;
+    frame->menuBar = frame->baseMenu ? createMenuBarWnd(frame, frame->baseMenu) : nullptr;
+    if (!frame->menuBar || !insertBand(frame->rebar, frame->menuBar)) {
+        DWORD error = GetLastError();
+        if (frame->menuBar) DestroyWindow(frame->menuBar);
+        if (frame->rebar) DestroyWindow(frame->rebar);
+        if (frame->baseMenu) DestroyMenu(frame->baseMenu);
+        frame->menuBar = frame->rebar = nullptr;
+        frame->baseMenu = nullptr;
+        px_sysErrorBox(error, "px_createRebarWnd: CreateRebarWnd() failed!");
+        return nullptr;
+    }
+    px_menuBarFitBand(frame->menuBar);
+    px_menuBarSuspend(frame->menuBar, true);
+    return frame->rebar;
+}
+
+void px_menuBarDropMenu(PxFrame *frame) {
+    if (frame->menuBar && IsWindow(frame->menuBar)) px_menuBarSetMenu(frame->menuBar, nullptr);
+    if (frame->baseMenu) DestroyMenu(frame->baseMenu);
+    frame->baseMenu = nullptr;
 }
 
 HMENU px_menuBarSetMenu(HWND bar, HMENU menu) {
@@ -592,11 +662,7 @@ int px_menuBarOpenItem(HWND bar) {
 
 void px_pushFrameMenu(PxMenu *menu) {
     PxFrame *frame = px_frameOf(px_curFrameWnd());
-    if (!frame || menu->frame) return;
-    if (!frame->menuBar && !px_createMenuBar(frame)) {
-        px_sysErrorBox(GetLastError(), "px_createRebarWnd: CreateRebarWnd() failed!");
-        return;
-    }
+    if (!frame || !frame->menuBar || menu->frame) return;
     menu->below = static_cast<PxMenu *>(frame->menuTop);
     menu->frame = frame;
     frame->menuTop = menu;
@@ -672,8 +738,9 @@ bool px_menuBarPreTranslate(MSG *msg) {
         return true;
     }
     if (r->keyboardMode && (down || msg->message == WM_CHAR)) {
+        // A letter comes back as the character that opens its item.
         if (msg->message == WM_CHAR) onChar(r, msg->wParam);
-        else onKey(r, msg->wParam);
+        else if (!onKey(r, msg->wParam)) TranslateMessage(msg);
         return true;
     }
     // Typed keys become characters for the bar, not server events.

@@ -13,7 +13,12 @@ struct PxMenu;
 
 extern const char kPxMenuBarClass[];  // "QVUI:MenuBar"
 
-HWND px_createMenuBar(PxFrame *frame);
+// The frame's rebar (identifier 0x601, kept in the frame) with the menu bar
+// (0x603) in a band of its own, showing the frame's placeholder menu (one
+// popup item " ") and suspended; null after an error box.
+HWND px_createRebarWnd(PxFrame *frame);
+// The frame going away: the bar shows no menu and the placeholder goes.
+void px_menuBarDropMenu(PxFrame *frame);
 // The previous menu, or (HMENU)-1 when bar is not a menu bar.
 HMENU px_menuBarSetMenu(HWND bar, HMENU menu);
 void px_menuBarRebuild(HWND bar);

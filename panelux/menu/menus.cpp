@@ -237,7 +237,7 @@ int trackBar(PxMenu *menu, PxFrame *frame, bool firstOnly, const PxRequest &req)
     WireWriter w = req.writer();
     writeResult(w, e.code);
     if (e.code == kPxEvMenuCommand && menu->lastChosen) {
-        w.i32(menu->lastChosen->command);
+        w.i32(menu->lastCommand);
         w.i32(menu->lastChosen->id);
     }
     return zam_replyLength(w);
@@ -462,17 +462,14 @@ void px_menuCommand(PxFrame *frame, UINT command) {
     PxMenu *menu = frame ? static_cast<PxMenu *>(frame->menuTop) : nullptr;
     if (!menu || !menu->native) return;
     PxMenuItemRec *item = px_menuItemByCommand(menu, menu->native, command);
-    PxEvent e = {};
-    e.code = kPxEvMenuDismissed;
     // The menu loop that just ended made a choice, not a dismissal.
     menu->pendingDismissal = false;
-    if (item) {
-        menu->lastChosen = item;
-        e.code = kPxEvMenuCommand;
-        e.p2 = item->sub == PxSubItems::Dynamic ? px_upcallMenuQuery(menu->objNum, menu->handle, item->id)
-                                                : item->command;
-    }
-    px_writeEvent(e, kPxModeDirect);
+    if (!item) return px_postEvent(kPxEvMenuDismissed, 0, 0, kPxModeDirect);
+    menu->lastChosen = item;
+    // A dynamic item's command value is the server's answer at the choice.
+    menu->lastCommand = item->sub == PxSubItems::Dynamic ? px_upcallMenuQuery(menu->objNum, menu->handle, item->id)
+                                                         : item->command;
+    px_postEvent3(kPxEvMenuCommand, 0, 0, menu->lastCommand, 0, kPxModeDirect);
 }
 
 void px_menuSelect(PxFrame *frame, HMENU menu, UINT item, UINT flags) {

@@ -36,6 +36,7 @@ struct PxMenu {
     PxFrame *frame = nullptr;   // the frame whose menu stack holds it
     PxMenu *below = nullptr;    // the menu shown before it on that frame
     const PxMenuItemRec *lastChosen = nullptr;
+    int32_t lastCommand = 0;  // the command value its event 501 carried
     PxPanelPtr panel;  // "$MENU$"
 };
 

@@ -20,6 +20,7 @@
 #include "host.h"
 #include "hostsinks.h"
 #include "hostwm.h"
+#include "msgbox.h"
 #include "popup.h"
 #include "screenshot.h"
 #include "registry.h"
@@ -568,22 +569,65 @@ TEST_F(Frame, GridCellsOfNestedDialogsBecomeClientPositions) {
     DestroyWindow(outerWnd);
 }
 
-TEST_F(Frame, AMenuBarBandPushesTheClientWindowDown) {
-    openFrame();
-    EXPECT_FALSE(IsWindowVisible(frame->rebar));
-    EXPECT_EQ(0, posIn(frame->client, frame->wnd).y);
-    HWND bar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE |
-                               CCS_NODIVIDER, 0, 0, 200, 22, frame->wnd, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(px_frameSetMenuBar(frame, bar));
+// The frame is made with its rebar and the menu bar in it, showing the
+// placeholder item " "; the size made for a grid leaves room for the bar,
+// so the client window holds the grid asked for.
+TEST_F(Frame, TheFrameIsMadeWithItsMenuBarAndHoldsItsGrid) {
+    openFrame(60, 20);
     EXPECT_TRUE(IsWindowVisible(frame->rebar));
+    HWND bar = GetDlgItem(frame->rebar, kPxMenuBarId);
+    ASSERT_EQ(frame->menuBar, bar);
+    char cls[32] = {}, text[8] = {};
+    GetClassNameA(bar, cls, sizeof cls);
+    EXPECT_STREQ("QVUI:MenuBar", cls);
+    ASSERT_EQ(1, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    SendMessageA(bar, TB_GETBUTTONTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(" ", text);
     RECT rb;
     GetWindowRect(frame->rebar, &rb);
-    EXPECT_GE(rb.bottom - rb.top, 22);
+    EXPECT_GE(rb.bottom - rb.top, GetSystemMetrics(SM_CYMENU));
     EXPECT_EQ(rb.bottom - rb.top, posIn(frame->client, frame->wnd).y);
-    ASSERT_TRUE(px_frameSetMenuBar(frame, nullptr));
-    EXPECT_FALSE(IsWindowVisible(frame->rebar));
-    EXPECT_EQ(0, posIn(frame->client, frame->wnd).y);
-    DestroyWindow(bar);
+    EXPECT_EQ(60, frame->columns);
+    EXPECT_EQ(20, frame->rows);
+}
+
+// The menu bar's class registration reports a failure in a plain box
+// without owner, even while a frame is there to own one.
+TEST_F(Frame, AFailedMenuBarClassRegistrationBoxHasNoOwner) {
+    openFrame();
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = px_app()->instance;
+    taken.lpszClassName = "PxTakenClass";
+    ASSERT_TRUE(RegisterClassA(&taken));
+    // A window of the class keeps it from being unregistered.
+    HWND holder = CreateWindowExA(0, "PxTakenClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, taken.hInstance, nullptr);
+    ASSERT_NE(nullptr, holder);
+    static HWND s_owner;
+    static int s_boxes;
+    s_owner = reinterpret_cast<HWND>(1);
+    s_boxes = 0;
+    th::MessageBoxCatcher catcher;
+    HHOOK hook = SetWindowsHookExA(WH_CBT, [](int code, WPARAM wParam, LPARAM lParam) CALLBACK -> LRESULT {
+        if (code == HCBT_CREATEWND) {
+            char c[16] = {};
+            GetClassNameA(reinterpret_cast<HWND>(wParam), c, sizeof c);
+            if (!lstrcmpA(c, "#32770")) {
+                s_owner = reinterpret_cast<CBT_CREATEWNDA *>(lParam)->lpcs->hwndParent;
+                ++s_boxes;
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }, nullptr, GetCurrentThreadId());
+    WNDCLASSA again = taken;
+    EXPECT_EQ(-1, px_regWndClassCaptioned(&again, "UnregisterClass('%s') failed!", "RegisterClass('%s') failed!"));
+    UnhookWindowsHookEx(hook);
+    ASSERT_EQ(1, s_boxes);
+    EXPECT_EQ(nullptr, s_owner);
+    ASSERT_EQ(1u, catcher.seen.size());
+    EXPECT_EQ(L"UnregisterClass('PxTakenClass') failed!", catcher.seen[0].caption);
+    DestroyWindow(holder);
+    UnregisterClassA("PxTakenClass", taken.hInstance);
 }
 
 TEST_F(Frame, ModalLoopsAnswerTheEventWaitWith775) {

@@ -189,7 +189,7 @@ TEST_F(Link, HostApplicationIsAskedOnlyOfAServiceObjectThatHasIt) {
 }
 
 // A repeated -1 starts from an empty table: a menu made before goes with its
-// native menu and leaves the frame's menu bar.
+// native menu and leaves the frame's menu bar to its placeholder item.
 TEST_F(Link, RepeatedLoadFreesTheMenusOfTheTableBefore) {
     th::Module m("formkit.dll");
     startFramed(m, 40, 10);
@@ -202,13 +202,18 @@ TEST_F(Link, RepeatedLoadFreesTheMenusOfTheTableBefore) {
     ASSERT_EQ(0, WireReader(m.reply(), 4).i32());
     HWND bar = FindWindowExA(FindWindowExA(frameWnd(), nullptr, REBARCLASSNAMEA, nullptr), nullptr, "QVUI:MenuBar", nullptr);
     ASSERT_NE(nullptr, bar);
-    EXPECT_EQ(1, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    auto shown = [bar] {
+        char text[16] = {};
+        SendMessageA(bar, TB_GETBUTTONTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        return std::to_string(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0)) + ":" + text;
+    };
+    EXPECT_EQ("1:File", shown());
     m.message(kMsgLoad);
-    EXPECT_EQ(0, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    EXPECT_EQ("1: ", shown());
     // The handle is free for a new menu.
     ASSERT_EQ(4, m.message(16, menu));
     EXPECT_EQ(0, WireReader(m.reply(), 4).i32());
-    EXPECT_EQ(1, SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    EXPECT_EQ("1:File", shown());
     m.message(kMsgUnload);
 }
 

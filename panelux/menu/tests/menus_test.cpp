@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "descbuilder.h"
 #include "menudriver.h"
 #include "menuitems.h"
 #include "module.h"
@@ -77,6 +78,15 @@ struct Menus : ::testing::Test {
         return res;
     }
     static HWND bar() { return FindWindowExA(FindWindowExA(FindWindowA("pxFrameWnd", nullptr), nullptr, REBARCLASSNAMEA, nullptr), nullptr, "QVUI:MenuBar", nullptr); }
+    static std::vector<std::string> buttons(HWND b) {
+        std::vector<std::string> out;
+        for (int i = 0, n = static_cast<int>(SendMessageA(b, TB_BUTTONCOUNT, 0, 0)); i < n; ++i) {
+            char text[128] = {};
+            SendMessageA(b, TB_GETBUTTONTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            out.push_back(text);
+        }
+        return out;
+    }
 };
 
 TEST_F(Menus, PopupDescriptionsInlineAndFetchedGiveTheSameMenuAndChoice) {
@@ -186,6 +196,114 @@ TEST_F(Menus, MenuBarFollowsKeysLettersAndTheMouse) {
         H().script.clear();
         H().queue.clear();
     }
+}
+
+// The frame comes with its menu bar showing the placeholder item; the
+// first server menu takes the bar's place without changing the frame's
+// grid, and the placeholder is back when the menu goes.
+TEST_F(Menus, TheBarComesWithTheFrameAndAMenuLeavesTheGridAsItWas) {
+    start(1);
+    HWND b = bar();
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(std::vector<std::string>{" "}, buttons(b));
+    H().added.clear();
+    MenuPack p;
+    p.add({1, 10, 0, "File", 1}).add({11, 11, 2, "Open"});
+    ASSERT_EQ(0, create(p, 0, 1));
+    H().pump();
+    EXPECT_EQ(b, bar());
+    EXPECT_EQ(std::vector<std::string>{"File"}, buttons(b));
+    for (const th::AddedEvent &a : H().added) EXPECT_NE(500, a.event.code);
+    m.message(18, th::Bytes().i32(kHandle));
+    EXPECT_EQ(std::vector<std::string>{" "}, buttons(b));
+}
+
+// Request 22 on the bar made with the frame: a letter opens its popup, a
+// click on the bar before the request opens the item clicked, Esc ends a
+// first-event loop with 256. A dynamic item answers with the command value
+// the server gives for it (upcall 102), and the choice clears the button
+// bits and the pending click as every event does.
+TEST_F(Menus, TheBarTracksLettersAndClicksAndAsksForDynamicItems) {
+    start(1);
+    std::vector<int32_t> asked;
+    H().respond("PXTBL#7", 102, [&](const th::Upcall &u) {
+        asked.push_back(WireReader(u.payload.data() + 4, 4).i32());
+        return std::optional<th::ByteVec>(th::Bytes().i32(777).vec());
+    });
+    Desc d;
+    d.owner1 = 90;
+    DescField f;
+    f.column = 3, f.row = 2, f.width = 10, f.length = 20;
+    f.value = {'a', 'b', 'c', 'd', 'e', 0};
+    d.fields = {f};
+    ::Bytes desc = d.encode();
+    ASSERT_EQ(4, m.message(23, th::Bytes().raw(desc.b.data(), desc.b.size())));
+    MenuPack p;
+    p.add({1, 10, 0, "~File", 1}).add({11, 11, 2, "Open"});
+    p.add({2, 20, 0, "~Edit", 2, 0}).add({21, 21, 2, "Copy"}).add({22, 22, 1, "Recent"});
+    ASSERT_EQ(0, create(p, 0, 2));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr), b = bar();
+    HWND edit = FindWindowExA(FindWindowExA(FindWindowExA(frame, nullptr, "pxClientWnd", nullptr), nullptr,
+                                            "pxDialogWnd", nullptr), nullptr, "Edit", nullptr);
+    ASSERT_NE(nullptr, edit);
+    RECT second;
+    SendMessageA(b, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second));
+    LPARAM onSecond = MAKELPARAM((second.left + second.right) / 2, (second.top + second.bottom) / 2);
+    auto key = [&](WPARAM vk) { return [=] { PostMessageA(frame, WM_KEYDOWN, vk, 0); }; };
+    struct Case {
+        const char *what;
+        bool clickFirst;
+        uint8_t flag;
+        std::vector<std::function<void()>> script;
+        std::vector<std::vector<UINT>> popupKeys;
+        int code, command, id;
+    } cases[] = {
+        {"a letter opens its popup", false, 0, {key('E')}, {{VK_DOWN, VK_RETURN}}, 501, 777, 22},
+        {"a click on the bar opens its item", true, 0, {}, {{VK_DOWN, VK_RETURN}}, 501, 21, 21},
+        {"Esc ends a first-event loop", false, 1, {key(VK_ESCAPE)}, {}, 256, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SetForegroundWindow(frame);
+        H().pump();
+        if (c.clickFirst) {
+            // The suspended bar hands the click to the frame: two events and
+            // the place for the menu loop to open.
+            PostMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, onSecond);
+            PostMessageA(b, WM_LBUTTONUP, 0, onSecond);
+            H().pump();
+        }
+        H().queue.clear();
+        // Both buttons held on the field, and a press to replay, before the choice.
+        H().script.push_back([&] {
+            SendMessageA(edit, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(3, 3));
+            SendMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+            H().queue.clear();
+        });
+        for (auto &step : c.script) H().script.push_back(step);
+        th::MenuDriver driver(c.popupKeys, b);
+        Result r = track(c.flag);
+        H().script.clear();
+        H().queue.clear();
+        EXPECT_EQ(c.code, r.code) << c.what;
+        EXPECT_EQ(c.command, r.command) << c.what;
+        EXPECT_EQ(c.id, r.id) << c.what;
+        H().added.clear();
+        SendMessageA(edit, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(3, 3));
+        ASSERT_EQ(1u, H().added.size()) << c.what;
+        EXPECT_EQ(0, H().added[0].event.p4) << c.what;
+        // No press left to replay: the input selects the whole text.
+        DWORD from = 99, to = 99;
+        H().queue.clear();
+        H().script.push_back([&] {
+            SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+            H().queue.push_back(PxEvent{13, 0, 0, 0, 0, 0});
+        });
+        m.message(26, th::Bytes().i32(90).i16(-1).i16(0).i16(-1).u8(0));
+        EXPECT_EQ(0u, from) << c.what;
+        EXPECT_EQ(5u, to) << c.what;
+        ReleaseCapture();
+    }
+    EXPECT_EQ(std::vector<int32_t>{22}, asked);
 }
 
 // F1 on a highlighted item asks the server for help with the item's own
