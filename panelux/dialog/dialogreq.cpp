@@ -284,8 +284,7 @@ int px_onModuleOptions(const PxRequest &req) {
     if (!r.ok()) return 0;
     date_setYearPivot(pivot);
     date_setYearEndDays(yearEndDays);
-    if (PxApp *a = px_app()) a->overwrite = overwrite ? 1 : 0;
-    // The editor's flag follows, as request 50 would set it.
+    // The editor's flag; the user's Insert/Overwrite choice for fields stays.
     px_setEditorOverwrite(overwrite);
     size_t n = text.size() < sizeof mask - 1 ? text.size() : sizeof mask - 1;
     std::memcpy(mask, text.data(), n);

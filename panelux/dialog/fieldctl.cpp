@@ -198,10 +198,6 @@ int g_lastPress;  // packed screen position of the last press on a field
 // the control would do with them is left to the server (a press is replayed
 // when input starts there). Moves stay with the control.
 bool fieldMouse(PxFieldCtl &c, HWND wnd, UINT msg, LPARAM lParam) {
-    if (c.replay > 0 && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP)) {
-        --c.replay;
-        return false;
-    }
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     int code = 0;
     switch (msg) {
@@ -273,6 +269,10 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC old = c->oldProc;
     try {
         LRESULT result = 0;
+        // The press that started the input, replayed: the control (or the
+        // formatted edit) takes it, whoever consumes it.
+        bool replayed = c->replay > 0 && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP);
+        if (replayed) --c->replay;
         if (msg == WM_CHAR && wParam == ',' && ((lParam >> 16) & 0xFF) == 0x53) wParam = '.';
         // Buttons and lists post their characters as events, formatted or not.
         bool posts = msg == WM_CHAR && (c->kind == 2 || c->kind == 3 || c->kind == 7);
@@ -341,7 +341,7 @@ LRESULT CALLBACK fieldProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_RBUTTONUP:
         case WM_MBUTTONDOWN:
         case WM_MBUTTONUP:
-            if (c->dialog && fieldMouse(*c, wnd, msg, lParam)) return 0;
+            if (!replayed && c->dialog && fieldMouse(*c, wnd, msg, lParam)) return 0;
             break;
         case WM_CUT:
         case WM_COPY:
@@ -886,8 +886,10 @@ int px_runInputLoop(PxEvent *ev, PxDialog *dialog, PxFieldCtl *ctl, HWND hwnd) {
         code = ev->code;
     } else {
         bool input = isInputKind(ctl->kind);
+        // A check mark or progress keeps its label; others show the value
+        // whole for the input.
         std::string shown = shownText(*ctl, true);
-        SetWindowTextA(hwnd, shown.c_str());
+        if (showsValueAsText(*ctl)) SetWindowTextA(hwnd, shown.c_str());
         ctl->shortened = false;
         SendMessageA(hwnd, EM_SETMODIFY, FALSE, 0);
         auto selectStart = [&] {
@@ -952,7 +954,9 @@ int px_editCurrentField(PxEvent *ev, PxDialog *dialog) {
     if (c.kind == 7 && (c.options & (kPxCheckBox | kPxRadio)) && code == kPxMouseClick &&
         px_fieldAtCell(dialog->panel, c.field, ev->p1, ev->p2))
         code = ' ';
-    if (isInputKind(c.kind)) px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
+    // The value as it is shown outside input (an input kind's new value; a
+    // shortened text of kinds 2 and 5).
+    if (showsValueAsText(c)) px_showFieldValues(dialog, static_cast<int>(index), static_cast<int>(index) + 1);
     return code;
 }
 

@@ -466,8 +466,8 @@ int px_popupInput(const char *text, const char *buttons, int defaultButton, int 
     }
     // A default outside the buttons starts on the first one.
     p.current = d >= 0 && d < count ? d : 0;
-    // Without a popup the answer is the default button itself.
-    int result = count ? p.current : 27;
+    // Without a popup the answer is the default button as given.
+    int result = count ? d : 27;
     if (px_createPopup(&p)) {
         int ended = waitPopup(&p);
         // Unanswered, it answers as a popup that could not be made.

@@ -1,6 +1,7 @@
 #include "events.h"
 
 #include <cstring>
+#include <string>
 
 #include "app.h"
 #include "celledit.h"
@@ -75,6 +76,10 @@ PxEvent g_last;
 struct TypeAheadSlot {
     MSG msg;
     int shift;
+    // The characters the key gave when it was typed (Windows code page):
+    // made at replay time they would follow the keyboard state of then.
+    char chars[4];
+    int charCount;
 };
 struct TypeAhead {
     TypeAheadSlot slots[kPxTypeAheadSlots];
@@ -296,20 +301,38 @@ const PxLoopServices &px_loopServices() {
     return services;
 }
 
+namespace {
+// The characters a key message gives under the keyboard state of now.
+int typedChars(const MSG &msg, char *out, int size) {
+    if (msg.message != WM_KEYDOWN) return 0;
+    BYTE state[256];
+    if (!GetKeyboardState(state)) return 0;
+    WCHAR wide[4];
+    int n = ToUnicode(static_cast<UINT>(msg.wParam), static_cast<UINT>((msg.lParam >> 16) & 0xFF), state, wide, 4, 0);
+    if (n <= 0) return 0;
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, n, out, size, nullptr, nullptr);
+    return bytes > 0 ? bytes : 0;
+}
+}  // namespace
+
 bool px_typeAheadPut(const MSG &msg, int shift) {
     if (g_ring.full) return false;
     if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && (msg.lParam & (1L << 30))) return false;
-    g_ring.slots[g_ring.write] = TypeAheadSlot{msg, shift};
+    TypeAheadSlot &slot = g_ring.slots[g_ring.write];
+    slot = TypeAheadSlot{msg, shift, {}, 0};
+    slot.charCount = typedChars(msg, slot.chars, sizeof slot.chars);
     g_ring.write = (g_ring.write + 1) % kPxTypeAheadSlots;
     g_ring.full = g_ring.write == g_ring.read;
     g_ring.empty = false;
     return true;
 }
 
-bool px_typeAheadTake(MSG *msg, int *shift) {
+bool px_typeAheadTake(MSG *msg, int *shift, std::string *chars) {
     if (g_ring.empty) return false;
-    *msg = g_ring.slots[g_ring.read].msg;
-    if (shift) *shift = g_ring.slots[g_ring.read].shift;
+    const TypeAheadSlot &slot = g_ring.slots[g_ring.read];
+    *msg = slot.msg;
+    if (shift) *shift = slot.shift;
+    if (chars) chars->assign(slot.chars, static_cast<size_t>(slot.charCount));
     msg->time = GetTickCount();
     g_ring.read = (g_ring.read + 1) % kPxTypeAheadSlots;
     g_ring.full = false;
@@ -335,21 +358,23 @@ void px_flushTypeAhead() {
 void px_replayTypeAhead(HWND wnd) {
     MSG msg;
     int shift = 0;
-    while (px_typeAheadTake(&msg, &shift)) {
+    std::string chars;
+    while (px_typeAheadTake(&msg, &shift, &chars)) {
         msg.hwnd = wnd;
         if (px_keyDispatch(msg, shift)) {
             InvalidateRect(wnd, nullptr, TRUE);
             UpdateWindow(wnd);
             return;
         }
-        TranslateMessage(&msg);
         DispatchMessageA(&msg);
         // The key's characters go before the next key, which may end the
         // input as an event.
-        MSG ch;
-        while (PeekMessageA(&ch, wnd, WM_CHAR, WM_DEADCHAR, PM_REMOVE) ||
-               PeekMessageA(&ch, wnd, WM_SYSCHAR, WM_SYSDEADCHAR, PM_REMOVE))
+        for (char c : chars) {
+            MSG ch = msg;
+            ch.message = WM_CHAR;
+            ch.wParam = static_cast<unsigned char>(c);
             if (!px_msgFilter(&ch)) DispatchMessageA(&ch);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "dispatch.h"
 #include "zam_ext.h"
@@ -88,7 +89,8 @@ const PxEvent &px_lastEvent();
 // Type-ahead ring: keys typed into a dialog that is not reading yet.
 enum : int { kPxTypeAheadSlots = 16 };
 bool px_typeAheadPut(const MSG &msg, int shift);
-bool px_typeAheadTake(MSG *msg, int *shift);
+// chars: the characters the key gave when it was typed.
+bool px_typeAheadTake(MSG *msg, int *shift, std::string *chars = nullptr);
 int px_typeAheadCount();
 // Empties the ring and tells the terminal (FlushInput).
 void px_flushTypeAhead();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "child.h"
 #include "descbuilder.h"
 #include "formkitfix.h"
 #include "hostwm.h"
@@ -33,6 +34,15 @@ DescField textField(int column, int row, int width, const std::string &value, in
     f.length = static_cast<int16_t>(length);
     f.column = static_cast<int8_t>(column), f.row = static_cast<int8_t>(row), f.width = static_cast<int8_t>(width);
     f.value = textValue(value);
+    return f;
+}
+
+// An int32 input field.
+DescField int32Field(int column, int row, int width, int32_t value) {
+    DescField f = textField(column, row, width, "");
+    f.type = 1;
+    f.length = 0;
+    f.value = binValue<int32_t>(value);
     return f;
 }
 
@@ -227,11 +237,7 @@ TEST_F(Dialogs, InputLoopKeepsAnInvalidFieldUntilEscapeAndEndsOnACancelledLoop) 
     frame();
     Desc d;
     d.owner1 = 5;
-    DescField f = textField(3, 2, 12, "");
-    f.type = 1;  // int32
-    f.length = 0;
-    f.value = binValue<int32_t>(7);
-    d.fields = {f};
+    d.fields = {int32Field(3, 2, 12, 7)};
     ASSERT_EQ(0, open(d));
     HWND edit = GetDlgItem(dialogWnd(5), 768);
     auto invalid = [edit] {
@@ -591,6 +597,93 @@ TEST_F(Dialogs, FieldClicksBecomeEventsAndThePressIsReplayed) {
     selectionDuringInput();
     EXPECT_EQ(0u, from);
     EXPECT_EQ(8u, to);
+}
+
+// Input on a field that is not edited keeps what the control shows: a
+// check box its label, a kind-2 or kind-5 field its shortened text once the
+// input is over (it shows the whole text meanwhile).
+TEST_F(Dialogs, InputKeepsTheLabelOfAMarkAndTheShownTextOfOtherFields) {
+    frame();
+    Desc d;
+    d.owner1 = 66;
+    d.texts = {{{3, 2}, "[ ] Active"}};
+    DescField kind5 = shownField(9, 6, 6, "A rather long remark", 30);
+    kind5.kind = 5;
+    d.fields = {shownField(3, 2, 1, "X", 2), shownField(9, 4, 6, "A rather long remark", 30), kind5};
+    ASSERT_EQ(0, open(d));
+    HWND dlg = dialogWnd(66);
+    for (int16_t field : {0, 1, 2}) {
+        HWND c = GetDlgItem(dlg, 768 + field);
+        std::string before = textOf(c), during;
+        ASSERT_FALSE(before.empty()) << field;
+        H().script.push_back([&] {
+            during = textOf(c);
+            H().queue.push_back(PxEvent{13, 0, 0, 0, 0, 0});
+        });
+        EXPECT_EQ(13, eventCode(run(66, field))) << field;
+        EXPECT_EQ(field == 0 ? "Active" : "A rather long remark", during) << field;
+        EXPECT_EQ(before, textOf(c)) << field;
+    }
+    EXPECT_EQ("Active", textOf(GetDlgItem(dlg, 768)));
+}
+
+// Keys typed ahead come back with the characters they gave when typed,
+// not with those of the keyboard state at the replay.
+TEST_F(Dialogs, TypedAheadKeysGiveTheCharactersTypedWithShift) {
+    HWND dlg = openOneField(68, "");
+    BYTE state[256] = {};
+    state[VK_SHIFT] = 0x80;
+    SetKeyboardState(state);
+    for (int vk : {'A', '1', 'B'}) {
+        UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+        PostMessageA(dlg, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | static_cast<LPARAM>(scan) << 16);
+    }
+    H().pump();
+    SetKeyboardState(std::vector<BYTE>(256).data());
+    H().script.push_back([] { H().queue.push_back(PxEvent{13, 0, 0, 0, 0, 0}); });
+    std::vector<unsigned char> r = run(68, 0);
+    ASSERT_EQ(13u, r.size());
+    EXPECT_STREQ("A!B", reinterpret_cast<const char *>(r.data() + 9));
+}
+
+// Request 31 sets the editor's overwrite flag; the user's Insert choice for
+// the fields stays as it was.
+TEST_F(Dialogs, ModuleOptionsLeaveTheFieldsOverwriteChoice) {
+    HWND edit = GetDlgItem(openOneField(69, "abc"), 768);
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    PostMessageA(edit, WM_KEYDOWN, VK_INSERT, 1);
+    H().pump();
+    m.message(31, th::Bytes().i16(50).u8(0).u8(0).i16(0).i16(0).text(""));
+    PostMessageA(edit, WM_CHAR, 'x', 1);
+    H().pump();
+    EXPECT_EQ("xbc", textOf(edit));
+}
+
+// A click that starts input on a field with a formatted edit: the press is
+// replayed into the edit, and later clicks on the field are events again.
+TEST_F(Dialogs, ClicksOnAFormattedFieldAreEventsAfterItsReplayedPress) {
+    SetDllDirectoryA((th::exeDir() + "qvformat\\full").c_str());
+    frame();
+    Desc d;
+    d.owner1 = 71;
+    DescField f = int32Field(3, 2, 12, 1234);
+    f.format = "Name:FMT_NUMBER[10.0]";
+    d.fields = {f};
+    ASSERT_EQ(0, open(d));
+    HWND edit = GetDlgItem(dialogWnd(71), 768);
+    LPARAM at = MAKELPARAM(5, 5);
+    for (int round = 0; round < 2; ++round) {
+        H().added.clear();
+        SendMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(edit, WM_LBUTTONUP, 0, at);
+        ASSERT_EQ(2u, H().added.size()) << round;
+        EXPECT_EQ(513, H().added[0].event.code) << round;
+        EXPECT_EQ(515, H().added[1].event.code) << round;
+        H().queue.clear();
+        H().script.push_back([] { H().queue.push_back(PxEvent{13, 0, 0, 0, 0, 0}); });
+        EXPECT_EQ(13, eventCode(run(71, 0))) << round;
+    }
+    SetDllDirectoryA(nullptr);
 }
 
 // Keys an edit field edits itself stay with it instead of becoming events:

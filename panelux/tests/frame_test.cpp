@@ -955,10 +955,14 @@ TEST_F(Frame, ModalWaitsWithoutATerminalEndUnanswered) {
     struct Case {
         int buttons;  // choice popups; -1 a message, -2 the field's input
         int expected;
-    } cases[] = {{-1, -1}, {0, 27}, {2, 1}, {-2, -1}};
+    } cases[] = {{-1, -1}, {0, 27}, {2, 1}, {-2, -1}, {-3, 5}, {-4, 3}};
     for (const Case &c : cases) {
         PxEvent ev = {};
+        // -3 and -4: choices whose default lies past the buttons answer it
+        // as given (30 is button 3 with Escape allowed).
         int result = c.buttons == -2 ? px_editField(&ev, panel.get())
+                     : c.buttons == -3 ? px_popupInput("Save?", "Yes\0No\0", 5, 6, 1, 0, "", "")
+                     : c.buttons == -4 ? px_popupInput("Save?", "Yes\0No\0", 30, 6, 1, 0, "", "")
                      : c.buttons < 0 ? px_popupMessage("Note", 1, 0, "", "")
                                      : px_popupInput("Save?", c.buttons ? "Yes\0No\0" : "", 1, 6, 1, 0, "", "");
         EXPECT_EQ(c.expected, result) << c.buttons;
