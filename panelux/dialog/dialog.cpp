@@ -857,7 +857,11 @@ void px_closeDialog(PxPanel *panel) {
 void px_refreshFields(PxPanel *panel) {
     PxDialog *d = px_dialogOfPanel(panel);
     if (!d) return;
-    if (d->list) return px_listShowFields(d, 0, static_cast<int>(d->fields.size()));
+    if (d->list) {
+        // The rows shown are counted again before the row's cells are.
+        px_relayoutList(panel);
+        return px_listShowFields(d, 0, static_cast<int>(d->fields.size()));
+    }
     px_updateFieldCtls(d);
     px_showFieldValues(d, 0, static_cast<int>(d->fields.size()));
 }

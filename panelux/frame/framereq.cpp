@@ -169,7 +169,6 @@ int px_onGetWndText(const PxRequest &req) {
     if (!w.ok()) return 0;
     // The text area is what the server asked for, within the reply area.
     size_t n = size < 0 ? 0 : static_cast<size_t>(size);
-    if (n > kPxReplyTextMax) n = kPxReplyTextMax;
     if (n > w.left()) n = w.left();
     std::vector<char> buf(n + 1, 0);
     HWND wnd = windowOf(handle);
@@ -294,7 +293,9 @@ int px_onDlgPane(const PxRequest &req) {
     if (!r.ok() || !app) return 0;
     HWND bar = handle ? px_dialogStatusBar(handle) : frameStatus();
     if (!bar) return 0;
+    // A pane that exists takes the width the request carries.
     if (px_statusPartOf(bar, id) < 0) px_addStatusPane(bar, id, width * app->stepX, -1);
+    else px_setStatusPaneWidth(bar, id, width * app->stepX);
     px_setStatusPane(bar, id, text.c_str(), nullptr, 2);
     return 0;
 }

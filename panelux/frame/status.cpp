@@ -210,6 +210,15 @@ int px_removeStatusPane(HWND bar, int id) {
     return 0;
 }
 
+int px_setStatusPaneWidth(HWND bar, int id, int width) {
+    PxStatusPanes *p = px_statusPanesOf(bar);
+    int at = p ? indexOf(p, id) : -1;
+    if (at < 0) return -1;
+    p->widths[at] = static_cast<int16_t>(std::clamp(width, 0, 0x7fff));
+    px_layoutStatusBar(bar);
+    return 0;
+}
+
 int px_setStatusPane(HWND bar, int id, const char *textOem, const char *tipOem, int flags) {
     PxStatusPanes *p = px_statusPanesOf(bar);
     int at = p ? indexOf(p, id) : -1;

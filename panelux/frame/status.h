@@ -34,6 +34,8 @@ void px_layoutStatusBar(HWND bar);
 // 0 when added; the pane count plus 1 when the table is full; -1 otherwise.
 int px_addStatusPane(HWND bar, int id, int width, int before);
 int px_removeStatusPane(HWND bar, int id);
+// A pane's width in pixels; -1 when there is no such pane.
+int px_setStatusPaneWidth(HWND bar, int id, int width);
 int px_setStatusPane(HWND bar, int id, const char *textOem, const char *tipOem, int flags);
 // The status part that shows a pane, or -1.
 int px_statusPartOf(HWND bar, int id);

@@ -35,15 +35,17 @@ struct Started {
 };
 Started g_started;
 
+// The terminal stops calling in first; the frames go while the host's
+// window manager still knows the module.
 void tearDown() {
     TAppObj *a = hostApp();
-    px_destroyLockDlg();
-    px_closeWaitBox();
     if (g_started.filter && a) a->fn->remFilterProc(a, px_msgFilter);
     if (g_started.idle && a) a->fn->remIdleProc(a, px_idleProc);
+    px_destroyLockDlg();
+    px_closeWaitBox();
     if (g_started.hooks) px_removeHooks();
-    if (g_started.sinks) px_unregisterHostSinks();
     if (g_started.registry) px_freeTopWnds();
+    if (g_started.sinks) px_unregisterHostSinks();
     if (g_started.com) px_comModuleUnlock();
     if (g_started.settings) px_freeSettings();
     g_started = Started{};

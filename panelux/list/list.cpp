@@ -974,7 +974,7 @@ RECT listPlace(const PxDialog *d, const PxScrollList *l) {
         c.bottom = std::max<LONG>(0, c.bottom - (s.bottom - s.top));
     }
     int b = (d->flags & kPxDlgNoBorder) ? 0 : 1;
-    int top = headerMode(l) ? 0 : std::max(0, l->gridRow - b) * stepY();
+    int top = headerMode(l) ? 0 : std::max(0, std::max(0, l->gridRow - b) * stepY() - l->raised);
     c.top = std::min<LONG>(top, c.bottom);
     return c;
 }
@@ -1109,9 +1109,11 @@ void narrowToColumns(PxDialog *d, PxScrollList *l) {
 }
 
 // Outside header mode the dialog cannot be resized, so the list grows to
-// hold its rows whole: at least one, and a cut last row made full. The
-// dialog grows downwards, keeping the fields above the list uncovered and
-// the status bar below it.
+// hold its rows whole: at least one, and a cut last row made full. It grows
+// upwards over the rows above it, by all of the difference, or by half of
+// it where only that much room is there; what is left (all of it for a list
+// that spans the whole panel height) the dialog grows downwards, keeping
+// its status bar below the list.
 void growToRows(PxDialog *d, PxScrollList *l) {
     if (headerMode(l)) return;
     int rows;
@@ -1120,13 +1122,17 @@ void growToRows(PxDialog *d, PxScrollList *l) {
     int height = static_cast<int>(clientRect(l).bottom);
     int need = std::max(1, rows) * rowPixels(l);
     if (need <= height) return;
-    RECT w;
-    GetWindowRect(d->hwnd, &w);
-    d->fitting = true;
-    SetWindowPos(d->hwnd, nullptr, 0, 0, w.right - w.left, w.bottom - w.top + need - height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    d->fitting = false;
-    d->cy += need - height;
+    int diff = need - height, above = static_cast<int>(listPlace(d, l).top);
+    l->raised = above >= diff ? diff : above >= diff / 2 ? diff / 2 : 0;
+    if (int grow = diff - l->raised) {
+        RECT w;
+        GetWindowRect(d->hwnd, &w);
+        d->fitting = true;
+        SetWindowPos(d->hwnd, nullptr, 0, 0, w.right - w.left, w.bottom - w.top + grow,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        d->fitting = false;
+        d->cy += grow;
+    }
     px_relayoutList(d->panel);
 }
 
@@ -1211,6 +1217,7 @@ void px_setListFocus(PxPanel *panel, int on) {
     if (!l || !l->wnd) return;
     l->active = on ? 1 : 0;
     if (on) SetFocus(l->wnd);
+    else if (GetFocus() == l->wnd && l->dialog && l->dialog->hwnd) SetFocus(l->dialog->hwnd);
     updateHRange(l);
     InvalidateRect(l->wnd, nullptr, FALSE);
 }

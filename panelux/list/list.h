@@ -82,6 +82,7 @@ struct PxScrollList {
     POINT scrollClick{-1, -1};
     bool hasScrollClick = false;
     bool rightClicked = false;
+    int raised = 0;  // pixels the list stands above its grid row to show whole rows
 };
 
 // Column layout bytes: 'w', n, n widths by field index, 'o', n, n indexes.

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -218,7 +219,10 @@ TEST_F(Dialogs, OpenRunUpdateAndCloseOnTheGrid) {
     EXPECT_EQ("Nick:", textOf(text));
     EXPECT_EQ(24, m.message(12, th::Bytes().i32(41).i16(20)));
     EXPECT_STREQ("Input \x82\xa2\xae\xa4", reinterpret_cast<const char *>(m.reply() + 4));  // back in 866
-    EXPECT_EQ(8003, m.message(12, th::Bytes().i32(41).i16(30000)));
+    // The size asked for, within the reply area the host gives.
+    EXPECT_EQ(30004, m.message(12, th::Bytes().i32(41).i16(30000)));
+    EXPECT_EQ(H().maxBlockSize, m.message(12, th::Bytes().i32(41).i16(32767)));
+    EXPECT_EQ(static_cast<int>(std::strlen("Input \x82\xa2\xae\xa4")), replyInt());
 
     // Closing the window asks the server with Escape.
     H().added.clear();
@@ -812,8 +816,19 @@ TEST_F(Dialogs, DialogsKeepTheGridWhenResizedOrScrolledAndCarryTheirPanes) {
     m.message(63, th::Bytes().i32(64).i16(1).i16(4).text("New"));
     EXPECT_EQ("New", part(0));
     EXPECT_EQ("Busy", part(1));
+    // A pane that exists takes the width the request gives.
+    auto partWidth = [&](int i) {
+        int edges[8] = {};
+        SendMessageA(bar, SB_GETPARTS, 8, reinterpret_cast<LPARAM>(edges));
+        return edges[i] - (i ? edges[i - 1] : 0);
+    };
+    int tallStepX = (rectIn(GetDlgItem(first, 512), first).right - rectIn(GetDlgItem(first, 512), first).left) / 4;
+    int wasWidth = partWidth(1);
+    m.message(63, th::Bytes().i32(64).i16(2).i16(20).text("Wide"));
+    EXPECT_EQ("Wide", part(1));
+    EXPECT_EQ(wasWidth + 10 * tallStepX, partWidth(1));
     m.message(64, th::Bytes().i32(64).i16(1));
-    EXPECT_EQ("Busy", part(0));
+    EXPECT_EQ("Wide", part(0));
 
     // Scrolled down, a second dialog on the same rows sits where the first does.
     HWND client = GetParent(first);

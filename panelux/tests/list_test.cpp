@@ -678,12 +678,14 @@ TEST_F(Lists, CopyTakesTheFocusedCell) {
 
 TEST_F(Lists, ListsWithoutHeaderGrowToHoldWholeRows) {
     // The panel gives 14 grid rows below its border; the list starts on its
-    // grid row and shows whole records only, growing the dialog downwards
-    // when one record or a cut last one does not fit.
+    // grid row and shows whole records only. When one record or a cut last
+    // one does not fit, the list grows upwards by the difference, or by half
+    // of it where the rows above hold only that; the dialog grows downwards
+    // by what is left (all of it for a list on the first row).
     struct Case {
         uint8_t rowHeight, gridRow;
         int rows;
-    } cases[] = {{1, 1, 14}, {7, 1, 2}, {3, 1, 5}, {20, 1, 1}, {4, 5, 3}};
+    } cases[] = {{1, 1, 14}, {7, 1, 2}, {3, 1, 5}, {20, 1, 1}, {4, 5, 3}, {5, 3, 3}};
     int stepY = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.rowHeight) << " from row " << int(c.gridRow));
@@ -694,12 +696,26 @@ TEST_F(Lists, ListsWithoutHeaderGrowToHoldWholeRows) {
         GetClientRect(list, &lc);
         GetClientRect(GetParent(list), &dc);
         if (!stepY) stepY = lc.bottom / 14;
+        int above = (c.gridRow - 1) * stepY, need = c.rows * c.rowHeight * stepY;
+        int diff = std::max(0, need - (14 - (c.gridRow - 1)) * stepY);
+        int raised = above >= diff ? diff : above >= diff / 2 ? diff / 2 : 0;
         EXPECT_EQ(c.rows, (reply >> 8) & 0xFF);
         EXPECT_EQ(0, reply & 0xFF);
-        EXPECT_EQ(c.rows * c.rowHeight * stepY, lc.bottom);
+        EXPECT_EQ(need, lc.bottom);
         RECT at = rectIn(list, GetParent(list));
-        EXPECT_EQ((c.gridRow - 1) * stepY, at.top);
-        EXPECT_LE(at.bottom, dc.bottom);
+        EXPECT_EQ(above - raised, at.top);
+        EXPECT_EQ(dc.bottom, at.bottom);
+        EXPECT_EQ(14 * stepY + diff - raised, dc.bottom);
+        // Request 24 counts the rows again where the list stands.
+        SetWindowPos(list, nullptr, 0, 0, lc.right, stepY, SWP_NOMOVE | SWP_NOZORDER);
+        m.message(24, th::Bytes().i32(kHandle).i16(0).u8(0).u8(0).u8(0));
+        GetClientRect(list, &lc);
+        EXPECT_EQ(need, lc.bottom);
+        // Request 28 gives the list the focus and takes it again.
+        m.message(28, th::Bytes().i32(kHandle).i32(1));
+        EXPECT_EQ(list, GetFocus());
+        m.message(28, th::Bytes().i32(kHandle).i32(0));
+        EXPECT_NE(list, GetFocus());
         m.message(29, th::Bytes().i32(kHandle));
     }
 }

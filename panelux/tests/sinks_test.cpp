@@ -85,6 +85,54 @@ TEST(HostSinks, RegistrationFollowsTheHostAndGivesEveryReferenceBack) {
     }
 }
 
+// A fresh stand-in terminal whose host application keeps a window manager.
+struct ManagedHost {
+    th::HostWmLog log;
+    th::FakeWindowManager manager{log};
+    th::FakeHostApp app{log, &manager};
+    ManagedHost() {
+        H().reset();
+        H().enableExt({18, 26});
+        H().hostApp = static_cast<IPxHostApp *>(&app);
+    }
+    // The module started, with one client connection.
+    bool open(th::Module &m) {
+        m.start();
+        return m.message(1, th::Bytes().i16(0).i16(0).i32(313130)) == 14;
+    }
+};
+
+// The module's tear-down: the terminal stops calling in (message filter,
+// idle function) before the blocking dialog goes, and the frames go while
+// the host's window manager still holds the module's sink.
+TEST(HostSinks, TearDownStopsTheTerminalFirstAndLeavesTheManagerLast) {
+    ManagedHost host;
+    th::Module m("formkit.dll");
+    ASSERT_TRUE(host.open(m));
+    m.message(7, th::Bytes().i16(40).i16(12).text("Ends"));
+    m.message(67, th::Bytes().i32(5).i32(77));
+    H().pump();
+    static std::vector<std::string> s_seen;
+    static th::FakeWindowManager *s_manager;
+    s_seen.clear();
+    s_manager = &host.manager;
+    HHOOK hook = SetWindowsHookExA(WH_CBT, [](int code, WPARAM wParam, LPARAM lParam) CALLBACK -> LRESULT {
+        HWND w = reinterpret_cast<HWND>(wParam);
+        char cls[32] = {};
+        if (code == HCBT_DESTROYWND && GetClassNameA(w, cls, sizeof cls) &&
+            (!lstrcmpA(cls, "pxFrameWnd") || (!lstrcmpA(cls, "#32770") && !(GetWindowLongA(w, GWL_STYLE) & WS_CHILD))))
+            s_seen.push_back(std::string(cls) + (H().filters.empty() && H().idles.empty() ? " terminal off" : " terminal on") +
+                             (s_manager->sink ? ", manager on" : ", manager off"));
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(4, m.message(2, th::Bytes().i16(0).i32(0)));
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ((std::vector<std::string>{"#32770 terminal off, manager on", "pxFrameWnd terminal off, manager on"}), s_seen);
+    EXPECT_EQ(nullptr, host.manager.sink);
+    m.message(kMsgUnload);
+    H().hostApp = nullptr;
+}
+
 }  // namespace
 
 namespace {
@@ -103,15 +151,11 @@ std::vector<std::string> managerCalls(const th::HostWmLog &log, bool activations
 // of formkit's own; the placeholder passes its commands to the terminal's
 // window; closing the frame asks the manager first.
 TEST(HostSinks, FormkitWindowsRegisterTheirSinksAndCloseThroughTheManager) {
-    H().reset();
-    H().enableExt({18, 26});
-    th::HostWmLog log;
-    th::FakeWindowManager manager(log);
-    th::FakeHostApp app(log, &manager);
-    H().hostApp = static_cast<IPxHostApp *>(&app);
+    ManagedHost host;
+    th::HostWmLog &log = host.log;
+    th::FakeWindowManager &manager = host.manager;
     th::Module m("formkit.dll");
-    m.start();
-    ASSERT_EQ(14, m.message(1, th::Bytes().i16(0).i16(0).i32(313130)));
+    ASSERT_TRUE(host.open(m));
     log.calls.clear();
     m.message(7, th::Bytes().i16(40).i16(12).text("Sinks"));
     H().pump();
