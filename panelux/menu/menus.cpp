@@ -147,8 +147,10 @@ PxMenu *menuHolding(const PxMenuItemRec *item) {
 void destroyMenu(PxMenu *menu) {
     if (menu->frame) px_popFrameMenu(menu);
     if (menu->native) DestroyMenu(menu->native);
+    menu->native = nullptr;
     objtab_removeObject(&objects(), menu);
-    delete menu;
+    if (menu->held) menu->destroyed = true;
+    else delete menu;
 }
 
 PxPanelPtr menuPanel() {
@@ -430,9 +432,13 @@ int px_onTrackMenu(const PxRequest &req) {
     int saved = px_curObjNum();
     px_setCurObjNum(menu->objNum);
     std::string status = px_statusPaneText(frame->status, 1);
+    bool nested = menu->held;
+    menu->held = true;
     int n = menu->popup ? trackPopup(menu, frame, req) : trackBar(menu, frame, flag == 1, req);
     if (px_frameOf(px_curFrameWnd()) == frame) px_setStatusPaneText(frame->status, 1, status.c_str());
     px_setCurObjNum(saved);
+    menu->held = nested;
+    if (!nested && menu->destroyed) delete menu;
     return n;
 }
 

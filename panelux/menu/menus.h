@@ -38,6 +38,9 @@ struct PxMenu {
     const PxMenuItemRec *lastChosen = nullptr;
     int32_t lastCommand = 0;  // the command value its event 501 carried
     PxPanelPtr panel;  // "$MENU$"
+    // Request 22 runs on the menu: a request 18 arriving during its wait
+    // takes the menu away, but the record stays until the request ends.
+    bool held = false, destroyed = false;
 };
 
 enum : int { kPxEvMenuCommand = 501 };

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "../../tests/freedtrap.h"
 #include "descbuilder.h"
 #include "menudriver.h"
 #include "menuitems.h"
@@ -304,6 +305,36 @@ TEST_F(Menus, TheBarTracksLettersAndClicksAndAsksForDynamicItems) {
         ReleaseCapture();
     }
     EXPECT_EQ(std::vector<int32_t>{22}, asked);
+}
+
+// Request 18 for the menu whose bar loop waits (sent during the wait): the
+// loop ends with the next event and reads nothing of the freed menu; the
+// bar shows the placeholder again and the key indicators come back.
+TEST_F(Menus, AMenuDestroyedWhileItsBarLoopWaitsEndsTheLoopCleanly) {
+    FreedMemoryTrap trap(m.handle());
+    ASSERT_TRUE(trap.redirected());
+    start(1);
+    MenuPack p;
+    p.add({1, 10, 0, "File", 1}).add({11, 11, 2, "Open"});
+    ASSERT_EQ(0, create(p, 0, 1));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr), status = GetDlgItem(frame, 0x604);
+    SetForegroundWindow(frame);
+    H().pump();
+    H().queue.clear();
+    H().script.push_back([&] {
+        EXPECT_EQ(4, m.message(18, th::Bytes().i32(kHandle)));
+        H().queue.push_back(PxEvent{316, 0, 0, 0, 0, 0});
+    });
+    Result r = track();
+    H().script.clear();
+    H().queue.clear();
+    EXPECT_EQ(9, r.length);
+    EXPECT_EQ(316, r.code);
+    EXPECT_EQ(std::vector<std::string>{" "}, buttons(bar()));
+    char ins[16] = {};
+    SendMessageA(status, SB_GETTEXTA, 4, reinterpret_cast<LPARAM>(ins));
+    EXPECT_STREQ("INS", ins);
+    EXPECT_GT(FreedMemoryTrap::freed(), 0u);
 }
 
 // F1 on a highlighted item asks the server for help with the item's own
