@@ -344,8 +344,10 @@ bool onKey(MenuBarRec *r, WPARAM vk) {
         break;
     case VK_ESCAPE: case VK_MENU: leaveKeyboardMode(r); break;
     case VK_SPACE:
+        // The frame keeps Space without Alt from its default procedure: the
+        // bar hands it there itself.
         leaveKeyboardMode(r);
-        PostMessageA(r->frame, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+        PostMessageA(r->self, WM_SYSCOMMAND, SC_KEYMENU, ' ');
         break;
     default: return false;
     }
@@ -425,6 +427,10 @@ LRESULT barMessage(MenuBarRec *r, HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_WININICHANGE:
         applyMenuFont(r);
+        break;
+    case WM_SYSCOMMAND:
+        // Space in keyboard mode: the frame's system menu.
+        if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == ' ') return DefWindowProcA(r->frame, msg, wParam, lParam);
         break;
     case WM_WINDOWPOSCHANGING: {
         auto *wp = reinterpret_cast<WINDOWPOS *>(lParam);

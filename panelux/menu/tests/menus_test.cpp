@@ -337,6 +337,32 @@ TEST_F(Menus, AMenuDestroyedWhileItsBarLoopWaitsEndsTheLoopCleanly) {
     EXPECT_GT(FreedMemoryTrap::freed(), 0u);
 }
 
+// Space in the bar's keyboard mode opens the frame's system menu; the
+// loop goes on to the next key.
+TEST_F(Menus, SpaceInTheBarOpensTheSystemMenu) {
+    start(1);
+    MenuPack p;
+    p.add({1, 10, 0, "File", 1}).add({11, 11, 2, "Open"});
+    ASSERT_EQ(0, create(p, 0, 1));
+    HWND frame = FindWindowA("pxFrameWnd", nullptr);
+    SetForegroundWindow(frame);
+    H().pump();
+    H().queue.clear();
+    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_SPACE, 0); });
+    H().script.push_back([=] { PostMessageA(frame, WM_KEYDOWN, VK_F2, 0); });
+    th::MenuDriver driver({{VK_ESCAPE, VK_ESCAPE}}, bar());
+    Result r = track();
+    H().script.clear();
+    H().queue.clear();
+    EXPECT_EQ(316, r.code);
+    ASSERT_EQ(1u, driver.popups.size());
+    HMENU system = GetSystemMenu(frame, FALSE);
+    ASSERT_EQ(static_cast<size_t>(GetMenuItemCount(system)), driver.popups[0].size());
+    char first[128] = {};
+    GetMenuStringA(system, 0, first, sizeof first, MF_BYPOSITION);
+    EXPECT_EQ(first, driver.popups[0][0].text);
+}
+
 // F1 on a highlighted item asks the server for help with the item's own
 // context, in a popup and in the menu bar's keyboard mode alike.
 TEST_F(Menus, HelpOnAMenuItemAsksTheServerWithItsContext) {
