@@ -481,7 +481,9 @@ void line(HDC dc, int x1, int y1, int x2, int y2) {
 RECT listPlace(const PxDialog *d, const PxScrollList *l) {
     RECT c;
     GetClientRect(d->hwnd, &c);
-    if (d->statusBar && IsWindowVisible(d->statusBar)) {
+    // The bar's own visibility: the dialog itself is shown only once its
+    // controls are made.
+    if (d->statusBar && (GetWindowLongA(d->statusBar, GWL_STYLE) & WS_VISIBLE)) {
         RECT s;
         GetWindowRect(d->statusBar, &s);
         c.bottom = std::max<LONG>(0, c.bottom - (s.bottom - s.top));

@@ -720,6 +720,27 @@ TEST_F(Lists, ListsWithoutHeaderGrowToHoldWholeRows) {
     }
 }
 
+TEST_F(Lists, TheDialogsStatusBarStaysBelowTheList) {
+    // A panel with a status pane: the list ends where the bar begins, with
+    // and without header; without header it still shows whole rows.
+    for (uint32_t options : {0u, kHeaderMode}) {
+        SCOPED_TRACE(options);
+        Desc d = listDesc(options);
+        d.panes = {{1, 10, 1, 0, "Pane"}};
+        int32_t reply = open(34, openRequest(d, 40, {}, 3));
+        HWND list = findClass("pxScrollWnd");
+        ASSERT_NE(nullptr, list);
+        HWND dlg = GetParent(list), bar = FindWindowExA(dlg, nullptr, STATUSCLASSNAMEA, nullptr);
+        ASSERT_NE(nullptr, bar);
+        RECT at = rectIn(list, dlg), below = rectIn(bar, dlg), dc;
+        GetClientRect(dlg, &dc);
+        EXPECT_EQ(below.top, at.bottom);
+        EXPECT_EQ(dc.bottom, below.bottom);
+        if (!options) EXPECT_EQ(0, reply & 0xFF);  // no row cut
+        m.message(29, th::Bytes().i32(kHandle));
+    }
+}
+
 TEST_F(Lists, InputBringsTheCurrentCellIntoView) {
     // A list below the frame's view: input on row 2 scrolls the frame so the
     // cell (its in-place edit, or the cell on the list) is seen from the start.
