@@ -131,7 +131,10 @@ int trmSelectFile() {
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kFileBuffer;
-    ofn.lpstrInitialDir = q.directory;
+    // No folder's path is MAX_PATH long: a longer text names none, and the
+    // dialog opens at its default folder (Wine's reads past its own buffer
+    // on one of about a thousand characters).
+    ofn.lpstrInitialDir = q.directory && std::strlen(q.directory) < MAX_PATH ? q.directory : nullptr;
     ofn.lpstrTitle = q.title ? title.c_str() : nullptr;
     ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_ENABLEHOOK | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
                 (q.array ? OFN_ALLOWMULTISELECT : 0);

@@ -149,6 +149,16 @@ TEST_F(Filepick, AnsiStringsAreShownAsTheyComeAndAnOverlongNameIsCut) {
     EXPECT_TRUE(I().parmWrites.empty());
 }
 
+// A text no folder's path can be opens the dialog at its default folder.
+TEST_F(Filepick, AnOverlongInitialFolderIsNoFolder) {
+    VALUE u = th::Interp::undef();
+    Driver d(nullptr, false);
+    I().call("TrmSelectFile", {u, I().str("x.txt"), u, I().str(std::string(2000, 'd')), u, th::Interp::boolean(false)});
+    EXPECT_TRUE(d.seen().shown);
+    ASSERT_EQ(1u, I().returns.size());
+    EXPECT_FALSE(I().returns[0].b);
+}
+
 TEST_F(Filepick, MultiSelectionEmptiesTheArrayAndFillsItWithTheChosenFiles) {
     newHost(false);
     for (const char *name : {"a.txt", "b.txt"}) dir.write(name, "x");
