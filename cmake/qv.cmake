@@ -122,14 +122,17 @@ function(qv_test target)
   endif()
 endfunction()
 
-# qv_bench(<target> SOURCES ... [LIBS ...] [DEPENDS ...]): a benchmark, built
-# in win64 (run under Wine) and in the native "bench" configuration (no
-# sanitizers); never in win32 or the sanitizer build. scripts/bench runs them.
+# qv_bench(<target> RATIO <regex> SOURCES ... [LIBS ...] [DEPENDS ...]): a
+# benchmark, built in win64 (run under Wine) and in the native "bench"
+# configuration (no sanitizers), where scripts/bench runs it, and in the
+# native sanitizer build; never in win32. In win64 and native a test runs it
+# once in its short mode (bench/shortrun): it must end well and print a line
+# matching RATIO, its ratio line; no figure is judged.
 function(qv_bench target)
-  if(NOT (QV_CONFIG STREQUAL "win64" OR QV_CONFIG STREQUAL "bench"))
+  if(NOT (QV_CONFIG STREQUAL "win64" OR QV_CONFIG STREQUAL "bench" OR QV_CONFIG STREQUAL "native"))
     return()
   endif()
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(A "" "RATIO" "SOURCES;LIBS;DEPENDS" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/bench)
   target_link_libraries(${target} PRIVATE ${A_LIBS})
@@ -140,6 +143,21 @@ function(qv_bench target)
     add_dependencies(${target} ${A_DEPENDS})
   endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  if(QV_TESTS)
+    add_test(NAME ${target}_short
+             COMMAND ${CMAKE_SOURCE_DIR}/bench/shortrun "${A_RATIO}" ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}>
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    if(QV_WINDOWS)
+      set(dist "Z:${QV_DIST}")
+      set(src "Z:${CMAKE_SOURCE_DIR}")
+    else()
+      set(dist "${QV_DIST}")
+      set(src "${CMAKE_SOURCE_DIR}")
+    endif()
+    # Alone: the window benchmarks want the screen and the focus.
+    set_tests_properties(${target}_short PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE
+      ENVIRONMENT "QV_DIST_DIR=${dist};QV_SOURCE_DIR=${src}")
+  endif()
 endfunction()
 
 # qv_fuzz(<target> SOURCES ... [LIBS ...]): a libFuzzer target, built only in

@@ -2,6 +2,14 @@
 
 namespace {
 
+#ifdef _WIN32
+bool readable(const MEMORY_BASIC_INFORMATION &m) {
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    return m.State == MEM_COMMIT && (m.Protect & kReadable) && !(m.Protect & (PAGE_GUARD | PAGE_NOACCESS));
+}
+#endif
+
 const ZamHandlerRow *rowFor(const ZamModuleTable &table, int code) {
     for (size_t i = 0; i < table.count; ++i)
         if (table.rows[i].code == code) return &table.rows[i];
@@ -35,7 +43,7 @@ ZamRequest bounded(const ZamModuleTable &table, int code, const void *request, v
         req.record = const_cast<void *>(request);
     } else if (request) {
         req.data = static_cast<const unsigned char *>(request);
-        req.length = named ? block : kZamUnnamedBlock;
+        req.length = named ? block : zam_readableLength(request, kZamUnnamedBlock);
         req.lengthKnown = named;
     }
     if (reply) {
@@ -46,6 +54,22 @@ ZamRequest bounded(const ZamModuleTable &table, int code, const void *request, v
 }
 
 }  // namespace
+
+size_t zam_readableLength(const void *at, size_t limit) {
+#ifdef _WIN32
+    // Regions end where the protection or the allocation changes; the next
+    // one may be readable too.
+    const unsigned char *start = static_cast<const unsigned char *>(at);
+    size_t length = 0;
+    MEMORY_BASIC_INFORMATION m;
+    while (length < limit && VirtualQuery(start + length, &m, sizeof m) == sizeof m && readable(m))
+        length = static_cast<size_t>(static_cast<const unsigned char *>(m.BaseAddress) + m.RegionSize - start);
+    return length < limit ? length : limit;
+#else
+    (void)at;
+    return limit;
+#endif
+}
 
 ZamHost &zam_host() {
     static ZamHost host;

@@ -8,10 +8,16 @@
 // block, for the modules that ask the host for it (their table says so):
 // the host's GetMaxBlockSize when the version of code -4 says the host
 // offers it and its answer is positive. Otherwise (other modules, an older
-// host, an answer of 0 or less) no block is named and a record is read no
-// further than the reader's scan limit: a count, length or offset that
-// reaches past it fails as one that runs past its record. Life-cycle and
-// object-model codes never ask.
+// host, an answer of 0 or less) no block is named, and the record is read
+// no further than the end of the readable memory that holds it: the run of
+// committed, readable pages from the record's start (VirtualQuery), and
+// never beyond the reader's scan limit. The host does not say how long its
+// record is, and a record whose text or count runs to the end of the host's
+// buffer must fail as one that runs past its record, not be followed into
+// whatever lies behind it; the process's own memory map is the only bound
+// to be had without a host service. A count, length or offset that reaches
+// past the bound fails as one past the record. Life-cycle and object-model
+// codes never ask.
 //
 // Replies travel back in one block too: the reply area is the host's block
 // when the host names it, else the module's largest reply. A reply that
@@ -90,8 +96,13 @@ constexpr uint16_t kZamBlockSizeVersion = 88;
 // and it answers more than 0); size gets it. Asks the host each time.
 bool zam_hostBlock(size_t &size);
 
-// The length a record of unknown size may be read to.
+// The furthest a record of unknown size is read.
 constexpr size_t kZamUnnamedBlock = kWireScanLimit;
+
+// How many bytes from at on may be read, at most limit: the readable,
+// committed memory that starts there. Native builds, which never run under
+// a host, know no memory map and answer limit.
+size_t zam_readableLength(const void *at, size_t limit);
 
 // Runs one request through the module's table; batches call it for their
 // entries. Code -4 keeps the host version before its row (if any) runs.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace th {
 
@@ -37,18 +38,19 @@ Module::~Module() {
 
 FARPROC Module::proc(const char *name) const {
     FARPROC p = h_ ? GetProcAddress(h_, name) : nullptr;
-    if (!p) ADD_FAILURE() << "export " << name << " not found";
+    // Thrown, not answered null: no caller can then call through it.
+    if (!p) throw std::runtime_error(std::string("export ") + name + " not found" + (h_ ? "" : " (the module did not load)"));
     return p;
 }
 
 int Module::setCallBacks(void *table) {
     auto f = reinterpret_cast<ZamSetCallBacksFn>(proc(setCallBacksName));
-    return f ? f(table) : -1;
+    return f(table);
 }
 
 TAppObj *Module::setup(TAppObj *object) {
     auto f = reinterpret_cast<ZamExtSetupProcFn>(proc("ZamExtSetupProc"));
-    return f ? f(object) : nullptr;
+    return f(object);
 }
 
 int Module::message(int code, const Bytes &request) {
@@ -67,7 +69,6 @@ int Module::messageInBlock(int code, const Bytes &request) {
 
 int Module::send(int code, unsigned char *request) {
     auto f = reinterpret_cast<ZamExtMessageProcFn>(proc(messageProcName));
-    if (!f) return -1;
     reply_.fill(kReplyFill);
     Host &h = Host::get();
     h.currentReply = reply_.data();

@@ -26,6 +26,8 @@ public:
     Module &operator=(const Module &) = delete;
 
     HMODULE handle() const { return h_; }
+    // The export, never null: a module that did not load or lacks the
+    // export throws std::runtime_error, and the test fails saying so.
     FARPROC proc(const char *name) const;
 
     // The export names of formkit, termcore, comscript and comgate; the

@@ -11,11 +11,12 @@
 
 #include "module.h"
 #include "qvsclient.h"
+#include "short.h"
 
 namespace {
 
-constexpr int kCalls = 200000;
-constexpr int kObjects = 10000;
+const int kCalls = bench_count(200000, 2000);
+const int kObjects = bench_count(10000, 1000);
 constexpr double kTarget = 2.0;
 // IComgateService slot of WrapDispatch.
 constexpr int kWrapDispatch = 6;
@@ -68,6 +69,8 @@ int main() {
     QvIntf *dict = qv_ptr<const QvValue>(qv_call(l, kPmValue, 0, 0))->code() == kQvtObject
                        ? qv_ptr<QvIntf>(qv_ptr<const QvValue>(qv_call(l, kPmValue, 0, 0))->value)
                        : nullptr;
+    // The result entry lets go of its reference with the list.
+    if (dict) qv_call(dict, kQvAddRef);
     qv_call(l, kQvRelease);
     IDispatch *direct = create(L"Scripting.Dictionary");
     if (!dict || !direct) {

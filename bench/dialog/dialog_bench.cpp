@@ -21,6 +21,7 @@
 #include "openstep.h"
 #include "panel.h"
 #include "registry.h"
+#include "short.h"
 #include "zam_entry.h"
 
 extern "C" {
@@ -31,7 +32,7 @@ int __cdecl ZamExtMessageProc(unsigned code, const void *request, void *reply);
 
 namespace {
 
-constexpr int kRounds = 8, kPerRound = 2, kWarmUp = 1;
+const int kRounds = bench_count(8, 1), kPerRound = bench_count(2, 1), kWarmUp = bench_count(1, 0);
 constexpr int32_t kHandle = 4242;
 
 std::vector<unsigned char> g_reply(65536);
@@ -345,7 +346,7 @@ LRESULT CALLBACK countFieldMessages(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void timeFieldExtras(Peer &peer) {
-    constexpr int kTimes = 3;
+    const int kTimes = bench_count(3, 1);
     // On a hidden dialog, as the opener's controls are made before it shows.
     constexpr size_t kStyleAt = 12;
     uint32_t style;
@@ -394,7 +395,7 @@ void timeFieldExtras(Peer &peer) {
         pump();
     }
     std::memcpy(peer.templ.data() + kStyleAt, &style, 4);
-    auto ms = [](double seconds) { return 1000 * seconds / kTimes; };
+    auto ms = [kTimes](double seconds) { return 1000 * seconds / kTimes; };
     std::printf("what the opener adds per field, timed on the %d field controls of a hidden peer dialog: a window "
                 "property %.1f ms, a subclass %.1f ms, the value set after creation %.1f ms, a device context to "
                 "measure the text %.1f ms\n",

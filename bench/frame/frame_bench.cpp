@@ -16,6 +16,7 @@
 #include "frame.h"
 #include "host.h"
 #include "registry.h"
+#include "short.h"
 #include "zam_entry.h"
 
 namespace {
@@ -118,7 +119,7 @@ int main() {
         return 1;
     }
     for (int count : {10, 100}) {
-        const int cycles = count < 50 ? 40 : 16;
+        const int cycles = bench_count(count < 50 ? 40 : 16, 2);
         std::vector<double> ratios;
         double ours = 0, peer = 0;
         {

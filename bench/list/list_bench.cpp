@@ -15,11 +15,13 @@
 #include "list.h"
 #include "panel.h"
 #include "registry.h"
+#include "short.h"
 #include "zam_entry.h"
 
 namespace {
 
-constexpr int kRows = 10000, kColumns = 10, kSteps = 300;
+constexpr int kRows = 10000, kColumns = 10;
+const int kSteps = bench_count(300, 10);
 
 std::vector<std::string> g_texts;  // kRows x kColumns
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "decerrors.h"
+#include "short.h"
 #include "decimal96.h"
 #include "fixed.h"
 
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr size_t kTexts = 1000000;
+const size_t kTexts = bench_count<size_t>(1000000, 2000);
 
 struct Peer {
     const char *name;

@@ -11,15 +11,16 @@
 #include <thread>
 #include <vector>
 
+#include "short.h"
 #include "writer.h"
 
 namespace {
 
 const char kPipetrapPipe[] = "\\\\.\\pipe\\pipetrap";
 const char kPlainPipe[] = "\\\\.\\pipe\\pipetrap-bench-plain";
-constexpr size_t kTotalBytes = 8u << 20;  // per measurement, shared by the writers
+const size_t kTotalBytes = bench_count<size_t>(8u << 20, 256u << 10);  // per measurement, shared by the writers
 // Each figure is the best of this many runs: Wine's timing is noisy.
-constexpr int kRuns = 3;
+const int kRuns = bench_count(3, 1);
 constexpr size_t kWriteChunk = 16384;
 
 double seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
@@ -163,8 +164,8 @@ double mbps(double secs) { return double(kTotalBytes) / (1 << 20) / secs; }
 
 int main() {
     std::string dir = benchDir();
-    std::printf("%u MB per run, best of %d; time ratios pipetrap / plain reader (target: <= 1.20 against 256-byte reads)\n",
-                unsigned(kTotalBytes >> 20), kRuns);
+    std::printf("%u KB per run, best of %d; time ratios pipetrap / plain reader (target: <= 1.20 against 256-byte reads)\n",
+                unsigned(kTotalBytes >> 10), kRuns);
     std::printf("%8s %14s %14s %14s %12s %12s\n", "writers", "pipetrap MB/s", "plain256 MB/s", "plain64K MB/s",
                 "vs plain256", "vs plain64K");
     unsigned nextClient = 0;

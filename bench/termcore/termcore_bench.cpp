@@ -1,7 +1,7 @@
 // termcore's file transfer and copy against the platform's own copy, all in
 // one Wine process: a 100 MB file received (100) and sent (101) at the
 // host's block size, and a 1 GB file copied (103) to a new name and over
-// an old file.
+// an old file (2 MB and 4 MB in the short mode).
 #include "wintimer.h"
 #include <cstdio>
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "module.h"
+#include "short.h"
 #include "wire.h"
 
 namespace {
@@ -189,8 +190,9 @@ bool compare(const char *title, uint64_t bytes, std::vector<Run> runs, int passe
             double ratio = mine / runs[i].seconds;
             std::printf("   termcore takes %.2fx its time", ratio);
             if (i + 1 == runs.size()) {
-                met = ratio <= target;
-                std::printf(" (target <= %.1f: %s)", target, met ? "met" : "MISSED");
+                // A short run proves the benchmark works, not its speed.
+                met = ratio <= target || bench_short();
+                std::printf(" (target <= %.1f: %s)", target, ratio <= target ? "met" : "MISSED");
             }
         }
         std::printf("%s\n", runs[i].ok ? "" : "  FAILED");
@@ -220,7 +222,12 @@ int main() {
     b.request.resize(b.block + 64);
     b.reply.resize(b.block + 64);
 
-    const uint64_t small = 100 * kMB, big = 1024 * kMB;
+    const uint64_t small = bench_count<uint64_t>(100, 2) * kMB, big = bench_count<uint64_t>(1024, 4) * kMB;
+    auto title = [](const char *what, uint64_t size, const char *rest) {
+        char t[128];
+        std::snprintf(t, sizeof t, "%s %llu MB%s", what, static_cast<unsigned long long>(size / kMB), rest);
+        return std::string(t);
+    };
     std::string src = dn + "\\src.bin", out = up + "\\out.bin", peer = up + "\\peer.bin";
     auto clean = [&] {
         DeleteFileA(out.c_str());
@@ -235,13 +242,13 @@ int main() {
     std::printf("termcore file transfer and copy, host block %zu bytes, best of 3\n", b.block);
     makeFile(src, small);
     bool ok = true;
-    ok &= compare("receive 100 MB (request 100)", small,
+    ok &= compare(title("receive", small, " (request 100)").c_str(), small,
                   {{"termcore request 100", [&] { return b.receive(src, "out.bin"); },
                     [&] { return sameFiles(src, out); }},
                    {"ReadFile/WriteFile loop, same block", [&] { return loopCopy(src, peer, b.block); }},
                    {"CopyFileW", [&] { return copyFileW(src, peer); }}},
                   3, kTarget, clean);
-    ok &= compare("send 100 MB (request 101)", small,
+    ok &= compare(title("send", small, " (request 101)").c_str(), small,
                   {{"termcore request 101", [&] { return b.sendFile("src.bin", out); },
                     [&] { return sameFiles(src, out); }},
                    {"ReadFile/WriteFile loop, same block", [&] { return loopCopy(src, peer, b.block); }},
@@ -253,8 +260,8 @@ int main() {
          [&] { return sameFiles(src, out); }},
         {"ReadFile/WriteFile loop, 64 KB", [&] { return loopCopy(src, peer, 64 * 1024); }},
         {"CopyFileW", [&] { return copyFileW(src, peer); }}};
-    ok &= compare("copy 1 GB (request 103)", big, copies, 3, kCopyTarget, clean);
-    ok &= compare("copy 1 GB over an existing file (request 103)", big, copies, 3, kCopyTarget, old);
+    ok &= compare(title("copy", big, " (request 103)").c_str(), big, copies, 3, kCopyTarget, clean);
+    ok &= compare(title("copy", big, " over an existing file (request 103)").c_str(), big, copies, 3, kCopyTarget, old);
     clean();
     DeleteFileA(src.c_str());
     module.message(kMsgUnload);

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bytes.h"
+#ifdef _WIN32
+#include "guardbuf.h"
+#endif
 
 namespace {
 
@@ -61,18 +65,19 @@ struct Entry : ::testing::Test {
 TEST_F(Entry, TheHostsBlockBoundsRequestsOnlyWhenItsVersionOffersOne) {
     th::Bytes record;
     record.zeros(32);
+    const size_t unnamed = zam_readableLength(record.data(), kZamUnnamedBlock);
     const struct {
         uint16_t version;
         int block;
         size_t length, capacity;
         int asks;
     } cases[] = {
-        {0, 4096, kZamUnnamedBlock, 1000, 0},
-        {88, 4096, kZamUnnamedBlock, 1000, 0},
+        {0, 4096, unnamed, 1000, 0},
+        {88, 4096, unnamed, 1000, 0},
         {89, 4096, 4096, 4096, 1},
         {114, 600, 600, 600, 1},
-        {114, 0, kZamUnnamedBlock, 1000, 1},  // answers of 0 or less name no block
-        {114, -1, kZamUnnamedBlock, 1000, 1},
+        {114, 0, unnamed, 1000, 1},  // answers of 0 or less name no block
+        {114, -1, unnamed, 1000, 1},
     };
     for (const auto &c : cases) {
         g_block = c.block;
@@ -96,7 +101,8 @@ TEST_F(Entry, OnlyNumberedRequestsOfAModuleThatBoundsByTheBlockAskForIt) {
     void *words[7] = {};
     g_blockAsks = 0;
     EXPECT_EQ(5, zam_message(kPlain, 7, record.data(), reply));
-    EXPECT_EQ(kWireScanLimit, g_seen.length);
+    EXPECT_EQ(zam_readableLength(record.data(), kWireScanLimit), g_seen.length);
+    EXPECT_GE(g_seen.length, record.size());
     EXPECT_EQ(1000u, g_seen.replyCapacity);
     for (int code : {kMsgHostVersion, kMsgLoad, kMsgUnload})
         EXPECT_EQ(5, zam_message(kTable, static_cast<unsigned>(code), record.data(), reply));
@@ -109,6 +115,39 @@ TEST_F(Entry, OnlyNumberedRequestsOfAModuleThatBoundsByTheBlockAskForIt) {
     EXPECT_EQ(nullptr, r.bytes(kWireScanLimit + 1));
     EXPECT_FALSE(r.ok());
 }
+
+#ifdef _WIN32
+// Without a block a record is read to the end of the readable memory that
+// holds it: a text or count that runs to a guard page fails, and the bound
+// never grows past the scan limit.
+TEST_F(Entry, WithoutABlockTheRecordEndsWhereReadableMemoryEnds) {
+    th::GuardedBuffer block(8192);
+    block.fill('x');
+    const unsigned char *data = block.data();
+    EXPECT_EQ(5, zam_message(kPlain, 7, data, reply));
+    EXPECT_EQ(8192u, g_seen.length);
+    EXPECT_EQ(data, g_seen.data);
+    WireReader r = g_seen.reader();
+    EXPECT_EQ("", std::string(r.text()));
+    EXPECT_FALSE(r.ok());  // runs into the guard page: refused, not followed
+    EXPECT_EQ(5, zam_message(kPlain, 7, data + 8191, reply));
+    EXPECT_EQ(1u, g_seen.length);
+    for (size_t at : {size_t(0), size_t(100), size_t(8191)})
+        EXPECT_EQ(8192 - at, zam_readableLength(data + at, kWireScanLimit)) << at;
+    EXPECT_EQ(100u, zam_readableLength(data, 100));
+    // Nothing readable at all: an empty record, not a fault.
+    EXPECT_EQ(5, zam_message(kPlain, 7, data + 8192, reply));
+    EXPECT_EQ(0u, g_seen.length);
+    // A large readable area still ends at the scan limit.
+    th::GuardedBuffer large(kWireScanLimit + 8192);
+    EXPECT_EQ(kWireScanLimit, zam_readableLength(large.data(), kWireScanLimit));
+    // A block the host names is the bound whatever the memory map says.
+    hostVersion(114);
+    g_block = 4096;
+    EXPECT_EQ(5, zam_message(kTable, 7, data, reply));
+    EXPECT_EQ(4096u, g_seen.length);
+}
+#endif
 
 TEST_F(Entry, LifeCycleFlagsAreNeverReadAsRecords) {
     int flag = 0;

@@ -87,6 +87,16 @@ std::string filterList(const char *filter, bool ansiStrings) {
     return list;
 }
 
+// The dialog is given an initial folder only when it is one: it opens at
+// its default folder for any other text, as it would for a folder that is
+// not there (Wine's crashes on a device name such as "nul.txt" and on a
+// text of about a thousand characters).
+const char *existingFolder(const char *path) {
+    if (!path || !*path) return nullptr;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? path : nullptr;
+}
+
 UINT_PTR CALLBACK bringToFront(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_NOTIFY && reinterpret_cast<OFNOTIFYA *>(lParam)->hdr.code == CDN_INITDONE)
         SetForegroundWindow(GetParent(dialog));
@@ -131,7 +141,7 @@ int trmSelectFile() {
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kFileBuffer;
-    ofn.lpstrInitialDir = q.directory;
+    ofn.lpstrInitialDir = existingFolder(q.directory);
     ofn.lpstrTitle = q.title ? title.c_str() : nullptr;
     ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_ENABLEHOOK | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
                 (q.array ? OFN_ALLOWMULTISELECT : 0);

@@ -32,6 +32,9 @@ int openFile(const ZamRequest &req) {
     if (!fx_readName(r, name)) return status(req, kFxCantOpenTerminalFile);
     g_out.reset();
     g_out.reset(std::fopen(std::string(name).c_str(), "wb"));
+    // Unbuffered: a write that fails is reported on the request whose bytes
+    // did not land, not at a later request.
+    if (g_out) std::setvbuf(g_out.get(), nullptr, _IONBF, 0);
     return status(req, g_out ? kFxOk : kFxCantOpenTerminalFile);
 }
 
@@ -48,7 +51,10 @@ int writeBlock(const ZamRequest &req) {
     FxBlock block;
     if (!fx_readBlock(r, block) || !g_out) return status(req, kFxCantWriteTerminalFile);
     size_t written = block.length ? std::fwrite(block.data, 1, block.length, g_out.get()) : 0;
-    return status(req, written == block.length ? kFxOk : kFxCantWriteTerminalFile);
+    if (written == block.length) return status(req, kFxOk);
+    // Reported here; the stream's error mark would taint request 2 too.
+    std::clearerr(g_out.get());
+    return status(req, kFxCantWriteTerminalFile);
 }
 
 struct IniSearch {

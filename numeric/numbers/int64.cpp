@@ -31,14 +31,14 @@ int64 int64::operator%(const int64 &y) const {
 }
 
 int64 &int64::operator<<=(int n) {
+    if (n < -64 || n > 64) return *this = 0;
     if (n < 0) return *this >>= -n;
-    if (n > 64) return *this = 0;
     return *this = fromBits(n == 64 ? 0 : bits() << n);
 }
 
 int64 &int64::operator>>=(int n) {
+    if (n < -64 || n > 64) return *this = 0;
     if (n < 0) return *this <<= -n;
-    if (n > 64) return *this = 0;
     int64_t v = value();
     return *this = int64(static_cast<long long>(n >= 63 ? (v < 0 ? -1 : 0) : v >> n));
 }

@@ -158,12 +158,13 @@ int num_insertPoint(char *text, int n, size_t size) {
     size_t blanks = 0;
     while (blanks < added && text[blanks] == ' ') ++blanks;
     if (len + added - blanks + 1 > size) return kNumNoRoom;
-    // Digits after the insertion point move right; the blanks in front are
-    // used up by moving the head left.
-    std::memmove(text + at + added, text + at, len - at + 1);
+    // The head moves left over the blanks it uses up before the digits after
+    // the point move right: the text never grows past its final length.
+    if (blanks) std::memmove(text, text + blanks, at - blanks);
+    at -= blanks;
+    std::memmove(text + at + added, text + at + blanks, len - (at + blanks) + 1);
     text[at] = '.';
     std::memset(text + at + 1, '0', zeros);
-    if (blanks) std::memmove(text, text + blanks, len + added - blanks + 1);
     return static_cast<int>(added - blanks);
 }
 
@@ -271,9 +272,10 @@ void num_textToDecimal(Numeric96 *decimal, const char *text) {
     Numeric96_read(in, *decimal);
 }
 
+// A field value of type 25 always carries the stored scale of 12 decimals;
+// the rescale reports what it drops or cannot hold.
 Numeric96 &num_textToDecimalDirect(Numeric96 &decimal, const char *text) {
-    decimal = Numeric96_fromText(text);
-    return decimal;
+    return decimal.assignRescaled(Numeric96_fromText(text));
 }
 
 int num_decimalToText(const Numeric96 &decimal, char *buffer, size_t size, int width, int decimals, int leftAlign) {

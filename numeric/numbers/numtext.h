@@ -46,6 +46,7 @@ int num_fdecimalToText(const FDecimal &value, char *buffer, size_t size, int wid
 // Through a string stream and the decimal library's stream reader; a null
 // decimal is left alone.
 void num_textToDecimal(Numeric96 *decimal, const char *text);
+// The text's value rescaled to 12 decimals (Numeric96::assignRescaled).
 Numeric96 &num_textToDecimalDirect(Numeric96 &decimal, const char *text);
 // Exactly `decimals` fraction digits, zeros beyond the value's own; values
 // that are no number show as zero.

@@ -6,6 +6,9 @@
 #include "host.h"
 #include "module.h"
 
+#include <memory>
+#include <stdexcept>
+
 namespace {
 
 th::Host &H() { return th::Host::get(); }
@@ -150,6 +153,16 @@ TEST_F(HostTest, StrictAnswersOfBlockSizeProceduresAndReplyArea) {
     EXPECT_EQ(nullptr, app->fn->getReplyBuff(app, 9));
     H().currentReply = nullptr;
     H().currentReplySize = 0;
+}
+
+// A module that did not load is a clear failure, never a call through a
+// null export.
+TEST_F(HostTest, AModuleThatDidNotLoadFailsClearly) {
+    std::unique_ptr<th::Module> m;
+    EXPECT_NONFATAL_FAILURE(m = std::make_unique<th::Module>("no such module.dll"), "LoadLibrary");
+    EXPECT_THROW(m->proc("ZamExtMessageProc"), std::runtime_error);
+    EXPECT_THROW(m->message(1), std::runtime_error);
+    EXPECT_THROW(m->start(), std::runtime_error);
 }
 
 }  // namespace

@@ -149,6 +149,20 @@ TEST_F(Filepick, AnsiStringsAreShownAsTheyComeAndAnOverlongNameIsCut) {
     EXPECT_TRUE(I().parmWrites.empty());
 }
 
+// A text that names no folder opens the dialog at its default folder.
+TEST_F(Filepick, AnInitialFolderThatIsNoFolderIsNotHandedOn) {
+    VALUE u = th::Interp::undef();
+    for (const std::string &folder : {std::string(2000, 'd'), std::string("nul.txt"), std::string("con"),
+                                      dir.file("missing"), dir.file("file.txt")}) {
+        dir.write("file.txt", "x");
+        Driver d(nullptr, false);
+        I().call("TrmSelectFile", {u, I().str("x.txt"), u, I().str(folder), u, th::Interp::boolean(false)});
+        EXPECT_TRUE(d.seen().shown) << folder.substr(0, 20);
+        ASSERT_EQ(1u, I().returns.size());
+        EXPECT_FALSE(I().returns[0].b);
+    }
+}
+
 TEST_F(Filepick, MultiSelectionEmptiesTheArrayAndFillsItWithTheChosenFiles) {
     newHost(false);
     for (const char *name : {"a.txt", "b.txt"}) dir.write(name, "x");

@@ -84,6 +84,28 @@ TEST_F(Filexfer, RecordsAreReadNoFurtherThanTheScanLimit) {
     EXPECT_EQ(0, th::Host::get().maxBlockSizeCalls);
 }
 
+// A record at the start of the host's 8 KiB block, the block followed by
+// memory that cannot be read: a text or length that runs to the block's end
+// is refused, never followed past it.
+TEST_F(Filexfer, RecordsThatRunToTheEndOfTheHostsBufferAreRefused) {
+    th::Host::get().maxBlockSize = 8192;
+    EXPECT_EQ(0, open("kept.bin"));
+    n = m->messageInBlock(4, th::Bytes().i32(1));
+    EXPECT_EQ(10, WireReader(m->reply(), 4).i32());
+    n = m->messageInBlock(4, th::Bytes().i32(1).text("key"));
+    EXPECT_EQ(10, WireReader(m->reply(), 4).i32());
+    n = m->messageInBlock(3, th::Bytes().i32(8189));
+    EXPECT_EQ(4, WireReader(m->reply(), 4).i32());
+    n = m->messageInBlock(3, th::Bytes().i32(8188));
+    EXPECT_EQ(0, WireReader(m->reply(), 4).i32());
+    for (int code : {1, 5}) {
+        n = m->messageInBlock(code, th::Bytes().zeros(4));
+        EXPECT_NE(0, WireReader(m->reply(), 4).i32()) << code;
+    }
+    EXPECT_EQ(0, ask(2));
+    EXPECT_EQ(std::string(8188, 'x'), dir.read("kept.bin"));
+}
+
 TEST_F(Filexfer, BlocksAreWrittenToTheOneOpenFile) {
     EXPECT_EQ(0, open("a.txt"));
     EXPECT_EQ(0, write("first"));

@@ -124,6 +124,20 @@ TEST(SysmixRequests, RecordsAreReadNoFurtherThanTheScanLimit) {
     EXPECT_EQ(0, th::Host::get().maxBlockSizeCalls);
 }
 
+// The record at the start of an 8 KiB block that unreadable memory follows:
+// names and counts that run to the block's end are refused.
+TEST(SysmixRequests, RecordsThatRunToTheEndOfTheHostsBufferAreRefused) {
+    th::Host::get().reset();
+    th::Host::get().maxBlockSize = 8192;
+    Sysmix s;
+    s.sendInBlock(3, th::Bytes().u32(1).u16(kMethod));
+    EXPECT_EQ('0', s.reply()[0]);
+    for (int code : {10, 11}) {
+        s.sendInBlock(code, th::Bytes());
+        EXPECT_EQ('0', s.reply()[0]) << code;
+    }
+}
+
 // Runs f on a thread of its own and waits for it.
 template <class F> void onThread(F f) {
     HANDLE t = CreateThread(nullptr, 0, [](void *p) WINAPI -> DWORD { return (*static_cast<F *>(p))(), 0; }, &f, 0, nullptr);

@@ -1,6 +1,8 @@
 // int64 against the machine's int64_t with wrap-around semantics.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <cinttypes>
 #include <cstdio>
 #include <random>
@@ -77,6 +79,15 @@ TEST(Int64, EdgesOfDivisionSignAndShift) {
     s = 12345;
     s >>= -65;
     EXPECT_EQ(0, s.value());
+    // Counts whose negation does not fit an int are outside the range too.
+    for (int n : {INT_MIN, INT_MIN + 1, INT_MAX}) {
+        s = -1;
+        s <<= n;
+        EXPECT_EQ(0, s.value()) << n;
+        s = -1;
+        s >>= n;
+        EXPECT_EQ(0, s.value()) << n;
+    }
     int64 counter = 0xFFFFFFFFLL;
     EXPECT_EQ(0xFFFFFFFF, (counter++).value());
     EXPECT_EQ(int64_t(1) << 32, counter.value());

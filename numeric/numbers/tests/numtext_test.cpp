@@ -55,7 +55,8 @@ TEST(NumText, EditsOfTheTextInPlaceStayInTheirBuffer) {
         {Trim, "2.000", 0, 0, "2.", 3},                  {Trim, "1.50 kg", 0, 0, "1.5 kg", 1},
         {Trim, "100.", 0, 0, "100.", 0},                 {Point, "1234", 2, 64, "12.34", 1},
         {Point, "5", 2, 64, ".05", 2},                   {Point, "-5", 2, 64, "-.05", 2},
-        {Point, "    1234", 2, 64, "   12.34", 0},       {Point, "  5", 2, 64, ".05", 0},
+        {Point, "    1234", 2, 64, "   12.34", 0},       {Point, "  5", 2, 64, ".05", 0},         {Point, "  5", 2, 4, ".05", 0},
+        {Point, " 1234", 2, 6, "12.34", 0},
         {Point, "1234", 0, 64, "1234", 0},               {Point, "1234", 2, 5, "1234", kNumNoRoom},
         {Shift, "12.345", 2, 64, "1234", 0},             {Shift, "12", 2, 64, "1200", 0},
         {Shift, "-0.5", 1, 64, "-05", 0},                {Shift, "+12.34 kg", 2, 64, "+1234", 0},
@@ -179,10 +180,54 @@ TEST_F(NumTextDecimal, DecimalTextHasExactlyTheGivenDecimals) {
     num_textToDecimal(&d, "junk");
     EXPECT_EQ(NmDecimal_null, d.state);
     num_textToDecimal(nullptr, "1");
-    EXPECT_EQ("3.5", Numeric96_toStdString(num_textToDecimalDirect(d, "3.5")));
+    EXPECT_EQ("3.500000000000", Numeric96_toStdString(num_textToDecimalDirect(d, "3.5")));
     EXPECT_EQ(NmDecimal_NaN, num_textToDecimalDirect(d, "3.5 more").state);
+    EXPECT_EQ(12, d.decimals);
     // Reader errors reach the caller.
     EXPECT_THROW(num_textToDecimal(&d, "123456789012345678901234567890"), Numeric96OverflowErr);
+}
+
+int g_inexact = 0, g_overflow = 0;
+int countInexact(const Numeric96InexactErr &e) { return ++g_inexact, e.op(); }
+void countOverflow(const Numeric96Err &) { ++g_overflow; }
+
+// A type-25 field value from text carries 12 decimals: its 16 bytes are the
+// stored scale's, and the rescale reports what it drops or cannot hold.
+TEST(NumText, DecimalFieldValueFromTextHasTwelveDecimals) {
+    Numeric96_setInexactHandler(countInexact);
+    Numeric96_setOverflowHandler(countOverflow);
+    const struct {
+        const char *text;
+        const char *want;
+        int inexact, overflow;
+    } cases[] = {
+        {"1.5", "1.500000000000", 0, 0},
+        {"-0.00000000000049", "0.000000000000", 1, 0},
+        {"2.0000000000005", "2.000000000001", 1, 0},
+        {"7.12345678901200", "7.123456789012", 1, 0},
+        {"-9999999999999999", "-9999999999999999.000000000000", 0, 0},
+        {"99999999999999999", "", 0, 1},
+    };
+    for (const auto &c : cases) {
+        g_inexact = g_overflow = 0;
+        Numeric96 d;
+        num_textToDecimalDirect(d, c.text);
+        EXPECT_EQ(c.inexact, g_inexact) << c.text;
+        EXPECT_EQ(c.overflow, g_overflow) << c.text;
+        EXPECT_EQ(NmDecimal_normal, d.state) << c.text;
+        EXPECT_EQ(12, d.decimals) << c.text;
+        EXPECT_EQ(0, d.reserved) << c.text;
+        if (*c.want) EXPECT_EQ(c.want, Numeric96_toStdString(d)) << c.text;
+    }
+    Numeric96 d;
+    num_textToDecimalDirect(d, "1.5");
+    EXPECT_EQ(0, d.mantissa().high);
+    EXPECT_EQ(349u, d.mantissa().middle);
+    EXPECT_EQ(0x3EF79800u, d.mantissa().low);
+    // Empty text is no value; text that is no number stays one.
+    EXPECT_EQ(NmDecimal_null, num_textToDecimalDirect(d, "").state);
+    EXPECT_EQ(12, d.decimals);
+    Numeric96_installDefaultHandlers();
 }
 
 std::string hex(const unsigned char *image) {
