@@ -68,6 +68,19 @@ unique_handle file_createBeside(const std::string &beside, std::wstring &path) {
     return unique_handle();
 }
 
+bool file_canReplace(const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    if (w.empty()) return false;
+    DWORD attributes = GetFileAttributesW(w.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
+    // Opened as the rename will need it, sharing everything, and never written.
+    unique_handle h(CreateFileW(w.c_str(), GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(h);
+}
+
 bool file_replace(const std::wstring &from, const std::string &to) {
     std::wstring w = oem_toWide(to);
     return !w.empty() && MoveFileExW(from.c_str(), w.c_str(), MOVEFILE_REPLACE_EXISTING);
