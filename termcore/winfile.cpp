@@ -40,6 +40,15 @@ unique_handle file_create(const std::string &path) {
 
 bool file_delete(const std::string &path) { return file_delete(oem_toWide(path)); }
 
+std::string file_absolute(const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = w.empty() ? 0 : GetFullPathNameW(w.c_str(), MAX_PATH * 2, full, nullptr);
+    if (n == 0 || n >= MAX_PATH * 2) return path;
+    std::string s = oem_fromWide(std::wstring_view(full, n));
+    return s.empty() ? path : s;
+}
+
 bool file_delete(const std::wstring &path) { return !path.empty() && DeleteFileW(path.c_str()); }
 
 unique_handle file_createBeside(const std::string &beside, std::wstring &path) {

@@ -13,6 +13,8 @@ winutil::unique_handle file_openRead(const std::string &path);
 // Creates or truncates for writing.
 winutil::unique_handle file_create(const std::string &path);
 bool file_delete(const std::string &path);
+// The absolute form of a path, or the path itself when it has none.
+std::string file_absolute(const std::string &path);
 
 // A new file under a name no other file has, in the folder of `beside`, open
 // for writing; its name goes to `path` (UTF-16: it is the system's own).
