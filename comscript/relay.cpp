@@ -300,7 +300,7 @@ int TComscript::HostMessage(int code, void *data) {
         if (outer_) return forward(code, data);
         bytes[4] = 1;
         bytes[5] = 1;
-        bytes[6] = bytes[7] = 0;
+        std::memset(bytes + 6, 0, 4);  // a 32-bit word
         return 1;
     case kQvsMsgSixWordsOut: {
         QvWord six[6];

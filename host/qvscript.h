@@ -219,7 +219,7 @@ enum : int {
 enum : unsigned char {
     kQvtNone = 0, kQvtInt = 5, kQvtString = 8, kQvtObject = 9, kQvtBool = 10, kQvtObject16 = 16,
     kQvtHostPtr = 17, kQvtClass = 31,
-    kQvtVariable = 12,  // member parameters: any values
+    kQvtAny = 127,  // member parameters: a value of any type
 };
 // The script value types of parameter entries (the low five bits of the
 // record's type byte), as the automation conversions carry them.

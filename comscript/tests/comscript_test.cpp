@@ -85,15 +85,16 @@ struct Comscript : ::testing::Test {
     QvIntf *newScript(QvIntf *module, const char *name = "obj") {
         return create("TComscript", kQvIidDispatch6, module, name);
     }
-    // Invokes a member; the list keeps the result and the arguments.
+    // Invokes a member; the list keeps the result and the arguments. A put
+    // brings its value in the result entry, as the runtime and comgate do.
     QvWord invoke(QvIntf *disp, int dispid, std::initializer_list<Arg> args, TParmList &list, int flags = kQvCall) {
         list.Make(runtime(), static_cast<int>(args.size()) + 1, 0, 0);
-        int i = 0;
+        int i = (flags & kQvPut) ? 0 : 1;
         for (const Arg &a : args) {
             if (a.type == kQvtString)
-                list.Arg(i).SetString(a.text.c_str());
+                qv_call(list.intf(), kPmSetText, 0, i, a.text.c_str());
             else
-                qv_call(list.intf(), kPmSet, 0, i + 1, a.type, &a.value);
+                qv_call(list.intf(), kPmSet, 0, i, a.type, &a.value);
             ++i;
         }
         return qv_call(disp, kQvInvoke, dispid, flags, list.intf(), 0);
@@ -187,6 +188,13 @@ TEST_F(Comscript, ClassInformationRecordsAreLaidOutForTheRuntime) {
     EXPECT_EQ(std::string("\x08\x08"), reinterpret_cast<const char *>(params));
     EXPECT_EQ(kQvMethod, zam[th::kRowKind]);
     EXPECT_EQ(5, zam[th::kRowFlag]);
+    // "Variable" parameters take a value of any type: a COM client sees a
+    // VARIANT, not a date.
+    for (int row : {3, 7, 8, 9, 10, 12}) {
+        const unsigned char *variable = th::qvRead<const unsigned char *>(rows + row * th::kRowSize, th::kRowParams);
+        ASSERT_NE(nullptr, variable) << row;
+        EXPECT_EQ(std::string("\x7f"), reinterpret_cast<const char *>(variable)) << row;
+    }
     const unsigned char *sql = rows + 20 * th::kRowSize;
     EXPECT_EQ(kQvProperty, sql[th::kRowKind]);
     EXPECT_EQ(kQvtBool, sql[th::kRowResult]);
@@ -327,7 +335,7 @@ TEST_F(Comscript, MembersRunTheEmbeddedInstance) {
         {3, {S("name")}, kQvGet, 0, "abc"},
         {3, {S("sum"), I(4)}, kQvCall, 0, "4"},
         {20, {}, kQvGet, 0, "false"},
-        {20, {B(true)}, kQvPut, 0, "none"},
+        {20, {B(true)}, kQvPut, 0, "true"},
         {20, {}, kQvGet, 0, "true"},
         {12, {I(5)}, kQvCall, -1, "false"},
         {99, {}, kQvCall, kQvDispidUnknown, "none"},
@@ -425,7 +433,7 @@ TEST_F(Comscript, HostMessagesAreAnsweredFromSettings) {
     // The six words come back as QvWords; the stand-in shows the first 8 bytes.
     const std::string six = sizeof(QvWord) == 4 ? "ask 46 -> 0 11 0 0 0 22 0 0 0" : "ask 46 -> 0 11 0 0 0 0 0 0 0";
     const std::string asks = "ask 48\nask 138\nask 72\nask 76\nask 116\nask 124\nask 151\nask 157\nask 87\nask 111\n"
-                             "ask 46\nask 128\nask 62\nask 81\nask 77\nask 88\nask 99\nask 200\n";
+                             "ask 46\nask 128\nask 62\nask 81\nask 77\nask 88\nask 99\nask 200\nfill 124\n";
     const Case cases[] = {
         {"", {"ask 48 -> 1 0 0 0 0 0 0 0 0", "ask 138 -> 0 0 0 0 0 0 0 0 0", "ask 72 -> 0 234 3 0 0 0 0 0 0",
               "ask 76 -> 0 0 0 0 0 0 0 0 0", "ask 116 -> 1 1 0 0 0 1 0 0 0", "ask 124 -> 1 0 0 0 0 1 1 0 0",
@@ -433,7 +441,9 @@ TEST_F(Comscript, HostMessagesAreAnsweredFromSettings) {
               "ask 111 -> 1 |||||(null)|", "owner getsix 0", six,
               "owner putsix 0 0 0 0 0 0, 1", "ask 128 -> 0 0 0 0 0 0 0 0 0", "ask 62 -> 0 0 0 0 0 0 0 0 0",
               "ask 81 -> 0 0 0 0 0 0 0 0 0", "ask 77 -> 0 0 0 0 0 0 0 0 0", "ask 88 -> 0 0 0 0 0 0 0 0 0",
-              "setdbg null", "ask 99 -> 0 0 0 0 0 0 0 0 0", "ask 200 -> 0 0 0 0 0 0 0 0 0"}},
+              "setdbg null", "ask 99 -> 0 0 0 0 0 0 0 0 0", "ask 200 -> 0 0 0 0 0 0 0 0 0",
+              // 124 clears the 32-bit word at byte 6 and nothing beyond it.
+              "fill 124 -> 1 255 255 255 255 1 1 0 0 0 0 255 255"}},
         {"GUIMODE=n\r\nSQLMODE=Y\r\nPCODEMODE=7\r\nMONEYMODE=1\r\nBTROWNCLNT=N\r\nBTRUSEDDF=y\r\nBRK2DBG=y\r\n"
          "DATADIC=dd\r\nDATAPATH=a\r\nDATAPATH=b\r\nINCPATH=i\r\nTXTPATH=t\r\nDBFPATH=f\r\nQVMPATH=q\r\n",
          {"ask 48 -> 0 0 0 0 0 0 0 0 0", "ask 138 -> 1 0 0 0 0 0 0 0 0", "ask 72 -> 0 234 3 0 0 0 0 0 0",

@@ -6,6 +6,8 @@
 //   send CODE TEXT                         host message CODE with the text
 //   error CODE LINE TEXT                   host message 4 with an error record
 //   ask CODE                               host message CODE with a zeroed record
+//   fill CODE                              the same with a record of 0xFF bytes;
+//                                          the journal shows 12 of them
 //   print TEXT                             the print hook (macro runs)
 //   redirect TARGET                        host message 20
 //   ax CODE TEXT                           host message 52
@@ -225,6 +227,14 @@ void runStatement(Instance *in, const Stmt &s) {
             note("ask %d -> %d %d %d %d %d %d %d %d %d", code, answer, b[0], b[1], b[2], b[3], b[4], b[5],
                  b[6], b[7]);
         }
+    } else if (s.op == "fill") {
+        int code = std::atoi(s.rest.c_str());
+        unsigned char record[8 * sizeof(QvWord)];
+        std::memset(record, 0xFF, sizeof record);
+        int answer = send(in, code, record);
+        std::string bytes;
+        for (int i = 0; i < 12; ++i) bytes += " " + std::to_string(record[i]);
+        note("fill %d -> %d%s", code, answer, bytes.c_str());
     } else if (s.op == "print") {
         if (in->print.hook)
             note("print -> %d", in->print.hook(s.rest.c_str()));
