@@ -395,7 +395,9 @@ QvWord QVSCB ciFind(const QvIntf *, QvWord name, QvWord out) {
         }
     return -1;
 }
+int g_memberNameCalls = 0;
 QvWord QVSCB ciMemberName(const QvIntf *, QvWord id) {
+    ++g_memberNameCalls;
     for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
         if (e->dispid == id) return qv_word(e->name);
     return 0;
@@ -442,7 +444,7 @@ struct TScriptThing : TDispStub {
             return 0;
         }
         case 4:
-            qv_call(runtime(), kRtAddError, 77, 2, "no way");
+            th::Qvs::codedError(77, 2);
             return 1;
         default:
             return kQvDispidUnknown;
@@ -542,6 +544,23 @@ TEST_F(Proxy, ProxyCacheTakesProxyObjects) {
     d.reset();
     EXPECT_EQ(0, local->proxyCount());
     local->Release();
+}
+
+// A member's name comes from the class information's own service from
+// runtime version 6 on; older ones are walked member by member.
+TEST_F(Proxy, DocumentationAsksOlderRuntimesMemberByMember) {
+    com_ptr<IDispatch> d = proxy();
+    com_ptr<ITypeInfo> ti;
+    ASSERT_EQ(S_OK, d->GetTypeInfo(0, 0, ti.put()));
+    for (int version : {5, 6}) {
+        qvs.set("ownerVersion", version);
+        g_memberNameCalls = 0;
+        BSTR name = nullptr;
+        ASSERT_EQ(S_OK, ti->GetDocumentation(2, &name, nullptr, nullptr, nullptr));
+        EXPECT_STREQ(L"Name", name) << version;
+        SysFreeString(name);
+        EXPECT_EQ(version > 5 ? 1 : 0, g_memberNameCalls) << version;
+    }
 }
 
 TEST_F(Proxy, TypeInformationDescribesTheScriptClass) {

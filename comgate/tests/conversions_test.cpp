@@ -394,7 +394,8 @@ TEST_F(Comgate, ScriptErrorsReachComCallers) {
         EXPECT_EQ(c.wCode, info.wCode) << c.code;
         EXPECT_EQ(c.scode, info.scode) << c.code;
         std::wstring text = info.bstrDescription;
-        EXPECT_EQ(0u, text.find(L"TCOMObj::Invoke\nowner text 1\nbad thing  (code = ")) << c.code;
+        EXPECT_EQ(L"TCOMObj::Invoke\nowner text 1\nbad thing  (code = " + std::to_wstring(c.code) + L", level = 3)\n",
+                  text);
         SysFreeString(info.bstrDescription);
     }
 }

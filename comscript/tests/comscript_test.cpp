@@ -305,6 +305,38 @@ TEST_F(Comscript, LocksKeepObjectsUntilUnlockedAndPurged) {
     EXPECT_TRUE(journalHas("owner drophook off")) << qvs.journal();
 }
 
+// What older object runtimes lack: the settings folder before version 4,
+// the drop hooks and lock stamps before version 5.
+TEST_F(Comscript, OlderOwnersAreAskedOnlyWhatTheyOffer) {
+    tmp.write("comscript.ini", "SQLMODE=y\r\n");
+    struct Case {
+        int version;
+        bool settings, hooks;
+    };
+    for (Case c : {Case{3, false, false}, {4, true, false}, {5, true, true}}) {
+        SCOPED_TRACE(c.version);
+        qvs.reset();
+        qvs.set("ownerVersion", c.version);
+        qvs.set("ownerDir", qv_word(dir.c_str()));
+        QvIntf *mod = newModule();
+        QvIntf *s = newScript(mod);
+        TParmList sql;
+        invoke(s, 20, {}, sql, kQvGet);
+        EXPECT_EQ(c.settings ? "true" : "false", resultText(sql));
+        EXPECT_EQ(c.settings, journalHas("owner directory"));
+        invoke(s, 7, {S("x")});
+        invoke(s, 5);
+        invoke(s, 6);
+        EXPECT_EQ(c.hooks, journalHas("owner stamp")) << qvs.journal();
+        qv_call(s, kQvRelease);
+        QvObjRequest unload = request(nullptr, 0, mod);
+        EXPECT_EQ(kQvUnloadAllowed, objectMessage(kMsgUnloadQuery, unload));
+        qv_call(mod, kQvRelease);
+        EXPECT_EQ(c.hooks, journalHas("owner drophook on"));
+        EXPECT_EQ(c.hooks, journalHas("owner drophook off"));
+    }
+}
+
 TEST_F(Comscript, MembersRunTheEmbeddedInstance) {
     std::string file = module("m.zm",
                               "var count int 5\nvar name str abc\nproc echo echo\nproc sum sum\nproc swap swap\n"
