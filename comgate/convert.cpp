@@ -487,10 +487,11 @@ HRESULT valueToVariant(TComgateServer &svc, const CgEntry &e, VARIANT *out, int 
 }
 
 HRESULT variantToValue(TComgateServer &svc, const VARIANT *v, const CgEntry &e, bool byRefArg, bool late, int depth) {
-    if (!late) setFlags(e, byRefArg ? kQvEntryByRef | kQvEntryVariant : kQvEntryByRef);
+    // A referenced VARIANT is converted with the by-reference flag set.
+    const int flags = byRefArg || v->vt == (VT_BYREF | VT_VARIANT) ? kQvEntryByRef | kQvEntryVariant : kQvEntryByRef;
+    if (!late) setFlags(e, flags);
     HRESULT hr = scalarToValue(svc, v, e, byRefArg, late, depth);
-    if (late && SUCCEEDED(hr) && (v->vt & VT_BYREF))
-        setFlags(e, byRefArg || v->vt == (VT_BYREF | VT_VARIANT) ? kQvEntryByRef | kQvEntryVariant : kQvEntryByRef);
+    if (late && SUCCEEDED(hr) && (v->vt & VT_BYREF)) setFlags(e, flags);
     return hr;
 }
 

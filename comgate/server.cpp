@@ -387,18 +387,17 @@ HRESULT TComgateServer::ComErrorsToExcepInfo(int code, const char *source, EXCEP
         };
         if (source) text.append(source).append("\n");
         text.append(format(code)).append("\n");
-        int32_t kind = 0, c = 0;
-        const char *t = nullptr;
-        int count = static_cast<int>(qv_call(runtime(), kRtErrorEntry, -1, &kind, &c, &t));
+        int count = static_cast<int>(qv_call(runtime(), kRtErrorEntry, -1, nullptr, nullptr, nullptr, nullptr));
         for (int i = 0; i < count; ++i) {
-            kind = 0, c = 0, t = nullptr;
-            qv_call(runtime(), kRtErrorEntry, i, &kind, &c, &t);
+            int32_t kind = 0, c = 0, level = 0;
+            const char *t = nullptr;
+            qv_call(runtime(), kRtErrorEntry, i, &kind, &c, &t, &level);
             if (i == 0) reported = c;
             if (kind == 2) {
                 text.append(format(c)).append("\n");
             } else {
                 char line[512];
-                std::snprintf(line, sizeof line, "%s  (code = %d, level = %d)\n", t ? t : "", c, kind);
+                std::snprintf(line, sizeof line, "%s  (code = %d, level = %d)\n", t ? t : "", c, level);
                 text.append(line);
             }
         }

@@ -322,7 +322,7 @@ VARTYPE cg_resultType(int code) {
 ELEMDESC cg_paramDesc(unsigned char type) {
     ELEMDESC e{};
     const int code = type & 0x3F;
-    e.tdesc.vt = type == 127 || type == 255 || code == 0 || code == kQvtArray || code == kQvtClass
+    e.tdesc.vt = type == kQvtAny || type == (kQvtAny | 0x80) || code == 0 || code == kQvtArray || code == kQvtClass
                      ? VARTYPE(VT_VARIANT)
                      : cg_resultType(code);
     e.paramdesc.wParamFlags = (type & 0x80) ? PARAMFLAG_FOUT : PARAMFLAG_FIN;

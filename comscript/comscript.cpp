@@ -8,7 +8,7 @@ namespace {
 
 const unsigned char kString[] = {kQvtString, 0};
 const unsigned char kTwoStrings[] = {kQvtString, kQvtString, 0};
-const unsigned char kVariable[] = {kQvtVariable, 0};
+const unsigned char kVariable[] = {kQvtAny, 0};
 
 constexpr uint8_t kRow = 5;
 const QvMemberEntry kMembers[] = {
@@ -342,8 +342,9 @@ QvWord TComscript::Invoke(int dispid, int flags, QvIntf *parms, QvWord) {
         break;
     }
     case kSqlMode:
+        // A put brings its value in the result entry, as every put does.
         if (flags & kQvPut)
-            sql_ = list.Arg(0).GetBool() ? 1 : 0;
+            sql_ = result.GetBool() ? 1 : 0;
         else
             result.SetBool(sql_ != -1 && sql_ != 0);
         break;

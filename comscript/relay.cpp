@@ -163,11 +163,11 @@ void TComscript::logQvcomError(int code) {
     std::fputs("*** QVCOM error:\r\n", log_);
     char text[kFormatterText];
     if (code == 1) {
-        int count = static_cast<int>(qv_call(runtime(), kRtErrorEntry, -1, nullptr, nullptr, nullptr));
+        int count = static_cast<int>(qv_call(runtime(), kRtErrorEntry, -1, nullptr, nullptr, nullptr, nullptr));
         for (int i = 0; i < count; ++i) {
             int32_t kind = 0, entryCode = 0;
             const char *entryText = nullptr;
-            qv_call(runtime(), kRtErrorEntry, i, &kind, &entryCode, &entryText);
+            qv_call(runtime(), kRtErrorEntry, i, &kind, &entryCode, &entryText, nullptr);
             if (kind == 2) {
                 text[0] = '\0';
                 qv_call(Owner(), kOwnFormatError, entryCode, text, sizeof text, errTextFlag_);
@@ -300,7 +300,7 @@ int TComscript::HostMessage(int code, void *data) {
         if (outer_) return forward(code, data);
         bytes[4] = 1;
         bytes[5] = 1;
-        bytes[6] = bytes[7] = 0;
+        std::memset(bytes + 6, 0, 4);  // a 32-bit word
         return 1;
     case kQvsMsgSixWordsOut: {
         QvWord six[6];

@@ -219,7 +219,7 @@ enum : int {
 enum : unsigned char {
     kQvtNone = 0, kQvtInt = 5, kQvtString = 8, kQvtObject = 9, kQvtBool = 10, kQvtObject16 = 16,
     kQvtHostPtr = 17, kQvtClass = 31,
-    kQvtVariable = 12,  // member parameters: any values
+    kQvtAny = 127,  // member parameters: a value of any type
 };
 // The script value types of parameter entries (the low five bits of the
 // record's type byte), as the automation conversions carry them.
@@ -419,6 +419,13 @@ int QVSCB MakeQVCOMError(void *record);
 //   "over the script class's metadata that the runtime keeps (class records
 //   and member tables)". A member without a row is a VARIANT without
 //   parameters.
+// - The error-list reader (runtime link slot 71) takes (index, out kind,
+//   out code, out text, out level) and answers the number of entries; any
+//   out place may be null. An entry's level is its own and not its kind:
+//   entries are added "with (code, level 1)" and one is shown "as "%s  (code
+//   = %d, level = %d)" with its text, code and level", while the reader is
+//   named "(count, kind of entry, code, text)" and kind 2 means "formatted by
+//   the owner's error formatter ... from their code".
 // - Proxy-cache slots 9 and 10 take the proxy object itself (its IDispatch);
 //   the service keeps its own cache entry: "9 / 10 | proxy cache add /
 //   remove | (proxy object)".

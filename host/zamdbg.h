@@ -107,7 +107,9 @@ enum : int {
     kZdbFind = 8,       // (instance, object, name, QvWord *out) -> result
     kZdbTexts2 = 10,    // (instance, object, b, QvWord *out, text1, size1, text2, size2) -> result
     kZdbCheck26 = 11,   // (instance, object, b, text) -> answer
-    kZdbTexts3 = 12,    // 12 to 15 for operations 10 to 13: (instance, object, op, QvWord out[2], texts) -> result
+    // 12 to 15 for operations 10 to 13, one slot each; their two outputs are
+    // turned into numbers by 37 and 38.
+    kZdbTexts3 = 12,    // (instance, object, op, QvWord out[2], texts) -> result
     kZdbCheck14 = 17,   // (instance, object, b, text) -> answer
     kZdbCheck14Object = 40,  // (instance, number) -> object, for operation 14
     kZdbValues = 3,     // (instance, object, b, c, int32 out[3]) -> result
@@ -130,6 +132,14 @@ enum : int {
     kZdbNumber38 = 38, kZdbNumber39 = 39,
     kZdbSlots = 44,
 };
+// Operations 10 to 13: the interpreter's description names slots 12, 13,
+// 14, 15, 37, 38 and 41 for them. Read here as one operation slot each (12 to
+// 15) and the conversions 37 and 38 of its two outputs; slot 41 is not called.
+// The reply (the result, two outputs, three texts) leaves nothing for a third
+// conversion, and nothing says what 41 takes: a slot called with guessed
+// arguments could fault inside the interpreter. The reply is 12 bytes and
+// the three texts with their terminators, as the sending entry reads it from
+// +12, where the description counts 13 and the text lengths.
 struct ZamDbgInterface {
     void *slot[kZdbSlots];
 };

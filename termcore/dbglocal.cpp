@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "dbgtarget.h"
+#include "oemtext.h"
+#include "winfile.h"
 #include "wire.h"
 #include "zamdbg.h"
 
@@ -461,11 +463,10 @@ int32_t DBGCB entryLevel(DbgTarget *t, int32_t *value) {
 }  // namespace
 
 // The source record the debugger holds: a source of the interpreter or the
-// server (by id), whose text is copied into the cache file while it is read,
-// or, with id 0, a local file.
+// server (by id), or, with id 0, a local file that is read.
 struct DbgSourceRecord {
     int32_t handle;
-    std::FILE *file;     // id 0: the file read; else the cache written, or none
+    std::FILE *file;     // id 0: the file read
     int32_t serverTime;
 };
 #if defined(_WIN32) && !defined(_WIN64)
@@ -473,36 +474,22 @@ static_assert(sizeof(DbgSourceRecord) == 12 && offsetof(DbgSourceRecord, file) =
                   offsetof(DbgSourceRecord, serverTime) == 8,
               "source record on i686");
 #endif
+// A server's text is copied into a cache file while it is read; the copy
+// stays beside the cache under a name of its own and becomes the cache only
+// once the whole text was read and written.
 struct DbgSource : DbgSourceRecord {
     std::string cachePath;
+    winutil::unique_handle cache;
+    std::wstring cacheTemp;
+    int64_t written = 0;
+    int64_t size = -1;   // as the server reported it; -1 not asked
+    bool atEnd = false;  // a read came back short of what it asked
     DbgSource() : DbgSourceRecord{} {}
 };
 
 namespace {
 
 enum : int { kOpSourceInfo = 25 };
-
-// Seconds since 1970 of a file's last write; false when it cannot be read.
-bool fileTime(const std::string &path, int64_t &t) {
-    WIN32_FILE_ATTRIBUTE_DATA a;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return false;
-    ULARGE_INTEGER u;
-    u.LowPart = a.ftLastWriteTime.dwLowDateTime;
-    u.HighPart = a.ftLastWriteTime.dwHighDateTime;
-    t = static_cast<int64_t>(u.QuadPart / 10000000ULL) - 11644473600LL;
-    return true;
-}
-
-void setFileTimes(const std::string &path, int64_t t) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    ULARGE_INTEGER u;
-    u.QuadPart = static_cast<ULONGLONG>(t + 11644473600LL) * 10000000ULL;
-    FILETIME ft = {u.LowPart, u.HighPart};
-    SetFileTime(h, nullptr, &ft, &ft);
-    CloseHandle(h);
-}
 
 size_t namePart(const std::string &path) {
     size_t slash = path.find_last_of("\\/:");
@@ -525,17 +512,34 @@ std::string joinPath(const std::string &dir, const std::string &name) {
 }
 
 // A copy not older than the server's text: the source folder's ".mac" first,
-// then the cache's ".ma~".
+// then the cache's ".ma~". Names are the server's, in the OEM code page.
 std::FILE *openFreshCopy(const DbgTarget *t, const std::string &path, int32_t serverTime) {
     std::string candidates[2];
     if (hasText(t->sourceDir)) candidates[0] = joinPath(t->sourceDir, withExtension(path, ".mac"));
     if (hasText(t->cacheDir)) candidates[1] = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
     for (const std::string &c : candidates) {
-        int64_t when = 0;
-        if (c.empty() || !fileTime(c, when) || when < serverTime) continue;
-        if (std::FILE *f = std::fopen(c.c_str(), "rb")) return f;
+        FileInfo info;
+        if (c.empty() || !file_infoByPath(c, info) || info.directory || info.modification < serverTime) continue;
+        if (std::FILE *f = _wfopen(oem_toWide(c).c_str(), L"rb")) return f;
     }
     return nullptr;
+}
+
+void dropCache(DbgSource *src) {
+    src->cache.reset();
+    file_delete(src->cacheTemp);
+    src->cacheTemp.clear();
+}
+
+// A text of which a part was lost, or whose end was never seen, is not kept:
+// it must reach the size the server gave, or, without one, a short read.
+void finishCache(DbgSource *src) {
+    if (!src->cache) return;
+    bool whole = src->size >= 0 ? src->written == src->size : src->atEnd;
+    bool ok = whole && file_setTimes(src->cache.get(), src->serverTime, src->serverTime) && src->cache.close() &&
+              file_replace(src->cacheTemp, src->cachePath);
+    if (ok) src->cacheTemp.clear();
+    dropCache(src);
 }
 
 // The interpreter's text of a source (a remote target's from a fresh local
@@ -568,7 +572,7 @@ DbgSource *DBGCB entryFetch(DbgTarget *t, int32_t value, DbgSourceFallback fallb
         if (src->handle) {
             if (t->remote && hasText(t->cacheDir) && !path.empty()) {
                 src->cachePath = joinPath(t->cacheDir, withExtension(path.substr(namePart(path)), ".ma~"));
-                src->file = std::fopen(src->cachePath.c_str(), "wb");
+                src->cache = file_createBeside(src->cachePath, src->cacheTemp);
             }
             return src;
         }
@@ -583,6 +587,16 @@ DbgSource *DBGCB entryFetch(DbgTarget *t, int32_t value, DbgSourceFallback fallb
     return nullptr;
 }
 
+// A server source's bytes as they pass, into the cache.
+void toCache(DbgSource *src, const unsigned char *data, int32_t n) {
+    if (!src->cache) return;
+    if (!file_writeAll(src->cache.get(), data, static_cast<size_t>(n))) {
+        dropCache(src);
+        return;
+    }
+    src->written += n;
+}
+
 int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size) {
     if (!src || !buffer || size <= 0) return 0;
     if (!src->handle)
@@ -595,13 +609,20 @@ int32_t DBGCB entryRead(DbgTarget *t, DbgSource *src, void *buffer, int32_t size
         q.w.i32(want);
         std::vector<unsigned char> reply(4 + static_cast<size_t>(want));
         size_t n = dbgCall(t, kOpSourceRead, q, reply.data(), reply.size());
-        if (n < 4) break;
-        int32_t got = WireReader(reply.data(), 4).i32();
-        if (got <= 0 || static_cast<size_t>(got) > n - 4) break;
+        int32_t got = n >= 4 ? WireReader(reply.data(), 4).i32() : -1;
+        if (got < 0 || static_cast<size_t>(got) > n - 4) {
+            // No answer, or one that does not hold what it claims: the
+            // cache would miss these bytes.
+            dropCache(src);
+            break;
+        }
         std::memcpy(static_cast<unsigned char *>(buffer) + total, reply.data() + 4, static_cast<size_t>(got));
-        if (src->file) std::fwrite(reply.data() + 4, 1, static_cast<size_t>(got), src->file);
+        toCache(src, reply.data() + 4, got);
         total += got;
-        if (got < want) break;
+        if (got < want) {
+            src->atEnd = true;
+            break;
+        }
     }
     return total;
 }
@@ -620,7 +641,9 @@ int32_t DBGCB entrySize(DbgTarget *t, DbgSource *src) {
     q.w.i32(src->handle);
     unsigned char reply[8];
     if (dbgCall(t, kOpSourceSize, q, reply, sizeof reply) < 8) return 0;
-    return WireReader(reply, 4).i32();
+    int32_t size = WireReader(reply, 4).i32();
+    src->size = size;
+    return size;
 }
 
 void DBGCB entryClose(DbgTarget *t, DbgSource *src) {
@@ -631,8 +654,8 @@ void DBGCB entryClose(DbgTarget *t, DbgSource *src) {
         dbgPost(t, kOpSourceClose, q);
     }
     if (src->file) std::fclose(src->file);
-    // The copy carries the server's time, so that it counts as fresh.
-    if (src->handle && src->file) setFileTimes(src->cachePath, src->serverTime);
+    // Stamped with the server's time, the copy counts as fresh next time.
+    finishCache(src);
     delete src;
 }
 

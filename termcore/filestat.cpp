@@ -30,15 +30,6 @@ const Macro kMacros[] = {
     {"%SRCDIR%", kSetSrcDir},     {"%UPDIR%", kSetUpDir},     {"%DNDIR%", kSetDnDir},
 };
 
-std::string absolute(const std::string &path) {
-    std::wstring w = oem_toWide(path);
-    wchar_t full[MAX_PATH * 2];
-    DWORD n = w.empty() ? 0 : GetFullPathNameW(w.c_str(), MAX_PATH * 2, full, nullptr);
-    if (n == 0 || n >= MAX_PATH * 2) return path;
-    std::string s = oem_fromWide(std::wstring_view(full, n));
-    return s.empty() ? path : s;
-}
-
 // Where a name is looked for: in one directory (host flag 0), or in DNDIR
 // and then UPDIR (flag 1).
 struct Lookup {
@@ -68,7 +59,7 @@ void putEntry(WireWriter &w, const Lookup &l) {
         w.i32(-1);
         w.i32(-1);
     }
-    w.text(absolute(path));
+    w.text(file_absolute(path));
 }
 
 // One entry, unless it would not fit; false then, with nothing written.

@@ -19,7 +19,7 @@ int tc_dirOp(const TcRequest &req);
 int tc_getCwd(const TcRequest &req);
 int tc_fileStat(const TcRequest &req);
 int tc_filePut2(const TcRequest &req);
-// Closes the receive file (deleting it, since it is incomplete), the send
+// Ends a receive (what was received goes, the target stays), closes the send
 // file and the directory search.
 void tc_closeTransfers();
 void tc_closeDirList();

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -128,7 +129,11 @@ std::string outputPathFor(const std::string &output, const char *macro) {
 
 int QVSCB printHook(const char *text) {
     if (S().output) return std::fprintf(S().output, "%s", text) < 0 ? -1 : 0;
-    showLines({"Print", text});
+    try {
+        showLines({"Print", text});
+    } catch (...) {
+        return -1;
+    }
     return 1;
 }
 
@@ -192,7 +197,7 @@ void fillPaths(QvsPathRecord *p) {
     p->path[kQvsPathSpare] = nullptr;
 }
 
-int QVSCB macroMessage(int code, void *data, int value) {
+int answerMessage(int code, void *data) {
     MacroState &s = S();
     switch (code) {
     case kQvsMsgError:
@@ -247,6 +252,14 @@ int QVSCB macroMessage(int code, void *data, int value) {
     }
 }
 
+int QVSCB macroMessage(int code, void *data, int) {
+    try {
+        return answerMessage(code, data);
+    } catch (...) {
+        return 0;
+    }
+}
+
 // One packed argument into a cell; false when the record ends inside it.
 bool unpack(WireReader &r, VALUE &cell) {
     TcPacked v;
@@ -275,8 +288,32 @@ void pack(WireWriter &w, const VALUE &v) {
     }
 }
 
-int QVSCB macroStart(void *user) {
-    RunRecord &run = *static_cast<RunRecord *>(user);
+// The argument cells of one call, cleared and freed on every way out.
+class ArgCells {
+public:
+    // No cells when they cannot be had: the procedure is then called
+    // without arguments.
+    explicit ArgCells(int16_t count) {
+        if (count > 0) cells_ = new (std::nothrow) VALUE[static_cast<size_t>(count)];
+        count_ = cells_ ? count : 0;
+        for (int i = 0; i < count_; ++i) S().fn.ValueMake(&cells_[i]);
+    }
+    ~ArgCells() {
+        for (int i = 0; i < count_; ++i) S().fn.ValueClear(&cells_[i]);
+        delete[] cells_;
+    }
+    ArgCells(const ArgCells &) = delete;
+    ArgCells &operator=(const ArgCells &) = delete;
+    int count() const { return count_; }
+    VALUE *data() const { return cells_; }
+    VALUE &operator[](int i) const { return cells_[i]; }
+
+private:
+    VALUE *cells_ = nullptr;
+    int count_ = 0;
+};
+
+int callProcedure(RunRecord &run) {
     const Interp &fn = S().fn;
     if (!run.proc) {
         run.status = kRanOk;
@@ -285,17 +322,23 @@ int QVSCB macroStart(void *user) {
     run.status = kProcFailed;
     void *symbol = fn.ZamGetInstSymbol(run.proc);
     if (!symbol) return 0;
+    ArgCells cells(run.count);
     // The first packed value is the last argument.
-    std::vector<VALUE> cells(static_cast<size_t>(run.count));
-    for (VALUE &c : cells) fn.ValueMake(&c);
     WireReader args(run.args, S().argsLength);
-    for (size_t i = cells.size(); i-- > 0;)
+    for (int i = cells.count(); i-- > 0;)
         if (!unpack(args, cells[i])) break;
-    bool ok = (fn.ZamCallInstSymbol(symbol, kQvsCallProc, run.count, cells.data(), &run.result) & 0xFF) != 0;
-    for (VALUE &c : cells) fn.ValueClear(&c);
-    if (!ok) return 0;
+    if (!(fn.ZamCallInstSymbol(symbol, kQvsCallProc, cells.count(), cells.data(), &run.result) & 0xFF)) return 0;
     run.status = kRanOk;
     return 1;
+}
+
+// Called from inside the interpreter library: nothing may unwind through it.
+int QVSCB macroStart(void *user) {
+    try {
+        return callProcedure(*static_cast<RunRecord *>(user));
+    } catch (...) {
+        return 0;
+    }
 }
 
 int runMacro(const TcRequest &req, bool ex) {

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "filetime.h"
+#include "oemtext.h"
 #include "upcall.h"
+#include "winfile.h"
 
 namespace {
 
@@ -25,22 +27,19 @@ std::string baseName(const std::string &path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-bool sameName(const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-
-std::string absolute(const std::string &path) {
-    char out[MAX_PATH];
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof out, out, nullptr);
-    return n && n < sizeof out ? std::string(out, n) : path;
+// Names are the server's, in the OEM code page: compared as the letters
+// they spell.
+bool sameName(const std::string &a, const std::string &b) {
+    return a == b || lstrcmpiW(oem_toWide(a).c_str(), oem_toWide(b).c_str()) == 0;
 }
 
 int32_t modified(const std::string &path) {
-    WIN32_FILE_ATTRIBUTE_DATA a;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return -1;
-    return time_wire(time_fromFileTime(a.ftLastWriteTime));
+    FileInfo info;
+    return file_infoByPath(path, info) ? time_wire(info.modification) : -1;
 }
 
 std::vector<TakenFile>::iterator byLocal(const std::string &local) {
-    std::string full = absolute(local);
+    std::string full = file_absolute(local);
     for (auto it = g_taken.begin(); it != g_taken.end(); ++it)
         if (sameName(it->local, full)) return it;
     return g_taken.end();
@@ -93,7 +92,7 @@ std::optional<std::string> VcsTake(const std::string &local, const std::string &
     auto data = request(kVcsTake, flags & 0xFF, local, server.empty() ? key : server);
     if (!data) return std::nullopt;
     TakenFile f;
-    f.local = absolute(textOf(*data, 0));
+    f.local = file_absolute(textOf(*data, 0));
     f.server = textOf(*data, 1);
     if (f.local.empty()) return std::nullopt;
     f.base = baseName(f.server.empty() ? key : f.server);

@@ -40,6 +40,15 @@ unique_handle file_create(const std::string &path) {
 
 bool file_delete(const std::string &path) { return file_delete(oem_toWide(path)); }
 
+std::string file_absolute(const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = w.empty() ? 0 : GetFullPathNameW(w.c_str(), MAX_PATH * 2, full, nullptr);
+    if (n == 0 || n >= MAX_PATH * 2) return path;
+    std::string s = oem_fromWide(std::wstring_view(full, n));
+    return s.empty() ? path : s;
+}
+
 bool file_delete(const std::wstring &path) { return !path.empty() && DeleteFileW(path.c_str()); }
 
 unique_handle file_createBeside(const std::string &beside, std::wstring &path) {
@@ -66,6 +75,19 @@ unique_handle file_createBeside(const std::string &beside, std::wstring &path) {
         if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) break;
     }
     return unique_handle();
+}
+
+bool file_canReplace(const std::string &path) {
+    std::wstring w = oem_toWide(path);
+    if (w.empty()) return false;
+    DWORD attributes = GetFileAttributesW(w.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
+    // Opened as the rename will need it, sharing everything, and never written.
+    unique_handle h(CreateFileW(w.c_str(), GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(h);
 }
 
 bool file_replace(const std::wstring &from, const std::string &to) {

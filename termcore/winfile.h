@@ -13,10 +13,16 @@ winutil::unique_handle file_openRead(const std::string &path);
 // Creates or truncates for writing.
 winutil::unique_handle file_create(const std::string &path);
 bool file_delete(const std::string &path);
+// The absolute form of a path, or the path itself when it has none.
+std::string file_absolute(const std::string &path);
 
 // A new file under a name no other file has, in the folder of `beside`, open
 // for writing; its name goes to `path` (UTF-16: it is the system's own).
 winutil::unique_handle file_createBeside(const std::string &beside, std::wstring &path);
+// True when `path` names no file yet, or a file this process could write
+// and replace now (not read-only, not locked, not a folder). Its bytes and
+// times are not touched.
+bool file_canReplace(const std::string &path);
 // Renames `from` to `to`, replacing a file of that name.
 bool file_replace(const std::wstring &from, const std::string &to);
 bool file_delete(const std::wstring &path);

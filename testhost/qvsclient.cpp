@@ -21,6 +21,7 @@ Qvs::Qvs(const char *variant) {
 }
 
 Qvs::~Qvs() {
+    failOnStrays();
     if (h_) FreeLibrary(h_);
     SetDllDirectoryA(nullptr);
 }
@@ -44,7 +45,27 @@ static std::string readJournal(HMODULE h, const char *name) {
 std::string Qvs::journal() const { return readJournal(h_, "QvsTestJournal"); }
 
 void Qvs::reset() {
+    failOnStrays();
     if (auto f = testExport<void(QVSCB *)()>(h_, "QvsTestReset")) f();
+}
+
+std::string Qvs::takeStrays() {
+    auto f = testExport<int(QVSCB *)(char *, int, int)>(h_, "QvsTestStrays");
+    if (!f) return "";
+    std::vector<char> buf(static_cast<size_t>(f(nullptr, 0, 0)) + 1);
+    f(buf.data(), static_cast<int>(buf.size()), 1);
+    return buf.data();
+}
+
+void Qvs::codedError(int code, int level) {
+    if (auto f = testExport<void(QVSCB *)(int, int)>(GetModuleHandleA("QVScript.dll"), "QvsTestCodedError"))
+        f(code, level);
+}
+
+// The real library would have failed the call, or crashed on it.
+void Qvs::failOnStrays() {
+    std::string strays = h_ ? takeStrays() : "";
+    if (!strays.empty()) ADD_FAILURE() << "QVScript.dll asked what it does not offer:\n" << strays;
 }
 
 void Qvs::set(const char *key, QvWord value) {

@@ -23,14 +23,23 @@ public:
     HMODULE handle() const { return h_; }
     // What the library was asked since the last reset, one line each.
     std::string journal() const;
+    // A new journal. What the library could not answer until now fails the
+    // test, as it does when the library goes.
     void reset();
     void set(const char *key, QvWord value);
     QvIntf *owner() const;
     void drop(QvIntf *object);
+    // Slots the library does not offer and member rows it would not take,
+    // since the last look; taken, they no longer fail the test.
+    std::string takeStrays();
+    // An error of the interpreter itself, known by its code alone.
+    static void codedError(int code, int level);
     // References that live list entries hold on objects and array lists.
     int entryRefs() const;
 
 private:
+    void failOnStrays();
+
     HMODULE h_ = nullptr;
 };
 

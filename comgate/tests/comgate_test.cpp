@@ -395,7 +395,9 @@ QvWord QVSCB ciFind(const QvIntf *, QvWord name, QvWord out) {
         }
     return -1;
 }
+int g_memberNameCalls = 0;
 QvWord QVSCB ciMemberName(const QvIntf *, QvWord id) {
+    ++g_memberNameCalls;
     for (const QvMemberEntry *e = kScriptMembers; e->name; ++e)
         if (e->dispid == id) return qv_word(e->name);
     return 0;
@@ -442,7 +444,7 @@ struct TScriptThing : TDispStub {
             return 0;
         }
         case 4:
-            qv_call(runtime(), kRtAddError, 77, 2, "no way");
+            th::Qvs::codedError(77, 2);
             return 1;
         default:
             return kQvDispidUnknown;
@@ -462,15 +464,7 @@ struct Proxy : Comgate {
         qv_call(script, kQvRelease);
         Comgate::TearDown();
     }
-    com_ptr<IDispatch> proxy() {
-        List l(newList(1));
-        l.set(0, kQvtObject, script);
-        VARIANT v;
-        VariantInit(&v);
-        EXPECT_EQ(S_OK, qv_call(svc, kCgValueToVariant, l.p, 0, &v));
-        EXPECT_EQ(VT_DISPATCH, v.vt);
-        return com_ptr<IDispatch>(v.pdispVal);
-    }
+    com_ptr<IDispatch> proxy() { return proxyOf(script); }
 };
 
 TEST_F(Proxy, ComClientsCallScriptObjects) {
@@ -550,6 +544,23 @@ TEST_F(Proxy, ProxyCacheTakesProxyObjects) {
     d.reset();
     EXPECT_EQ(0, local->proxyCount());
     local->Release();
+}
+
+// A member's name comes from the class information's own service from
+// runtime version 6 on; older ones are walked member by member.
+TEST_F(Proxy, DocumentationAsksOlderRuntimesMemberByMember) {
+    com_ptr<IDispatch> d = proxy();
+    com_ptr<ITypeInfo> ti;
+    ASSERT_EQ(S_OK, d->GetTypeInfo(0, 0, ti.put()));
+    for (int version : {5, 6}) {
+        qvs.set("ownerVersion", version);
+        g_memberNameCalls = 0;
+        BSTR name = nullptr;
+        ASSERT_EQ(S_OK, ti->GetDocumentation(2, &name, nullptr, nullptr, nullptr));
+        EXPECT_STREQ(L"Name", name) << version;
+        SysFreeString(name);
+        EXPECT_EQ(version > 5 ? 1 : 0, g_memberNameCalls) << version;
+    }
 }
 
 TEST_F(Proxy, TypeInformationDescribesTheScriptClass) {
@@ -673,44 +684,83 @@ TEST_F(Proxy, TypeInformationDescribesTheScriptClass) {
     }
 }
 
-TEST_F(Proxy, VBScriptCallsScriptObjects) {
-    com_ptr<IDispatch> d = proxy();
-    com_ptr<IDispatch> sc;
-    CLSID clsid;
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"MSScriptControl.ScriptControl", &clsid));
-    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, sc.put_void()));
-    auto call = [&](const wchar_t *member, WORD flags, std::initializer_list<VARIANT> args, VARIANT *result) {
+// Wine's VBScript through the script control: a real late-bound COM client,
+// which passes its variables by reference.
+class VbClient {
+public:
+    VbClient() {
+        CLSID clsid;
+        if (CLSIDFromProgID(L"MSScriptControl.ScriptControl", &clsid) != S_OK ||
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, sc_.put_void()) != S_OK)
+            return;
+        VARIANT lang = text(L"VBScript");
+        ok_ = call(L"Language", DISPATCH_PROPERTYPUT, {lang}, nullptr) == S_OK;
+        VariantClear(&lang);
+    }
+    bool ok() const { return ok_; }
+    HRESULT addObject(const wchar_t *name, IDispatch *d) {
+        VARIANT n = text(name), obj, no;
+        obj.vt = VT_DISPATCH;
+        obj.pdispVal = d;
+        no.vt = VT_BOOL;
+        no.boolVal = VARIANT_FALSE;
+        HRESULT hr = call(L"AddObject", DISPATCH_METHOD, {n, obj, no}, nullptr);
+        VariantClear(&n);
+        return hr;
+    }
+    HRESULT run(const wchar_t *statement) {
+        VARIANT st = text(statement);
+        HRESULT hr = call(L"ExecuteStatement", DISPATCH_METHOD, {st}, nullptr);
+        VariantClear(&st);
+        return hr;
+    }
+    // The expression's value as a long; -99 when it has none.
+    long eval(const wchar_t *expr) {
+        VARIANT e = text(expr), r, n;
+        VariantInit(&r);
+        VariantInit(&n);
+        long value = -99;
+        if (call(L"Eval", DISPATCH_METHOD, {e}, &r) == S_OK && VariantChangeType(&n, &r, 0, VT_I4) == S_OK)
+            value = n.lVal;
+        VariantClear(&e);
+        VariantClear(&r);
+        return value;
+    }
+
+private:
+    static VARIANT text(const wchar_t *t) {
+        VARIANT v;
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(t);
+        return v;
+    }
+    HRESULT call(const wchar_t *member, WORD flags, std::initializer_list<VARIANT> args, VARIANT *result) {
         LPOLESTR n = const_cast<LPOLESTR>(member);
         DISPID id;
-        EXPECT_EQ(S_OK, sc->GetIDsOfNames(IID_NULL, &n, 1, 0, &id));
+        HRESULT hr = sc_->GetIDsOfNames(IID_NULL, &n, 1, 0, &id);
+        if (hr != S_OK) return hr;
         std::vector<VARIANT> a(args.begin(), args.end());
         std::reverse(a.begin(), a.end());
         DISPID put = DISPID_PROPERTYPUT;
         DISPPARAMS dp{a.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr, static_cast<UINT>(a.size()),
                       flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
         EXCEPINFO info{};
-        HRESULT hr = sc->Invoke(id, IID_NULL, 0, flags, &dp, result, &info, nullptr);
+        hr = sc_->Invoke(id, IID_NULL, 0, flags, &dp, result, &info, nullptr);
         SysFreeString(info.bstrDescription);
         SysFreeString(info.bstrSource);
         SysFreeString(info.bstrHelpFile);
         return hr;
-    };
-    auto text = [](const wchar_t *t) {
-        VARIANT v;
-        v.vt = VT_BSTR;
-        v.bstrVal = SysAllocString(t);
-        return v;
-    };
-    VARIANT lang = text(L"VBScript");
-    ASSERT_EQ(S_OK, call(L"Language", DISPATCH_PROPERTYPUT, {lang}, nullptr));
-    VariantClear(&lang);
-    VARIANT name = text(L"obj"), obj, no;
-    obj.vt = VT_DISPATCH;
-    obj.pdispVal = d.get();
-    no.vt = VT_BOOL;
-    no.boolVal = VARIANT_FALSE;
-    ASSERT_EQ(S_OK, call(L"AddObject", DISPATCH_METHOD, {name, obj, no}, nullptr));
-    VariantClear(&name);
+    }
+
+    com_ptr<IDispatch> sc_;
+    bool ok_ = false;
+};
+
+TEST_F(Proxy, VBScriptCallsScriptObjects) {
+    com_ptr<IDispatch> d = proxy();
+    VbClient vb;
+    ASSERT_TRUE(vb.ok());
+    ASSERT_EQ(S_OK, vb.addObject(L"obj", d.get()));
     struct Case {
         const wchar_t *statement;  // null: none
         const wchar_t *expr;
@@ -723,22 +773,39 @@ TEST_F(Proxy, VBScriptCallsScriptObjects) {
     };
     for (const Case &c : cases) {
         if (c.statement) {
-            VARIANT s = text(c.statement);
-            EXPECT_EQ(S_OK, call(L"ExecuteStatement", DISPATCH_METHOD, {s}, nullptr)) << c.expr;
-            VariantClear(&s);
+            EXPECT_EQ(S_OK, vb.run(c.statement)) << c.expr;
         }
-        VARIANT e = text(c.expr), r;
-        VariantInit(&r);
-        EXPECT_EQ(S_OK, call(L"Eval", DISPATCH_METHOD, {e}, &r)) << c.expr;
-        VariantClear(&e);
-        VARIANT n;
-        VariantInit(&n);
-        EXPECT_EQ(S_OK, VariantChangeType(&n, &r, 0, VT_I4)) << c.expr;
-        EXPECT_EQ(c.expect, n.lVal) << c.expr;
-        VariantClear(&r);
+        EXPECT_EQ(c.expect, vb.eval(c.expr)) << c.expr;
     }
     EXPECT_EQ("fresh", thing->name);
-    sc.reset();
+}
+
+// comscript's TComscript handed to COM through comgate's proxy: a COM client
+// sets and reads its SQLMode property, the value travelling in the put's
+// result entry from comgate to comscript.
+TEST_F(Comgate, ComClientsSetTheSqlModeOfATComscript) {
+    th::Module comscript("comscript.dll");
+    comscript.start();
+    auto objectModel = reinterpret_cast<ZamExtMessageProcFn>(comscript.proc("ZamExtMessageProc"));
+    QvObjRequest mod{0, qvs.owner(), "QvComModule", kQvIidModule, 0, "mod", nullptr};
+    ASSERT_EQ(0, objectModel(static_cast<unsigned>(kMsgCreate), &mod, nullptr));
+    QvObjRequest cs{0, qvs.owner(), "TComscript", kQvIidDispatch6, 0, "cs", qv_ptr<QvIntf>(mod.out)};
+    ASSERT_EQ(0, objectModel(static_cast<unsigned>(kMsgCreate), &cs, nullptr));
+    QvIntf *script = qv_ptr<QvIntf>(cs.out);
+    {
+        com_ptr<IDispatch> d = proxyOf(script);
+        ASSERT_TRUE(d);
+        VbClient vb;
+        ASSERT_TRUE(vb.ok());
+        ASSERT_EQ(S_OK, vb.addObject(L"cs", d.get()));
+        EXPECT_EQ(0, vb.eval(L"cs.SQLMode"));
+        EXPECT_EQ(S_OK, vb.run(L"cs.SQLMode = True"));
+        EXPECT_EQ(-1, vb.eval(L"cs.SQLMode"));
+        EXPECT_EQ(S_OK, vb.run(L"cs.SQLMode = False"));
+        EXPECT_EQ(0, vb.eval(L"cs.SQLMode"));
+    }
+    qv_call(script, kQvRelease);
+    qv_call(qv_ptr<QvIntf>(mod.out), kQvRelease);
 }
 
 }  // namespace

@@ -324,6 +324,32 @@ TEST_F(Comgate, ByReferenceArgumentsAreWrittenBack) {
     qv_call(svc, kCgReleaseParams, h);
 }
 
+// Without late marking an entry is marked before its conversion; the
+// VARIANT a reference points to is converted as a by-reference argument, so
+// it goes back out as VT_BYREF | VT_VARIANT.
+TEST_F(Comgate, ReferencedVariantsAreMarkedAsVariants) {
+    VARIANT inner;
+    inner.vt = VT_I4;
+    inner.lVal = 6;
+    LONG four = 4;
+    VARIANT args[2];
+    args[0].vt = VT_VARIANT | VT_BYREF;
+    args[0].pvarVal = &inner;
+    args[1].vt = VT_I4 | VT_BYREF;
+    args[1].plVal = &four;
+    List l(newList(3));
+    for (int i : {1, 2}) EXPECT_EQ(S_OK, qv_call(svc, kCgVariantToValue, &args[i - 1], l.p, i, 0, 0)) << i;
+    EXPECT_EQ(kQvEntryByRef | kQvEntryVariant, l.value(1).type & 0xE0);
+    EXPECT_EQ(6, l.as<int32_t>(1));
+    EXPECT_EQ(kQvEntryByRef, l.value(2).type & 0xE0);
+    CgDispHolder *h = nullptr;
+    ASSERT_EQ(S_OK, qv_call(svc, kCgArgsToDispParams, l.p, 0, &h));
+    ASSERT_EQ(2u, h->params.cArgs);
+    EXPECT_EQ(VT_VARIANT | VT_BYREF, h->params.rgvarg[1].vt);
+    EXPECT_EQ(VT_I4 | VT_BYREF, h->params.rgvarg[0].vt);
+    qv_call(svc, kCgReleaseParams, h);
+}
+
 TEST_F(Comgate, ComErrorsBecomeScriptErrors) {
     struct Case {
         WORD wCode;
@@ -368,7 +394,8 @@ TEST_F(Comgate, ScriptErrorsReachComCallers) {
         EXPECT_EQ(c.wCode, info.wCode) << c.code;
         EXPECT_EQ(c.scode, info.scode) << c.code;
         std::wstring text = info.bstrDescription;
-        EXPECT_EQ(0u, text.find(L"TCOMObj::Invoke\nowner text 1\nbad thing  (code = ")) << c.code;
+        EXPECT_EQ(L"TCOMObj::Invoke\nowner text 1\nbad thing  (code = " + std::to_wstring(c.code) + L", level = 3)\n",
+                  text);
         SysFreeString(info.bstrDescription);
     }
 }

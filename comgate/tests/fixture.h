@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "com_ptr.h"
 #include "comgate.h"
 #include "qvsclient.h"
 #include "module.h"
@@ -85,6 +86,16 @@ struct Comgate : ::testing::Test {
         QvIntf *obj = qv_ptr<QvIntf>(l.value(0).value);
         qv_call(obj, kQvAddRef);
         return obj;
+    }
+    // What a COM client is handed for a script object: comgate's proxy.
+    com_ptr<IDispatch> proxyOf(QvIntf *script) {
+        List l(newList(1));
+        l.set(0, kQvtObject, script);
+        VARIANT v;
+        VariantInit(&v);
+        EXPECT_EQ(S_OK, qv_call(svc, kCgValueToVariant, l.p, 0, &v));
+        EXPECT_EQ(VT_DISPATCH, v.vt);
+        return com_ptr<IDispatch>(v.vt == VT_DISPATCH ? v.pdispVal : nullptr);
     }
     int memberId(QvIntf *obj, const char *name) {
         int id = -99;

@@ -85,15 +85,16 @@ struct Comscript : ::testing::Test {
     QvIntf *newScript(QvIntf *module, const char *name = "obj") {
         return create("TComscript", kQvIidDispatch6, module, name);
     }
-    // Invokes a member; the list keeps the result and the arguments.
+    // Invokes a member; the list keeps the result and the arguments. A put
+    // brings its value in the result entry, as the runtime and comgate do.
     QvWord invoke(QvIntf *disp, int dispid, std::initializer_list<Arg> args, TParmList &list, int flags = kQvCall) {
         list.Make(runtime(), static_cast<int>(args.size()) + 1, 0, 0);
-        int i = 0;
+        int i = (flags & kQvPut) ? 0 : 1;
         for (const Arg &a : args) {
             if (a.type == kQvtString)
-                list.Arg(i).SetString(a.text.c_str());
+                qv_call(list.intf(), kPmSetText, 0, i, a.text.c_str());
             else
-                qv_call(list.intf(), kPmSet, 0, i + 1, a.type, &a.value);
+                qv_call(list.intf(), kPmSet, 0, i, a.type, &a.value);
             ++i;
         }
         return qv_call(disp, kQvInvoke, dispid, flags, list.intf(), 0);
@@ -187,6 +188,13 @@ TEST_F(Comscript, ClassInformationRecordsAreLaidOutForTheRuntime) {
     EXPECT_EQ(std::string("\x08\x08"), reinterpret_cast<const char *>(params));
     EXPECT_EQ(kQvMethod, zam[th::kRowKind]);
     EXPECT_EQ(5, zam[th::kRowFlag]);
+    // "Variable" parameters take a value of any type: a COM client sees a
+    // VARIANT, not a date.
+    for (int row : {3, 7, 8, 9, 10, 12}) {
+        const unsigned char *variable = th::qvRead<const unsigned char *>(rows + row * th::kRowSize, th::kRowParams);
+        ASSERT_NE(nullptr, variable) << row;
+        EXPECT_EQ(std::string("\x7f"), reinterpret_cast<const char *>(variable)) << row;
+    }
     const unsigned char *sql = rows + 20 * th::kRowSize;
     EXPECT_EQ(kQvProperty, sql[th::kRowKind]);
     EXPECT_EQ(kQvtBool, sql[th::kRowResult]);
@@ -297,6 +305,38 @@ TEST_F(Comscript, LocksKeepObjectsUntilUnlockedAndPurged) {
     EXPECT_TRUE(journalHas("owner drophook off")) << qvs.journal();
 }
 
+// What older object runtimes lack: the settings folder before version 4,
+// the drop hooks and lock stamps before version 5.
+TEST_F(Comscript, OlderOwnersAreAskedOnlyWhatTheyOffer) {
+    tmp.write("comscript.ini", "SQLMODE=y\r\n");
+    struct Case {
+        int version;
+        bool settings, hooks;
+    };
+    for (Case c : {Case{3, false, false}, {4, true, false}, {5, true, true}}) {
+        SCOPED_TRACE(c.version);
+        qvs.reset();
+        qvs.set("ownerVersion", c.version);
+        qvs.set("ownerDir", qv_word(dir.c_str()));
+        QvIntf *mod = newModule();
+        QvIntf *s = newScript(mod);
+        TParmList sql;
+        invoke(s, 20, {}, sql, kQvGet);
+        EXPECT_EQ(c.settings ? "true" : "false", resultText(sql));
+        EXPECT_EQ(c.settings, journalHas("owner directory"));
+        invoke(s, 7, {S("x")});
+        invoke(s, 5);
+        invoke(s, 6);
+        EXPECT_EQ(c.hooks, journalHas("owner stamp")) << qvs.journal();
+        qv_call(s, kQvRelease);
+        QvObjRequest unload = request(nullptr, 0, mod);
+        EXPECT_EQ(kQvUnloadAllowed, objectMessage(kMsgUnloadQuery, unload));
+        qv_call(mod, kQvRelease);
+        EXPECT_EQ(c.hooks, journalHas("owner drophook on"));
+        EXPECT_EQ(c.hooks, journalHas("owner drophook off"));
+    }
+}
+
 TEST_F(Comscript, MembersRunTheEmbeddedInstance) {
     std::string file = module("m.zm",
                               "var count int 5\nvar name str abc\nproc echo echo\nproc sum sum\nproc swap swap\n"
@@ -327,7 +367,7 @@ TEST_F(Comscript, MembersRunTheEmbeddedInstance) {
         {3, {S("name")}, kQvGet, 0, "abc"},
         {3, {S("sum"), I(4)}, kQvCall, 0, "4"},
         {20, {}, kQvGet, 0, "false"},
-        {20, {B(true)}, kQvPut, 0, "none"},
+        {20, {B(true)}, kQvPut, 0, "true"},
         {20, {}, kQvGet, 0, "true"},
         {12, {I(5)}, kQvCall, -1, "false"},
         {99, {}, kQvCall, kQvDispidUnknown, "none"},
@@ -425,7 +465,7 @@ TEST_F(Comscript, HostMessagesAreAnsweredFromSettings) {
     // The six words come back as QvWords; the stand-in shows the first 8 bytes.
     const std::string six = sizeof(QvWord) == 4 ? "ask 46 -> 0 11 0 0 0 22 0 0 0" : "ask 46 -> 0 11 0 0 0 0 0 0 0";
     const std::string asks = "ask 48\nask 138\nask 72\nask 76\nask 116\nask 124\nask 151\nask 157\nask 87\nask 111\n"
-                             "ask 46\nask 128\nask 62\nask 81\nask 77\nask 88\nask 99\nask 200\n";
+                             "ask 46\nask 128\nask 62\nask 81\nask 77\nask 88\nask 99\nask 200\nfill 124\n";
     const Case cases[] = {
         {"", {"ask 48 -> 1 0 0 0 0 0 0 0 0", "ask 138 -> 0 0 0 0 0 0 0 0 0", "ask 72 -> 0 234 3 0 0 0 0 0 0",
               "ask 76 -> 0 0 0 0 0 0 0 0 0", "ask 116 -> 1 1 0 0 0 1 0 0 0", "ask 124 -> 1 0 0 0 0 1 1 0 0",
@@ -433,7 +473,9 @@ TEST_F(Comscript, HostMessagesAreAnsweredFromSettings) {
               "ask 111 -> 1 |||||(null)|", "owner getsix 0", six,
               "owner putsix 0 0 0 0 0 0, 1", "ask 128 -> 0 0 0 0 0 0 0 0 0", "ask 62 -> 0 0 0 0 0 0 0 0 0",
               "ask 81 -> 0 0 0 0 0 0 0 0 0", "ask 77 -> 0 0 0 0 0 0 0 0 0", "ask 88 -> 0 0 0 0 0 0 0 0 0",
-              "setdbg null", "ask 99 -> 0 0 0 0 0 0 0 0 0", "ask 200 -> 0 0 0 0 0 0 0 0 0"}},
+              "setdbg null", "ask 99 -> 0 0 0 0 0 0 0 0 0", "ask 200 -> 0 0 0 0 0 0 0 0 0",
+              // 124 clears the 32-bit word at byte 6 and nothing beyond it.
+              "fill 124 -> 1 255 255 255 255 1 1 0 0 0 0 255 255"}},
         {"GUIMODE=n\r\nSQLMODE=Y\r\nPCODEMODE=7\r\nMONEYMODE=1\r\nBTROWNCLNT=N\r\nBTRUSEDDF=y\r\nBRK2DBG=y\r\n"
          "DATADIC=dd\r\nDATAPATH=a\r\nDATAPATH=b\r\nINCPATH=i\r\nTXTPATH=t\r\nDBFPATH=f\r\nQVMPATH=q\r\n",
          {"ask 48 -> 0 0 0 0 0 0 0 0 0", "ask 138 -> 1 0 0 0 0 0 0 0 0", "ask 72 -> 0 234 3 0 0 0 0 0 0",

@@ -3,6 +3,7 @@
 // OwnedStr.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -57,9 +58,28 @@ struct TProbeModule : TModuleObj {
     }
 };
 
+// A call of a runtime slot as the stand-in's journal shows it: the slot,
+// then each word in hexadecimal.
+std::string slotLine(int slot, std::initializer_list<QvWord> words) {
+    std::string line = "runtime " + std::to_string(slot);
+    char buf[24];
+    for (QvWord w : words) {
+        snprintf(buf, sizeof buf, " %llx", static_cast<unsigned long long>(static_cast<uintptr_t>(w)));
+        line += buf;
+    }
+    return line;
+}
+
 struct ObjModel : ::testing::Test {
     th::Qvs qvs;
     void SetUp() override { g_closes = g_destroyed = 0, g_refsAtClose = -1; }
+    bool journalHas(const std::string &line) const {
+        return ("\n" + qvs.journal()).find("\n" + line + "\n") != std::string::npos;
+    }
+    // The line of a call whose last words the test cannot know.
+    bool journalStarts(const std::string &line) const {
+        return ("\n" + qvs.journal()).find("\n" + line + " ") != std::string::npos;
+    }
 };
 
 TEST_F(ObjModel, InterfacesAnswerByNumber) {
@@ -89,12 +109,92 @@ TEST_F(ObjModel, InterfacesAnswerByNumber) {
     EXPECT_STREQ("", qv_ptr<const char>(qv_call(main, 9)));
     EXPECT_EQ(1234, qv_call(main, 6, 1234));
     // The extension is the runtime's from owner version 7 on.
-    EXPECT_EQ(0, qv_call(ext, 5, 0, 0, 0, 0));
-    qvs.set("ownerVersion", 6);
-    EXPECT_EQ(3, qv_call(ext, 6, 0, 0, 0, 0));
+    for (int version : {7, 6}) {
+        qvs.set("ownerVersion", version);
+        EXPECT_EQ(version == 7 ? kRtExt5 : 3, qv_call(ext, 5, 1, 2, 3, 4)) << version;
+        EXPECT_EQ(version == 7 ? kRtExt6 : 3, qv_call(ext, 6, 1, 2, 3, 4)) << version;
+    }
+    EXPECT_TRUE(journalHas(slotLine(kRtExt5, {1, 2, 3, 4})));
+    EXPECT_TRUE(journalHas(slotLine(kRtExt6, {1, 2, 3, 4})));
     qv_call(ext, kQvRelease);
     EXPECT_EQ(1, p->refs());
     p->Release();
+}
+
+// What a class leaves to TDispStub goes to the runtime link: extended calls
+// to slot 62, or 37 for runtimes up to version 7; other calls to 49 with the
+// object only when the pass-object flag or the last word asks for it; the
+// member services to 48, 50, 53, 54; the main interface's forwards to 19
+// and 76 with the dispatch interface and the object.
+TEST_F(ObjModel, DefaultDispatchIsTheRuntimes) {
+    TProbe *p = new TProbe(qvs.owner());
+    p->AddRef();
+    QvIntf *disp = p->dispatchIntf(), *main = p->mainIntf();
+    const QvWord obj = qv_word(main), rec = qv_word(probeClass());
+    TParmList list;
+    list.Make(qv_ptr<QvIntf>(qv_call(qvs.owner(), kOwnRuntime)), 1, 0, 0);
+    const QvWord l = qv_word(list.intf());
+    const int extended = kQvCall | kQvExtended;
+    qvs.set("ownerVersion", 8);
+    EXPECT_EQ(kQvDispidUnknown, qv_call(disp, kQvInvoke, 9, extended, l, 5));
+    EXPECT_TRUE(journalHas(slotLine(kRtInvokeNew, {obj, 9, extended, l, 5}))) << qvs.journal();
+    qvs.set("ownerVersion", 7);
+    EXPECT_EQ(0, qv_call(disp, kQvInvoke, 9, extended, l, 5));
+    EXPECT_TRUE(journalHas(slotLine(kRtInvokeOld, {obj, 9, l, 5}))) << qvs.journal();
+    struct Case {
+        bool pass;
+        QvWord word, object;
+    };
+    for (Case c : {Case{false, 0, 0}, {false, 3, obj}, {true, 0, obj}}) {
+        p->setPassObject(c.pass);
+        qvs.reset();
+        EXPECT_EQ(kQvDispidUnknown, qv_call(disp, kQvInvoke, 9, kQvGet, l, c.word));
+        EXPECT_TRUE(journalStarts(slotLine(kRtInvoke, {c.object, 9, kQvGet, l, c.word}))) << qvs.journal();
+        int id = 0;
+        qv_call(disp, kQvGetMemberId, "Alpha", &id);
+        EXPECT_TRUE(journalHas(slotLine(kRtGetMemberId, {c.pass ? obj : 0, rec}))) << qvs.journal();
+        EXPECT_EQ(1, qv_call(disp, 8, 11, 12));
+        EXPECT_TRUE(journalHas(slotLine(kRtMember8, {c.pass ? obj : 0, rec, 11, 12}))) << qvs.journal();
+    }
+    EXPECT_EQ(1, qv_call(disp, 7, 21, 22));
+    EXPECT_TRUE(journalHas(slotLine(kRtMember7, {21, 22})));
+    EXPECT_EQ(1, qv_call(disp, 9, 31, 32));
+    EXPECT_TRUE(journalHas(slotLine(kRtMember9, {obj, 31, 32})));
+    EXPECT_EQ(kRtForward19, qv_call(main, 11, 1, 2, 3, 4));
+    EXPECT_TRUE(journalHas(slotLine(kRtForward19, {qv_word(disp), 1, 2, 3, 4, obj}))) << qvs.journal();
+    EXPECT_EQ(kRtForward76, qv_call(main, 15, 1, 2, 3, 4, 5));
+    EXPECT_TRUE(journalHas(slotLine(kRtForward76, {qv_word(disp), 1, 2, 3, 4, 5, obj}))) << qvs.journal();
+    p->Release();
+}
+
+// The stand-in fails a test that reaches a slot the library does not offer
+// or hands it a member row it would not take.
+const unsigned char kBadParam[] = {0x40 | kQvtInt, 0};
+const QvMemberEntry kBadMembers[] = {
+    {"Good", 1, kQvtInt, nullptr, kQvProperty, 5, {}},
+    {"Odd", 2, kQvtInt, kBadParam, kQvMethod, 5, {}},
+    {nullptr, -1, 0, nullptr, 0, 0, {}},
+};
+const QvMemberEntry *QVSCB badMembers() { return kBadMembers; }
+const QvClassRecord *QVSCB badClass() {
+    static const QvClassRecord rec{TDispStub_class, badMembers, "TBad", 0};
+    return &rec;
+}
+struct TBad : TDispStub {
+    using TDispStub::TDispStub;
+    const QvClassRecord *classRecord() const override { return badClass(); }
+};
+
+TEST_F(ObjModel, TheStandInRefusesWhatTheLibraryWouldNot) {
+    QvIntf *runtime = qv_ptr<QvIntf>(qv_call(qvs.owner(), kOwnRuntime));
+    EXPECT_EQ(0, qv_call(runtime, 2, 1, 2));
+    EXPECT_EQ("runtime link slot 2 is not offered\n", qvs.takeStrays());
+    TBad *b = new TBad(qvs.owner());
+    b->AddRef();
+    int id = 0;
+    EXPECT_NE(0, qv_call(b->dispatchIntf(), kQvGetMemberId, "Good", &id));
+    EXPECT_EQ("member Odd of TBad: parameter type 69\n", qvs.takeStrays());
+    b->Release();
 }
 
 TEST_F(ObjModel, TheLastReleaseClosesOnceAndDestroys) {

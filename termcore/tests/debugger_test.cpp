@@ -142,6 +142,48 @@ TEST_F(Debugger, FreshCacheCopyIsReadInsteadOfTheServersText) {
         }
 }
 
+// The server's text becomes the cache only when the whole of it came: a
+// fetch that fails part-way leaves the cache that was there, or none, and no
+// other file.
+TEST_F(Debugger, AFailedFetchLeavesTheCacheAsItWas) {
+    struct Case {
+        const char *why;
+        int op;
+        th::ByteVec answer;  // empty: none
+    };
+    const Case cases[] = {
+        {"the read is not answered", 17, {}},
+        {"the read claims more than it holds", 17, th::Bytes().i32(10).raw("alpha", 5).vec()},
+        {"the text ends before its size", 18, th::Bytes().i32(20).i32(0).vec()},
+    };
+    const std::string cache = tmp.file("cash\\rep5.ma~");
+    for (const Case &c : cases)
+        for (bool old : {true, false}) {
+            SCOPED_TRACE(std::string(c.why) + (old ? ", an old cache" : ", no cache"));
+            loadAt(114);
+            DeleteFileA(cache.c_str());
+            if (old) {
+                tmp.write("cash\\rep5.ma~", "old text");
+                setUnixTimes(cache, kServerTime - 100, kServerTime - 100);
+            }
+            H().channelResponder = [&](const th::ChannelCall &call) -> std::optional<th::ByteVec> {
+                if (call.op != c.op) return serve(call);
+                if (c.answer.empty()) return std::nullopt;
+                return c.answer;
+            };
+            words(kOpen, th::Bytes().i32(kServerHandle));
+            words(kStart, th::Bytes().i32(1).i32(3));
+            send(kClose, th::Bytes().i32(1));
+            if (old) {
+                EXPECT_EQ(kServerTime - 100, unixTimes(cache).second);
+                EXPECT_EQ("old text", tmp.read("cash\\rep5.ma~"));
+            }
+            EXPECT_EQ(old ? std::set<std::string>{"rep5.ma~"} : std::set<std::string>{}, filesIn(tmp.file("cash")));
+            TearDown();
+            SetUp();
+        }
+}
+
 // A reply length beyond the room given counts as that room: texts and
 // outputs come from the reply alone.
 TEST_F(Debugger, OverstatedReplyLengthsReadNoFurtherThanTheReply) {

@@ -105,6 +105,7 @@ TEST_F(Dispatch, SettingsAreReadOnceAndOnlyByRequestsThatUseThem) {
     EXPECT_TRUE(H().iniReads.empty());
     send(rq::kRecv, receiveOpen("one.txt"));
     send(rq::kRecv, receiveOpen("two.txt"));
+    send(rq::kRecv, th::Bytes().u32(1).u32(0).u8(2));
     EXPECT_EQ(std::vector<std::string>{"termcore.ini"}, H().iniReads);
     // Keys match exactly: "updir" is not UPDIR.
     EXPECT_TRUE(exists(up() + "\\two.txt"));

@@ -7,6 +7,7 @@
 #include "dialogs.h"
 #include "editmgr_server.h"
 #include "requests.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -314,6 +315,39 @@ TEST_F(Editor, LoadingTakesTheServerFileAndReleasesItWhenTheLoadFails) {
     EXPECT_EQ(0, op(kLoad, direct, 0, {"direct.mac"}));
     EXPECT_NE(std::string::npos, qp->journal().find("load file direct.mac 0\n")) << qp->journal();
     EXPECT_EQ(upcalls, H().upcalls.size());
+}
+
+// Version control with a name the server spells in its own code page: the
+// local file's time is read, so an unchanged file is only reported, a
+// changed one returned, and the name is found in any letter case.
+TEST_F(Editor, VersionControlReadsCyrillicNamesAsTheServerSpellsThem) {
+    const std::wstring folder = wide(tmp.path()) + L"\\", name = L"\u041e\u0442\u0447\u0451\u0442.mac";
+    const std::string local = tmp.path() + "\\" + oem(name), server = "srv/" + oem(name);
+    {
+        winutil::unique_handle f(CreateFileW((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(f);
+        DWORD n = 0;
+        WriteFile(f.get(), "text", 4, &n, nullptr);
+    }
+    H().respond("VCS_ASYNC_TABLE", 203, [&](const th::Upcall &) { return th::Bytes().i32(0).text(local).text(server).vec(); });
+    int32_t h = open();
+    ASSERT_EQ(0, op(kLoad, h, 1, {oem(name).c_str()}));
+    const size_t taken = H().upcalls.size();
+    qp->notify(0, 101, local.c_str());
+    EXPECT_EQ(taken, H().upcalls.size()) << "an unchanged file is only reported";
+    {
+        winutil::unique_handle f(CreateFileW((folder + name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        FILETIME later{0, 0x01E00000};
+        ASSERT_TRUE(SetFileTime(f.get(), nullptr, nullptr, &later));
+    }
+    qp->notify(0, 101, local.c_str());
+    ASSERT_EQ(taken + 1, H().upcalls.size());
+    EXPECT_EQ(th::Bytes().u8(1).i32(0x100).text(local).text(server).vec(), H().upcalls.back().payload);
+    const std::string lower = tmp.path() + "\\" + oem(L"\u043e\u0442\u0447\u0451\u0442.MAC");
+    qp->notify(0, 102, lower.c_str());
+    ASSERT_EQ(taken + 2, H().upcalls.size());
+    EXPECT_EQ(th::Bytes().u8(2).i32(0x10000).text(local).text(server).vec(), H().upcalls.back().payload);
+    op(kClose, h);
 }
 
 // The edit manager's open with the graphical editor chosen in its dialog:

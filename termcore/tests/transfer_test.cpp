@@ -1,6 +1,9 @@
 // Requests 100 and 101: files in both directions, block by block.
 #include <ctime>
+#include <functional>
 #include <set>
+
+#include "unique_handle.h"
 
 #include "requests.h"
 
@@ -117,6 +120,70 @@ TEST_F(Transfer, AbortAndSessionEndDeleteAnIncompleteReceive) {
     EXPECT_FALSE(exists(up() + "\\b.txt"));
     EXPECT_EQ(0, send(rq::kRecv, stage(9)));
     EXPECT_TRUE(m->replyUntouchedFrom(0));
+}
+
+// The user's copy of a file being received stays as it was, bytes and
+// times, until the last block is in; however the transfer ends before that,
+// only the file being written goes.
+TEST_F(Transfer, AnUnfinishedReceiveLeavesTheOldFileAsItWas) {
+    load();
+    H().maxBlockSize = 4096;
+    const std::string target = up() + "\\keep.txt";
+    auto keep = [&] { spit(target, "the old bytes"); setUnixTimes(target, 1300000000, 1400000000); };
+    struct End {
+        const char *why;
+        std::function<void()> end;
+    };
+    const End ends[] = {
+        {"stage 3", [&] { EXPECT_EQ(0, send(rq::kRecv, stage(3))); }},
+        {"a new stage 0", [&] { EXPECT_EQ(std::pair(1u, int16_t(0)), recvReply(send(rq::kRecv, recvOpen("b.txt")))); }},
+        {"a block that fails",
+         [&] {
+             th::Bytes b = recvData(2, "x", 1);
+             b.patch16(4, 4096);
+             EXPECT_EQ(std::pair(2u, int16_t(-1)), recvReply(send(rq::kRecv, b)));
+         }},
+        {"the session's end", [&] { lifeCycle(kMsgUnload, false); }},
+        {"the session's end with its flag", [&] { lifeCycle(kMsgUnload, true); }},
+    };
+    for (const End &e : ends) {
+        keep();
+        ASSERT_EQ(std::pair(1u, int16_t(0)), recvReply(send(rq::kRecv, recvOpen("keep.txt"))));
+        EXPECT_EQ(std::pair(1u, int16_t(0)), recvReply(send(rq::kRecv, recvData(1, "new", 1))));
+        e.end();
+        // Times first: reading the file may move its access time.
+        EXPECT_EQ(std::pair(int64_t(1300000000), int64_t(1400000000)), unixTimes(target)) << e.why;
+        EXPECT_EQ("the old bytes", slurp(target)) << e.why;
+        send(rq::kRecv, stage(3));
+        EXPECT_EQ(std::set<std::string>{"keep.txt"}, filesIn(up())) << e.why;
+    }
+    // Completed, the new file takes the old one's place with the sent times.
+    keep();
+    receive("keep.txt", "the new bytes", 5);
+    EXPECT_EQ(std::pair(int64_t(1500000000), int64_t(1600000000)), unixTimes(target));
+    EXPECT_EQ("the new bytes", slurp(target));
+    EXPECT_EQ(std::set<std::string>{"keep.txt"}, filesIn(up()));
+}
+
+// A target that could not be replaced is refused at stage 0, and neither it
+// nor the folder is touched.
+TEST_F(Transfer, ATargetThatCannotBeWrittenIsRefusedAtTheStart) {
+    load();
+    const std::string readOnly = up() + "\\ro.txt", locked = up() + "\\locked.txt";
+    spit(readOnly, "read only");
+    spit(locked, "locked");
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    CreateDirectoryA((up() + "\\folder").c_str(), nullptr);
+    winutil::unique_handle holder(
+        CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    for (const char *name : {"ro.txt", "locked.txt", "folder", "no\\such\\x.txt"})
+        EXPECT_EQ(std::pair(0u, int16_t(-1)), recvReply(send(rq::kRecv, recvOpen(name)))) << name;
+    holder.reset();
+    EXPECT_EQ("read only", slurp(readOnly));
+    EXPECT_EQ("locked", slurp(locked));
+    EXPECT_EQ((std::set<std::string>{"folder", "locked.txt", "ro.txt"}), filesIn(up()));
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(Transfer, SendBlocksFollowTheHostsBlockAndTheRequest) {

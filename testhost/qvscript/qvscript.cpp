@@ -6,12 +6,17 @@
 //   send CODE TEXT                         host message CODE with the text
 //   error CODE LINE TEXT                   host message 4 with an error record
 //   ask CODE                               host message CODE with a zeroed record
+//   fill CODE                              the same with a record of 0xFF bytes;
+//                                          the journal shows 12 of them
 //   print TEXT                             the print hook (macro runs)
 //   redirect TARGET                        host message 20
 //   ax CODE TEXT                           host message 52
 //   qvcom KIND CODE                        host message 139
 //   failexec                               Execute fails
 // What the library is asked and answers goes to a journal the tests read.
+// A slot the library does not offer, and a member row it would not accept,
+// go to a second list, which fails the test that reached them
+// (qvsclient.cpp).
 #include <windows.h>
 
 #include <cstdarg>
@@ -25,19 +30,53 @@
 #include <string>
 #include <vector>
 
+#include <utility>
+
 #include "journal.h"
 #include "qvrecords.h"
 #include "qvscript.h"
+#include "traps.h"
 #include "zamdbg.h"
 
 namespace {
 
 StandInJournal g_journal;
+StandInJournal g_strays;
 std::map<std::string, QvWord> g_settings;
 
 template <typename... A>
 void note(const char *format, A... args) {
     g_journal.note(format, args...);
+}
+
+// Every table slot the library does not offer answers through one of these.
+enum StrayTable : int { kStrayOwner, kStrayRuntime, kStrayParms, kStrayConverter, kStrayDebug, kStrayInterpreter,
+                        kStrayInstance };
+const char *const kStrayNames[] = {"owner", "runtime link", "parameter list", "value converter",
+                                   "debug interface", "interpreter table", "instance"};
+template <int Table>
+struct Stray {
+    template <int Slot>
+    static QvWord QVSCB trap() {
+        g_strays.note("%s slot %d is not offered", kStrayNames[Table], Slot);
+        return 0;
+    }
+};
+template <int Table, size_t N>
+void fillStrays(void **slots) {
+    th::fillTraps(slots, std::make_index_sequence<N>(), Stray<Table>());
+}
+
+// A call of a default-dispatch slot, word by word.
+template <typename... W>
+void noteSlot(int slot, W... words) {
+    std::string line = "runtime " + std::to_string(slot);
+    char buf[24];
+    for (unsigned long long w : {static_cast<unsigned long long>(static_cast<uintptr_t>(words))...}) {
+        snprintf(buf, sizeof buf, " %llx", w);
+        line += buf;
+    }
+    g_journal.note("%s", line.c_str());
 }
 
 QvWord setting(const char *key, QvWord fallback) {
@@ -85,9 +124,14 @@ std::string show(const VALUE &v) {
 
 // --- the runtime's error list ------------------------------------------
 
+// Entries that modules add carry their text (kind 1); the interpreter's own
+// carry only a code (kind 2), whose text the owner's formatter gives. The
+// level is the entry's own, whatever its kind.
+enum : int32_t { kErrorText = 1, kErrorCoded = 2 };
 struct ErrorEntry {
     int32_t kind;
     int32_t code;
+    int32_t level;
     std::string text;
 };
 std::vector<ErrorEntry> g_errors;
@@ -225,6 +269,14 @@ void runStatement(Instance *in, const Stmt &s) {
             note("ask %d -> %d %d %d %d %d %d %d %d %d", code, answer, b[0], b[1], b[2], b[3], b[4], b[5],
                  b[6], b[7]);
         }
+    } else if (s.op == "fill") {
+        int code = std::atoi(s.rest.c_str());
+        unsigned char record[8 * sizeof(QvWord)];
+        std::memset(record, 0xFF, sizeof record);
+        int answer = send(in, code, record);
+        std::string bytes;
+        for (int i = 0; i < 12; ++i) bytes += " " + std::to_string(record[i]);
+        note("fill %d -> %d%s", code, answer, bytes.c_str());
     } else if (s.op == "print") {
         if (in->print.hook)
             note("print -> %d", in->print.hook(s.rest.c_str()));
@@ -416,6 +468,7 @@ int QVSCB opLastError(ZamInstance *z) { return self(z)->lastError; }
 
 ZamInstanceOps makeOps() {
     ZamInstanceOps ops{};
+    fillStrays<kStrayInstance, sizeof ops / sizeof(void *)>(reinterpret_cast<void **>(&ops));
     ops.AddModule = opAddModule;
     ops.Execute = opExecute;
     ops.Stop = opStop;
@@ -449,6 +502,7 @@ void QVSCB destroyInstance(ZamInstance *z) {
 
 QvsInterpreter makeInterpreter() {
     QvsInterpreter t{};
+    fillStrays<kStrayInterpreter, sizeof t / sizeof(void *)>(reinterpret_cast<void **>(&t));
     t.create = createInstance;
     t.destroy = destroyInstance;
     return t;
@@ -461,8 +515,6 @@ QvIntf g_owner;
 QvIntf g_runtime;
 void *g_ownerSlots[kOwnSlots];
 void *g_runtimeSlots[kRtSlots];
-
-QvWord QVSCB unused(const QvIntf *) { return 0; }
 
 QvWord QVSCB ownVersion(const QvIntf *) { return setting("ownerVersion", 8); }
 QvWord QVSCB ownGetSix(const QvIntf *, QvWord out, QvWord in) {
@@ -484,6 +536,7 @@ QvWord QVSCB ownFormat(const QvIntf *, QvWord code, QvWord buf, QvWord size, QvW
 }
 QvWord QVSCB ownDirectory(const QvIntf *, QvWord buf, QvWord size) {
     const char *dir = qv_ptr<const char>(setting("ownerDir", 0));
+    note("owner directory");
     snprintf(qv_ptr<char>(buf), static_cast<size_t>(size), "%s", dir ? dir : "");
     return 0;
 }
@@ -501,7 +554,10 @@ QvWord QVSCB ownRemoveDrop(const QvIntf *, QvWord, QvWord) {
     return 0;
 }
 QvWord g_stamp = 76;
-QvWord QVSCB ownStamp(const QvIntf *) { return ++g_stamp; }
+QvWord QVSCB ownStamp(const QvIntf *) {
+    note("owner stamp");
+    return ++g_stamp;
+}
 QvWord QVSCB ownModuleAddRef(const QvIntf *, QvWord count) { return ++*qv_ptr<int>(count); }
 QvWord QVSCB ownModuleRelease(const QvIntf *, QvWord count) {
     int &c = *qv_ptr<int>(count);
@@ -513,7 +569,17 @@ QvWord QVSCB rtUnregister(const QvIntf *, QvWord) {
     note("unregister");
     return 0;
 }
-QvWord QVSCB rtForward(const QvIntf *) { return 0; }
+// The main interface's generic forwards: (dispatch interface, the words,
+// object); each answers its slot number.
+QvWord QVSCB rtForward19(const QvIntf *, QvWord disp, QvWord a, QvWord b, QvWord c, QvWord d, QvWord object) {
+    noteSlot(kRtForward19, disp, a, b, c, d, object);
+    return kRtForward19;
+}
+QvWord QVSCB rtForward76(const QvIntf *, QvWord disp, QvWord a, QvWord b, QvWord c, QvWord d, QvWord e,
+                         QvWord object) {
+    noteSlot(kRtForward76, disp, a, b, c, d, e, object);
+    return kRtForward76;
+}
 // Class records and member rows are read as the library reads them, word
 // by word and byte by byte (qvrecords.h).
 typedef const unsigned char *(QVSCB *RecordGetter)(void);
@@ -524,11 +590,81 @@ bool classOk(const th::ClassWords &c) {
     return false;
 }
 
+const unsigned char *rowsOf(const th::ClassWords &c) {
+    auto members = reinterpret_cast<RecordGetter>(const_cast<void *>(c.members));
+    return members ? members() : nullptr;
+}
+const unsigned char *parentOf(const th::ClassWords &c) {
+    auto parent = reinterpret_cast<RecordGetter>(const_cast<void *>(c.parent));
+    return parent ? parent() : nullptr;
+}
+
+// A type code of a value: 0 to 20, or 31 for a class.
+bool typeCode(unsigned b) { return b <= kQvtDecimal || b == kQvtClass; }
+// A parameter: any value (127, or 255 as an output), or a value type with
+// bit 0x80 for an output.
+bool paramCode(unsigned b) { return (b & 0x7F) == kQvtAny || ((b & 0x40) == 0 && (b & 0x3F) >= 1 && (b & 0x3F) <= kQvtDecimal); }
+constexpr size_t kMaxParams = 64;
+
+// What is wrong with a row, or "" when the library takes it.
+std::string rowFault(const unsigned char *row) {
+    const uint8_t kind = row[th::kRowKind], flag = row[th::kRowFlag], result = row[th::kRowResult];
+    if (kind != kQvProperty && kind != kQvMethod && kind != kQvCreatable) return "kind " + std::to_string(kind);
+    if (flag != (kind == kQvCreatable ? 0 : 5)) return "flag " + std::to_string(flag);
+    if (!typeCode(result) || (kind == kQvCreatable) != (result == kQvtClass)) return "result " + std::to_string(result);
+    for (size_t i = 0; i < 9; ++i)
+        if (row[th::kRowZero + i]) return "byte " + std::to_string(th::kRowZero + i) + " not zero";
+    const unsigned char *params = th::qvRead<const unsigned char *>(row, th::kRowParams);
+    for (size_t i = 0; params; ++i) {
+        if (i == kMaxParams) return "parameter list without its end";
+        if (!params[i]) break;
+        if (!paramCode(params[i])) return "parameter type " + std::to_string(params[i]);
+    }
+    return "";
+}
+
+// Every row of a class and its parents, read whole as the library reads it;
+// a row it would not take fails the test.
+bool rowsOk(const unsigned char *rec) {
+    for (int depth = 0; rec; ++depth) {
+        th::ClassWords c = th::classWords(rec);
+        if (depth > 64 || !classOk(c)) return false;
+        const unsigned char *row = rowsOf(c);
+        for (; row && th::qvRead<const char *>(row, 0); row += th::kRowSize) {
+            std::string fault = rowFault(row);
+            if (!fault.empty()) {
+                g_strays.note("member %s of %s: %s", th::qvRead<const char *>(row, 0), c.name ? c.name : "(null)",
+                              fault.c_str());
+                return false;
+            }
+        }
+        if (row && th::qvRead<int32_t>(row, th::kRowDispid) != -1) {
+            g_strays.note("member table of %s: no end row", c.name ? c.name : "(null)");
+            return false;
+        }
+        rec = parentOf(c);
+    }
+    return true;
+}
+
+std::string describeRow(const unsigned char *row) {
+    std::string params;
+    const unsigned char *p = th::qvRead<const unsigned char *>(row, th::kRowParams);
+    for (; p && *p; ++p) params += (params.empty() ? "" : ",") + std::to_string(*p);
+    char buf[256];
+    snprintf(buf, sizeof buf, "row %s %d result %d kind %d flag %d params %s", th::qvRead<const char *>(row, 0),
+             th::qvRead<int32_t>(row, th::kRowDispid), row[th::kRowResult], row[th::kRowKind], row[th::kRowFlag],
+             params.empty() ? "none" : params.c_str());
+    return buf;
+}
+
 QvWord QVSCB rtClassInfo(const QvIntf *, QvWord getter, QvWord name, QvWord limit, QvWord out) {
     const unsigned char *rec = reinterpret_cast<RecordGetter>(getter)();
     th::ClassWords c = th::classWords(rec);
     note("classinfo %s %s %d", qv_ptr<const char>(name), c.name, static_cast<int>(limit));
-    if (!classOk(c)) return 1;
+    if (!rowsOk(rec)) return 1;
+    for (const unsigned char *row = rowsOf(c); row && th::qvRead<const char *>(row, 0); row += th::kRowSize)
+        note("%s", describeRow(row).c_str());
     *qv_ptr<QvWord>(out) = qv_word(rec);
     return 0;
 }
@@ -538,12 +674,12 @@ std::string upper(std::string s) {
     return s;
 }
 
-QvWord QVSCB rtGetMemberId(const QvIntf *, QvWord, QvWord record, QvWord name, QvWord outId) {
+QvWord QVSCB rtGetMemberId(const QvIntf *, QvWord object, QvWord record, QvWord name, QvWord outId) {
+    noteSlot(kRtGetMemberId, object, record);
+    if (!rowsOk(qv_ptr<const unsigned char>(record))) return 1;
     for (const unsigned char *r = qv_ptr<const unsigned char>(record); r;) {
         th::ClassWords c = th::classWords(r);
-        if (!classOk(c)) return 1;
-        auto members = reinterpret_cast<RecordGetter>(const_cast<void *>(c.members));
-        for (const unsigned char *row = members ? members() : nullptr; row; row += th::kRowSize) {
+        for (const unsigned char *row = rowsOf(c); row; row += th::kRowSize) {
             const char *member = th::qvRead<const char *>(row, 0);
             if (!member) break;
             if (upper(member) == upper(qv_ptr<const char>(name))) {
@@ -551,16 +687,42 @@ QvWord QVSCB rtGetMemberId(const QvIntf *, QvWord, QvWord record, QvWord name, Q
                 return 0;
             }
         }
-        auto parent = reinterpret_cast<RecordGetter>(const_cast<void *>(c.parent));
-        r = parent ? parent() : nullptr;
+        r = parentOf(c);
     }
     return 1;
 }
-QvWord QVSCB rtInvoke(const QvIntf *) { return kQvDispidUnknown; }
-// Handler calls (events): the journal gets the dispid and the arguments'
-// types; a handler answers the setting "handlerAnswer" (0 by default) and
-// sets its result to integer 7.
-QvWord QVSCB rtInvokeOld(const QvIntf *, QvWord, QvWord dispid, QvWord list, QvWord word) {
+// The default dispatch of member calls: no member is the runtime's own.
+QvWord QVSCB rtInvoke(const QvIntf *, QvWord object, QvWord dispid, QvWord flags, QvWord list, QvWord word,
+                      QvWord call2) {
+    noteSlot(kRtInvoke, object, dispid, flags, list, word, call2);
+    return kQvDispidUnknown;
+}
+QvWord QVSCB rtInvokeNew(const QvIntf *, QvWord object, QvWord dispid, QvWord flags, QvWord list, QvWord word) {
+    noteSlot(kRtInvokeNew, object, dispid, flags, list, word);
+    return kQvDispidUnknown;
+}
+QvWord QVSCB rtMember7(const QvIntf *, QvWord a, QvWord b) {
+    noteSlot(kRtMember7, a, b);
+    return 1;
+}
+QvWord QVSCB rtMember8(const QvIntf *, QvWord object, QvWord record, QvWord a, QvWord b) {
+    noteSlot(kRtMember8, object, record, a, b);
+    return 1;
+}
+QvWord QVSCB rtMember9(const QvIntf *, QvWord object, QvWord a, QvWord b) {
+    noteSlot(kRtMember9, object, a, b);
+    return 1;
+}
+template <int Slot>
+QvWord QVSCB rtExtension(const QvIntf *, QvWord a, QvWord b, QvWord c, QvWord d) {
+    noteSlot(Slot, a, b, c, d);
+    return Slot;
+}
+// Handler calls (events) and extended calls of older runtimes: the journal
+// gets the dispid and the arguments' types; a handler answers the setting
+// "handlerAnswer" (0 by default) and sets its result to integer 7.
+QvWord QVSCB rtInvokeOld(const QvIntf *, QvWord object, QvWord dispid, QvWord list, QvWord word) {
+    noteSlot(kRtInvokeOld, object, dispid, list, word);
     const QvIntf *p = qv_ptr<const QvIntf>(list);
     std::string types;
     for (int i = 1; p && i < entryCount(p); ++i) types += (i > 1 ? "," : "") + std::to_string(qv_call(p, kPmType, 0, i));
@@ -579,7 +741,8 @@ QvWord QVSCB rtInvokeOld(const QvIntf *, QvWord, QvWord dispid, QvWord list, QvW
     return setting("handlerAnswer", 0);
 }
 QvWord QVSCB rtAddError(const QvIntf *, QvWord code, QvWord level, QvWord text) {
-    g_errors.push_back({static_cast<int32_t>(level), static_cast<int32_t>(code), qv_ptr<const char>(text)});
+    g_errors.push_back({kErrorText, static_cast<int32_t>(code), static_cast<int32_t>(level),
+                        text ? qv_ptr<const char>(text) : ""});
     note("errorlist %d %d %s", static_cast<int>(code), static_cast<int>(level), qv_ptr<const char>(text));
     return 0;
 }
@@ -587,6 +750,7 @@ std::string packErrors() {
     std::string s;
     for (const ErrorEntry &e : g_errors) {
         s.append(reinterpret_cast<const char *>(&e.kind), 4).append(reinterpret_cast<const char *>(&e.code), 4);
+        s.append(reinterpret_cast<const char *>(&e.level), 4);
         s.append(e.text).push_back('\0');
     }
     return s;
@@ -601,12 +765,14 @@ QvWord QVSCB rtPutErrors(const QvIntf *, QvWord buf) {
     note("errors put back");
     return 0;
 }
-// (index, out kind, out code, out text) -> the number of entries.
-QvWord QVSCB rtErrorEntry(const QvIntf *, QvWord index, QvWord kind, QvWord code, QvWord text) {
+// (index, out kind, out code, out text, out level) -> the number of entries.
+QvWord QVSCB rtErrorEntry(const QvIntf *, QvWord index, QvWord kind, QvWord code, QvWord text, QvWord level) {
     if (index >= 0 && index < static_cast<QvWord>(g_errors.size())) {
-        *qv_ptr<int32_t>(kind) = g_errors[index].kind;
-        *qv_ptr<int32_t>(code) = g_errors[index].code;
-        *qv_ptr<const char *>(text) = g_errors[index].text.c_str();
+        const ErrorEntry &e = g_errors[static_cast<size_t>(index)];
+        if (kind) *qv_ptr<int32_t>(kind) = e.kind;
+        if (code) *qv_ptr<int32_t>(code) = e.code;
+        if (text) *qv_ptr<const char *>(text) = e.text.c_str();
+        if (level) *qv_ptr<int32_t>(level) = e.level;
     }
     return static_cast<QvWord>(g_errors.size());
 }
@@ -654,6 +820,14 @@ Entry *entry(const QvIntf *i, QvWord index) {
 }
 int entryCount(const QvIntf *list) { return static_cast<int>(parms(list)->entries.size()); }
 QvWord QVSCB pmAddRef(const QvIntf *i) { return ++parms(i)->refs; }
+// A list is an interface like any other: it answers no further interface,
+// names its class and has the runtime's owner.
+QvWord QVSCB pmQueryInterface(const QvIntf *, QvWord, QvWord out) {
+    if (out) *qv_ptr<QvIntf *>(out) = nullptr;
+    return 0;
+}
+QvWord QVSCB pmClassName(const QvIntf *) { return qv_word("TParmList"); }
+QvWord QVSCB pmOwner(const QvIntf *) { return qv_word(&g_owner); }
 QvWord QVSCB pmRelease(const QvIntf *i) {
     int n = --parms(i)->refs;
     if (n == 0) delete parms(i);
@@ -742,9 +916,10 @@ QvWord QVSCB rtNewParms(const QvIntf *, QvWord n, QvWord, QvWord) {
 
 struct Tables {
     Tables() {
-        for (void *&s : g_ownerSlots) s = reinterpret_cast<void *>(unused);
-        for (void *&s : g_runtimeSlots) s = reinterpret_cast<void *>(unused);
-        for (void *&s : g_parmSlots) s = reinterpret_cast<void *>(unused);
+        fillStrays<kStrayOwner, kOwnSlots>(g_ownerSlots);
+        fillStrays<kStrayRuntime, kRtSlots>(g_runtimeSlots);
+        fillStrays<kStrayParms, kPmSlots>(g_parmSlots);
+        fillStrays<kStrayConverter, kCvSlots>(g_converterSlots);
         auto put = [](void **t, int slot, auto fn) { t[slot] = reinterpret_cast<void *>(fn); };
         put(g_ownerSlots, kOwnVersion, ownVersion);
         put(g_ownerSlots, kOwnGetSix, ownGetSix);
@@ -760,7 +935,14 @@ struct Tables {
         put(g_ownerSlots, kOwnModuleRelease, ownModuleRelease);
         put(g_runtimeSlots, kRtOwner, rtOwner);
         put(g_runtimeSlots, kRtUnregister, rtUnregister);
-        put(g_runtimeSlots, kRtForward19, rtForward);
+        put(g_runtimeSlots, kRtForward19, rtForward19);
+        put(g_runtimeSlots, kRtForward76, rtForward76);
+        put(g_runtimeSlots, kRtInvokeNew, rtInvokeNew);
+        put(g_runtimeSlots, kRtMember7, rtMember7);
+        put(g_runtimeSlots, kRtMember8, rtMember8);
+        put(g_runtimeSlots, kRtMember9, rtMember9);
+        put(g_runtimeSlots, kRtExt5, rtExtension<kRtExt5>);
+        put(g_runtimeSlots, kRtExt6, rtExtension<kRtExt6>);
         put(g_runtimeSlots, kRtNewParms, rtNewParms);
         put(g_runtimeSlots, kRtClassInfo, rtClassInfo);
         put(g_runtimeSlots, kRtPutErrors, rtPutErrors);
@@ -774,6 +956,9 @@ struct Tables {
         put(g_runtimeSlots, kRtModuleRelease, rtModuleRelease);
         put(g_parmSlots, kQvAddRef, pmAddRef);
         put(g_parmSlots, kQvRelease, pmRelease);
+        put(g_parmSlots, kQvQueryInterface, pmQueryInterface);
+        put(g_parmSlots, kQvClassName, pmClassName);
+        put(g_parmSlots, kQvOwner, pmOwner);
         put(g_parmSlots, kPmSet, pmSet);
         put(g_parmSlots, kPmSetFlags, pmSetFlags);
         put(g_parmSlots, kPmSetEmpty, pmSetEmpty);
@@ -844,7 +1029,6 @@ QvWord QVSCB dbgLoopEnd(QvWord, QvWord, QvWord) {
     note("dbg loop end");
     return 0;
 }
-QvWord QVSCB dbgUnused() { return 0; }
 void putText(QvWord buf, QvWord size, const char *text) {
     if (size > 0) snprintf(qv_ptr<char>(buf), static_cast<size_t>(size), "%s", text);
 }
@@ -900,7 +1084,7 @@ QvWord QVSCB dbgTexts3(QvWord, QvWord object, QvWord op, QvWord out, QvWord t1, 
 
 ZamDbgInterface makeDbgInterface() {
     ZamDbgInterface d{};
-    for (void *&s : d.slot) s = reinterpret_cast<void *>(dbgUnused);
+    fillStrays<kStrayDebug, kZdbSlots>(d.slot);
     d.slot[kZdbObject] = reinterpret_cast<void *>(dbgObject);
     for (int slot : {kZdbNumber, kZdbNumber28, kZdbNumber30, kZdbNumber34, kZdbNumber36, kZdbNumber37, kZdbNumber38,
                      kZdbNumber39})
@@ -1025,6 +1209,15 @@ void QVSCB QvsTestReset(void) {
 void QVSCB QvsTestSet(const char *key, QvWord value) { g_settings[key] = value; }
 QvIntf *QVSCB QvsTestOwner(void) { return &g_owner; }
 int QVSCB QvsTestEntryRefs(void) { return g_entryRefs; }
+int QVSCB QvsTestStrays(char *out, int size, int clear) {
+    int n = g_strays.read(out, size);
+    if (clear) g_strays.clear();
+    return n;
+}
+// An error of the interpreter itself: its code alone.
+void QVSCB QvsTestCodedError(int code, int level) {
+    g_errors.push_back({kErrorCoded, code, level, ""});
+}
 void QVSCB QvsTestDrop(QvIntf *object) {
     if (g_dropHook) g_dropHook(g_dropContext, object);
 }
