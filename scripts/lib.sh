@@ -167,9 +167,10 @@ qv_wine_session() {
 
 qv_wine_end() {
   [ -n "${WINEPREFIX:-}" ] || return 0
-  qv_wineserver -k >/dev/null 2>&1
+  # No server running is no failure, also under set -e (scripts/shots).
+  qv_wineserver -k >/dev/null 2>&1 || true
   # -k only signals; wait until the server and its processes are gone.
-  qv_wineserver -w >/dev/null 2>&1
+  qv_wineserver -w >/dev/null 2>&1 || true
   return 0
 }
 
