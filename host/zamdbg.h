@@ -110,8 +110,13 @@ enum : int {
     // 12 to 15 for operations 10 to 13, one slot each; their two outputs are
     // turned into numbers by 37 and 38.
     kZdbTexts3 = 12,    // (instance, object, op, QvWord out[2], texts) -> result
-    kZdbCheck14 = 17,   // (instance, object, b, text) -> answer
-    kZdbCheck14Object = 40,  // (instance, number) -> object, for operation 14
+    // Operation 14 names slots 40 and 17, 40 first. Slot 27 turns the
+    // request's value into an object in every handler, so 40 is no second
+    // conversion of that number: it takes 27's object and gives the one 17
+    // works on; 17 then takes it, the second value and the text, as 11 does
+    // for operation 26 with the same request.
+    kZdbCheck14Object = 40,  // (instance, object) -> object, for operation 14
+    kZdbCheck14 = 17,   // (instance, object from 40, b, text) -> answer
     kZdbValues = 3,     // (instance, object, b, c, int32 out[3]) -> result
     kZdbPost3 = 4,      // (instance, object, b)
     kZdbPost4 = 5,      // (instance, object)

@@ -113,7 +113,8 @@ void checkRequest(WireReader &r, const ZamDbgInterface *d, void *in, int op, Wir
     std::string_view text = r.text();
     if (!r.ok()) return;
     std::string t(text);
-    QvWord object = op == kOpCheck14 ? zdb_call(d, kZdbCheck14Object, in, a) : zdb_call(d, kZdbObject, in, a);
+    QvWord object = zdb_call(d, kZdbObject, in, a);
+    if (op == kOpCheck14) object = zdb_call(d, kZdbCheck14Object, in, object);
     w.i32(static_cast<int32_t>(zdb_call(d, op == kOpCheck14 ? kZdbCheck14 : kZdbCheck26, in, object, b, t.c_str())));
     w.i32(0);
 }

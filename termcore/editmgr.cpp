@@ -15,9 +15,11 @@
 #include "editor.h"
 #include "handlers.h"
 #include "module.h"
+#include "oemtext.h"
 #include "records.h"
 #include "upcall.h"
 #include "vcs.h"
+#include "winfile.h"
 
 namespace {
 
@@ -165,7 +167,7 @@ std::wstring loadText(UINT id) {
 }
 
 void warnMissing(bool serverSide, const std::string &path) {
-    std::wstring text = (serverSide ? L"server://" : L"terminal://") + wide(path) + loadText(101);
+    std::wstring text = (serverSide ? L"server://" : L"terminal://") + oem_toWide(path) + loadText(101);
     MessageBoxW(GetActiveWindow(), text.c_str(), L"TermCore.d32", MB_ICONEXCLAMATION | MB_TASKMODAL | MB_TOPMOST);
 }
 
@@ -202,8 +204,8 @@ void initDialog(HWND dlg, EditChoice *c) {
     SetWindowLongPtrW(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(c));
     wchar_t caption[256];
     GetWindowTextW(dlg, caption, 256);
-    SetWindowTextW(dlg, (std::wstring(caption) + L" - " + wide(c->fileName)).c_str());
-    SetDlgItemTextA(dlg, kServerName, c->server.c_str());
+    SetWindowTextW(dlg, (std::wstring(caption) + L" - " + oem_toWide(c->fileName)).c_str());
+    SetDlgItemTextW(dlg, kServerName, oem_toWide(c->server).c_str());
     bool graphical = c->editor && (g_lastGraphical || tc_editorFramesDisabled());
     CheckRadioButton(dlg, kConsole, kGraphical, graphical ? kGraphical : kConsole);
     if (!c->editor) EnableWindow(GetDlgItem(dlg, kGraphical), FALSE);
@@ -223,9 +225,9 @@ INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         int id = LOWORD(wp);
         if (id == kConsole || id == kGraphical) enableTakeChoices(dlg);
         if (id == IDOK && c) {
-            char server[MAX_PATH] = "";
-            GetDlgItemTextA(dlg, kServerName, server, sizeof server);
-            c->server = server;
+            wchar_t server[MAX_PATH] = L"";
+            GetDlgItemTextW(dlg, kServerName, server, MAX_PATH);
+            c->server = oem_fromWide(server);
             c->graphical = c->editor && IsDlgButtonChecked(dlg, kGraphical) == BST_CHECKED;
             c->take = IsDlgButtonChecked(dlg, kNoLock) == BST_CHECKED   ? kNoLock
                       : IsDlgButtonChecked(dlg, kNoTake) == BST_CHECKED ? kNoTake
@@ -237,12 +239,6 @@ INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     }
     }
     return FALSE;
-}
-
-std::string absolute(const std::string &path) {
-    char out[MAX_PATH];
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof out, out, nullptr);
-    return n && n < sizeof out ? std::string(out, n) : path;
 }
 
 std::string fileNameOf(const std::string &path) {
@@ -261,7 +257,7 @@ void openFile(int32_t a, const std::string &name) {
         return;
     }
     EditChoice c;
-    std::string path = absolute(name);
+    std::string path = file_absolute(name);
     c.fileName = fileNameOf(path);
     std::optional<std::string> server = VcsServerPath(path);
     c.server = server ? *server : c.fileName;
@@ -281,7 +277,8 @@ void openFile(int32_t a, const std::string &name) {
     }
     std::string serverName = c.server;
     if (c.put) {
-        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return warnMissing(false, path);
+        FileInfo local;
+        if (!file_infoByPath(path, local)) return warnMissing(false, path);
         std::optional<std::string> put = VcsPut(path, serverName, 0);
         if (!put) return;
         serverName = *put;
@@ -297,7 +294,11 @@ void openFile(int32_t a, const std::string &name) {
     }
 }
 
-int onEvent(int kind, const std::string &name, int32_t value) {
+// The sink hands names over in the Windows code page; from here on a name is
+// spelt as the server spells it, which is what version control, the editors
+// (in OEM mode) and the server's requests take.
+int onEvent(int kind, const std::string &ansiName, int32_t value) {
+    const std::string name = oem_fromAnsi(ansiName);
     switch (kind) {
     case kEvOpen:
         if (g_queued.kind) return -1;

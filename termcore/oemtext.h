@@ -9,3 +9,5 @@ std::wstring oem_toWide(std::string_view oem);
 std::string oem_fromWide(std::wstring_view wide);
 // For the few Windows calls that take only the Windows code page.
 std::string oem_toAnsi(std::string_view oem);
+// Names that COM clients hand over in the Windows code page.
+std::string oem_fromAnsi(std::string_view ansi);

@@ -9,6 +9,7 @@
 #include "dialogs.h"
 #include "editmgr_server.h"
 #include "requests.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -144,37 +145,56 @@ TEST_F(EditMgr, SinkEventsReachTheServer) {
 }
 
 // A taken file that comes back unchanged is released instead of returned;
-// a changed one is returned; either way it is no longer taken.
+// a changed one is returned; either way it is no longer taken. The edit
+// manager's names reach version control as the server spells them, so a
+// Cyrillic name finds its taken file and its time.
 TEST_F(EditMgr, ReturnReleasesAnUnchangedFileAndReturnsAChangedOne) {
     th::EditMgrServer server(true);
-    std::string local = tmp.file("t.mac");
-    spit(local, "text");
-    setUnixTimes(local, 2000000, 2000000);
-    const th::ByteVec taken = th::Bytes().i32(0).text(local).text("srv/t.mac").vec();
-    H().respond("VCS_ASYNC_TABLE", 203, [&](const th::Upcall &) { return taken; });
     ASSERT_EQ(0, request(1, 0, "x"));
     IQvEditSink *sink = server.primary();
-    BSTR name = SysAllocString(wide(local).c_str());
-    struct Case {
-        bool changed;
-        uint8_t op;
-    } cases[] = {{false, 2}, {true, 1}};
-    for (const Case &c : cases) {
-        long done = 0;
-        EXPECT_EQ(S_OK, sink->TakeFile(name, &done));
-        EXPECT_EQ(1, done);
-        if (c.changed) setUnixTimes(local, 3000000, 3000000);
-        H().upcalls.clear();
-        EXPECT_EQ(S_OK, sink->ReturnFile(name, &done));
-        EXPECT_EQ(1, done);
-        std::vector<th::ByteVec> v = sent("VCS_ASYNC_TABLE");
-        ASSERT_EQ(1u, v.size());
-        EXPECT_EQ(th::Bytes().u8(c.op).i32(0).text(local).text("srv/t.mac").vec(), v[0]);
-        H().upcalls.clear();
-        EXPECT_EQ(S_OK, sink->ReleaseFile(name));
-        EXPECT_TRUE(sent("VCS_ASYNC_TABLE").empty());
+    for (const std::wstring name : {L"t.mac", L"\u041e\u0442\u0447\u0451\u0442.mac"}) {
+        const std::wstring file = wide(tmp.path()) + L"\\" + name;
+        const std::string local = tmp.path() + "\\" + oem(name), remote = "srv/" + oem(name);
+        auto stamp = [&](DWORD high) {
+            winutil::unique_handle f(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+            FILETIME t{0, high};
+            ASSERT_TRUE(f && SetFileTime(f.get(), nullptr, nullptr, &t));
+        };
+        stamp(0x01D00000);
+        const th::ByteVec taken = th::Bytes().i32(0).text(local).text(remote).vec();
+        H().respond("VCS_ASYNC_TABLE", 203, [&](const th::Upcall &) { return taken; });
+        BSTR bname = SysAllocString(file.c_str());
+        auto take = [&] {
+            long done = 0;
+            H().upcalls.clear();
+            EXPECT_EQ(S_OK, sink->TakeFile(bname, &done));
+            EXPECT_EQ(1, done);
+            EXPECT_EQ((std::vector<th::ByteVec>{th::Bytes().u8(0).i32(0).text(local).text(oem(name)).vec()}),
+                      sent("VCS_ASYNC_TABLE"));
+            H().upcalls.clear();
+        };
+        struct Case {
+            bool changed;
+            uint8_t op;
+        } cases[] = {{false, 2}, {true, 1}};
+        for (const Case &c : cases) {
+            take();
+            if (c.changed) stamp(0x01E00000);
+            long done = 0;
+            EXPECT_EQ(S_OK, sink->ReturnFile(bname, &done));
+            EXPECT_EQ(1, done);
+            EXPECT_EQ((std::vector<th::ByteVec>{th::Bytes().u8(c.op).i32(0).text(local).text(remote).vec()}),
+                      sent("VCS_ASYNC_TABLE"));
+            H().upcalls.clear();
+            EXPECT_EQ(S_OK, sink->ReleaseFile(bname));
+            EXPECT_TRUE(sent("VCS_ASYNC_TABLE").empty());
+        }
+        take();
+        EXPECT_EQ(S_OK, sink->ReleaseFile(bname));
+        EXPECT_EQ((std::vector<th::ByteVec>{th::Bytes().u8(2).i32(0).text(local).text(remote).vec()}),
+                  sent("VCS_ASYNC_TABLE"));
+        SysFreeString(bname);
     }
-    SysFreeString(name);
     request(2);
 }
 
@@ -182,7 +202,8 @@ TEST_F(EditMgr, WithVersionControlOffAnOpenGoesToTheConsoleEditor) {
     th::EditMgrServer server(true);
     ASSERT_EQ(0, request(1, 0x1000, "x"));
     long done = 0;
-    BSTR name = SysAllocString(L"a.mac");
+    const std::wstring cyrillic = L"\u041e\u0442\u0447\u0451\u0442.mac";
+    BSTR name = SysAllocString(cyrillic.c_str());
     // Takes and returns succeed without the server.
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(S_OK, server.primary()->TakeFile(name, &done));
@@ -195,7 +216,8 @@ TEST_F(EditMgr, WithVersionControlOffAnOpenGoesToTheConsoleEditor) {
     EXPECT_EQ(1, done);
     EXPECT_TRUE(sent("EDITMGR_ASYNC_TABLE").empty());  // not inside the COM call
     idle();
-    EXPECT_EQ(std::vector<th::ByteVec>{th::Bytes().u8(100).i32(0x10001).text("a.mac").vec()},
+    // The server gets the name in its own code page.
+    EXPECT_EQ(std::vector<th::ByteVec>{th::Bytes().u8(100).i32(0x10001).text(oem(cyrillic)).vec()},
               sent("EDITMGR_ASYNC_TABLE"));
     EXPECT_TRUE(sent("VCS_ASYNC_TABLE").empty());
     request(2);

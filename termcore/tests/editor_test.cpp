@@ -352,47 +352,59 @@ TEST_F(Editor, VersionControlReadsCyrillicNamesAsTheServerSpellsThem) {
 
 // The edit manager's open with the graphical editor chosen in its dialog:
 // the file is taken for editing and loaded; once taken, it is loaded again
-// without asking.
+// without asking. A Cyrillic name is looked up, shown, taken and loaded as
+// the server and the editor spell it.
 TEST_F(Editor, EditManagerOpenTakesTheFileIntoTheGraphicalEditor) {
     CoInitialize(nullptr);
     {
         th::EditMgrServer server(true);
-        std::string local = tmp.file("g.mac");
-        spit(local, "text");
-        const th::ByteVec lookup = th::Bytes().i32(0).text("srv/g.mac").vec();
-        const th::ByteVec taken = th::Bytes().i32(0).text(local).text("srv/g.mac").vec();
+        const std::wstring name = L"\u041e\u0442\u0447\u0451\u0442.mac", file = wide(tmp.path()) + L"\\" + name;
+        const std::string local = tmp.path() + "\\" + oem(name), remote = "srv/" + oem(name);
+        winutil::unique_handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        const th::ByteVec lookup = th::Bytes().i32(0).text(remote).vec();
+        const th::ByteVec taken = th::Bytes().i32(0).text(local).text(remote).vec();
         H().respond("VCS_ASYNC_TABLE", 203, [&](const th::Upcall &u) { return u.payload[0] == 3 ? lookup : taken; });
         th::Bytes connect;
         connect.u8(1).i32(1).text("x");  // graphical editor
         ASSERT_EQ(4, send(201, connect));
         ASSERT_EQ(0, i32At(0));
         int32_t h = open();
+        std::wstring caption, field;
         for (int round = 0; round < 2; ++round) {
             long done = 0;
-            BSTR name = SysAllocString(wide(local).c_str());
-            server.primary()->OpenFile(name, 0, &done);
-            SysFreeString(name);
+            BSTR bname = SysAllocString(file.c_str());
+            server.primary()->OpenFile(bname, 0, &done);
+            SysFreeString(bname);
             // The second open must not ask; a dialog that appears is cancelled.
             bool asked = false;
             std::thread driver([&] {
                 HWND dlg = th::findDialog(L"", round == 0 ? 400 : 40);
                 asked = dlg != nullptr;
                 if (!dlg) return;
-                if (round == 0) SendMessageW(GetDlgItem(dlg, 1007), BM_CLICK, 0, 0);
+                if (round == 0) {
+                    caption = th::windowText(dlg);
+                    field = th::windowText(GetDlgItem(dlg, 1001));
+                    SendMessageW(GetDlgItem(dlg, 1007), BM_CLICK, 0, 0);
+                }
                 PostMessageW(dlg, WM_COMMAND, round == 0 ? IDOK : IDCANCEL, 0);
             });
             for (PxIdleProc p : std::vector<PxIdleProc>(H().idles)) p();
             driver.join();
             EXPECT_EQ(round == 0, asked) << round;
         }
+        EXPECT_EQ(L"\u0420\u0435\u0434\u0430\u043A\u0442\u0438\u0440\u043E\u0432\u0430\u043D\u0438\u0435 - " + name, caption);
+        EXPECT_EQ(L"srv/" + name, field);
         std::string j = qp->journal();
         size_t first = j.find("load file " + local + " 0\n");
         EXPECT_NE(std::string::npos, first) << j;
         EXPECT_NE(std::string::npos, j.find("load file " + local + " 0\n", first + 1)) << j;
-        std::vector<uint8_t> ops;
+        std::vector<th::ByteVec> asks;
         for (const th::Upcall &u : H().upcalls)
-            if (u.table == "VCS_ASYNC_TABLE") ops.push_back(u.payload[0]);
-        EXPECT_EQ((std::vector<uint8_t>{3, 0}), ops);  // looked up once, taken once
+            if (u.table == "VCS_ASYNC_TABLE") asks.push_back(u.payload);
+        // Looked up once, taken once.
+        EXPECT_EQ((std::vector<th::ByteVec>{th::Bytes().u8(3).i32(0).text(oem(name)).text("").vec(),
+                                           th::Bytes().u8(0).i32(0).text(local).text(remote).vec()}),
+                  asks);
         op(kClose, h);
         th::Bytes disconnect;
         disconnect.u8(2).i32(0);

@@ -150,7 +150,9 @@ TEST_F(Macro, TheLocalDebuggerIsServedUntilItDetaches) {
     dbg.localSource(tmp.file("local.mac"));
     send(kRunEx, runRequest(macro, "", th::Bytes(), 0, true, 1, 0));
     std::string j = qvs->journal();
-    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg postitems 31 3\ndbg post5 9 0\ndbg source close 7\ndbg signal\ndbg loop end\n"
+    // Operation 14: its value through slot 27, that object through 40, then 17.
+    EXPECT_NE(std::string::npos, j.find("setdbg set\ndbg postitems 31 3\ndbg check14 5070 2 ok after 27:70 40:1070\n"
+                                        "dbg post5 9 0\ndbg source close 7\ndbg signal\ndbg loop end\n"
                                         "send 60 -> 42\n")) << j;
     EXPECT_NE(std::string::npos, j.find("setdbg null\n")) << j;
     std::string d = dbg.journal();

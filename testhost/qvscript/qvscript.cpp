@@ -984,8 +984,20 @@ void *g_debugger = nullptr;
 int g_trace = 0;
 char g_errText[128];
 
-// The debug interface record: objects are numbers + 1000.
-QvWord QVSCB dbgObject(QvWord, QvWord number) { return number + 1000; }
+// The debug interface record: objects are numbers + 1000. The conversions
+// of a request are kept so that operation 14 can show in which order they
+// came: slot 27 starts every request.
+std::string g_dbgConverted;
+QvWord QVSCB dbgObject(QvWord, QvWord number) {
+    g_dbgConverted = "27:" + std::to_string(number);
+    return number + 1000;
+}
+// Slot 40 steps from an object to the one slot 17 works on (+ 4000); it has
+// nothing for what is not an object.
+QvWord QVSCB dbgCheckObject(QvWord, QvWord object) {
+    g_dbgConverted += " 40:" + std::to_string(object);
+    return object >= 1000 && object < 2000 ? object + 4000 : 0;
+}
 QvWord QVSCB dbgNumber(QvWord, QvWord object) { return object - 1000; }
 QvWord QVSCB dbgValues(QvWord, QvWord object, QvWord b, QvWord c, QvWord out) {
     int32_t *o = qv_ptr<int32_t>(out);
@@ -1071,6 +1083,12 @@ QvWord QVSCB dbgTexts2(QvWord, QvWord object, QvWord b, QvWord out, QvWord t1, Q
 QvWord QVSCB dbgCheck(QvWord, QvWord object, QvWord b, QvWord text) {
     return std::strcmp(qv_ptr<const char>(text), "ok") == 0 ? object - 1000 + b : -1;
 }
+QvWord QVSCB dbgCheck14(QvWord, QvWord object, QvWord b, QvWord text) {
+    const char *t = qv_ptr<const char>(text);
+    note("dbg check14 %lld %lld %s after %s", static_cast<long long>(object), static_cast<long long>(b), t,
+         g_dbgConverted.c_str());
+    return object >= 5000 && object < 6000 && std::strcmp(t, "ok") == 0 ? object - 5000 + b : -1;
+}
 QvWord QVSCB dbgTexts3(QvWord, QvWord object, QvWord op, QvWord out, QvWord t1, QvWord s1, QvWord t2, QvWord s2,
                        QvWord t3, QvWord s3) {
     QvWord *o = qv_ptr<QvWord>(out);
@@ -1089,7 +1107,7 @@ ZamDbgInterface makeDbgInterface() {
     for (int slot : {kZdbNumber, kZdbNumber28, kZdbNumber30, kZdbNumber34, kZdbNumber36, kZdbNumber37, kZdbNumber38,
                      kZdbNumber39})
         d.slot[slot] = reinterpret_cast<void *>(dbgNumber);
-    d.slot[kZdbCheck14Object] = reinterpret_cast<void *>(dbgObject);
+    d.slot[kZdbCheck14Object] = reinterpret_cast<void *>(dbgCheckObject);
     d.slot[kZdbState] = reinterpret_cast<void *>(dbgState);
     d.slot[kZdbName] = reinterpret_cast<void *>(dbgName);
     d.slot[kZdbItems] = reinterpret_cast<void *>(dbgItems);
@@ -1097,7 +1115,7 @@ ZamDbgInterface makeDbgInterface() {
     d.slot[kZdbFind] = reinterpret_cast<void *>(dbgFind);
     d.slot[kZdbTexts2] = reinterpret_cast<void *>(dbgTexts2);
     d.slot[kZdbCheck26] = reinterpret_cast<void *>(dbgCheck);
-    d.slot[kZdbCheck14] = reinterpret_cast<void *>(dbgCheck);
+    d.slot[kZdbCheck14] = reinterpret_cast<void *>(dbgCheck14);
     for (int i = 0; i < 4; ++i) d.slot[kZdbTexts3 + i] = reinterpret_cast<void *>(dbgTexts3);
     d.slot[kZdbValues] = reinterpret_cast<void *>(dbgValues);
     d.slot[kZdbPost3] = reinterpret_cast<void *>(dbgPost<kZdbPost3>);
