@@ -407,44 +407,48 @@ std::set<int> Host::appSlotsCalled() const { return calledSlots(appCalls); }
 
 void Host::reset() {
     bool strict = std::getenv("QV_STRICT_HOST") && std::strcmp(std::getenv("QV_STRICT_HOST"), "1") == 0;
-    extCalls.assign(kZamExtSlots, 0);
-    appCalls.assign(kAppSlots, 0);
     setExtSlots(strict ? 27 : kZamExtSlots);
     setAppVersion(12);
     blockSizeAnswersZero = strict;
     addProcsAnswerZero = strict;
     moveReplyBuff = strict;
+    forgetRecords();
     movedReply = nullptr;
     iniDir.clear();
-    iniReads.clear();
     redirectResult = 0;
-    redirects.clear();
-    redirectTargets.clear();
-    messages.clear();
-    channelSends.clear();
     userBreaks = 0;
     channelResponder = nullptr;
     channelExtraLength = 0;
-    channelTransacts.clear();
     maxBlockSize = 0x7ff0;
     maxBlockSizeCalls = 0;
-    upcalls.clear();
     responders_.clear();
     filters.clear();
     idles.clear();
     listErrors.clear();
     queue.clear();
-    added.clear();
     script.clear();
     watchdogMs = 10000;
     watchdogFired = 0;
-    stopSessions.clear();
     stopSessionResult = 0;
     flushInputs = 0;
     hostApp = nullptr;
-    replyBuffAsks.clear();
     pending_.clear();
     lastReply_.clear();
+}
+
+void Host::forgetRecords() {
+    extCalls.assign(kZamExtSlots, 0);
+    appCalls.assign(kAppSlots, 0);
+    iniReads.clear();
+    redirects.clear();
+    redirectTargets.clear();
+    messages.clear();
+    channelSends.clear();
+    channelTransacts.clear();
+    upcalls.clear();
+    added.clear();
+    stopSessions.clear();
+    replyBuffAsks.clear();
 }
 
 void Host::enableExt(std::initializer_list<int> slots) {

@@ -51,6 +51,9 @@ public:
 
     // Back to the state of a new host: all traps, nothing recorded.
     void reset();
+    // Forgets what was recorded (calls, texts, events), keeping the set-up:
+    // a long run keeps its memory flat.
+    void forgetRecords();
 
     ZamExtCallBacks *ext() { return ext_; }
     TAppObj *app() { return &app_; }

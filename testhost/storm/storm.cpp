@@ -389,20 +389,6 @@ void Session::expectNoGrowth(const Usage &before, const Usage &after, size_t mem
              " KiB)");
 }
 
-void forgetHostRecords() {
-    th::Host &h = th::Host::get();
-    h.extCalls.clear();
-    h.appCalls.clear();
-    h.iniReads.clear();
-    h.redirects.clear();
-    h.redirectTargets.clear();
-    h.messages.clear();
-    h.channelSends.clear();
-    h.channelTransacts.clear();
-    h.upcalls.clear();
-    h.added.clear();
-    h.stopSessions.clear();
-    h.replyBuffAsks.clear();
-}
+void forgetHostRecords() { th::Host::get().forgetRecords(); }
 
 }  // namespace storm
